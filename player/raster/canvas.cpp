@@ -1,0 +1,123 @@
+#include "player/raster/canvas.h"
+
+#include <algorithm>
+
+#include "player/raster/color.h"
+#include "player/raster/composite.h"
+
+namespace raster {
+
+// Receives coverage rows from the sweep and sends them through the mask clip, the painter and the
+// compositor (or into the mask layer being built).
+class Canvas::Sink final : public RowSink {
+  public:
+    Sink(Canvas& c, MaskStack::Rect bounds) : c_(c), bounds_(bounds) {}
+
+    void row(int y, int x0, int x1, const uint8_t* cov) override {
+        if (x0 < bounds_.x0) {
+            cov += bounds_.x0 - x0;
+            x0 = bounds_.x0;
+        }
+        x1 = std::min(x1, bounds_.x1);
+        const int n = x1 - x0;
+        if (n <= 0) return;
+        MaskStack& masks = c_.masks_;
+        if (masks.clipped()) {
+            uint8_t* clipped = c_.clippedCoverage_.data();
+            applyClip(cov, masks.clipRow(y) + x0, n, clipped);
+            cov = clipped;
+        }
+        if (masks.drawingToMask()) {
+            compositeMask(masks.maskRow(y) + x0, cov, n);
+            masks.addToMask({x0, y, x1, y + 1});
+            return;
+        }
+        player::Pixel* dst = c_.pixels_ + size_t(y) * size_t(c_.stride_) + x0;
+        const SpanPainter& painter = c_.painter_;
+        if (painter.isSolid()) {
+            compositeSolid(dst, cov, n, painter.solidColor());
+        } else {
+            player::Pixel* colors = c_.spanColors_.data();
+            painter.fill(y, x0, x1, colors);
+            compositeSpan(dst, cov, colors, n);
+        }
+    }
+
+  private:
+    Canvas& c_;
+    MaskStack::Rect bounds_;
+};
+
+Canvas::Canvas(player::Pixel* pixels, int width, int height, int strideInPixels) {
+    setTarget(pixels, width, height, strideInPixels);
+}
+
+bool Canvas::setTarget(player::Pixel* pixels, int width, int height, int strideInPixels) {
+    bool ok = pixels && width > 0 && height > 0 && width <= kMaxCanvasSide && height <= kMaxCanvasSide &&
+              int64_t(width) * height <= kMaxCanvasPixels && strideInPixels >= width;
+    if (!ok) {
+        pixels_ = nullptr;
+        width_ = height_ = stride_ = 0;
+        masks_.setSize(0, 0);
+        return false;
+    }
+    pixels_ = pixels;
+    width_ = width;
+    height_ = height;
+    stride_ = strideInPixels;
+    spanColors_.resize(size_t(width));
+    clippedCoverage_.resize(size_t(width));
+    masks_.setSize(width, height);
+    return true;
+}
+
+void Canvas::clear(player::Rgba color) {
+    if (!pixels_) return;
+    const player::Pixel p = premultiply(color);
+    for (int y = 0; y < height_; ++y)
+        std::fill_n(pixels_ + size_t(y) * stride_, width_, p);
+}
+
+bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias) {
+    if (!flattenPath(path, antialias ? kFlattenTolerance : 2 * kFlattenTolerance, polylines_)) return false;
+    coverage_.clearEdges();
+    coverage_.addPolygons(polylines_);
+    return draw(rule, paint, antialias);
+}
+
+bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias) {
+    if (!flattenPath(path, antialias ? kFlattenTolerance : 2 * kFlattenTolerance, polylines_)) return false;
+    coverage_.clearEdges();
+    if (!strokePolylines(polylines_, style, coverage_)) {
+        coverage_.clearEdges();
+        return false;
+    }
+    return draw(FillRule::NonZero, paint, antialias);
+}
+
+bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
+    if (coverage_.edgeCount() > size_t(kMaxEdgesPerPath)) return false;
+    if (!pixels_ || masks_.blocked()) return true;
+    // Mask shapes only contribute coverage; their paint is not evaluated.
+    if (!masks_.drawingToMask() && !painter_.prepare(paint)) return true;
+    MaskStack::Rect bounds = masks_.clipBounds();
+    if (bounds.empty()) return true;
+    coverage_.setClip(width_, bounds.y0, bounds.y1);
+    Sink sink(*this, bounds);
+    coverage_.sweep(rule, antialias, sink);
+    return true;
+}
+
+void Canvas::beginMask() {
+    if (pixels_) masks_.begin();
+}
+
+void Canvas::endMask() {
+    masks_.end();
+}
+
+void Canvas::popMask() {
+    masks_.pop();
+}
+
+}  // namespace raster

@@ -1,0 +1,90 @@
+// The rasterizer: draws filled and stroked paths with solid, gradient and bitmap paints, anti-aliased or
+// not, into a premultiplied 32-bit pixel buffer, clipped by nested mask layers.
+//
+// Owns: its scratch buffers (edges, coverage rows, mask layers), reused from draw to draw; not the pixels.
+// Threads: one Canvas is used by one thread at a time (the player's render call); separate Canvas objects
+// may draw on separate threads.
+// Never: includes Qt, reads the clock, throws, or lets untrusted numbers reach memory unchecked. Paths
+// with non-finite coordinates or too many edges are refused (the draw call returns false, nothing drawn),
+// coordinates are clamped to +-kMaxCoordinate, targets beyond kMaxCanvasSide / kMaxCanvasPixels are
+// refused (see limits.h).
+//
+// Pipeline, one file per stage: Path -> flatten (curves to chords) -> stroker (for lines) -> coverage
+// (scanline sweep to 8-bit coverage rows) -> span_painter (colours) -> composite (source-over).
+//
+//   std::vector<player::Pixel> pixels(640 * 480);
+//   raster::Canvas canvas(pixels.data(), 640, 480, 640);
+//   canvas.clear({255, 255, 255, 255});
+//   raster::Path p;
+//   p.moveTo(10, 10); p.lineTo(100, 10); p.quadTo(100, 100, 10, 100); p.close();
+//   canvas.fillPath(p, raster::FillRule::EvenOdd, raster::Paint::solid({255, 0, 0, 255}));
+//   canvas.strokePath(p, {.width = 3, .join = raster::JoinStyle::Miter}, raster::Paint::solid({0, 0, 0,
+//   255}));
+#pragma once
+
+#include <vector>
+
+#include "player/raster/coverage.h"
+#include "player/raster/flatten.h"
+#include "player/raster/limits.h"
+#include "player/raster/mask_stack.h"
+#include "player/raster/paint.h"
+#include "player/raster/path.h"
+#include "player/raster/span_painter.h"
+#include "player/raster/stroker.h"
+#include "player/render/geometry.h"
+
+namespace raster {
+
+class Canvas {
+  public:
+    Canvas() = default;
+    Canvas(player::Pixel* pixels, int width, int height, int strideInPixels);
+
+    // Points the canvas at a pixel buffer (layout of QImage::Format_ARGB32_Premultiplied, `stride` in
+    // pixels). Pops every mask. Returns false, leaving an empty canvas that draws nothing, when the size is
+    // zero, negative or beyond the limits, or the stride is smaller than the width.
+    bool setTarget(player::Pixel* pixels, int width, int height, int strideInPixels);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int stride() const { return stride_; }
+    player::Pixel* pixels() const { return pixels_; }
+    bool valid() const { return pixels_ != nullptr; }
+
+    // Every pixel set to `color` (premultiplied), masks ignored.
+    void clear(player::Rgba color);
+
+    // Fills the region the path's subpaths enclose (each subpath closed implicitly). Anti-aliased on a
+    // kSubScanlines x kSubSamplesX grid per pixel, or with `antialias` false sampled once at each pixel
+    // centre (Flash's low quality). EvenOdd is what Flash does for one fill style's edges. Returns false
+    // when the path was refused.
+    bool fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias = true);
+    bool fillPath(const Path& path, const Paint& paint) { return fillPath(path, FillRule::EvenOdd, paint); }
+
+    // Strokes the path's subpaths (see StrokeStyle for widths, caps, joins). Returns false when refused.
+    bool strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias = true);
+
+    // Clip layers. After beginMask() draws build a new coverage layer (paint colours ignored, shapes united)
+    // instead of touching pixels; endMask() activates it: later draws are clipped to the intersection of
+    // every active mask. popMask() removes the top layer (built or being built).
+    void beginMask();
+    void endMask();
+    void popMask();
+    int maskDepth() const { return masks_.depth(); }
+
+  private:
+    class Sink;
+    bool draw(FillRule rule, const Paint& paint, bool antialias);
+
+    player::Pixel* pixels_ = nullptr;
+    int width_ = 0, height_ = 0, stride_ = 0;
+    Polylines polylines_;
+    CoverageRasterizer coverage_;
+    SpanPainter painter_;
+    MaskStack masks_;
+    std::vector<player::Pixel> spanColors_;
+    std::vector<uint8_t> clippedCoverage_;
+};
+
+}  // namespace raster

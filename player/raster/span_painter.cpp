@@ -1,0 +1,182 @@
+#include "player/raster/span_painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "player/raster/color.h"
+
+namespace raster {
+
+namespace {
+
+constexpr float kGradientHalf = 16384.0f;  // half side of the SWF gradient square
+
+// floor() for values already known to fit an int.
+inline int floorInt(float v) {
+    int i = int(v);
+    return i - (float(i) > v);
+}
+
+// Gradient position in 1/256 units of the ramp to an index 0..255 under the spread mode.
+template <SpreadMode S>
+inline int spreadIndex(float u) {
+    u = std::clamp(u, -1.0e9f, 1.0e9f);  // also NaN-free below: NaN fails both comparisons of clamp
+    int i = floorInt(u);
+    if constexpr (S == SpreadMode::Pad) {
+        return std::clamp(i, 0, 255);
+    } else if constexpr (S == SpreadMode::Repeat) {
+        return i & 255;
+    } else {
+        i &= 511;
+        return i < 256 ? i : 511 - i;
+    }
+}
+
+template <GradientType T, SpreadMode S>
+void gradientLoop(const player::Matrix& inv, const GradientRamp& ramp, float focal, int y, int x0, int x1,
+                  player::Pixel* out) {
+    float gx = float(inv.a * (x0 + 0.5) + inv.c * (y + 0.5) + inv.tx);
+    float gy = float(inv.b * (x0 + 0.5) + inv.d * (y + 0.5) + inv.ty);
+    const float dx = float(inv.a), dy = float(inv.b);
+    const float fx = focal * kGradientHalf;
+    const float cTerm = fx * fx - kGradientHalf * kGradientHalf;  // |F|^2 - R^2, negative
+    for (int x = x0; x < x1; ++x, gx += dx, gy += dy) {
+        float u;
+        if constexpr (T == GradientType::Linear) {
+            u = (gx + kGradientHalf) * (256.0f / (2 * kGradientHalf));
+        } else if constexpr (T == GradientType::Radial) {
+            u = std::sqrt(gx * gx + gy * gy) * (256.0f / kGradientHalf);
+        } else {
+            // Ratio along the ray from the focal point F through p to the circle: |p - F| / |q - F| where
+            // q is where the ray leaves the circle; with d = p - F that is |d|^2 / (-F.d + sqrt((F.d)^2 -
+            // |d|^2 (|F|^2 - R^2))).
+            float ddx = gx - fx, ddy = gy;
+            float a = ddx * ddx + ddy * ddy;
+            float b = fx * ddx;
+            float den = -b + std::sqrt(b * b - a * cTerm);
+            u = den > 0 ? a / den * 256.0f : 0.0f;
+        }
+        out[x - x0] = ramp[spreadIndex<S>(u)];
+    }
+}
+
+template <GradientType T>
+void gradientSpread(SpreadMode s, const player::Matrix& inv, const GradientRamp& ramp, float focal, int y,
+                    int x0, int x1, player::Pixel* out) {
+    switch (s) {
+        case SpreadMode::Pad:
+            return gradientLoop<T, SpreadMode::Pad>(inv, ramp, focal, y, x0, x1, out);
+        case SpreadMode::Reflect:
+            return gradientLoop<T, SpreadMode::Reflect>(inv, ramp, focal, y, x0, x1, out);
+        case SpreadMode::Repeat:
+            return gradientLoop<T, SpreadMode::Repeat>(inv, ramp, focal, y, x0, x1, out);
+    }
+}
+
+// Texel coordinate to index: wrapped when repeating, clamped to the edge otherwise.
+inline int wrapIndex(int64_t i, int n, bool repeat) {
+    if (repeat) {
+        int64_t m = i % n;
+        return int(m < 0 ? m + n : m);
+    }
+    return int(std::clamp<int64_t>(i, 0, n - 1));
+}
+
+}  // namespace
+
+bool SpanPainter::prepare(const Paint& paint) {
+    paint_ = &paint;
+    const player::ColorTransform& ct = paint.colorTransform();
+    switch (paint.kind()) {
+        case Paint::Kind::Solid:
+            solid_ = true;
+            color_ = premultiply(applyColorTransform(paint.color(), ct));
+            return (color_ >> 24) != 0;
+        case Paint::Kind::Gradient: {
+            solid_ = false;
+            const Gradient& g = paint.gradientFill();
+            buildGradientRamp(g, ct, ramp_);
+            inverse_ = g.matrix.inverted();
+            focal_ = std::isfinite(g.focalPoint) ? std::clamp(g.focalPoint, -0.98f, 0.98f) : 0.0f;
+            if (g.type != GradientType::Focal) focal_ = 0;
+            // A degenerate matrix squeezes the gradient to a line: Flash shows the colour at ratio 0.
+            if (g.matrix.determinant() == 0 || !std::isfinite(g.matrix.determinant())) {
+                solid_ = true;
+                color_ = ramp_[0];
+                return (color_ >> 24) != 0;
+            }
+            return true;
+        }
+        case Paint::Kind::Bitmap: {
+            solid_ = false;
+            const BitmapFill& b = paint.bitmapFill();
+            bitmap_ = b.bitmap.get();
+            if (!bitmap_ || bitmap_->width <= 0 || bitmap_->height <= 0 ||
+                bitmap_->pixels.size() < size_t(bitmap_->width) * size_t(bitmap_->height)) {
+                return false;
+            }
+            double det = b.matrix.determinant();
+            if (det == 0 || !std::isfinite(det)) return false;
+            inverse_ = b.matrix.inverted();
+            transformPixels_ = !ct.isIdentity();
+            return true;
+        }
+    }
+    return false;
+}
+
+void SpanPainter::fill(int y, int x0, int x1, player::Pixel* out) const {
+    if (solid_) {
+        std::fill(out, out + (x1 - x0), color_);
+    } else if (paint_->kind() == Paint::Kind::Gradient) {
+        fillGradient(y, x0, x1, out);
+    } else {
+        fillBitmap(y, x0, x1, out);
+    }
+}
+
+void SpanPainter::fillGradient(int y, int x0, int x1, player::Pixel* out) const {
+    const Gradient& g = paint_->gradientFill();
+    switch (g.type) {
+        case GradientType::Linear:
+            return gradientSpread<GradientType::Linear>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+        case GradientType::Radial:
+            return gradientSpread<GradientType::Radial>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+        case GradientType::Focal:
+            return gradientSpread<GradientType::Focal>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+    }
+}
+
+void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
+    const BitmapFill& f = paint_->bitmapFill();
+    const player::Bitmap& bm = *bitmap_;
+    const int w = bm.width, h = bm.height;
+    const player::Pixel* px = bm.pixels.data();
+    double bx = inverse_.a * (x0 + 0.5) + inverse_.c * (y + 0.5) + inverse_.tx;
+    double by = inverse_.b * (x0 + 0.5) + inverse_.d * (y + 0.5) + inverse_.ty;
+    const double dx = inverse_.a, dy = inverse_.b;
+    constexpr double kLimit = 1e15;  // keeps the integer conversions defined for absurd matrices
+    for (int x = x0; x < x1; ++x, bx += dx, by += dy) {
+        double sx = std::clamp(bx, -kLimit, kLimit), sy = std::clamp(by, -kLimit, kLimit);
+        player::Pixel c;
+        if (!f.smooth) {
+            int u = wrapIndex(int64_t(std::floor(sx)), w, f.repeat);
+            int v = wrapIndex(int64_t(std::floor(sy)), h, f.repeat);
+            c = px[size_t(v) * w + u];
+        } else {
+            // Bilinear between the four texels around the sample, weights in 1/256.
+            double fx = sx - 0.5, fy = sy - 0.5;
+            double flx = std::floor(fx), fly = std::floor(fy);
+            uint32_t wx = uint32_t((fx - flx) * 256), wy = uint32_t((fy - fly) * 256);
+            int64_t ix = int64_t(flx), iy = int64_t(fly);
+            int u0 = wrapIndex(ix, w, f.repeat), u1 = wrapIndex(ix + 1, w, f.repeat);
+            int v0 = wrapIndex(iy, h, f.repeat), v1 = wrapIndex(iy + 1, h, f.repeat);
+            const player::Pixel* r0 = px + size_t(v0) * w;
+            const player::Pixel* r1 = px + size_t(v1) * w;
+            c = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
+        }
+        out[x - x0] = transformPixels_ ? transformPixel(c, paint_->colorTransform()) : c;
+    }
+}
+
+}  // namespace raster

@@ -1,0 +1,36 @@
+// Paint stage: the premultiplied colour of each pixel of a span for one Paint. Prepared once per draw
+// (inverse matrices, gradient ramp, transformed solid colour); the per-pixel loops are specialised per
+// paint type and spread mode, with no calls per pixel.
+#pragma once
+
+#include "player/raster/gradient_ramp.h"
+#include "player/raster/paint.h"
+
+namespace raster {
+
+class SpanPainter {
+  public:
+    // Returns false when the paint can draw nothing (no bitmap, an empty one, a fully transparent solid).
+    bool prepare(const Paint& paint);
+
+    bool isSolid() const { return solid_; }
+    player::Pixel solidColor() const { return color_; }
+
+    // Colours of pixels x0 <= x < x1 on row y, sampled at pixel centres. Not for solid paints.
+    void fill(int y, int x0, int x1, player::Pixel* out) const;
+
+  private:
+    void fillGradient(int y, int x0, int x1, player::Pixel* out) const;
+    void fillBitmap(int y, int x0, int x1, player::Pixel* out) const;
+
+    bool solid_ = true;
+    player::Pixel color_ = 0;
+    const Paint* paint_ = nullptr;
+    player::Matrix inverse_;  // device pixels to gradient or bitmap space
+    GradientRamp ramp_{};
+    float focal_ = 0;
+    const player::Bitmap* bitmap_ = nullptr;
+    bool transformPixels_ = false;
+};
+
+}  // namespace raster

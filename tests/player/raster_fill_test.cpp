@@ -1,0 +1,220 @@
+// Filling paths: fill rules, anti-aliased coverage, aliased low quality, compositing, clipping to the
+// canvas and hostile input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "raster_fixture.h"
+
+using namespace raster_test;
+using raster::FillRule;
+using raster::Path;
+
+TEST(RasterFill, OpaqueRectangleOnPixelEdgesIsExact) {
+    Surface s;
+    ASSERT_TRUE(s.canvas.fillPath(rect(4, 6, 20, 10), solid(255, 0, 0)));
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            bool inside = x >= 4 && x < 20 && y >= 6 && y < 10;
+            ASSERT_EQ(s.at(x, y), inside ? 0xffff0000u : 0u) << x << "," << y;
+        }
+    }
+}
+
+// Two squares overlapping in the same direction, and a square with a square inside wound either way.
+TEST(RasterFill, FillRules) {
+    struct Case {
+        const char* name;
+        bool innerClockwise;
+        FillRule rule;
+        bool overlapFilled;
+    } cases[] = {
+        {"even-odd, same winding", true, FillRule::EvenOdd, false},
+        {"non-zero, same winding", true, FillRule::NonZero, true},
+        {"even-odd, opposite winding", false, FillRule::EvenOdd, false},
+        {"non-zero, opposite winding", false, FillRule::NonZero, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Surface s;
+        Path p;
+        addRect(p, 2, 2, 30, 30);
+        addRect(p, 10, 10, 20, 20, c.innerClockwise);  // a hole, or a doubled region
+        s.canvas.fillPath(p, c.rule, solid(0, 0, 255));
+        EXPECT_EQ(s.alpha(5, 5), 255);
+        EXPECT_EQ(s.alpha(15, 15), c.overlapFilled ? 255 : 0);
+        EXPECT_EQ(s.alpha(1, 1), 0);
+    }
+    // One self-intersecting outline (a bow tie crossing itself twice), as a single SWF fill style's edges
+    // can form: the doubly wound middle is empty under even-odd, the default.
+    Surface s;
+    Path star;
+    star.moveTo(2, 10);
+    star.lineTo(30, 10);
+    star.lineTo(30, 20);
+    star.lineTo(10, 20);
+    star.lineTo(10, 2);
+    star.lineTo(20, 2);
+    star.lineTo(20, 30);
+    star.lineTo(2, 30);
+    star.close();
+    s.canvas.fillPath(star, solid(0, 0, 0));
+    EXPECT_EQ(s.alpha(15, 15), 0);
+    EXPECT_EQ(s.alpha(25, 15), 255);
+    EXPECT_EQ(s.alpha(15, 5), 255);
+}
+
+TEST(RasterFill, AntialiasedEdgeCoverage) {
+    // Edges half-way through a pixel give half coverage (8 of 16 samples: alpha 128), horizontal or
+    // vertical; a quarter gives 64.
+    Surface s;
+    s.canvas.fillPath(rect(2, 2.5, 10.5, 10.25), solid(255, 255, 255));
+    EXPECT_EQ(s.alpha(5, 2), 128);
+    EXPECT_EQ(s.alpha(10, 5), 128);
+    EXPECT_EQ(s.alpha(5, 10), 64);
+    EXPECT_EQ(s.alpha(10, 10), 32);
+    EXPECT_EQ(s.alpha(5, 5), 255);
+    EXPECT_EQ(s.alpha(11, 5), 0);
+    EXPECT_EQ(s.at(10, 5), 0x80808080u);  // premultiplied white at half coverage
+
+    // A diagonal edge: total coverage equals the triangle's area, and the pixels along the diagonal are
+    // partly covered.
+    Surface t;
+    Path tri;
+    tri.moveTo(0.2, 0.1);
+    tri.lineTo(16.3, 0.1);
+    tri.lineTo(0.2, 15.7);
+    tri.close();
+    t.canvas.fillPath(tri, solid(0, 0, 0));
+    EXPECT_NEAR(t.coveredPixels(), 16.1 * 15.6 / 2, 1.0);
+    EXPECT_GT(t.alpha(7, 8), 0);
+    EXPECT_LT(t.alpha(7, 8), 255);
+}
+
+TEST(RasterFill, LowQualitySamplesPixelCentresOnly) {
+    Surface s;
+    Path tri;
+    tri.moveTo(1.3, 1.7);
+    tri.lineTo(29.1, 5.2);
+    tri.lineTo(8.6, 28.9);
+    tri.close();
+    s.canvas.fillPath(tri, FillRule::EvenOdd, solid(0, 255, 0), /*antialias=*/false);
+    for (player::Pixel p : s.pixels)
+        ASSERT_TRUE(p == 0 || p == 0xff00ff00u) << std::hex << p;
+    EXPECT_NEAR(s.coveredPixels(), 0.5 * std::abs((29.1 - 1.3) * (28.9 - 1.7) - (8.6 - 1.3) * (5.2 - 1.7)),
+                12.0);
+
+    // A pixel is in when its centre is: an edge at x = 10.5 leaves pixel 10 out, one at 10.6 takes it in.
+    Surface a, b;
+    a.canvas.fillPath(rect(0, 0, 10.5, 4), FillRule::EvenOdd, solid(0, 0, 0), false);
+    b.canvas.fillPath(rect(0, 0, 10.6, 4), FillRule::EvenOdd, solid(0, 0, 0), false);
+    EXPECT_EQ(a.alpha(9, 1), 255);
+    EXPECT_EQ(a.alpha(10, 1), 0);
+    EXPECT_EQ(b.alpha(10, 1), 255);
+}
+
+TEST(RasterFill, CurvesCoverTheirArea) {
+    Surface s;
+    s.canvas.fillPath(circle(16, 16, 12), solid(0, 0, 0));
+    // Eight quadratic arcs enclose 3.15195 r^2 (chord octagon plus eight parabolic segments); flattening
+    // cuts inside the curve by up to kFlattenTolerance.
+    EXPECT_NEAR(s.coveredPixels(), 3.15195 * 144, 2.5);
+    EXPECT_EQ(s.alpha(16, 16), 255);
+    EXPECT_EQ(s.alpha(16, 3), 0);
+    EXPECT_EQ(s.alpha(2, 2), 0);
+}
+
+TEST(RasterFill, SourceOverPremultiplied) {
+    Surface s;
+    s.canvas.clear({0, 0, 255, 255});
+    s.canvas.fillPath(rect(0, 0, 8, 8), solid(255, 0, 0, 128));
+    // red 255 at alpha 128 is 128 premultiplied; blue keeps 255 * 127 / 255.
+    EXPECT_EQ(s.at(3, 3), 0xff80007fu);
+    EXPECT_EQ(s.at(12, 3), 0xff0000ffu);
+    // Half coverage of the same colour halves its contribution again.
+    s.canvas.fillPath(rect(10, 0, 12.5, 8), solid(255, 255, 255, 255));
+    // White at half coverage (premultiplied 0x80 per channel) over that blue: 128 + 255 * 127 / 255.
+    EXPECT_EQ(s.at(12, 3), 0xff8080ffu);
+}
+
+TEST(RasterFill, ShapesBeyondTheCanvasAreClipped) {
+    Surface s;
+    s.canvas.fillPath(rect(-10, -10, 5.5, 40), solid(0, 0, 0));
+    EXPECT_EQ(s.alpha(0, 0), 255);
+    EXPECT_EQ(s.alpha(4, 31), 255);
+    EXPECT_EQ(s.alpha(5, 16), 128);
+    EXPECT_EQ(s.alpha(6, 16), 0);
+    Surface r;
+    r.canvas.fillPath(rect(20.5, 8, 100, 9), solid(0, 0, 0));
+    EXPECT_EQ(r.alpha(20, 8), 128);
+    EXPECT_EQ(r.alpha(31, 8), 255);
+    EXPECT_EQ(r.alpha(31, 9), 0);
+}
+
+TEST(RasterFill, HostileInputReturnsCleanly) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    Surface s;
+    Path bad = rect(1, 1, 10, 10);
+    bad.lineTo(nan, 5);
+    EXPECT_FALSE(s.canvas.fillPath(bad, solid(0, 0, 0)));
+    Path infinite = rect(1, 1, 10, 10);
+    infinite.quadTo(3, inf, 4, 4);
+    EXPECT_FALSE(s.canvas.fillPath(infinite, solid(0, 0, 0)));
+    EXPECT_FALSE(s.canvas.strokePath(bad, {}, solid(0, 0, 0)));
+    EXPECT_EQ(s.coveredPixels(), 0.0);
+
+    // Huge coordinates are clamped: the visible part of an enormous rectangle still covers the canvas, a
+    // huge curve is flattened into a bounded number of chords.
+    ASSERT_TRUE(s.canvas.fillPath(rect(-1e300, -1e300, 1e300, 1e300), solid(0, 0, 0)));
+    EXPECT_EQ(s.coveredPixels(), 32.0 * 32.0);
+    Path wild;
+    wild.moveTo(-1e9, 3);
+    wild.quadTo(5e12, -7e12, 16, 16);
+    wild.lineTo(1e9, 1e9);
+    wild.close();
+    EXPECT_TRUE(s.canvas.fillPath(wild, solid(255, 0, 0)));
+    EXPECT_TRUE(s.canvas.strokePath(wild, {.width = 1e200}, solid(255, 0, 0)));
+
+    // Empty and oversized targets draw nothing and do not crash.
+    raster::Canvas none;
+    EXPECT_TRUE(none.fillPath(rect(0, 0, 4, 4), solid(0, 0, 0)));
+    none.clear({1, 2, 3, 4});
+    std::vector<player::Pixel> px(4);
+    raster::Canvas zero;
+    EXPECT_FALSE(zero.setTarget(px.data(), 0, 4, 0));
+    EXPECT_FALSE(zero.setTarget(px.data(), 2, 2, 1));  // stride below width
+    EXPECT_FALSE(zero.setTarget(px.data(), 9000, 1, 9000));
+    EXPECT_FALSE(zero.setTarget(px.data(), 8192, 8193, 8192));
+    EXPECT_TRUE(zero.fillPath(rect(0, 0, 4, 4), solid(0, 0, 0)));
+    zero.beginMask();
+    zero.endMask();
+    zero.popMask();
+    EXPECT_EQ(px[0], 0u);
+
+    // Degenerate paths: nothing, a point, a line with no area.
+    Path empty, point, flat;
+    point.moveTo(3, 3);
+    flat.moveTo(1, 1);
+    flat.lineTo(20, 20);
+    Surface d;
+    EXPECT_TRUE(d.canvas.fillPath(empty, solid(0, 0, 0)));
+    EXPECT_TRUE(d.canvas.fillPath(point, solid(0, 0, 0)));
+    EXPECT_TRUE(d.canvas.fillPath(flat, solid(0, 0, 0)));
+    EXPECT_EQ(d.coveredPixels(), 0.0);
+}
+
+TEST(RasterFill, PathTransformMapsPoints) {
+    // A unit square in twips scaled to pixels: 20 twips per pixel, then moved.
+    Surface s;
+    Path p = rect(0, 0, 100, 60);
+    p.transform(player::Matrix::translate(3, 4) * player::Matrix::scale(0.05, 0.05));
+    s.canvas.fillPath(p, solid(0, 0, 0));
+    EXPECT_EQ(s.alpha(3, 4), 255);
+    EXPECT_EQ(s.alpha(7, 6), 255);
+    EXPECT_EQ(s.alpha(8, 6), 0);
+    EXPECT_EQ(s.alpha(7, 7), 0);
+    EXPECT_EQ(s.alpha(2, 4), 0);
+}
