@@ -140,10 +140,16 @@ BitmapResult decodeDefineBitsJpeg(ByteSpan imageData, ByteSpan alphaZlib, const 
 
     Bitmap& bitmap = result.value();
     const size_t need = bitmap.pixels.size();
+    // A well-formed alpha stream that holds nothing at all is how some encoders say "no alpha".
+    uint8_t probe = 0;
+    if (InflateResult z = inflateExactly(alphaZlib, &probe, 1); z.streamEnded && z.produced == 0)
+        return result;
+    if (!zlibCanInflateTo(alphaZlib.size(), need)) {
+        return BitmapResult::failure("alpha data: " + std::to_string(alphaZlib.size()) +
+                                     " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
+    }
     std::vector<uint8_t> alpha(need);
     if (InflateResult z = inflateExactly(alphaZlib, alpha.data(), need); !z.ok()) {
-        // A well-formed alpha stream that holds nothing at all is how some encoders say "no alpha".
-        if (z.streamEnded && z.produced == 0) return result;
         return BitmapResult::failure("alpha data: " + z.error);
     }
     // The authoring tool premultiplies the colour before JPEG encoding; JPEG noise can still push a

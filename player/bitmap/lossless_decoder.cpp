@@ -50,6 +50,11 @@ BitmapResult decodeLossless(const LosslessFields& f, const BitmapLimits& limits)
     stride = padTo32Bits(rowBytes);
     const size_t need = tableBytes + stride * (h - 1) + rowBytes;
 
+    if (!zlibCanInflateTo(f.zlibData.size(), need)) {
+        return BitmapResult::failure("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
+                                     std::to_string(h) + ": " + std::to_string(f.zlibData.size()) +
+                                     " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
+    }
     std::vector<uint8_t> raw(need);
     if (InflateResult z = inflateExactly(f.zlibData, raw.data(), need); !z.ok()) {
         return BitmapResult::failure("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
