@@ -13,33 +13,51 @@ class Canvas::Sink final : public RowSink {
   public:
     Sink(Canvas& c, MaskStack::Rect bounds) : c_(c), bounds_(bounds) {}
 
-    void row(int y, int x0, int x1, const uint8_t* cov) override {
-        if (x0 < bounds_.x0) {
-            cov += bounds_.x0 - x0;
-            x0 = bounds_.x0;
-        }
-        x1 = std::min(x1, bounds_.x1);
-        const int n = x1 - x0;
-        if (n <= 0) return;
+    void row(int y, const CoverageSpan* spans, int count) override {
+        const int rx0 = std::max(spans[0].x0, bounds_.x0), rx1 = std::min(spans[count - 1].x1, bounds_.x1);
+        if (rx0 >= rx1) return;
         MaskStack& masks = c_.masks_;
-        if (masks.clipped()) {
-            uint8_t* clipped = c_.clippedCoverage_.data();
-            applyClip(cov, masks.clipRow(y) + x0, n, clipped);
-            cov = clipped;
-        }
-        if (masks.drawingToMask()) {
-            compositeMask(masks.maskRow(y) + x0, cov, n);
-            masks.addToMask({x0, y, x1, y + 1});
+        const SpanPainter& painter = c_.painter_;
+        if (masks.clipped() || masks.drawingToMask()) {
+            // Per-pixel coverage over the row's extent, scaled by the clip.
+            const int n = rx1 - rx0;
+            uint8_t* cov = c_.rowCoverage_.data();
+            std::fill_n(cov, n, uint8_t(0));
+            for (int i = 0; i < count; ++i) {
+                int x0 = std::max(spans[i].x0, rx0), x1 = std::min(spans[i].x1, rx1);
+                if (x0 < x1) std::fill(cov + (x0 - rx0), cov + (x1 - rx0), uint8_t(spans[i].coverage));
+            }
+            if (masks.clipped()) applyClip(cov, masks.clipRow(y) + rx0, n, cov);
+            if (masks.drawingToMask()) {
+                compositeMask(masks.maskRow(y) + rx0, cov, n);
+                masks.addToMask({rx0, y, rx1, y + 1});
+                return;
+            }
+            player::Pixel* dst = c_.pixels_ + size_t(y) * size_t(c_.stride_) + rx0;
+            if (painter.isSolid()) {
+                compositeSolid(dst, cov, n, painter.solidColor());
+            } else {
+                player::Pixel* colors = c_.spanColors_.data();
+                painter.fill(y, rx0, rx1, colors);
+                compositeSpan(dst, cov, colors, n);
+            }
             return;
         }
-        player::Pixel* dst = c_.pixels_ + size_t(y) * size_t(c_.stride_) + x0;
-        const SpanPainter& painter = c_.painter_;
+        player::Pixel* row = c_.pixels_ + size_t(y) * size_t(c_.stride_);
         if (painter.isSolid()) {
-            compositeSolid(dst, cov, n, painter.solidColor());
+            const player::Pixel color = painter.solidColor();
+            for (int i = 0; i < count; ++i) {
+                int x0 = std::max(spans[i].x0, rx0), x1 = std::min(spans[i].x1, rx1);
+                if (x0 < x1) compositeSolidRun(row + x0, x1 - x0, color, uint32_t(spans[i].coverage));
+            }
         } else {
             player::Pixel* colors = c_.spanColors_.data();
-            painter.fill(y, x0, x1, colors);
-            compositeSpan(dst, cov, colors, n);
+            painter.fill(y, rx0, rx1, colors);
+            for (int i = 0; i < count; ++i) {
+                int x0 = std::max(spans[i].x0, rx0), x1 = std::min(spans[i].x1, rx1);
+                if (x0 < x1)
+                    compositeRun(row + x0, colors + (x0 - rx0), x1 - x0, uint32_t(spans[i].coverage));
+            }
         }
     }
 
@@ -66,7 +84,7 @@ bool Canvas::setTarget(player::Pixel* pixels, int width, int height, int strideI
     height_ = height;
     stride_ = strideInPixels;
     spanColors_.resize(size_t(width));
-    clippedCoverage_.resize(size_t(width));
+    rowCoverage_.resize(size_t(width));
     masks_.setSize(width, height);
     return true;
 }

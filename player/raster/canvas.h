@@ -84,7 +84,7 @@ class Canvas {
     SpanPainter painter_;
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;
-    std::vector<uint8_t> clippedCoverage_;
+    std::vector<uint8_t> rowCoverage_;
 };
 
 }  // namespace raster

@@ -34,6 +34,32 @@ inline void compositeSpan(player::Pixel* dst, const uint8_t* cov, const player::
     }
 }
 
+// A run of n pixels with the same coverage cov (1..255) of one colour.
+inline void compositeSolidRun(player::Pixel* dst, int n, player::Pixel color, uint32_t cov) {
+    if (cov == 255 && (color >> 24) == 255) {
+        for (int i = 0; i < n; ++i)
+            dst[i] = color;
+        return;
+    }
+    const uint32_t s = cov == 255 ? color : byteMul(color, cov);
+    const uint32_t inv = 255 - (s >> 24);
+    for (int i = 0; i < n; ++i)
+        dst[i] = s + byteMul(dst[i], inv);
+}
+
+// A run of n pixels with the same coverage cov (1..255) of colours src.
+inline void compositeRun(player::Pixel* dst, const player::Pixel* src, int n, uint32_t cov) {
+    if (cov == 255) {
+        for (int i = 0; i < n; ++i) {
+            uint32_t s = src[i];
+            dst[i] = (s >> 24) == 255 ? s : srcOver(s, dst[i]);
+        }
+    } else {
+        for (int i = 0; i < n; ++i)
+            dst[i] = srcOver(byteMul(src[i], cov), dst[i]);
+    }
+}
+
 // Coverage of a mask shape added to a mask layer (alpha source-over: overlapping mask shapes unite).
 inline void compositeMask(uint8_t* dst, const uint8_t* cov, int n) {
     for (int i = 0; i < n; ++i) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cmath>
 
 #include "player/raster/limits.h"
@@ -12,14 +11,25 @@ namespace raster {
 static_assert(std::has_single_bit(unsigned(kSubScanlines)) && std::has_single_bit(unsigned(kSubSamplesX)));
 static_assert(kSubScanlines * kSubSamplesX <= 256);
 
+namespace {
+
+constexpr int kFracBits = 32;  // fixed-point fraction of crossing positions
+constexpr double kFixedOne = double(int64_t(1) << kFracBits);
+// Crossing positions and steps are kept within +-2^29 samples: far beyond any canvas (8192 * 4 samples),
+// and the 32.32 fixed point sum of a position and the steps of a whole canvas cannot overflow.
+constexpr double kMaxSamples = double(1 << 29);
+
+int64_t toFixed(double v) {
+    return int64_t(std::clamp(v, -kMaxSamples, kMaxSamples) * kFixedOne);
+}
+
+}  // namespace
+
 void CoverageRasterizer::setClip(int width, int y0, int y1) {
     width_ = std::max(width, 0);
     clipY0_ = y0;
     clipY1_ = std::max(y0, y1);
-    if (delta_.size() < size_t(width_) + 2) {
-        delta_.assign(size_t(width_) + 2, 0);
-        coverage_.resize(size_t(width_) + 2);
-    }
+    if (delta_.size() < size_t(width_) + 2) delta_.assign(size_t(width_) + 2, 0);
 }
 
 void CoverageRasterizer::addPolygons(const Polylines& polys) {
@@ -43,37 +53,44 @@ inline void CoverageRasterizer::addSpan(int qa, int qb) {
     int ia = qa >> xShift_, fa = qa & mask;
     int ib = qb >> xShift_, fb = qb & mask;
     delta_[ia] += full - fa;
-    delta_[ia + 1] += fa;
     delta_[ib] -= full - fb;
-    delta_[ib + 1] -= fb;
-    rowMin_ = std::min(rowMin_, ia);
-    rowMax_ = std::max(rowMax_, ib + 1);
+    touched_.push_back(ia);
+    touched_.push_back(ib);
+    if (fa) {
+        delta_[ia + 1] += fa;
+        touched_.push_back(ia + 1);
+    }
+    if (fb) {
+        delta_[ib + 1] -= fb;
+        touched_.push_back(ib + 1);
+    }
 }
 
 void CoverageRasterizer::emitRow(int y, RowSink& sink) {
-    int x0 = rowMin_, end = rowMax_;
+    std::sort(touched_.begin(), touched_.end());
+    spans_.clear();
     int32_t acc = 0;
-    int last = std::min(end, width_ - 1);
-    int firstNonZero = -1, lastNonZero = -1;
-    for (int x = x0; x <= last; ++x) {
-        acc += delta_[x];
-        delta_[x] = 0;
-        // Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, and a full pixel's 256 becomes 255.
-        int a = acc << alphaShift_;
-        a -= a >> 8;
-        coverage_[x - x0] = uint8_t(a);
-        if (a) {
-            if (firstNonZero < 0) firstNonZero = x;
-            lastNonZero = x;
+    int x = touched_.front();
+    for (int cell : touched_) {
+        if (cell != x) {
+            // Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, a full pixel's 256 becomes 255.
+            int a = acc << alphaShift_;
+            a -= a >> 8;
+            int end = std::min(cell, width_);
+            if (a > 0 && x < end) {
+                if (!spans_.empty() && spans_.back().x1 == x && spans_.back().coverage == a) {
+                    spans_.back().x1 = end;
+                } else {
+                    spans_.push_back({x, end, a});
+                }
+            }
+            x = cell;
         }
+        acc += delta_[cell];
+        delta_[cell] = 0;
     }
-    for (int x = std::max(last + 1, x0); x <= end; ++x)
-        delta_[x] = 0;
-    rowMin_ = INT_MAX;
-    rowMax_ = -1;
-    if (firstNonZero >= 0) {
-        sink.row(y, firstNonZero, lastNonZero + 1, coverage_.data() + (firstNonZero - x0));
-    }
+    touched_.clear();
+    if (!spans_.empty()) sink.row(y, spans_.data(), int(spans_.size()));
 }
 
 void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
@@ -84,9 +101,7 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     alphaShift_ = 8 - xShift_ - subShift;
     const double xScale = double(1 << xShift_);
     const int sMin = clipY0_ * subs, sMax = clipY1_ * subs;
-    // Sample positions outside the canvas are clamped just past its edges: a span starting left of the
-    // canvas starts at column 0, one ending right of it ends at the last column.
-    const double xLo = -1.0, xHi = double(width_) * xScale + 1.0;
+    const int qMax = width_ << xShift_;
 
     sweep_.clear();
     for (const RawEdge& e : edges_) {
@@ -104,17 +119,19 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
         double dxdy = (bot.x - top.x) / (bot.y - top.y);
         double y = (s0 + 0.5) / subs;
         double x = top.x + (y - top.y) * dxdy;
-        sweep_.push_back({s0, s1, x * xScale - 0.5, dxdy * xScale / subs, dir});
+        // Stored minus half a sample: a sample k is covered when its centre k + 0.5 lies at or right of
+        // the crossing, so the first covered sample is ceil(stored x).
+        sweep_.push_back({toFixed(x * xScale - 0.5), toFixed(dxdy * xScale / subs), s0, s1, dir});
     }
     if (sweep_.empty()) return;
     std::sort(sweep_.begin(), sweep_.end(),
               [](const SweepEdge& a, const SweepEdge& b) { return a.s0 < b.s0; });
 
-    rowMin_ = INT_MAX;
-    rowMax_ = -1;
+    touched_.clear();
     active_.clear();
     size_t next = 0;
     const bool evenOdd = rule == FillRule::EvenOdd;
+    const int64_t ceilBias = (int64_t(1) << kFracBits) - 1;
     int s = sweep_[0].s0 & ~(subs - 1);
     while (next < sweep_.size() || !active_.empty()) {
         if (active_.empty()) s = std::max(s, sweep_[next].s0 & ~(subs - 1));
@@ -139,24 +156,24 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
             if (n == 0) continue;
 
             int winding = 0, spanStart = 0;
+            bool inside = false;
             for (SweepEdge& e : active_) {
-                // A sample at position k (pixel k >> xShift) is covered when its centre k + 0.5 lies at or
-                // right of the crossing, so the first covered sample is ceil(x - 0.5); x is stored minus 0.5.
-                double cx = std::clamp(e.x, xLo, xHi);
-                int q = int(std::ceil(cx));
-                q = std::clamp(q, 0, width_ << xShift_);
-                bool wasInside = evenOdd ? (winding & 1) : winding != 0;
+                int64_t q64 = (e.x + ceilBias) >> kFracBits;
+                int q = int(std::clamp<int64_t>(q64, 0, qMax));
                 winding += e.dir;
-                bool inside = evenOdd ? (winding & 1) : winding != 0;
-                if (inside && !wasInside) {
-                    spanStart = q;
-                } else if (!inside && wasInside) {
-                    addSpan(spanStart, q);
+                bool nowInside = evenOdd ? (winding & 1) : winding != 0;
+                if (nowInside != inside) {
+                    if (nowInside) {
+                        spanStart = q;
+                    } else {
+                        addSpan(spanStart, q);
+                    }
+                    inside = nowInside;
                 }
                 e.x += e.step;
             }
         }
-        if (rowMax_ >= 0) emitRow((s - 1) >> subShift, sink);
+        if (!touched_.empty()) emitRow((s - 1) >> subShift, sink);
     }
 }
 

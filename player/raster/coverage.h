@@ -4,9 +4,9 @@
 // Each pixel row is sampled on kSubScanlines sub-scanlines (1 without anti-aliasing, at the pixel centre).
 // On a sub-scanline the active edges' crossings are sorted and walked with the fill rule, and each inside
 // span is added to a per-row difference array at kSubSamplesX positions per pixel (1 without
-// anti-aliasing, the pixel centre). A prefix sum over the row then gives the number of covered samples per
-// pixel. Work is proportional to edges x sub-scanlines plus the pixels between a row's first and last
-// crossing; buffers are reused from draw to draw.
+// anti-aliasing, the pixel centre). Only the cells a span touched are visited afterwards: between them the
+// coverage is constant, so a row comes out as a few runs (partly covered edge pixels, long runs inside).
+// Work is proportional to edges x sub-scanlines, not to the area filled; buffers are reused.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,17 @@ namespace raster {
 
 enum class FillRule { EvenOdd, NonZero };
 
-// Receives the coverage of one row: coverage[i] belongs to pixel x0 + i, for x0 <= x < x1 (x1 > x0).
-// Pixels outside [x0, x1) on that row, and rows never passed, have zero coverage.
+// A run of pixels [x0, x1) on one row with the same coverage (1..255).
+struct CoverageSpan {
+    int x0, x1;
+    int coverage;
+};
+
+// Receives the coverage of one row as runs ordered by x, not overlapping, within the clip. Pixels outside
+// them, and rows never passed, have zero coverage.
 class RowSink {
   public:
-    virtual void row(int y, int x0, int x1, const uint8_t* coverage) = 0;
+    virtual void row(int y, const CoverageSpan* spans, int count) = 0;
 
   protected:
     ~RowSink() = default;
@@ -46,10 +52,10 @@ class CoverageRasterizer {
         Point a, b;
     };
     struct SweepEdge {
-        int s0, s1;   // sub-scanlines [s0, s1) the edge crosses
-        double x;     // crossing at the current sub-scanline, in sample units
-        double step;  // change of x per sub-scanline, in sample units
-        int dir;      // +1 downwards, -1 upwards
+        int64_t x;     // crossing at the current sub-scanline minus half a sample, 32.32 fixed sample units
+        int64_t step;  // change of x per sub-scanline
+        int s0, s1;    // sub-scanlines [s0, s1) the edge crosses
+        int dir;       // +1 downwards, -1 upwards
     };
 
     void addSpan(int qa, int qb);
@@ -58,12 +64,12 @@ class CoverageRasterizer {
     int width_ = 0, clipY0_ = 0, clipY1_ = 0;
     int xShift_ = 0;  // log2 of samples per pixel along a sub-scanline
     int alphaShift_ = 0;
-    int rowMin_ = 0, rowMax_ = -1;  // pixels touched in the delta array this row
     std::vector<RawEdge> edges_;
     std::vector<SweepEdge> sweep_;
     std::vector<SweepEdge> active_;
     std::vector<int32_t> delta_;
-    std::vector<uint8_t> coverage_;
+    std::vector<int> touched_;  // cells of delta_ changed this row
+    std::vector<CoverageSpan> spans_;
 };
 
 }  // namespace raster
