@@ -214,7 +214,12 @@ BitmapResult decodeGif(ByteSpan data, const BitmapLimits& limits) {
     if (minCodeSize < 1 || minCodeSize > 8) {
         return BitmapResult::failure("GIF LZW minimum code size " + std::to_string(minCodeSize) + " invalid");
     }
-    std::vector<uint8_t> indices(size_t(frameW) * size_t(frameH));
+    // Each code of at least minCodeSize + 1 bits yields at most 4096 indices: data too short to cover
+    // the image is refused before the image's memory is allocated.
+    const size_t need = size_t(frameW) * size_t(frameH);
+    const size_t maxCodes = (data.size() - r.pos()) * 8 / size_t(minCodeSize + 1);
+    if (need / 4096 > maxCodes) return BitmapResult::failure("GIF image data too short for its size");
+    std::vector<uint8_t> indices(need);
     CodeReader codes(r.at(), data.size() - r.pos());
     const int64_t produced = decodeLzw(codes, minCodeSize, indices);
     if (produced < 0) return BitmapResult::failure("GIF LZW data has an invalid code");

@@ -2,6 +2,7 @@
 // code and trivially destructible state lie between the setjmp and the jump.
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct PngContext {
     size_t size = 0;
     size_t pos = 0;
     char message[200] = {};
+    char warning[200] = {};  // the last warning: libpng explains a rejected IHDR only there
 };
 
 void readData(png_structp png, png_bytep out, size_t n) {
@@ -32,7 +34,23 @@ void onError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-void onWarning(png_structp, png_const_charp) {}
+void onWarning(png_structp png, png_const_charp message) {
+    auto* ctx = static_cast<PngContext*>(png_get_error_ptr(png));
+    std::strncpy(ctx->warning, message ? message : "", sizeof ctx->warning - 1);
+}
+
+// Total length of the IDAT chunks, by walking the chunk list (PNG: length, type, data, CRC).
+size_t idatBytes(ByteSpan d) {
+    size_t total = 0, p = 8;
+    while (p + 8 <= d.size()) {
+        const size_t len =
+            (size_t(d[p]) << 24) | (size_t(d[p + 1]) << 16) | (size_t(d[p + 2]) << 8) | d[p + 3];
+        if (std::memcmp(d.data() + p + 4, "IDAT", 4) == 0) total += std::min(len, d.size() - p - 8);
+        if (std::memcmp(d.data() + p + 4, "IEND", 4) == 0 || len > d.size() - p - 8) break;
+        p += 12 + len;
+    }
+    return total;
+}
 
 // Reads the image into bitmap as RGBA bytes, four per pixel, in the pixel vector's own memory.
 std::string readPng(PngContext& ctx, const BitmapLimits& limits, Bitmap& bitmap,
@@ -46,7 +64,8 @@ std::string readPng(PngContext& ctx, const BitmapLimits& limits, Bitmap& bitmap,
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        return std::string("libpng: ") + ctx.message;
+        std::string e = std::string("libpng: ") + ctx.message;
+        return ctx.warning[0] ? e + " (" + ctx.warning + ")" : e;
     }
     png_set_read_fn(png, &ctx, readData);
     // libpng refuses larger images itself, and caps what one ancillary chunk (zTXt, iCCP) may inflate to.
@@ -61,6 +80,13 @@ std::string readPng(PngContext& ctx, const BitmapLimits& limits, Bitmap& bitmap,
             png_destroy_read_struct(&png, &info, nullptr);
             return sizeError;
         }
+    }
+    // Deflate expands at most 1032:1: image data too short for the pixels is refused before the
+    // bitmap's memory is allocated.
+    const size_t packedBytes = size_t(w) * h * png_get_channels(png, info) * png_get_bit_depth(png, info) / 8;
+    if (packedBytes / 1032 > idatBytes(ByteSpan(ctx.data, ctx.size))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return "PNG image data too short for its size";
     }
     const int colorType = png_get_color_type(png, info);
     png_set_expand(png);  // palette to RGB, gray below 8 bits to 8, tRNS to an alpha channel

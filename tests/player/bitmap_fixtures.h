@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "player/render/geometry.h"
@@ -28,6 +29,12 @@ struct PngImage {
     Bytes palette;  // RGB triples (palette images)
     Bytes trns;     // tRNS entries (palette images)
 };
+inline PngImage pngImage(int width, int height, int colorType, int bitDepth, bool interlaced = false) {
+    PngImage p;
+    p.width = width, p.height = height, p.colorType = colorType, p.bitDepth = bitDepth,
+    p.interlaced = interlaced;
+    return p;
+}
 Bytes encodePng(const PngImage& image, const Bytes& samples);
 
 struct GifImage {
@@ -40,6 +47,14 @@ struct GifImage {
     int minCodeSize = 2;
     bool deferredClear = false;  // when the code table fills, keep going without a clear code
 };
+inline GifImage gifImage(int screenWidth, int screenHeight, Bytes globalTable, Bytes localTable, int left,
+                         int top, int width, int height) {
+    GifImage g;
+    g.screenWidth = screenWidth, g.screenHeight = screenHeight;
+    g.globalTable = std::move(globalTable), g.localTable = std::move(localTable);
+    g.left = left, g.top = top, g.width = width, g.height = height;
+    return g;
+}
 // indices: width * height colour indices in display row order (the encoder interlaces them if asked).
 Bytes encodeGif(const GifImage& image, const Bytes& indices);
 // Just the LZW code stream of indices, packed into data sub-blocks and terminated.

@@ -244,7 +244,8 @@ TEST(BitmapJpeg, BrokenAndHostileJpegData) {
 
     // Scan data cut in half: Flash shows what arrived; the rest of the picture is filled, size is intact.
     size_t sos = 0;
-    while (sos + 1 < full.size() && !(full[sos] == 0xFF && full[sos + 1] == 0xDA)) ++sos;
+    while (sos + 1 < full.size() && !(full[sos] == 0xFF && full[sos + 1] == 0xDA))
+        ++sos;
     ASSERT_LT(sos + 1, full.size());
     const size_t scanStart = sos + 2 + ((size_t(full[sos + 2]) << 8) | full[sos + 3]);
     Bytes half(full.begin(), full.begin() + long(scanStart + (full.size() - scanStart) / 2));
