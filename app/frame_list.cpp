@@ -16,7 +16,8 @@ std::optional<long long> parseNumber(std::string_view s) {
 
 }  // namespace
 
-std::optional<std::vector<int>> parseFrameList(const std::string& text, std::string* error, size_t maxFrames) {
+std::optional<std::vector<int>> parseFrameList(const std::string& text, std::string* error,
+                                               size_t maxFrames) {
     std::vector<int> out;
     auto fail = [&](const std::string& why) -> std::optional<std::vector<int>> {
         if (error) *error = why;
@@ -29,14 +30,16 @@ std::optional<std::vector<int>> parseFrameList(const std::string& text, std::str
         std::string_view item = rest.substr(0, comma);
         size_t dash = item.find('-');
         std::optional<long long> first = parseNumber(item.substr(0, dash));
-        std::optional<long long> last = dash == std::string_view::npos ? first : parseNumber(item.substr(dash + 1));
+        std::optional<long long> last =
+            dash == std::string_view::npos ? first : parseNumber(item.substr(dash + 1));
         if (!first || !last) return fail("'" + std::string(item) + "' is not a frame number or range");
         if (*first < 1 || *last < 1 || *first > 0x7FFFFFFF || *last > 0x7FFFFFFF)
             return fail("frames are numbered from 1: '" + std::string(item) + "'");
         if (*last < *first) return fail("range '" + std::string(item) + "' runs backwards");
         if (static_cast<unsigned long long>(*last - *first) + out.size() >= maxFrames)
             return fail("too many frames in the list");
-        for (long long f = *first; f <= *last; ++f) out.push_back(static_cast<int>(f));
+        for (long long f = *first; f <= *last; ++f)
+            out.push_back(static_cast<int>(f));
         if (comma == std::string_view::npos) break;
         rest = rest.substr(comma + 1);
     }
@@ -59,8 +62,8 @@ std::optional<unsigned> parseColor(const std::string& text) {
     unsigned v = 0;
     for (char c : s) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        v = v * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                      : std::tolower(c) - 'a' + 10);
+        v = v * 16 + static_cast<unsigned>(
+                         std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10);
     }
     return v;
 }

@@ -1,6 +1,34 @@
+// tolvikan: the command line (probe, render; convert follows) and, with no arguments, the desktop program.
 #include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cmd_probe.h"
+#include "app/cmd_render.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: tolvikan COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  probe [--json] FILE...   movie kind, version, header length, size, frame rate and frame count\n"
+    "  render MOVIE --frames LIST --size WxH [--quality high|low] [--background RRGGBB] --out PATTERN\n"
+    "                           pictures of the listed frames (PATTERN holds %d for the frame number)\n"
+    "  help                     this text\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::fprintf(stderr, "tolvikan: nothing here yet\n");
-    return 1;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "probe") return cli::runProbe(args);
+    if (command == "render") return cli::runRender(args);
+    std::fprintf(stderr, "tolvikan: unknown command '%s'\n%s", command.c_str(), kUsage);
+    return 2;
 }

@@ -30,16 +30,19 @@ TEST(FrameList, RejectsMalformedInputWithAReason) {
         EXPECT_FALSE(err.empty()) << text;
     }
     std::string err;
-    EXPECT_FALSE(cli::parseFrameList("1-2000000", &err, 1000)) << "a huge range must not allocate without bound";
+    EXPECT_FALSE(cli::parseFrameList("1-2000000", &err, 1000))
+        << "a huge range must not allocate without bound";
 }
 
 TEST(FrameList, SizeAndColour) {
     EXPECT_EQ(cli::parseSize("640x480"), std::make_pair(640, 480));
     EXPECT_EQ(cli::parseSize("1X2"), std::make_pair(1, 2));
-    for (const char* bad : {"640", "0x480", "x", "640x", "-5x5", "5x5x5"}) EXPECT_FALSE(cli::parseSize(bad)) << bad;
+    for (const char* bad : {"640", "0x480", "x", "640x", "-5x5", "5x5x5"})
+        EXPECT_FALSE(cli::parseSize(bad)) << bad;
     EXPECT_EQ(cli::parseColor("FF8000"), 0xFF8000u);
     EXPECT_EQ(cli::parseColor("#00ff7f"), 0x00FF7Fu);
-    for (const char* bad : {"FFF", "GG0000", "FF80001"}) EXPECT_FALSE(cli::parseColor(bad)) << bad;
+    for (const char* bad : {"FFF", "GG0000", "FF80001"})
+        EXPECT_FALSE(cli::parseColor(bad)) << bad;
 }
 
 }  // namespace

@@ -23,9 +23,13 @@ void BitWriter::ub(uint32_t value, int bits) {
     }
 }
 
-void BitWriter::sb(int32_t value, int bits) { ub(static_cast<uint32_t>(value), bits); }
+void BitWriter::sb(int32_t value, int bits) {
+    ub(static_cast<uint32_t>(value), bits);
+}
 
-void BitWriter::fb(double value, int bits) { sb(static_cast<int32_t>(std::lround(value * 65536.0)), bits); }
+void BitWriter::fb(double value, int bits) {
+    sb(static_cast<int32_t>(std::lround(value * 65536.0)), bits);
+}
 
 void BitWriter::align() {
     if (used_ > 0) ub(0, 8 - used_);
@@ -49,7 +53,8 @@ int BitWriter::sbits(int32_t value) {
 
 int BitWriter::ubits(uint32_t value) {
     int n = 0;
-    while (n < 32 && (value >> n) != 0) ++n;
+    while (n < 32 && (value >> n) != 0)
+        ++n;
     return n;
 }
 
@@ -63,10 +68,13 @@ ByteWriter& ByteWriter::u16(uint16_t v) {
     return *this;
 }
 ByteWriter& ByteWriter::u32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_.push_back((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out_.push_back((v >> (8 * i)) & 0xFF);
     return *this;
 }
-ByteWriter& ByteWriter::fixed8(double v) { return u16(static_cast<uint16_t>(std::lround(v * 256.0))); }
+ByteWriter& ByteWriter::fixed8(double v) {
+    return u16(static_cast<uint16_t>(std::lround(v * 256.0)));
+}
 ByteWriter& ByteWriter::str(const std::string& s) {
     out_.insert(out_.end(), s.begin(), s.end());
     out_.push_back(0);
@@ -82,8 +90,8 @@ ByteWriter& ByteWriter::raw(const uint8_t* p, size_t n) {
 }
 
 ByteWriter& ByteWriter::rect(int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax) {
-    int n = std::max({BitWriter::sbits(xmin), BitWriter::sbits(xmax), BitWriter::sbits(ymin),
-                      BitWriter::sbits(ymax)});
+    int n = std::max(
+        {BitWriter::sbits(xmin), BitWriter::sbits(xmax), BitWriter::sbits(ymin), BitWriter::sbits(ymax)});
     BitWriter b;
     b.ub(n, 5);
     b.sb(xmin, n);
@@ -141,14 +149,20 @@ ByteWriter& ByteWriter::cxform(bool withAlpha, const int mul[4], const int add[4
     b.ub(hasMul, 1);
     b.ub(n, 4);
     if (hasMul)
-        for (int i = 0; i < channels; ++i) b.sb(mul[i], n);
+        for (int i = 0; i < channels; ++i)
+            b.sb(mul[i], n);
     if (hasAdd)
-        for (int i = 0; i < channels; ++i) b.sb(add[i], n);
+        for (int i = 0; i < channels; ++i)
+            b.sb(add[i], n);
     return raw(b.bytes());
 }
 
-ByteWriter& ByteWriter::rgb(uint32_t c) { return u8(c >> 16).u8(c >> 8).u8(c); }
-ByteWriter& ByteWriter::rgba(uint32_t c) { return u8(c >> 24).u8(c >> 16).u8(c >> 8).u8(c); }
+ByteWriter& ByteWriter::rgb(uint32_t c) {
+    return u8(c >> 16).u8(c >> 8).u8(c);
+}
+ByteWriter& ByteWriter::rgba(uint32_t c) {
+    return u8(c >> 24).u8(c >> 16).u8(c >> 8).u8(c);
+}
 
 SwfBuilder& SwfBuilder::tag(uint16_t code, const Bytes& body, bool forceLong) {
     ByteWriter w;
@@ -162,7 +176,9 @@ SwfBuilder& SwfBuilder::tag(uint16_t code, const Bytes& body, bool forceLong) {
     return *this;
 }
 
-SwfBuilder& SwfBuilder::backgroundColor(uint32_t rrggbb) { return tag(9, ByteWriter().rgb(rrggbb).bytes()); }
+SwfBuilder& SwfBuilder::backgroundColor(uint32_t rrggbb) {
+    return tag(9, ByteWriter().rgb(rrggbb).bytes());
+}
 
 Bytes SwfBuilder::build(Compression c) const {
     ByteWriter rest;
@@ -204,7 +220,8 @@ Bytes makeProjectorRaw(const Bytes& stub, const Bytes& movie, uint32_t marker, u
 
 Bytes makeProjector(const Bytes& movie, size_t stubSize, uint32_t marker) {
     Bytes stub(stubSize);
-    for (size_t i = 0; i < stubSize; ++i) stub[i] = static_cast<uint8_t>((i * 131u + 7u) & 0xFF);
+    for (size_t i = 0; i < stubSize; ++i)
+        stub[i] = static_cast<uint8_t>((i * 131u + 7u) & 0xFF);
     if (stubSize >= 2) {
         stub[0] = 'M';
         stub[1] = 'Z';
@@ -232,7 +249,8 @@ Bytes lzmaCompressForSwf(const Bytes& in) {
     s.next_out = out.data();
     s.avail_out = out.size();
     lzma_ret r = lzma_code(&s, LZMA_FINISH);
-    while (r == LZMA_OK) r = lzma_code(&s, LZMA_FINISH);
+    while (r == LZMA_OK)
+        r = lzma_code(&s, LZMA_FINISH);
     size_t produced = out.size() - s.avail_out;
     lzma_end(&s);
     if (r != LZMA_STREAM_END) throw std::runtime_error("lzma compress failed");

@@ -12,7 +12,7 @@ using Bytes = std::vector<uint8_t>;
 
 // Bit-packed writer, most significant bit first (SWF RECT, MATRIX, CXFORM, shape records).
 class BitWriter {
-public:
+  public:
     void ub(uint32_t value, int bits);
     void sb(int32_t value, int bits);
     void fb(double value, int bits);  // 16.16 fixed point, signed
@@ -23,7 +23,7 @@ public:
     static int sbits(int32_t value);
     static int ubits(uint32_t value);
 
-private:
+  private:
     Bytes out_;
     uint32_t acc_ = 0;
     int used_ = 0;
@@ -31,18 +31,19 @@ private:
 
 // Little-endian byte writer.
 class ByteWriter {
-public:
+  public:
     ByteWriter& u8(uint8_t v);
     ByteWriter& u16(uint16_t v);
     ByteWriter& u32(uint32_t v);
     ByteWriter& s16(int16_t v) { return u16(static_cast<uint16_t>(v)); }
-    ByteWriter& fixed8(double v);  // 8.8
+    ByteWriter& fixed8(double v);           // 8.8
     ByteWriter& str(const std::string& s);  // NUL-terminated
     ByteWriter& raw(const Bytes& b);
     ByteWriter& raw(const uint8_t* p, size_t n);
     ByteWriter& rect(int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax);
     // MATRIX with optional scale/rotate parts (1.0 / 0.0 are omitted), translation in twips.
-    ByteWriter& matrix(double sx = 1, double sy = 1, double r0 = 0, double r1 = 0, int32_t tx = 0, int32_t ty = 0);
+    ByteWriter& matrix(double sx = 1, double sy = 1, double r0 = 0, double r1 = 0, int32_t tx = 0,
+                       int32_t ty = 0);
     // CXFORM (withAlpha=false) or CXFORMWITHALPHA; multipliers in 8.8 (256 = 1.0).
     ByteWriter& cxform(bool withAlpha, const int mul[4], const int add[4]);
     ByteWriter& rgb(uint32_t rrggbb);
@@ -50,7 +51,7 @@ public:
     const Bytes& bytes() const { return out_; }
     size_t size() const { return out_.size(); }
 
-private:
+  private:
     Bytes out_;
 };
 
@@ -59,7 +60,7 @@ enum class Compression { None, Zlib, Lzma };
 struct Header {
     uint8_t version = 10;
     int32_t xmin = 0, xmax = 550 * 20, ymin = 0, ymax = 400 * 20;  // twips
-    uint16_t frameRate88 = 12 << 8;                               // 8.8 fixed point
+    uint16_t frameRate88 = 12 << 8;                                // 8.8 fixed point
     uint16_t frameCount = 1;
     // When set, this length is written instead of the real one (hostile header cases).
     bool overrideLength = false;
@@ -69,7 +70,7 @@ struct Header {
 };
 
 class SwfBuilder {
-public:
+  public:
     explicit SwfBuilder(Header h = {}) : header_(h) {}
     Header& header() { return header_; }
 
@@ -85,7 +86,7 @@ public:
     // The complete movie. Compressed movies keep the uncompressed length in the header.
     Bytes build(Compression c = Compression::None) const;
 
-private:
+  private:
     Header header_;
     Bytes tags_;
 };

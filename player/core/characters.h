@@ -1,0 +1,96 @@
+// Character definitions of one loaded movie: what its dictionary holds under each character id, in the
+// form the display list and the renderer use (shapes already turned into paths, bitmaps decoded on first
+// use, sprites as timelines of control tags).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/core/shape_geometry.h"
+#include "player/render/geometry.h"
+#include "swf/tags.h"
+
+namespace player {
+
+// One frame of a timeline: the control tags that run when the frame is reached, in file order.
+struct Frame {
+    std::vector<const swf::Tag*> tags;
+};
+
+struct Timeline {
+    std::vector<Frame> frames;          // frames.size() >= 1
+    std::map<std::string, int> labels;  // lower-cased label -> 1-based frame
+    int declaredFrameCount = 0;         // as the header or DefineSprite states it
+
+    int frameCount() const { return static_cast<int>(frames.size()); }
+    // 1-based frame of a label (case-insensitive, as SWF labels are matched), or 0.
+    int frameOfLabel(const std::string& label) const;
+};
+
+// Builds a timeline from a tag list: frames end at ShowFrame; definition tags are not part of it.
+Timeline buildTimeline(const std::vector<swf::Tag>& tags, int declaredFrames);
+
+struct Character {
+    enum class Kind { Shape, MorphShape, Bitmap, Sprite, Font, Text, Button };
+    explicit Character(Kind k) : kind(k) {}
+    virtual ~Character() = default;
+    const Kind kind;
+    uint16_t id = 0;
+};
+
+struct ShapeCharacter : Character {
+    ShapeCharacter() : Character(Kind::Shape) {}
+    swf::Rect bounds;
+    ShapeGeometry geometry;
+};
+
+struct MorphCharacter : Character {
+    MorphCharacter() : Character(Kind::MorphShape) {}
+    const swf::DefineMorphShape* def = nullptr;
+    // The geometry at one ratio (0..65535), built on demand; the last few ratios are kept.
+    const ShapeGeometry& geometryAt(uint16_t ratio) const;
+
+  private:
+    mutable std::map<uint16_t, ShapeGeometry> cache_;
+};
+
+struct BitmapCharacter : Character {
+    BitmapCharacter() : Character(Kind::Bitmap) {}
+    const swf::Tag* tag = nullptr;
+    const swf::Bytes* jpegTables = nullptr;
+    // Decoded on first use; a bitmap that fails to decode stays null (and is drawn as nothing).
+    BitmapPtr bitmap(std::string* error) const;
+
+  private:
+    mutable BitmapPtr decoded_;
+    mutable bool tried_ = false;
+};
+
+struct SpriteCharacter : Character {
+    SpriteCharacter() : Character(Kind::Sprite) {}
+    Timeline timeline;
+};
+
+struct FontCharacter : Character {
+    FontCharacter() : Character(Kind::Font) {}
+    const swf::DefineFont* def = nullptr;
+    std::vector<ShapeGeometry> glyphs;  // glyph outlines, filled with style 1
+    double emSquare = 1024;             // glyph units per em (20480 for DefineFont3)
+};
+
+struct TextCharacter : Character {
+    TextCharacter() : Character(Kind::Text) {}
+    const swf::DefineText* def = nullptr;
+};
+
+struct ButtonCharacter : Character {
+    ButtonCharacter() : Character(Kind::Button) {}
+    const swf::DefineButton* def = nullptr;
+    std::optional<swf::CXForm> cxform;  // DefineButtonCxform
+};
+
+}  // namespace player

@@ -1,0 +1,59 @@
+// The display list: what is on the stage now. Every placed character becomes a DisplayObject at a depth of
+// its parent clip; sprites (MovieClip) own their children and their own timeline position.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "player/core/characters.h"
+#include "player/render/geometry.h"
+
+namespace player {
+
+class MovieDef;
+
+// What the timeline last placed at one depth. `serial` identifies the placement: a display object survives a
+// timeline jump only when the jump arrives at the same placement (Flash keeps such objects, with their
+// state).
+struct Placement {
+    uint16_t characterId = 0;
+    uint64_t serial = 0;
+    Matrix matrix;
+    ColorTransform cxform;
+    uint16_t ratio = 0;
+    std::string name;
+    uint16_t clipDepth = 0;
+    bool visible = true;
+    std::optional<uint8_t> blendMode;
+};
+
+class DisplayObject {
+  public:
+    DisplayObject(const MovieDef* movie, const Character* character) : movie_(movie), character_(character) {}
+    virtual ~DisplayObject() = default;
+
+    const Character* character() const { return character_; }
+    const MovieDef* movie() const { return movie_; }
+    virtual class MovieClip* asClip() { return nullptr; }
+
+    uint64_t serial = 0;
+    int depth = 0;
+    Matrix matrix;
+    ColorTransform cxform;
+    uint16_t ratio = 0;
+    std::string name;
+    uint16_t clipDepth = 0;
+    bool visible = true;
+
+  protected:
+    const MovieDef* movie_;
+    const Character* character_;
+};
+
+class MovieClip;
+using DisplayList = std::map<int, std::unique_ptr<DisplayObject>>;
+
+}  // namespace player

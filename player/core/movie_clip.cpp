@@ -1,0 +1,181 @@
+#include "player/core/movie_clip.h"
+
+#include <algorithm>
+
+#include "player/core/movie_def.h"
+#include "player/core/runtime.h"
+#include "player/core/style_paint.h"
+
+namespace player {
+
+MovieClip::MovieClip(const MovieDef* movie, const Character* character, const Timeline* timeline)
+    : DisplayObject(movie, character), timeline_(timeline), self_(std::make_shared<MovieClip*>(this)) {}
+
+MovieClip::~MovieClip() {
+    *self_ = nullptr;
+}
+
+void MovieClip::initialize(Runtime& rt) {
+    tickCreated_ = rt.tick;
+    currentFrame_ = 1;
+    applyFrameTags(1, true, rt);
+    syncDisplayList(rt);
+}
+
+void MovieClip::advance(Runtime& rt) {
+    // Children placed during this tick start next tick; those already there move on after their parent.
+    if (playing && frameCount() > 1) {
+        int next = currentFrame_ + 1;
+        if (next > frameCount()) {
+            gotoFrame(1, rt);
+        } else {
+            currentFrame_ = next;
+            applyFrameTags(next, true, rt);
+            syncDisplayList(rt);
+        }
+    }
+    // Advance a snapshot of the children: actions and tags may change the list while it runs.
+    std::vector<std::weak_ptr<MovieClip*>> clips;
+    std::vector<ButtonObject*> buttons;
+    for (auto& [depth, obj] : children_) {
+        if (MovieClip* c = obj->asClip()) {
+            if (c->tickCreated_ != rt.tick) clips.push_back(c->handle());
+        } else if (obj->character() && obj->character()->kind == Character::Kind::Button) {
+            buttons.push_back(static_cast<ButtonObject*>(obj.get()));
+        }
+    }
+    for (ButtonObject* b : buttons)
+        b->advance(rt);
+    for (auto& h : clips)
+        if (auto p = h.lock(); p && *p) (*p)->advance(rt);
+}
+
+void MovieClip::gotoFrame(int frame, Runtime& rt) {
+    frame = std::clamp(frame, 1, frameCount());
+    if (rt.gotoDepth >= Runtime::kMaxGotoDepth) return;
+    ++rt.gotoDepth;
+    if (frame < currentFrame_ || currentFrame_ == 0) {
+        // Going back: the timeline is replayed from its first frame, and the objects that the replay places
+        // again (same placement) are kept with their state; the rest go.
+        placements_.clear();
+        for (int f = 1; f < frame; ++f)
+            applyFrameTags(f, false, rt);
+    } else {
+        for (int f = currentFrame_ + 1; f < frame; ++f)
+            applyFrameTags(f, false, rt);
+    }
+    if (frame != currentFrame_) {
+        currentFrame_ = frame;
+        applyFrameTags(frame, true, rt);
+        syncDisplayList(rt);
+    }
+    --rt.gotoDepth;
+}
+
+void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
+    const Frame& f = timeline_->frames[static_cast<size_t>(frame - 1)];
+    int index = 0;
+    for (const swf::Tag* tag : f.tags) {
+        ++index;
+        if (const auto* po = std::get_if<swf::PlaceObject>(&tag->body)) {
+            int depth = po->depth;
+            auto it = placements_.find(depth);
+            bool exists = it != placements_.end();
+            if (po->version == 1) {
+                // PlaceObject (1) always places a new character.
+                Placement p;
+                p.characterId = po->characterId.value_or(0);
+                p.serial = (uint64_t(frame) << 20) | uint64_t(index);
+                if (po->matrix) p.matrix = toMatrix(*po->matrix);
+                if (po->cxform) p.cxform = toColorTransform(*po->cxform);
+                placements_[depth] = p;
+                continue;
+            }
+            if (!po->move && exists) {
+                // A new placement on an occupied depth is refused, as Flash Player does.
+                if (!po->characterId) continue;
+                continue;
+            }
+            if (po->move && !exists) continue;  // nothing to modify
+            Placement& p = placements_[depth];
+            if (!po->move) p = Placement{};
+            if (po->characterId) {
+                p.characterId = *po->characterId;
+                p.serial = (uint64_t(frame) << 20) | uint64_t(index);
+            }
+            if (po->matrix) p.matrix = toMatrix(*po->matrix);
+            if (po->cxform) p.cxform = toColorTransform(*po->cxform);
+            if (po->ratio) p.ratio = *po->ratio;
+            if (po->name) p.name = *po->name;
+            if (po->clipDepth) p.clipDepth = *po->clipDepth;
+            if (po->visible) p.visible = *po->visible;
+            if (po->blendMode) p.blendMode = *po->blendMode;
+            if (po->filters && !po->filters->empty()) rt.unsupported("filters");
+            if (po->blendMode && *po->blendMode > 1) rt.unsupported("blend modes");
+        } else if (const auto* ro = std::get_if<swf::RemoveObject>(&tag->body)) {
+            placements_.erase(ro->depth);
+        } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
+            if (runActions) rt.queueActions(this, da);
+        }
+    }
+}
+
+void MovieClip::syncDisplayList(Runtime& rt) {
+    // Objects whose placement is gone, or was replaced by another placement, leave the list.
+    for (auto it = children_.begin(); it != children_.end();) {
+        auto p = placements_.find(it->first);
+        if (p == placements_.end() || p->second.serial != it->second->serial)
+            it = children_.erase(it);
+        else
+            ++it;
+    }
+    for (const auto& [depth, p] : placements_) {
+        auto it = children_.find(depth);
+        DisplayObject* obj = nullptr;
+        if (it == children_.end()) {
+            std::unique_ptr<DisplayObject> created = rt.instantiate(movie_, p);
+            if (!created) continue;
+            created->depth = depth;
+            created->serial = p.serial;
+            obj = created.get();
+            children_[depth] = std::move(created);
+        } else {
+            obj = it->second.get();
+        }
+        obj->matrix = p.matrix;
+        obj->cxform = p.cxform;
+        obj->ratio = p.ratio;
+        obj->name = p.name;
+        obj->clipDepth = p.clipDepth;
+        obj->visible = p.visible;
+    }
+}
+
+ButtonObject::ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt)
+    : DisplayObject(movie, button) {
+    for (const swf::ButtonRecord& r : button->def->records) {
+        if (!r.stateUp) continue;
+        Placement p;
+        p.characterId = r.characterId;
+        p.matrix = toMatrix(r.matrix);
+        if (r.cxform)
+            p.cxform = toColorTransform(*r.cxform);
+        else if (button->cxform)
+            p.cxform = toColorTransform(*button->cxform);
+        p.serial = r.depth;
+        std::unique_ptr<DisplayObject> child = rt.instantiate(movie, p);
+        if (!child) continue;
+        child->depth = r.depth;
+        child->serial = p.serial;
+        child->matrix = p.matrix;
+        child->cxform = p.cxform;
+        children_[r.depth] = std::move(child);
+    }
+}
+
+void ButtonObject::advance(Runtime& rt) {
+    for (auto& [depth, obj] : children_)
+        if (MovieClip* c = obj->asClip()) c->advance(rt);
+}
+
+}  // namespace player

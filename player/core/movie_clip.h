@@ -1,0 +1,64 @@
+// A timeline in motion: the root of a level or a placed sprite. Holds its frame position, its playing state,
+// what its timeline has placed at each depth, and the display objects made from those placements.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "player/core/display_object.h"
+
+namespace player {
+
+class Runtime;
+
+class MovieClip : public DisplayObject {
+  public:
+    MovieClip(const MovieDef* movie, const Character* character, const Timeline* timeline);
+    ~MovieClip() override;
+    MovieClip* asClip() override { return this; }
+
+    const Timeline& timeline() const { return *timeline_; }
+    int currentFrame() const { return currentFrame_; }  // 1-based; 0 before the first frame ran
+    int frameCount() const { return timeline_->frameCount(); }
+    bool playing = true;
+
+    DisplayList& children() { return children_; }
+    const DisplayList& children() const { return children_; }
+
+    // Runs frame 1 (a new clip shows its first frame at once).
+    void initialize(Runtime& rt);
+    // One tick: moves to the next frame when playing (wrapping to frame 1 at the end), then lets the
+    // children that were already there tick too.
+    void advance(Runtime& rt);
+    // Jumps to a 1-based frame (clamped) as gotoAndStop/gotoAndPlay do: the display list is rebuilt to what
+    // the timeline shows at that frame, and only that frame's actions run.
+    void gotoFrame(int frame, Runtime& rt);
+
+    // A token that lives as long as this clip: queued actions hold it to notice a removed clip.
+    std::weak_ptr<MovieClip*> handle() const { return self_; }
+
+  private:
+    void applyFrameTags(int frame, bool runActions, Runtime& rt);
+    void syncDisplayList(Runtime& rt);
+
+    const Timeline* timeline_;
+    int currentFrame_ = 0;
+    std::map<int, Placement> placements_;
+    DisplayList children_;
+    std::shared_ptr<MovieClip*> self_;
+    uint64_t tickCreated_ = 0;
+};
+
+// A button shows the characters of its "up" state (interaction comes with the mouse).
+class ButtonObject : public DisplayObject {
+  public:
+    ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt);
+    DisplayList& children() { return children_; }
+    const DisplayList& children() const { return children_; }
+    void advance(Runtime& rt);
+
+  private:
+    DisplayList children_;
+};
+
+}  // namespace player

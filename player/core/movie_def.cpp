@@ -1,0 +1,146 @@
+#include "player/core/movie_def.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace player {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::string& url,
+                                         std::string* error) {
+    swf::Result<swf::Movie> parsed = swf::parseMovie(bytes);
+    if (!parsed) {
+        if (error) *error = parsed.error().describe();
+        return nullptr;
+    }
+    std::unique_ptr<MovieDef> def(new MovieDef);
+    def->url_ = url;
+    def->movie_ = std::move(parsed).value();
+    const swf::Movie& m = def->movie_;
+    MovieInfo& info = def->info_;
+    info.version = m.version;
+    info.frameRate = m.frameRate;
+    info.frameCount = m.frameCount;
+    info.xMinTwips = m.frameSize.xMin;
+    info.yMinTwips = m.frameSize.yMin;
+    info.widthTwips = std::max(0, m.frameSize.xMax - m.frameSize.xMin);
+    info.heightTwips = std::max(0, m.frameSize.yMax - m.frameSize.yMin);
+    for (const swf::Error& e : m.errors)
+        def->warnings_.push_back(e.describe());
+    def->defineAll(m.tags);
+    def->root_ = buildTimeline(m.tags, m.frameCount);
+    // The first SetBackgroundColor of the movie sets the stage colour.
+    for (const swf::Tag& t : m.tags) {
+        if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&t.body)) {
+            info.backgroundColor = (uint32_t(bg->color.r) << 16) | (uint32_t(bg->color.g) << 8) | bg->color.b;
+            break;
+        }
+    }
+    return def;
+}
+
+const Character* MovieDef::character(uint16_t id) const {
+    auto it = dictionary_.find(id);
+    return it == dictionary_.end() ? nullptr : it->second.get();
+}
+
+const Character* MovieDef::exported(const std::string& name) const {
+    auto it = exports_.find(lower(name));
+    return it == exports_.end() ? nullptr : character(it->second);
+}
+
+void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
+    for (const swf::Tag& t : tags)
+        define(t);
+}
+
+void MovieDef::define(const swf::Tag& tag) {
+    std::unique_ptr<Character> c;
+    uint16_t id = 0;
+    if (const auto* s = std::get_if<swf::DefineShape>(&tag.body)) {
+        auto sc = std::make_unique<ShapeCharacter>();
+        sc->bounds = s->bounds;
+        sc->geometry = buildShapeGeometry(s->shape);
+        if (sc->geometry.edgeCount > kMaxShapeEdges)
+            warnings_.push_back("shape " + std::to_string(s->id) +
+                                " has too many edges; the rest are dropped");
+        id = s->id;
+        c = std::move(sc);
+    } else if (const auto* m = std::get_if<swf::DefineMorphShape>(&tag.body)) {
+        auto mc = std::make_unique<MorphCharacter>();
+        mc->def = m;
+        id = m->id;
+        c = std::move(mc);
+    } else if (std::holds_alternative<swf::DefineBits>(tag.body) ||
+               std::holds_alternative<swf::DefineBitsJPEG>(tag.body) ||
+               std::holds_alternative<swf::DefineBitsLossless>(tag.body)) {
+        auto bc = std::make_unique<BitmapCharacter>();
+        bc->tag = &tag;
+        bc->jpegTables = jpegTables_;
+        if (const auto* b = std::get_if<swf::DefineBits>(&tag.body)) id = b->id;
+        if (const auto* b = std::get_if<swf::DefineBitsJPEG>(&tag.body)) id = b->id;
+        if (const auto* b = std::get_if<swf::DefineBitsLossless>(&tag.body)) id = b->id;
+        c = std::move(bc);
+    } else if (const auto* jt = std::get_if<swf::JPEGTables>(&tag.body)) {
+        if (!jpegTables_) jpegTables_ = &jt->data;
+        // DefineBits tags defined before the tables (rare) pick them up too.
+        for (auto& [cid, ch] : dictionary_)
+            if (ch->kind == Character::Kind::Bitmap) {
+                auto* bc = static_cast<BitmapCharacter*>(ch.get());
+                if (!bc->jpegTables) bc->jpegTables = jpegTables_;
+            }
+        return;
+    } else if (const auto* sp = std::get_if<swf::DefineSprite>(&tag.body)) {
+        auto spc = std::make_unique<SpriteCharacter>();
+        spc->timeline = buildTimeline(sp->tags, sp->frameCount);
+        id = sp->id;
+        c = std::move(spc);
+    } else if (const auto* f = std::get_if<swf::DefineFont>(&tag.body)) {
+        auto fc = std::make_unique<FontCharacter>();
+        fc->def = f;
+        fc->emSquare = f->version == 3 ? 20480.0 : 1024.0;
+        for (const swf::Shape& g : f->glyphs) {
+            swf::Shape withStyle = g;
+            // Glyphs are filled with fill style 1, whose colour the text record gives at draw time.
+            if (withStyle.styles.fills.empty()) withStyle.styles.fills.resize(1);
+            fc->glyphs.push_back(buildShapeGeometry(withStyle));
+        }
+        id = f->id;
+        c = std::move(fc);
+    } else if (const auto* t = std::get_if<swf::DefineText>(&tag.body)) {
+        auto tc = std::make_unique<TextCharacter>();
+        tc->def = t;
+        id = t->id;
+        c = std::move(tc);
+    } else if (const auto* b = std::get_if<swf::DefineButton>(&tag.body)) {
+        auto bc = std::make_unique<ButtonCharacter>();
+        bc->def = b;
+        id = b->id;
+        c = std::move(bc);
+    } else if (const auto* bx = std::get_if<swf::DefineButtonCxform>(&tag.body)) {
+        auto it = dictionary_.find(bx->buttonId);
+        if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
+            static_cast<ButtonCharacter*>(it->second.get())->cxform = bx->cxform;
+        return;
+    } else if (const auto* ex = std::get_if<swf::ExportAssets>(&tag.body)) {
+        for (const auto& a : ex->assets)
+            exports_[lower(a.name)] = a.characterId;
+        return;
+    } else {
+        return;
+    }
+    c->id = id;
+    // Flash keeps the first definition of an id; later ones are ignored.
+    dictionary_.emplace(id, std::move(c));
+}
+
+}  // namespace player

@@ -1,0 +1,46 @@
+// One loaded movie: its bytes, its parsed tags, its dictionary of characters and its root timeline.
+// Immutable once loaded (bitmaps and morph shapes decode lazily behind const methods).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/core/characters.h"
+#include "player/player.h"
+#include "swf/movie.h"
+
+namespace player {
+
+class MovieDef {
+  public:
+    // Parses a movie; on failure returns null and sets *error.
+    static std::unique_ptr<MovieDef> load(std::vector<uint8_t> bytes, const std::string& url,
+                                          std::string* error);
+
+    const MovieInfo& info() const { return info_; }
+    const Timeline& rootTimeline() const { return root_; }
+    const Character* character(uint16_t id) const;
+    const std::string& url() const { return url_; }
+    // Problems met while loading (tags skipped for errors), for the log.
+    const std::vector<std::string>& warnings() const { return warnings_; }
+    // Characters the movie exports under a name (ExportAssets).
+    const Character* exported(const std::string& name) const;
+
+  private:
+    void define(const swf::Tag& tag);
+    void defineAll(const std::vector<swf::Tag>& tags);
+
+    std::string url_;
+    swf::Movie movie_;
+    MovieInfo info_;
+    Timeline root_;
+    std::map<uint16_t, std::unique_ptr<Character>> dictionary_;
+    std::map<std::string, uint16_t> exports_;
+    const swf::Bytes* jpegTables_ = nullptr;
+    std::vector<std::string> warnings_;
+};
+
+}  // namespace player

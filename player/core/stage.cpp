@@ -1,0 +1,59 @@
+#include "player/core/stage.h"
+
+#include <algorithm>
+
+namespace player {
+
+bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, std::string* error) {
+    std::unique_ptr<MovieDef> def = MovieDef::load(std::move(bytes), url, error);
+    if (!def) return false;
+    for (const std::string& w : def->warnings())
+        runtime.log(url + ": " + w);
+    if (level == 0) levels_.clear();
+    Level& l = levels_[level];
+    l.root.reset();
+    l.movie = std::move(def);
+    l.root = std::make_unique<MovieClip>(l.movie.get(), nullptr, &l.movie->rootTimeline());
+    l.root->initialize(runtime);
+    runtime.runQueuedActions();
+    return true;
+}
+
+void Stage::unloadAll() {
+    levels_.clear();
+}
+
+Stage::Level* Stage::level(int n) {
+    auto it = levels_.find(n);
+    return it == levels_.end() ? nullptr : &it->second;
+}
+
+void Stage::advance() {
+    ++runtime.tick;
+    for (auto& [n, l] : levels_)
+        l.root->advance(runtime);
+    runtime.runQueuedActions();
+}
+
+void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {
+    raster::Canvas canvas;
+    if (!canvas.setTarget(pixels, width, height, stride)) return;
+    const Level* base = level(0);
+    uint32_t bg = options.background.value_or(base ? base->movie->info().backgroundColor : 0xFFFFFF);
+    canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
+    if (!base) return;
+    const MovieInfo& info = base->movie->info();
+    if (info.widthTwips <= 0 || info.heightTwips <= 0) return;
+    // Show the whole stage, scaled to fit and centred (Flash's default scale mode).
+    double scale = std::min(width / info.widthTwips, height / info.heightTwips);
+    double offX = (width - info.widthTwips * scale) / 2 - info.xMinTwips * scale;
+    double offY = (height - info.heightTwips * scale) / 2 - info.yMinTwips * scale;
+    Matrix toDevice{scale, 0, 0, scale, offX, offY};
+    bool aa = options.quality == Quality::High;
+    for (auto& [n, l] : levels_) {
+        // Each level's root draws like a sprite at its identity placement.
+        renderer_.drawList(canvas, l.root->children(), toDevice, ColorTransform{}, aa, scale, runtime);
+    }
+}
+
+}  // namespace player

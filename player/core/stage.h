@@ -1,0 +1,38 @@
+// The stage: the movies loaded into levels, the shared runtime, and drawing the whole picture.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "player/core/movie_clip.h"
+#include "player/core/movie_def.h"
+#include "player/core/renderer.h"
+#include "player/core/runtime.h"
+
+namespace player {
+
+class Stage {
+  public:
+    Stage() : runtime(*this) {}
+
+    struct Level {
+        std::unique_ptr<MovieDef> movie;
+        std::unique_ptr<MovieClip> root;
+    };
+
+    bool load(int level, std::vector<uint8_t> bytes, const std::string& url, std::string* error);
+    void unloadAll();
+    Level* level(int n);
+    const std::map<int, Level>& levels() const { return levels_; }
+
+    void advance();
+    void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
+
+    Runtime runtime;
+
+  private:
+    std::map<int, Level> levels_;
+    Renderer renderer_;
+};
+
+}  // namespace player

@@ -1,0 +1,139 @@
+#include "player/player.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "player/core/stage.h"
+
+namespace player {
+
+namespace {
+
+// Movies larger than this are refused before reading (the parser has its own limit on inflated size).
+constexpr std::streamoff kMaxMovieFile = std::streamoff(512) << 20;
+
+bool readFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot open the file";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0 || size > kMaxMovieFile) {
+        if (error) *error = size < 0 ? "cannot read the file" : "the file is too large for a movie";
+        return false;
+    }
+    in.seekg(0);
+    out.resize(static_cast<size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) {
+        if (error) *error = "cannot read the file";
+        return false;
+    }
+    return true;
+}
+
+const MovieInfo kNoMovie{};
+
+}  // namespace
+
+Player::Player() : stage_(std::make_unique<Stage>()) {}
+Player::~Player() = default;
+
+bool Player::loadFile(const std::string& path, std::string* error) {
+    return loadLevel(0, path, error);
+}
+
+bool Player::loadBytes(std::vector<uint8_t> bytes, const std::string& url, std::string* error) {
+    return loadLevelBytes(0, std::move(bytes), url, error);
+}
+
+bool Player::loadLevel(int level, const std::string& path, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes, error)) {
+        if (level == 0) unload();
+        return false;
+    }
+    return loadLevelBytes(level, std::move(bytes), path, error);
+}
+
+bool Player::loadLevelBytes(int level, std::vector<uint8_t> bytes, const std::string& url,
+                            std::string* error) {
+    if (level < 0) {
+        if (error) *error = "levels are numbered from 0";
+        return false;
+    }
+    bool ok = stage_->load(level, std::move(bytes), url, error);
+    if (!ok && level == 0) unload();
+    return ok;
+}
+
+void Player::unload() {
+    stage_->unloadAll();
+}
+
+bool Player::loaded() const {
+    return stage_->level(0) != nullptr;
+}
+
+const MovieInfo& Player::info() const {
+    const Stage::Level* l = stage_->level(0);
+    return l ? l->movie->info() : kNoMovie;
+}
+
+int Player::totalFrames() const {
+    const Stage::Level* l = stage_->level(0);
+    return l ? l->root->frameCount() : 0;
+}
+
+int Player::currentFrame() const {
+    const Stage::Level* l = stage_->level(0);
+    return l ? l->root->currentFrame() : 0;
+}
+
+bool Player::isPlaying() const {
+    const Stage::Level* l = stage_->level(0);
+    return l && l->root->playing;
+}
+
+void Player::play() {
+    if (Stage::Level* l = stage_->level(0)) l->root->playing = true;
+}
+
+void Player::stop() {
+    if (Stage::Level* l = stage_->level(0)) l->root->playing = false;
+}
+
+void Player::gotoFrame(int frame) {
+    if (Stage::Level* l = stage_->level(0)) {
+        l->root->gotoFrame(frame, stage_->runtime);
+        stage_->runtime.runQueuedActions();
+    }
+}
+
+void Player::nextFrame() {
+    gotoFrame(currentFrame() + 1);
+}
+void Player::prevFrame() {
+    gotoFrame(currentFrame() - 1);
+}
+
+void Player::advance() {
+    stage_->advance();
+}
+
+void Player::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {
+    stage_->render(pixels, width, height, stride, options);
+}
+
+void Player::setFsCommandHandler(FsCommandHandler handler) {
+    stage_->runtime.fsCommand = std::move(handler);
+}
+void Player::setLogHandler(LogHandler handler) {
+    stage_->runtime.logHandler = std::move(handler);
+}
+const std::vector<std::string>& Player::log() const {
+    return stage_->runtime.logLines;
+}
+
+}  // namespace player

@@ -1,0 +1,94 @@
+// The Flash player engine's public face: load a movie (and more movies into numbered levels), advance it one
+// frame at a time, jump to frames, and render the current picture into a premultiplied 32-bit buffer.
+//
+// Owns the loaded movies, their dictionaries and display lists. Called from one thread at a time (the
+// host's); it never reads the wall clock, never sleeps, never opens a window, and only reads files the host
+// names (the movie itself and movies loaded into levels).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/render/geometry.h"
+
+namespace player {
+
+enum class Quality { Low, High };
+
+struct RenderOptions {
+    Quality quality = Quality::High;
+    // 0x00RRGGBB drawn behind the movie instead of level 0's background colour.
+    std::optional<uint32_t> background;
+};
+
+// Movie header facts, as the player read them.
+struct MovieInfo {
+    int version = 0;
+    double frameRate = 0;   // frames per second (8.8 fixed point in the file)
+    int frameCount = 0;     // as the header states it
+    double widthTwips = 0;  // stage size
+    double heightTwips = 0;
+    double xMinTwips = 0, yMinTwips = 0;
+    uint32_t backgroundColor = 0xFFFFFF;  // 0x00RRGGBB, white until the movie sets one
+};
+
+class Stage;
+
+class Player {
+  public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Loads a movie into level 0, replacing everything loaded before. On failure nothing stays loaded and
+    // *error says why (with the tag and offset when a tag was at fault).
+    bool loadFile(const std::string& path, std::string* error);
+    bool loadBytes(std::vector<uint8_t> bytes, const std::string& url, std::string* error);
+    // Loads a movie over the current one into a numbered level (level 0 replaces everything).
+    bool loadLevel(int level, const std::string& path, std::string* error);
+    bool loadLevelBytes(int level, std::vector<uint8_t> bytes, const std::string& url, std::string* error);
+    void unload();
+    bool loaded() const;
+
+    const MovieInfo& info() const;  // level 0's movie
+    int totalFrames() const;        // level 0's root timeline
+    int currentFrame() const;       // 1-based frame of level 0's root timeline, 0 when nothing is loaded
+    bool isPlaying() const;
+    void play();
+    void stop();
+    // Jumps level 0's root timeline to a 1-based frame (clamped to the movie), running that frame's actions,
+    // as a movie's own gotoAndStop does.
+    void gotoFrame(int frame);
+    void nextFrame();
+    void prevFrame();
+
+    // One tick of the movie's clock: every level's timelines move on one frame (where playing), and the
+    // frame's actions and events run.
+    void advance();
+
+    // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio and
+    // centred, over the background colour. `stride` is in pixels.
+    void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options = {});
+
+    // FSCommand event: raised by getURL("FSCommand:command", args).
+    using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
+    void setFsCommandHandler(FsCommandHandler handler);
+
+    // Log lines: getURL calls that open nothing, features a movie uses that the player lacks
+    // ("not supported yet: ..." once per feature and movie), tags skipped for errors.
+    using LogHandler = std::function<void(const std::string& line)>;
+    void setLogHandler(LogHandler handler);
+    // Everything logged so far, for callers that prefer to look afterwards.
+    const std::vector<std::string>& log() const;
+
+  private:
+    std::unique_ptr<Stage> stage_;
+};
+
+}  // namespace player
