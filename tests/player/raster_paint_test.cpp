@@ -1,0 +1,225 @@
+// Paints: gradient ramps and spread modes, radial and focal geometry, bitmap sampling, colour transforms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "player/raster/color.h"
+#include "player/raster/gradient_ramp.h"
+#include "raster_fixture.h"
+
+using namespace raster_test;
+using raster::Gradient;
+using raster::GradientType;
+using raster::Paint;
+using raster::SpreadMode;
+
+namespace {
+
+// Gradient whose square maps onto [x0, x1) horizontally, centred on y = cy.
+player::Matrix spanMatrix(double x0, double x1, double cy) {
+    double s = (x1 - x0) / 32768;
+    return {s, 0, 0, s, (x0 + x1) / 2, cy};
+}
+
+Gradient blackToWhite(SpreadMode spread, double x0, double x1) {
+    Gradient g;
+    g.stops = {{0, {0, 0, 0, 255}}, {255, {255, 255, 255, 255}}};
+    g.spread = spread;
+    g.matrix = spanMatrix(x0, x1, 16);
+    return g;
+}
+
+}  // namespace
+
+TEST(RasterGradient, RampInterpolatesStopsAndClampsOutsideThem) {
+    Gradient g;
+    g.stops = {{64, {255, 0, 0, 255}}, {192, {0, 0, 255, 255}}};
+    raster::GradientRamp ramp;
+    raster::buildGradientRamp(g, {}, ramp);
+    EXPECT_EQ(ramp[0], 0xffff0000u);
+    EXPECT_EQ(ramp[64], 0xffff0000u);
+    EXPECT_EQ(ramp[128], 0xff800080u);  // half way: 127.5 rounds to 128 for both
+    EXPECT_EQ(ramp[192], 0xff0000ffu);
+    EXPECT_EQ(ramp[255], 0xff0000ffu);
+
+    // Translucent stops are premultiplied per entry.
+    g.stops = {{0, {255, 255, 255, 0}}, {255, {255, 255, 255, 255}}};
+    raster::buildGradientRamp(g, {}, ramp);
+    EXPECT_EQ(ramp[0], 0u);
+    EXPECT_EQ(ramp[255], 0xffffffffu);
+    EXPECT_EQ(ramp[51] >> 24, 51u);
+    EXPECT_EQ((ramp[51] >> 16) & 255, 51u);
+
+    // The colour transform applies to the stops (non-premultiplied, clamped) before interpolation.
+    g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    player::ColorTransform ct;
+    ct.rm = 0;
+    ct.ga = 300;
+    raster::buildGradientRamp(g, ct, ramp);
+    EXPECT_EQ(ramp[0], 0xff00ff00u);
+    EXPECT_EQ(ramp[255], 0xff00ffffu);
+}
+
+TEST(RasterGradient, LinearRgbInterpolationIsBrighterAtTheMiddle) {
+    Gradient g;
+    g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    raster::GradientRamp normal, linear;
+    raster::buildGradientRamp(g, {}, normal);
+    g.interpolation = raster::Interpolation::LinearRGB;
+    raster::buildGradientRamp(g, {}, linear);
+    EXPECT_EQ(linear[0], normal[0]);
+    EXPECT_EQ(linear[255], normal[255]);
+    // Half way in linear light is 0.5, which is 188 in sRGB; plain interpolation gives 128.
+    EXPECT_NEAR(int((linear[128] >> 16) & 255), 187, 2);
+    EXPECT_NEAR(int(linear[128] & 255), 188, 2);
+    EXPECT_EQ((normal[128] >> 16) & 255, 127u);  // 255 * (1 - 128 / 255)
+}
+
+TEST(RasterGradient, LinearFillEndpointsAndMiddle) {
+    Surface s;
+    Gradient g;
+    g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    g.matrix = spanMatrix(0, 32, 16);
+    s.canvas.fillPath(rect(0, 0, 32, 32), Paint::gradient(g));
+    EXPECT_GE(s.red(0, 5), 245);
+    EXPECT_LE(s.blue(0, 5), 10);
+    EXPECT_GE(s.blue(31, 5), 245);
+    EXPECT_LE(s.red(31, 5), 10);
+    // Pixel 16's centre is 1/64 past the middle: ratio 132.
+    EXPECT_NEAR(s.red(16, 5), 255 - 132, 2);
+    EXPECT_NEAR(s.blue(16, 5), 132, 2);
+    EXPECT_EQ(s.at(16, 5), s.at(16, 30));  // constant along y
+    for (int x = 1; x < 32; ++x)
+        EXPECT_LE(s.red(x, 9), s.red(x - 1, 9));
+}
+
+TEST(RasterGradient, SpreadModesOutsideTheSquare) {
+    // The gradient runs black to white over x = 8..16; look 2.5 px before it and 4.5 px after it.
+    struct Case {
+        SpreadMode spread;
+        int before, after;  // expected grey at x = 5.5 (t = -0.3125) and x = 20.5 (t = 1.5625)
+    } cases[] = {
+        {SpreadMode::Pad, 0, 255},
+        {SpreadMode::Repeat, 176, 144},  // t wraps to 0.6875 and 0.5625
+        {SpreadMode::Reflect, 80, 112},  // t mirrors to 0.3125 and 0.4375
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.spread));
+        Surface s;
+        s.canvas.fillPath(rect(0, 0, 32, 32), Paint::gradient(blackToWhite(c.spread, 8, 16)));
+        EXPECT_NEAR(s.red(5, 16), c.before, 2);
+        EXPECT_NEAR(s.red(20, 16), c.after, 2);
+        EXPECT_NEAR(s.red(12, 16), 144, 2);  // inside the square every mode agrees: t = 0.5625
+    }
+}
+
+TEST(RasterGradient, RadialAndFocal) {
+    Gradient g;
+    g.type = GradientType::Radial;
+    g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    g.matrix = {12.0 / 16384, 0, 0, 12.0 / 16384, 16, 16};  // radius 12 px around (16, 16)
+    Surface s;
+    s.canvas.fillPath(rect(0, 0, 32, 32), Paint::gradient(g));
+    EXPECT_GE(s.red(15, 15), 240);  // centre
+    EXPECT_EQ(s.at(15, 15), s.at(16, 16));
+    EXPECT_EQ(s.at(10, 16), s.at(16, 10));  // round: same radius, same colour
+    // Pixel (22, 16) centre is 6.5 px out: ratio 6.5 / 12 * 256 = 138.
+    EXPECT_NEAR(s.blue(22, 16), 138, 2);
+    EXPECT_EQ(s.at(0, 0), 0xff0000ffu);  // padded beyond the radius
+
+    // Focal at 0.75: ratio 0 moves to 9 px right of the centre. Left of the centre at 6.5 px the ray from
+    // the focal point reaches the circle 21 px from it: ratio (6.5 + 9) / 21.
+    g.type = GradientType::Focal;
+    g.focalPoint = 0.75f;
+    Surface f;
+    f.canvas.fillPath(rect(0, 0, 32, 32), Paint::gradient(g));
+    EXPECT_GE(f.red(24, 16), 235);  // next to the focal point, on the side away from the near edge
+    EXPECT_NEAR(f.blue(9, 16), (6.5 + 9) / 21 * 256, 3);
+    EXPECT_LT(f.blue(22, 16), s.blue(22, 16));  // towards the focal point the ratio drops
+}
+
+TEST(RasterBitmap, NearestSmoothRepeatAndClip) {
+    auto bm = std::make_shared<player::Bitmap>();
+    bm->width = 2;
+    bm->height = 2;
+    const player::Pixel red = 0xffff0000u, green = 0xff00ff00u, blue = 0xff0000ffu, white = 0xffffffffu;
+    bm->pixels = {red, green, blue, white};
+    // Each texel 4x4 pixels, the bitmap at (8, 8)..(16, 16).
+    raster::BitmapFill fill{bm, {4, 0, 0, 4, 8, 8}, false, false};
+
+    Surface n;
+    n.canvas.fillPath(rect(0, 0, 32, 32), Paint::bitmap(fill));
+    EXPECT_EQ(n.at(9, 9), red);
+    EXPECT_EQ(n.at(11, 9), red);
+    EXPECT_EQ(n.at(12, 9), green);
+    EXPECT_EQ(n.at(9, 13), blue);
+    EXPECT_EQ(n.at(15, 15), white);
+    // Clipped: outside the bitmap its edge pixels continue.
+    EXPECT_EQ(n.at(5, 9), red);
+    EXPECT_EQ(n.at(30, 9), green);
+    EXPECT_EQ(n.at(30, 30), white);
+
+    raster::BitmapFill rep = fill;
+    rep.repeat = true;
+    Surface r;
+    r.canvas.fillPath(rect(0, 0, 32, 32), Paint::bitmap(rep));
+    EXPECT_EQ(r.at(5, 9), green);  // texel -1 wraps to texel 1
+    EXPECT_EQ(r.at(17, 9), red);   // one bitmap further right
+    EXPECT_EQ(r.at(21, 21), white);
+
+    // Smooth: pixel 11's centre lies 3/8 of a texel from red towards green (rows clamp at the top edge).
+    raster::BitmapFill smooth = fill;
+    smooth.smooth = true;
+    Surface m;
+    m.canvas.fillPath(rect(0, 0, 32, 32), Paint::bitmap(smooth));
+    EXPECT_NEAR(m.red(11, 8), 160, 2);
+    EXPECT_NEAR(m.green(11, 8), 96, 2);
+    EXPECT_EQ(m.at(9, 8), red);  // texel centres keep their colour
+    EXPECT_EQ(m.alpha(11, 8), 255);
+
+    // A colour transform reaches the bitmap's pixels: alpha halved, premultiplied again.
+    player::ColorTransform half;
+    half.am = 0.5f;
+    Surface t;
+    t.canvas.fillPath(rect(8, 8, 16, 16), Paint::bitmap(fill, half));
+    EXPECT_EQ(t.at(9, 9), 0x7f7f0000u);
+
+    // No bitmap, an empty one or a singular matrix draw nothing and do not crash.
+    Surface e;
+    EXPECT_TRUE(e.canvas.fillPath(rect(0, 0, 8, 8), Paint::bitmap({})));
+    EXPECT_TRUE(e.canvas.fillPath(rect(0, 0, 8, 8), Paint::bitmap({std::make_shared<player::Bitmap>(), {}})));
+    EXPECT_TRUE(e.canvas.fillPath(rect(0, 0, 8, 8), Paint::bitmap({bm, {0, 0, 0, 0, 3, 3}})));
+    EXPECT_EQ(e.coveredPixels(), 0.0);
+}
+
+TEST(RasterColorTransform, MultiplyAddClampOnStraightColour) {
+    struct Case {
+        const char* name;
+        player::ColorTransform ct;
+        player::Rgba in, out;
+    } cases[] = {
+        {"identity", {}, {10, 20, 30, 40}, {10, 20, 30, 40}},
+        {"halve, rounding down", {0.5f, 0.5f, 0.5f, 1}, {255, 101, 1, 255}, {127, 50, 0, 255}},
+        {"add clamps at 255", {1, 1, 1, 1, 100, 0, 0, 0}, {200, 0, 0, 255}, {255, 0, 0, 255}},
+        {"negative add clamps at 0", {1, 1, 1, 1, -50, -50, 0, 0}, {20, 80, 9, 255}, {0, 30, 9, 255}},
+        {"negative multiply", {-1, 1, 1, 1, 255, 0, 0, 0}, {55, 0, 0, 255}, {200, 0, 0, 255}},
+        {"alpha multiply and add", {1, 1, 1, 0.25f, 0, 0, 0, 10}, {9, 9, 9, 200}, {9, 9, 9, 60}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(raster::applyColorTransform(c.in, c.ct), c.out);
+    }
+
+    // On a solid paint: colour transformed first, then premultiplied and composited.
+    Surface s;
+    player::ColorTransform ct;
+    ct.am = 0.5f;
+    ct.ba = 255;
+    s.canvas.fillPath(rect(0, 0, 4, 4), Paint::solid({255, 0, 0, 255}, ct));
+    EXPECT_EQ(s.at(1, 1), 0x7f7f007fu);
+    // A transform taking alpha to zero draws nothing.
+    ct.am = 0;
+    s.canvas.fillPath(rect(8, 0, 12, 4), Paint::solid({255, 0, 0, 255}, ct));
+    EXPECT_EQ(s.at(9, 1), 0u);
+}
