@@ -26,7 +26,16 @@ struct Timeline {
     std::map<std::string, int> labels;  // lower-cased label -> 1-based frame
     int declaredFrameCount = 0;         // as the header or DefineSprite states it
 
-    int frameCount() const { return static_cast<int>(frames.size()); }
+    // The declared frame count rules, as in Flash Player: frames past the last ShowFrame are empty, and
+    // frames past the declared count are never reached.
+    int frameCount() const {
+        return declaredFrameCount > 0 ? declaredFrameCount : static_cast<int>(frames.size());
+    }
+    // Control tags of a 1-based frame (empty past the tags the file holds).
+    const std::vector<const swf::Tag*>& tagsOf(int frame) const {
+        static const std::vector<const swf::Tag*> none;
+        return frame >= 1 && frame <= static_cast<int>(frames.size()) ? frames[size_t(frame - 1)].tags : none;
+    }
     // 1-based frame of a label (case-insensitive, as SWF labels are matched), or 0.
     int frameOfLabel(const std::string& label) const;
 };

@@ -38,6 +38,7 @@ class DisplayObject {
     const Character* character() const { return character_; }
     const MovieDef* movie() const { return movie_; }
     virtual class MovieClip* asClip() { return nullptr; }
+    void setCharacter(const Character* c) { character_ = c; }
 
     uint64_t serial = 0;
     int depth = 0;

@@ -73,9 +73,8 @@ void MovieClip::gotoFrame(int frame, Runtime& rt) {
 }
 
 void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
-    const Frame& f = timeline_->frames[static_cast<size_t>(frame - 1)];
     int index = 0;
-    for (const swf::Tag* tag : f.tags) {
+    for (const swf::Tag* tag : timeline_->tagsOf(frame)) {
         ++index;
         if (const auto* po = std::get_if<swf::PlaceObject>(&tag->body)) {
             int depth = po->depth;
@@ -100,8 +99,13 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             Placement& p = placements_[depth];
             if (!po->move) p = Placement{};
             if (po->characterId) {
-                p.characterId = *po->characterId;
-                p.serial = (uint64_t(frame) << 20) | uint64_t(index);
+                if (!po->move) {
+                    p.characterId = *po->characterId;
+                    p.serial = (uint64_t(frame) << 20) | uint64_t(index);
+                } else if (canReplace(p.characterId, *po->characterId)) {
+                    // Replacing keeps the object (and its serial): only its character changes.
+                    p.characterId = *po->characterId;
+                }
             }
             if (po->matrix) p.matrix = toMatrix(*po->matrix);
             if (po->cxform) p.cxform = toColorTransform(*po->cxform);
@@ -118,6 +122,16 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             if (runActions) rt.queueActions(this, da);
         }
     }
+}
+
+bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
+    // Flash Player swaps the character of a placed object only between graphics of one kind (shape for
+    // shape, morph for morph, text for text); a sprite or button stays what it is.
+    const Character* a = movie_->character(oldId);
+    const Character* b = movie_->character(newId);
+    if (!a || !b || a->kind != b->kind) return false;
+    return a->kind == Character::Kind::Shape || a->kind == Character::Kind::MorphShape ||
+           a->kind == Character::Kind::Text || a->kind == Character::Kind::Bitmap;
 }
 
 void MovieClip::syncDisplayList(Runtime& rt) {
@@ -141,6 +155,8 @@ void MovieClip::syncDisplayList(Runtime& rt) {
             children_[depth] = std::move(created);
         } else {
             obj = it->second.get();
+            if (obj->character() && obj->character()->id != p.characterId)
+                if (const Character* c = movie_->character(p.characterId)) obj->setCharacter(c);
         }
         obj->matrix = p.matrix;
         obj->cxform = p.cxform;

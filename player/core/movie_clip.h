@@ -40,6 +40,7 @@ class MovieClip : public DisplayObject {
   private:
     void applyFrameTags(int frame, bool runActions, Runtime& rt);
     void syncDisplayList(Runtime& rt);
+    bool canReplace(uint16_t oldId, uint16_t newId) const;
 
     const Timeline* timeline_;
     int currentFrame_ = 0;
