@@ -124,7 +124,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
                         v.integer = r.u16();
                         break;
                     default:
-                        r.fail("unknown push value type " + std::to_string(type));
+                        r.failAt(r.pos() - 1, "unknown push value type " + std::to_string(type));
                         break;
                 }
                 v.type = static_cast<PushValue::Type>(type);

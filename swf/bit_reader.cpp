@@ -12,6 +12,12 @@ void BitReader::fail(const std::string& message) {
     errorPos_ = pos_;
 }
 
+void BitReader::failAt(size_t pos, const std::string& message) {
+    if (!ok()) return;
+    fail(message);
+    errorPos_ = pos;
+}
+
 bool BitReader::need(size_t n) {
     align();
     if (!ok()) return false;

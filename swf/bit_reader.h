@@ -20,6 +20,8 @@ class BitReader {
     size_t errorPos() const { return errorPos_; }
     // Records an error at the current position unless one is already recorded.
     void fail(const std::string& message);
+    // Same, blaming the byte at pos (a field already read, found invalid).
+    void failAt(size_t pos, const std::string& message);
 
     size_t pos() const { return pos_; }
     size_t size() const { return data_.size(); }

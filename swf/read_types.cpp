@@ -111,7 +111,7 @@ FillStyle readFillStyle(BitReader& r, int shapeVersion) {
             f.matrix = readMatrix(r);
             break;
         default:
-            r.fail("unknown fill style type " + std::to_string(type));
+            r.failAt(r.pos() - 1, "unknown fill style type " + std::to_string(type));
             return f;
     }
     f.type = static_cast<FillType>(type);

@@ -49,7 +49,7 @@ DefineBitsLossless readDefineBitsLossless(BitReader& r, int version) {
     b.width = r.u16();
     b.height = r.u16();
     if (r.ok() && b.format != 3 && b.format != 4 && b.format != 5) {
-        r.fail("unknown lossless bitmap format " + std::to_string(b.format));
+        r.failAt(2, "unknown lossless bitmap format " + std::to_string(b.format));
         return b;
     }
     if (b.format == 3) b.colorTableSize = uint16_t(r.u8() + 1);

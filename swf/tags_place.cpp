@@ -43,7 +43,7 @@ std::vector<Filter> readFilterList(BitReader& r, TagContext& t) {
                 size = 80;
                 break;  // colour matrix
             default:
-                r.fail("unknown filter type " + std::to_string(f.type));
+                r.failAt(r.pos() - 1, "unknown filter type " + std::to_string(f.type));
                 return out;
         }
         f.data = toBytes(r.bytes(size));

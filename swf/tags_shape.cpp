@@ -65,7 +65,7 @@ MorphFillStyle readMorphFillStyle(BitReader& r) {
             m.end.matrix = readMatrix(r);
             break;
         default:
-            r.fail("unknown morph fill style type " + std::to_string(type));
+            r.failAt(r.pos() - 1, "unknown morph fill style type " + std::to_string(type));
             return m;
     }
     m.start.type = m.end.type = static_cast<FillType>(type);
