@@ -64,12 +64,12 @@ BitmapResult decodeDefineBitsJpeg(ByteSpan imageData, ByteSpan alphaZlib = {},
 
 // DefineBitsLossless (version 1) and DefineBitsLossless2 (version 2).
 struct LosslessFields {
-    int version = 1;         // 1: DefineBitsLossless, 2: DefineBitsLossless2
-    uint8_t format = 0;      // 3: colour-mapped 8 bit, 4: 15-bit RGB, 5: 32-bit
-    int width = 0;           // BitmapWidth
-    int height = 0;          // BitmapHeight
-    int colorTableSize = 0;  // BitmapColorTableSize as stored: number of colours minus one (format 3)
-    ByteSpan zlibData;       // ZlibBitmapData
+    int version = 1;            // 1: DefineBitsLossless, 2: DefineBitsLossless2
+    uint8_t format = 0;         // 3: colour-mapped 8 bit, 4: 15-bit RGB, 5: 32-bit
+    int width = 0;              // BitmapWidth
+    int height = 0;             // BitmapHeight
+    int colorTableEntries = 0;  // format 3: number of colours, 1..256 (the stored BitmapColorTableSize + 1)
+    ByteSpan zlibData;          // ZlibBitmapData
 };
 BitmapResult decodeLossless(const LosslessFields& fields, const BitmapLimits& limits = {});
 

@@ -49,12 +49,12 @@ BitmapResult decodeBody(uint16_t code, ByteSpan body, ByteSpan jpegTables, const
             // AlphaDataOffset UI32, then (DefineBitsJPEG4) DeblockParam UI16 8.8, ImageData, BitmapAlphaData.
             // The deblocking filter is not applied: it only smooths JPEG block edges.
             const size_t header = code == uint16_t(BitmapTagCode::DefineBitsJPEG4) ? 6 : 4;
-            if (body.size() < header) return BitmapResult::failure("tag body truncated");
+            if (body.size() < header) return bitmapError("tag body truncated");
             const uint32_t alphaOffset = readU32(body, 0);
             if (alphaOffset > body.size() - header) {
-                return BitmapResult::failure("AlphaDataOffset " + std::to_string(alphaOffset) +
-                                             " past the end of the tag (" +
-                                             std::to_string(body.size() - header) + " bytes of data)");
+                return bitmapError("AlphaDataOffset " + std::to_string(alphaOffset) +
+                                   " past the end of the tag (" + std::to_string(body.size() - header) +
+                                   " bytes of data)");
             }
             return decodeDefineBitsJpeg(body.subspan(header, alphaOffset), body.subspan(header + alphaOffset),
                                         limits);
@@ -63,7 +63,7 @@ BitmapResult decodeBody(uint16_t code, ByteSpan body, ByteSpan jpegTables, const
         case BitmapTagCode::DefineBitsLossless2: {
             // BitmapFormat UI8, BitmapWidth UI16, BitmapHeight UI16, BitmapColorTableSize UI8 (format 3
             // only).
-            if (body.size() < 5) return BitmapResult::failure("tag body truncated");
+            if (body.size() < 5) return bitmapError("tag body truncated");
             LosslessFields f;
             f.version = code == uint16_t(BitmapTagCode::DefineBitsLossless2) ? 2 : 1;
             f.format = body[0];
@@ -71,15 +71,15 @@ BitmapResult decodeBody(uint16_t code, ByteSpan body, ByteSpan jpegTables, const
             f.height = readU16(body, 3);
             size_t at = 5;
             if (f.format == 3) {
-                if (body.size() < 6) return BitmapResult::failure("tag body truncated");
-                f.colorTableSize = body[5];
+                if (body.size() < 6) return bitmapError("tag body truncated");
+                f.colorTableEntries = body[5] + 1;  // stored as the number of colours minus one
                 at = 6;
             }
             f.zlibData = body.subspan(at);
             return decodeLossless(f, limits);
         }
         default:
-            return BitmapResult::failure("tag " + std::to_string(code) + " is not a bitmap tag");
+            return bitmapError("tag " + std::to_string(code) + " is not a bitmap tag");
     }
 }
 
@@ -117,8 +117,10 @@ bool isBitmapTag(uint16_t tagCode) {
 BitmapResult decodeBitmapTag(uint16_t tagCode, ByteSpan body, ByteSpan jpegTables,
                              const BitmapLimits& limits) {
     const char* name = tagName(tagCode);
-    if (!name) return BitmapResult::failure("tag " + std::to_string(tagCode) + " is not a bitmap tag");
-    return decodeBody(tagCode, body, jpegTables, limits).withContext(name);
+    if (!name) return bitmapError("tag " + std::to_string(tagCode) + " is not a bitmap tag");
+    BitmapResult r = decodeBody(tagCode, body, jpegTables, limits);
+    if (!r.ok()) return bitmapError(std::string(name) + ": " + r.error().message, tagCode);
+    return r;
 }
 
 BitmapResult decodeDefineBits(ByteSpan jpegData, ByteSpan jpegTables, const BitmapLimits& limits) {
@@ -145,12 +147,12 @@ BitmapResult decodeDefineBitsJpeg(ByteSpan imageData, ByteSpan alphaZlib, const 
     if (InflateResult z = inflateExactly(alphaZlib, &probe, 1); z.streamEnded && z.produced == 0)
         return result;
     if (!zlibCanInflateTo(alphaZlib.size(), need)) {
-        return BitmapResult::failure("alpha data: " + std::to_string(alphaZlib.size()) +
-                                     " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
+        return bitmapError("alpha data: " + std::to_string(alphaZlib.size()) +
+                           " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
     }
     std::vector<uint8_t> alpha(need);
     if (InflateResult z = inflateExactly(alphaZlib, alpha.data(), need); !z.ok()) {
-        return BitmapResult::failure("alpha data: " + z.error);
+        return bitmapError("alpha data: " + z.error);
     }
     // The authoring tool premultiplies the colour before JPEG encoding; JPEG noise can still push a
     // channel above its alpha, and Flash clamps it there (so fully transparent pixels stay invisible).

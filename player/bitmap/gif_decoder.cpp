@@ -144,7 +144,7 @@ BitmapResult decodeGif(ByteSpan data, const BitmapLimits& limits) {
     ByteReader r(data);
     if (!r.has(13) || std::memcmp(data.data(), "GIF8", 4) != 0 || (data[4] != '7' && data[4] != '9') ||
         data[5] != 'a') {
-        return BitmapResult::failure("not a GIF file");
+        return bitmapError("not a GIF file");
     }
     r.skip(6);
     const int screenW = r.u16(), screenH = r.u16();
@@ -153,18 +153,18 @@ BitmapResult decodeGif(ByteSpan data, const BitmapLimits& limits) {
     ByteSpan globalTable;
     if (screenFlags & 0x80) {
         const size_t n = size_t(2) << (screenFlags & 7);
-        if (!r.has(n * 3)) return BitmapResult::failure("GIF global colour table truncated");
+        if (!r.has(n * 3)) return bitmapError("GIF global colour table truncated");
         globalTable = ByteSpan(r.at(), n * 3);
         r.skip(n * 3);
     }
 
     int transparent = -1;
     for (;;) {
-        if (!r.has(1)) return BitmapResult::failure("GIF ends before its first image");
+        if (!r.has(1)) return bitmapError("GIF ends before its first image");
         const uint8_t block = r.u8();
-        if (block == 0x3B) return BitmapResult::failure("GIF has no image");
+        if (block == 0x3B) return bitmapError("GIF has no image");
         if (block == 0x21) {
-            if (!r.has(1)) return BitmapResult::failure("GIF extension truncated");
+            if (!r.has(1)) return bitmapError("GIF extension truncated");
             const uint8_t label = r.u8();
             // GIF89a, Graphic Control Extension: block size 4, flags, delay, transparent colour index.
             if (label == 0xF9 && r.has(5) && r.at()[0] >= 4) {
@@ -173,28 +173,28 @@ BitmapResult decodeGif(ByteSpan data, const BitmapLimits& limits) {
                 r.skip(2);
                 const uint8_t index = r.u8();
                 transparent = (flags & 1) ? index : -1;
-                if (!r.has(size - 4)) return BitmapResult::failure("GIF extension truncated");
+                if (!r.has(size - 4)) return bitmapError("GIF extension truncated");
                 r.skip(size - 4);
             }
             r.skipSubBlocks();
             continue;
         }
-        if (block != 0x2C) return BitmapResult::failure("GIF has an unknown block " + std::to_string(block));
+        if (block != 0x2C) return bitmapError("GIF has an unknown block " + std::to_string(block));
         break;
     }
 
     // Image Descriptor.
-    if (!r.has(10)) return BitmapResult::failure("GIF image descriptor truncated");
+    if (!r.has(10)) return bitmapError("GIF image descriptor truncated");
     const int left = r.u16(), top = r.u16(), frameW = r.u16(), frameH = r.u16();
     const uint8_t imageFlags = r.u8();
     ByteSpan table = globalTable;
     if (imageFlags & 0x80) {
         const size_t n = size_t(2) << (imageFlags & 7);
-        if (!r.has(n * 3)) return BitmapResult::failure("GIF local colour table truncated");
+        if (!r.has(n * 3)) return bitmapError("GIF local colour table truncated");
         table = ByteSpan(r.at(), n * 3);
         r.skip(n * 3);
     }
-    if (table.empty()) return BitmapResult::failure("GIF image has no colour table");
+    if (table.empty()) return bitmapError("GIF image has no colour table");
     const bool interlaced = imageFlags & 0x40;
 
     // The bitmap is the logical screen; a file with a zero-sized screen gets its image's size.
@@ -204,29 +204,29 @@ BitmapResult decodeGif(ByteSpan data, const BitmapLimits& limits) {
         height = frameH;
         offX = offY = 0;
     }
-    if (std::string e = checkBitmapSize(width, height, limits); !e.empty()) return BitmapResult::failure(e);
+    if (std::string e = checkBitmapSize(width, height, limits); !e.empty()) return bitmapError(e);
     if (std::string e = checkBitmapSize(frameW, frameH, limits); !e.empty()) {
-        return BitmapResult::failure("GIF image: " + e);
+        return bitmapError("GIF image: " + e);
     }
 
-    if (!r.has(1)) return BitmapResult::failure("GIF image data missing");
+    if (!r.has(1)) return bitmapError("GIF image data missing");
     const int minCodeSize = r.u8();
     if (minCodeSize < 1 || minCodeSize > 8) {
-        return BitmapResult::failure("GIF LZW minimum code size " + std::to_string(minCodeSize) + " invalid");
+        return bitmapError("GIF LZW minimum code size " + std::to_string(minCodeSize) + " invalid");
     }
     // Each code of at least minCodeSize + 1 bits yields at most 4096 indices: data too short to cover
     // the image is refused before the image's memory is allocated.
     const size_t need = size_t(frameW) * size_t(frameH);
     const size_t maxCodes = (data.size() - r.pos()) * 8 / size_t(minCodeSize + 1);
-    if (need / 4096 > maxCodes) return BitmapResult::failure("GIF image data too short for its size");
+    if (need / 4096 > maxCodes) return bitmapError("GIF image data too short for its size");
     std::vector<uint8_t> indices(need);
     CodeReader codes(r.at(), data.size() - r.pos());
     const int64_t produced = decodeLzw(codes, minCodeSize, indices);
-    if (produced < 0) return BitmapResult::failure("GIF LZW data has an invalid code");
+    if (produced < 0) return bitmapError("GIF LZW data has an invalid code");
     // Like a broken lossless bitmap, a GIF image whose data stops short is not shown.
     if (size_t(produced) < indices.size()) {
-        return BitmapResult::failure("GIF image data ends after " + std::to_string(produced) + " of " +
-                                     std::to_string(indices.size()) + " pixels");
+        return bitmapError("GIF image data ends after " + std::to_string(produced) + " of " +
+                           std::to_string(indices.size()) + " pixels");
     }
 
     // File row order to image rows: interlaced images come in four passes (GIF89a, Appendix E).

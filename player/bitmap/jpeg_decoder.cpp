@@ -136,15 +136,15 @@ std::string decodeJpegStream(const std::vector<uint8_t>& stream, const BitmapLim
 
 BitmapResult decodeJpegWithTables(ByteSpan tables, ByteSpan data, const BitmapLimits& limits) {
     JpegStream stream = normalizeJpegStream(tables, data);
-    if (!stream.error.empty()) return BitmapResult::failure(stream.error);
+    if (!stream.error.empty()) return bitmapError(stream.error);
     if (stream.scans > limits.maxJpegScans) {
-        return BitmapResult::failure("JPEG has " + std::to_string(stream.scans) + " scans, limit " +
-                                     std::to_string(limits.maxJpegScans));
+        return bitmapError("JPEG has " + std::to_string(stream.scans) + " scans, limit " +
+                           std::to_string(limits.maxJpegScans));
     }
     Bitmap bitmap;
     std::vector<JSAMPLE> row;
     const std::string error = decodeJpegStream(stream.bytes, limits, bitmap, row);
-    if (!error.empty()) return BitmapResult::failure(error);
+    if (!error.empty()) return bitmapError(error);
     bitmap.opaque = true;
     return bitmap;
 }

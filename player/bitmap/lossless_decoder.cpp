@@ -18,10 +18,9 @@ size_t padTo32Bits(size_t bytes) {
 
 BitmapResult decodeLossless(const LosslessFields& f, const BitmapLimits& limits) {
     if (f.version != 1 && f.version != 2) {
-        return BitmapResult::failure("lossless bitmap version " + std::to_string(f.version) + " invalid");
+        return bitmapError("lossless bitmap version " + std::to_string(f.version) + " invalid");
     }
-    if (std::string e = checkBitmapSize(f.width, f.height, limits); !e.empty())
-        return BitmapResult::failure(e);
+    if (std::string e = checkBitmapSize(f.width, f.height, limits); !e.empty()) return bitmapError(e);
     const size_t w = size_t(f.width), h = size_t(f.height);
     const bool v2 = f.version == 2;
 
@@ -29,13 +28,12 @@ BitmapResult decodeLossless(const LosslessFields& f, const BitmapLimits& limits)
     // needed, so data that omits it still decodes.
     size_t tableBytes = 0, stride = 0, rowBytes = 0;
     switch (f.format) {
-        case 3:  // colour table of BitmapColorTableSize + 1 entries (RGB, or RGBA in Lossless2), 8-bit
-                 // indices
-            if (f.colorTableSize < 0 || f.colorTableSize > 255) {
-                return BitmapResult::failure("colour table size " + std::to_string(f.colorTableSize) +
-                                             " invalid");
+        case 3:  // colour table (RGB, or RGBA in Lossless2), then 8-bit indices
+            if (f.colorTableEntries < 1 || f.colorTableEntries > 256) {
+                return bitmapError("colour table of " + std::to_string(f.colorTableEntries) +
+                                   " entries invalid");
             }
-            tableBytes = size_t(f.colorTableSize + 1) * (v2 ? 4 : 3);
+            tableBytes = size_t(f.colorTableEntries) * (v2 ? 4 : 3);
             rowBytes = w;
             break;
         case 4:  // PIX15, two bytes a pixel; only DefineBitsLossless defines it, Lossless2 data is read alike
@@ -45,20 +43,20 @@ BitmapResult decodeLossless(const LosslessFields& f, const BitmapLimits& limits)
             rowBytes = w * 4;
             break;
         default:
-            return BitmapResult::failure("bitmap format " + std::to_string(f.format) + " unknown");
+            return bitmapError("bitmap format " + std::to_string(f.format) + " unknown");
     }
     stride = padTo32Bits(rowBytes);
     const size_t need = tableBytes + stride * (h - 1) + rowBytes;
 
     if (!zlibCanInflateTo(f.zlibData.size(), need)) {
-        return BitmapResult::failure("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
-                                     std::to_string(h) + ": " + std::to_string(f.zlibData.size()) +
-                                     " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
+        return bitmapError("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
+                           std::to_string(h) + ": " + std::to_string(f.zlibData.size()) +
+                           " bytes of zlib data cannot hold " + std::to_string(need) + " bytes");
     }
     std::vector<uint8_t> raw(need);
     if (InflateResult z = inflateExactly(f.zlibData, raw.data(), need); !z.ok()) {
-        return BitmapResult::failure("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
-                                     std::to_string(h) + ": " + z.error);
+        return bitmapError("format " + std::to_string(f.format) + " " + std::to_string(w) + "x" +
+                           std::to_string(h) + ": " + z.error);
     }
 
     Bitmap bitmap;
@@ -70,7 +68,7 @@ BitmapResult decodeLossless(const LosslessFields& f, const BitmapLimits& limits)
     if (f.format == 3) {
         // Lossless2 colour tables hold premultiplied RGBA, like its 32-bit pixels.
         std::vector<Pixel> palette(256, 0);  // indices past the table show as transparent
-        const size_t entries = size_t(f.colorTableSize) + 1;
+        const size_t entries = size_t(f.colorTableEntries);
         for (size_t i = 0; i < entries; ++i) {
             const uint8_t* c = raw.data() + i * (v2 ? 4 : 3);
             palette[i] = v2 ? pixel::fromPremultiplied(c[0], c[1], c[2], c[3])

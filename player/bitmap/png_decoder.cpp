@@ -124,7 +124,7 @@ BitmapResult decodePng(ByteSpan data, const BitmapLimits& limits) {
     Bitmap bitmap;
     std::vector<png_bytep> rows;
     const std::string error = readPng(ctx, limits, bitmap, rows);
-    if (!error.empty()) return BitmapResult::failure(error);
+    if (!error.empty()) return bitmapError(error);
 
     // RGBA bytes to premultiplied ARGB, in place: each pixel's four bytes are read before it is written.
     for (Pixel& p : bitmap.pixels) {

@@ -106,7 +106,7 @@ TEST(BitmapHostile, DamagedTagsGiveErrorsOrSoundBitmaps) {
     limits.maxPixels = 1 << 20;  // damaged size fields stay cheap
     for (const auto& s : samples()) {
         auto clean = player::decodeBitmapTag(s.tag, s.body, s.tables, limits);
-        ASSERT_TRUE(clean.ok()) << s.name << ": " << clean.error();
+        ASSERT_TRUE(clean.ok()) << s.name << ": " << clean.error().message;
         int decoded = 0;
         for (int i = 0; i < 400; ++i) {
             const bool hitTables = !s.tables.empty() && i % 4 == 0;
@@ -114,7 +114,7 @@ TEST(BitmapHostile, DamagedTagsGiveErrorsOrSoundBitmaps) {
             const Bytes tables = hitTables ? damage(s.tables, rng) : s.tables;
             auto r = player::decodeBitmapTag(s.tag, body, tables, limits);
             if (!r.ok()) {
-                ASSERT_FALSE(r.error().empty()) << s.name;
+                ASSERT_FALSE(r.error().message.empty()) << s.name;
                 continue;
             }
             ++decoded;

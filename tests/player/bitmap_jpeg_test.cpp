@@ -44,7 +44,7 @@ const Bytes kEoiSoi = {0xFF, 0xD9, 0xFF, 0xD8};
 
 // The decoded picture matches the four blocks within JPEG tolerance, and is opaque.
 void expectTestPicture(const BitmapResult& r, const std::string& what) {
-    ASSERT_TRUE(r.ok()) << what << ": " << r.error();
+    ASSERT_TRUE(r.ok()) << what << ": " << r.error().message;
     const auto& bm = r.value();
     ASSERT_EQ(bm.width, kW) << what;
     ASSERT_EQ(bm.height, kH) << what;
@@ -132,10 +132,10 @@ TEST(BitmapJpeg, Jpeg3AlphaPlaneOnPremultipliedColour) {
     alpha[1] = 255;
 
     auto opaque = decodeBitmapTag(kJpeg2, jpeg);
-    ASSERT_TRUE(opaque.ok()) << opaque.error();
+    ASSERT_TRUE(opaque.ok()) << opaque.error().message;
     for (uint16_t tag : {kJpeg3, kJpeg4}) {
         auto r = decodeBitmapTag(tag, jpeg3Body(jpeg, zlib(alpha), tag == kJpeg4));
-        ASSERT_TRUE(r.ok()) << r.error();
+        ASSERT_TRUE(r.ok()) << r.error().message;
         EXPECT_FALSE(r.value().opaque);
         for (size_t i = 0; i < alpha.size(); ++i) {
             const Argb c = unpack(opaque.value().pixels[i]), p = unpack(r.value().pixels[i]);
@@ -154,7 +154,7 @@ TEST(BitmapJpeg, Jpeg3AlphaPlaneOnPremultipliedColour) {
     for (int i = 0; i < 64; ++i)
         dark.insert(dark.end(), {100, 50, 20});
     auto half = decodeBitmapTag(kJpeg3, jpeg3Body(encodeJpeg(8, 8, dark), zlib(Bytes(64, 128))));
-    ASSERT_TRUE(half.ok()) << half.error();
+    ASSERT_TRUE(half.ok()) << half.error().message;
     const Argb p = unpack(half.value().pixels[27]);
     EXPECT_EQ(p.a, 128);
     EXPECT_NEAR(p.r, 100, 4);
@@ -197,8 +197,9 @@ TEST(BitmapJpeg, Jpeg3AlphaEdgeCases) {
     for (const auto& c : cases) {
         auto r = decodeBitmapTag(kJpeg3, c.body);
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_NE(r.error().find(c.errorPart), std::string::npos) << c.name << ": " << r.error();
-        EXPECT_EQ(r.error().rfind("DefineBitsJPEG3: ", 0), 0u) << r.error();
+        EXPECT_NE(r.error().message.find(c.errorPart), std::string::npos)
+            << c.name << ": " << r.error().message;
+        EXPECT_EQ(r.error().message.rfind("DefineBitsJPEG3: ", 0), 0u) << r.error().message;
     }
 }
 
@@ -239,7 +240,8 @@ TEST(BitmapJpeg, BrokenAndHostileJpegData) {
     for (const auto& c : cases) {
         auto r = decodeBitmapTag(c.tag, c.body, c.tables);
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_NE(r.error().find(c.errorPart), std::string::npos) << c.name << ": " << r.error();
+        EXPECT_NE(r.error().message.find(c.errorPart), std::string::npos)
+            << c.name << ": " << r.error().message;
     }
 
     // Scan data cut in half: Flash shows what arrived; the rest of the picture is filled, size is intact.
@@ -250,7 +252,7 @@ TEST(BitmapJpeg, BrokenAndHostileJpegData) {
     const size_t scanStart = sos + 2 + ((size_t(full[sos + 2]) << 8) | full[sos + 3]);
     Bytes half(full.begin(), full.begin() + long(scanStart + (full.size() - scanStart) / 2));
     auto r = decodeBitmapTag(kJpeg2, half);
-    ASSERT_TRUE(r.ok()) << r.error();
+    ASSERT_TRUE(r.ok()) << r.error().message;
     EXPECT_EQ(r.value().pixels.size(), size_t(kW * kH));
     EXPECT_TRUE(r.value().opaque);
 }
@@ -261,7 +263,7 @@ TEST(BitmapJpeg, ProgressiveScanLimit) {
     limits.maxJpegScans = 3;
     auto r = decodeBitmapTag(kJpeg2, progressive, {}, limits);
     ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().find("scans"), std::string::npos) << r.error();
+    EXPECT_NE(r.error().message.find("scans"), std::string::npos) << r.error().message;
 }
 
 TEST(BitmapTags, UnknownTagIsAnError) {
@@ -269,5 +271,5 @@ TEST(BitmapTags, UnknownTagIsAnError) {
     EXPECT_TRUE(player::isBitmapTag(90));
     auto r = decodeBitmapTag(2, {});
     ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().find("not a bitmap tag"), std::string::npos);
+    EXPECT_NE(r.error().message.find("not a bitmap tag"), std::string::npos);
 }

@@ -29,7 +29,7 @@ std::vector<Argb> argb(const player::Bitmap& bm) {
 }
 
 void expectPixels(const BitmapResult& r, int w, int h, const std::vector<Argb>& want, bool opaque) {
-    ASSERT_TRUE(r.ok()) << r.error();
+    ASSERT_TRUE(r.ok()) << r.error().message;
     ASSERT_EQ(r.value().width, w);
     ASSERT_EQ(r.value().height, h);
     const auto got = argb(r.value());
@@ -169,12 +169,14 @@ TEST(BitmapLossless, BrokenBodiesAreErrors) {
     for (const auto& c : cases) {
         auto r = decodeBitmapTag(c.tag, c.body);
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_NE(r.error().find(c.errorPart), std::string::npos) << c.name << ": " << r.error();
-        EXPECT_NE(r.error().find("DefineBitsLossless"), std::string::npos) << c.name << ": " << r.error();
+        EXPECT_NE(r.error().message.find(c.errorPart), std::string::npos)
+            << c.name << ": " << r.error().message;
+        EXPECT_NE(r.error().message.find("DefineBitsLossless"), std::string::npos) << c.name;
+        EXPECT_EQ(r.error().tagCode, c.tag) << c.name;
     }
     // Corruption inside the deflate data is either detected by zlib or yields pixels; never a crash.
     auto r = decodeBitmapTag(kLossless2, losslessBody(5, 4, 4, 0, flipped));
-    EXPECT_TRUE(r.ok() ? r.value().pixels.size() == 16 : !r.error().empty());
+    EXPECT_TRUE(r.ok() ? r.value().pixels.size() == 16 : !r.error().message.empty());
 }
 
 TEST(BitmapLossless, FieldInterfaceHonoursCallerLimits) {
@@ -191,5 +193,23 @@ TEST(BitmapLossless, FieldInterfaceHonoursCallerLimits) {
     small.maxPixels = 64 * 63;
     auto r = player::decodeLossless(f, small);
     ASSERT_FALSE(r.ok());
-    EXPECT_NE(r.error().find("exceeds 4032 pixels"), std::string::npos) << r.error();
+    EXPECT_NE(r.error().message.find("exceeds 4032 pixels"), std::string::npos) << r.error().message;
+
+    // Format 3 takes the number of colours (the stored field plus one), as the parser reports it: a full
+    // 256-entry table is valid, an empty one is not.
+    Bytes mapped(256 * 3, 0);
+    mapped[255 * 3] = 0xAB;
+    mapped.insert(mapped.end(), {255, 0, 0, 0});
+    const Bytes mappedZ = zlib(mapped);
+    player::LosslessFields m;
+    m.format = 3;
+    m.width = 1;
+    m.height = 1;
+    m.colorTableEntries = 256;
+    m.zlibData = mappedZ;
+    auto full = player::decodeLossless(m);
+    ASSERT_TRUE(full.ok()) << full.error().message;
+    EXPECT_EQ(full.value().pixels[0], player::packPremultiplied(0xAB, 0, 0, 255));
+    m.colorTableEntries = 0;
+    EXPECT_FALSE(player::decodeLossless(m).ok());
 }

@@ -30,7 +30,7 @@ Argb premultiplied(Straight s) {
 
 void expectImage(const BitmapResult& r, int w, int h, const std::vector<Straight>& want,
                  const std::string& what) {
-    ASSERT_TRUE(r.ok()) << what << ": " << r.error();
+    ASSERT_TRUE(r.ok()) << what << ": " << r.error().message;
     ASSERT_EQ(r.value().width, w) << what;
     ASSERT_EQ(r.value().height, h) << what;
     ASSERT_EQ(want.size(), size_t(w) * h) << what;
@@ -163,7 +163,8 @@ TEST(BitmapPng, BrokenFilesAreErrors) {
     for (const auto& c : cases) {
         auto r = decodeBitmapTag(kJpeg2, c.data);
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_NE(r.error().find(c.errorPart), std::string::npos) << c.name << ": " << r.error();
+        EXPECT_NE(r.error().message.find(c.errorPart), std::string::npos)
+            << c.name << ": " << r.error().message;
     }
 }
 
@@ -312,6 +313,7 @@ TEST(BitmapGif, BrokenFilesAreErrors) {
     for (const auto& c : cases) {
         auto r = player::decodeGif(c.data, {});
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_NE(r.error().find(c.errorPart), std::string::npos) << c.name << ": " << r.error();
+        EXPECT_NE(r.error().message.find(c.errorPart), std::string::npos)
+            << c.name << ": " << r.error().message;
     }
 }
