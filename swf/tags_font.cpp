@@ -90,7 +90,9 @@ DefineFont readDefineFont23(BitReader& r, int version, TagContext& t) {
     if (!r.ok()) return f;
     r.seek(codeTableAt);
     f.codeTable.reserve(count);
-    bool wideCodes = f.wideCodes() || version >= 3;
+    // DefineFont3 is meant to always set the wide-codes flag, but movies exist that leave it clear and store
+    // one-byte codes and kerning pairs: the flag decides.
+    bool wideCodes = f.wideCodes();
     for (uint16_t i = 0; i < count && r.ok(); ++i)
         f.codeTable.push_back(wideCodes ? r.u16() : r.u8());
     if (!f.hasLayout() || !r.ok()) return f;

@@ -55,6 +55,11 @@ MorphFillStyle readMorphFillStyle(BitReader& r) {
             m.start.matrix = readMatrix(r);
             m.end.matrix = readMatrix(r);
             readMorphGradient(r, m.start.gradient, m.end.gradient);
+            if (type == 0x13) {
+                // Focal morph gradients store a focal point for each end after the stops.
+                m.start.gradient.focalPoint = r.fixed8();
+                m.end.gradient.focalPoint = r.fixed8();
+            }
             break;
         case 0x40:
         case 0x41:

@@ -320,6 +320,13 @@ int MorphShapeBuilder::fillLinear(std::vector<Stop> start, std::vector<Stop> end
     return static_cast<int>(fills_.size());
 }
 
+int MorphShapeBuilder::fillFocal(std::vector<Stop> start, std::vector<Stop> end, double startFocal,
+                                 double endFocal) {
+    fills_.push_back({FillSpec::focalRadial(std::move(start), startFocal),
+                      FillSpec::focalRadial(std::move(end), endFocal)});
+    return static_cast<int>(fills_.size());
+}
+
 int MorphShapeBuilder::lineStyle(uint16_t startWidth, uint16_t endWidth, uint32_t startRgba,
                                  uint32_t endRgba) {
     lines_.push_back({startWidth, endWidth, startRgba, endRgba});
@@ -347,6 +354,7 @@ Bytes MorphShapeBuilder::defineMorphShape(uint16_t id, int version) const {
                     .rgba(f.a.stops[i].rgba)
                     .u8(f.b.stops[i].ratio)
                     .rgba(f.b.stops[i].rgba);
+            if (f.a.type == 0x13) s.fixed8(f.a.focal).fixed8(f.b.focal);
         }
     }
     s.u8(static_cast<uint8_t>(lines_.size()));

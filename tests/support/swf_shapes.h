@@ -137,6 +137,8 @@ class MorphShapeBuilder {
     int fillSolid(uint32_t startRgba, uint32_t endRgba);
     int fillLinear(std::vector<Stop> start, std::vector<Stop> end, MatrixSpec startM = {},
                    MatrixSpec endM = {});
+    // Focal radial gradient (type 0x13) with a focal point for each end.
+    int fillFocal(std::vector<Stop> start, std::vector<Stop> end, double startFocal, double endFocal);
     int lineStyle(uint16_t startWidth, uint16_t endWidth, uint32_t startRgba, uint32_t endRgba);
     ShapeBuilder& start() { return start_; }
     ShapeBuilder& end() { return end_; }

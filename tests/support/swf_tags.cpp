@@ -333,7 +333,7 @@ Bytes defineFont1(const FontSpec& f) {
 }
 
 Bytes defineFont2(const FontSpec& f, int version) {
-    bool wideCodes = f.wideCodes || version >= 3;
+    bool wideCodes = f.wideCodes;
     ByteWriter w;
     w.u16(f.id);
     w.u8(static_cast<uint8_t>((f.layout ? 0x80 : 0) | (f.wideOffsets ? 0x08 : 0) | (wideCodes ? 0x04 : 0) |

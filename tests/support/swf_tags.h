@@ -166,7 +166,8 @@ struct FontSpec {
     std::string name = "Test";
     std::vector<GlyphSpec> glyphs;
     bool bold = false, italic = false;
-    bool wideOffsets = false, wideCodes = true;
+    bool wideOffsets = false;
+    bool wideCodes = true;  // DefineFont3 should always have it; clear it to write a movie that does not
     bool layout = false;
     int16_t ascent = 0, descent = 0, leading = 0;
     std::vector<std::tuple<uint16_t, uint16_t, int16_t>> kerning;  // (code1, code2, adjustment)

@@ -238,9 +238,11 @@ TEST(DefineMorphShape, StartAndEndStylesAndEdges) {
         int fill = mb.fillSolid(0xFF0000FF, 0x0000FF80);
         int grad = mb.fillLinear({{0, 0x000000FF}, {255, 0xFFFFFFFF}}, {{10, 0x111111FF}, {200, 0x222222FF}},
                                  MatrixSpec{2, 2}, MatrixSpec{4, 4});
+        int focal = mb.fillFocal({{0, 0x00FF00FF}, {255, 0x000000FF}}, {{0, 0x00FFDBFF}, {255, 0x000000FF}},
+                                 0.75, -0.5);
         int ln = mb.lineStyle(20, 200, 0x000000FF, 0xFFFFFFFF);
         mb.start().fill0(fill).line(ln).rect(0, 0, 1000, 1000);
-        mb.start().fill0(grad).moveTo(50, 50).curveTo(60, 0, 70, 50);
+        mb.start().fill0(grad).fill1(focal).moveTo(50, 50).curveTo(60, 0, 70, 50);
         mb.end().rect(500, 500, 3000, 2000);
         mb.end().moveTo(10, 10).curveTo(20, 0, 30, 10);
         auto m = parse(oneTag(v == 1 ? 46 : 84, mb.defineMorphShape(4, v)));
@@ -251,13 +253,18 @@ TEST(DefineMorphShape, StartAndEndStylesAndEdges) {
         EXPECT_EQ(d->startBounds, (swf::Rect{0, 1000, 0, 1000}));
         EXPECT_EQ(d->endBounds, (swf::Rect{10, 3000, 0, 2000}));
         EXPECT_EQ(d->startEdgeBounds.has_value(), v == 2);
-        ASSERT_EQ(d->fills.size(), 2u);
+        ASSERT_EQ(d->fills.size(), 3u);
         EXPECT_EQ(d->fills[0].start.color, (swf::RGBA{0xFF, 0, 0, 0xFF}));
         EXPECT_EQ(d->fills[0].end.color, (swf::RGBA{0, 0, 0xFF, 0x80}));
         EXPECT_EQ(d->fills[1].start.type, swf::FillType::LinearGradient);
         EXPECT_EQ(d->fills[1].end.gradient.stops.at(1).ratio, 200);
         EXPECT_EQ(d->fills[1].start.matrix.scaleX, 2 << 16);
         EXPECT_EQ(d->fills[1].end.matrix.scaleX, 4 << 16);
+        // Focal morph gradients carry a focal point for each end (seen in movies from the authoring tool).
+        EXPECT_EQ(d->fills[2].start.type, swf::FillType::FocalGradient);
+        EXPECT_DOUBLE_EQ(d->fills[2].start.gradient.focalPoint, 0.75);
+        EXPECT_DOUBLE_EQ(d->fills[2].end.gradient.focalPoint, -0.5);
+        EXPECT_EQ(d->fills[2].end.gradient.stops.at(0).color, (swf::RGBA{0, 0xFF, 0xDB, 0xFF}));
         ASSERT_EQ(d->lines.size(), 1u);
         EXPECT_EQ(d->lines[0].start.width, 20);
         EXPECT_EQ(d->lines[0].end.width, 200);

@@ -309,14 +309,21 @@ FontSpec twoGlyphFont() {
 
 TEST(FontTags, DefineFont123AndFontInfo) {
     FontSpec f = twoGlyphFont();
-    FontSpec narrow = f;
-    narrow.wideOffsets = true;
+    FontSpec wide = f;
+    wide.wideOffsets = true;
+    // DefineFont3 with the wide-codes flag clear stores one-byte codes and kerning pairs (movies written
+    // by the authoring tool do this).
+    FontSpec narrowCodes = f;
+    narrowCodes.wideCodes = false;
+    narrowCodes.glyphs[1].code = 0xE9;
+    std::get<1>(narrowCodes.kerning[0]) = 0xE9;
     SwfBuilder b;
     b.tag(10, defineFont1(f))
         .tag(13, defineFontInfo(f, 1))
         .tag(62, defineFontInfo(f, 2))
         .tag(48, defineFont2(f, 2))
-        .tag(75, defineFont2(narrow, 3))
+        .tag(75, defineFont2(wide, 3))
+        .tag(75, defineFont2(narrowCodes, 3))
         .end();
     auto m = parse(b.build());
     EXPECT_TRUE(m.errors.empty()) << swftest::errorsOf(m);
@@ -337,9 +344,10 @@ TEST(FontTags, DefineFont123AndFontInfo) {
     }
     EXPECT_EQ(std::get<swf::DefineFontInfo>(m.tags[2].body).languageCode, 1);
 
-    for (int i : {3, 4}) {
+    for (int i : {3, 4, 5}) {
         SCOPED_TRACE(i);
         auto& d = std::get<swf::DefineFont>(m.tags[i].body);
+        uint16_t second = i == 5 ? 0xE9 : 0x20AC;
         EXPECT_EQ(d.version, i == 3 ? 2 : 3);
         EXPECT_EQ(d.name, "Vera");
         EXPECT_TRUE(d.bold());
@@ -347,7 +355,7 @@ TEST(FontTags, DefineFont123AndFontInfo) {
         EXPECT_EQ(d.wideOffsets(), i == 4);
         ASSERT_EQ(d.glyphs.size(), 2u);
         EXPECT_TRUE(std::holds_alternative<swf::CurvedEdge>(d.glyphs[1].records.at(1)));
-        EXPECT_EQ(d.codeTable, (std::vector<uint16_t>{'A', 0x20AC}));
+        EXPECT_EQ(d.codeTable, (std::vector<uint16_t>{'A', second}));
         ASSERT_TRUE(d.layout);
         EXPECT_EQ(d.layout->ascent, 900);
         EXPECT_EQ(d.layout->descent, 200);
@@ -355,7 +363,7 @@ TEST(FontTags, DefineFont123AndFontInfo) {
         EXPECT_EQ(d.layout->advances, (std::vector<int16_t>{600, 650}));
         EXPECT_EQ(d.layout->bounds.at(1), (swf::Rect{0, 600, -900, 0}));
         ASSERT_EQ(d.layout->kerning.size(), 1u);
-        EXPECT_EQ(d.layout->kerning[0].code2, 0x20AC);
+        EXPECT_EQ(d.layout->kerning[0].code2, second);
         EXPECT_EQ(d.layout->kerning[0].adjustment, -40);
     }
 }
