@@ -7,8 +7,18 @@
 // allocates more than the limits below allow. The input is untrusted movie data; any malformed, truncated
 // or oversized input gives an error result, never a crash.
 //
-// Knows nothing of the SWF parser's types: callers pass the tag code and the tag body after the character
-// id, or the tag's fields one by one.
+// Uses the parser's Result type but none of its tag types: callers pass the tag code and the tag body after
+// the character id, or the tag's fields one by one.
+//
+// What Flash does with damaged bitmaps, and so what these decoders do:
+// - Zlib pixel data (lossless tags, the JPEG3/4 alpha plane) that inflates to fewer bytes than the bitmap
+//   needs, or is corrupt, is an error: Flash shows nothing for a broken bitmap. Data that inflates to more
+//   is cut at what is needed. The last row's padding may be missing.
+// - JPEG scan data that stops early still gives the whole bitmap (libjpeg fills the rest), as Flash shows
+//   what arrived; a JPEG whose headers are broken is an error. A missing final EOI is supplied.
+// - Colours stored premultiplied (Lossless2 pixels and colour tables, JPEG-with-alpha) are clamped to their
+//   alpha so every pixel is a valid premultiplied value the compositor can add without overflow.
+// - Indices past a colour table (lossless format 3, GIF) show as transparent.
 #pragma once
 
 #include <cstdint>
