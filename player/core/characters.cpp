@@ -213,7 +213,7 @@ const ShapeGeometry& MorphCharacter::geometryAt(uint16_t ratio) const {
 BitmapPtr BitmapCharacter::bitmap(std::string* error) const {
     if (tried_) return decoded_;
     tried_ = true;
-    BitmapResult r = BitmapResult::failure("not a bitmap tag");
+    BitmapResult r = swf::makeError("not a bitmap tag");
     if (const auto* b = std::get_if<swf::DefineBits>(&tag->body)) {
         swf::Bytes none;
         r = decodeDefineBits(b->jpegData, jpegTables ? *jpegTables : none);
@@ -225,14 +225,14 @@ BitmapPtr BitmapCharacter::bitmap(std::string* error) const {
         f.format = l->format;
         f.width = l->width;
         f.height = l->height;
-        f.colorTableSize = l->colorTableSize > 0 ? l->colorTableSize - 1 : 0;
+        f.colorTableEntries = l->colorTableSize;
         f.zlibData = l->zlibData;
         r = decodeLossless(f);
     }
     if (r.ok()) {
-        decoded_ = std::make_shared<Bitmap>(r.take());
+        decoded_ = std::make_shared<Bitmap>(std::move(r).value());
     } else if (error) {
-        *error = r.error();
+        *error = r.error().describe();
     }
     return decoded_;
 }

@@ -1,0 +1,186 @@
+// What the display list draws: fill styles on both sides of shared edges, clip layers, morph ratios, static
+// text, buttons, colour transforms, and the stage scaled to fit.
+#include "tests/player/player_test_util.h"
+
+namespace {
+
+using namespace playertest;
+
+constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+
+TEST(PlayerDrawing, EdgesCarryAFillOnEachSide) {
+    // Two squares sharing the edge x = 10 px: the shared edge has red on its left and blue on its right;
+    // a hole in the red square (edges with red on one side only, drawn inside) shows the background.
+    testswf::ShapeBuilder s;
+    int red = s.fillSolid(0xFF0000FF), blue = s.fillSolid(0x0000FFFF);
+    s.moveTo(0, 0).fill1(red).lineTo(200, 0);  // top of red
+    s.fill0(0)
+        .fill1(0)
+        .moveTo(200, 0)
+        .fill0(blue)
+        .fill1(red)  // shared edge: blue left, red right of drawing
+        .lineTo(200, 200);
+    s.fill0(0).fill1(red).moveTo(200, 200).lineTo(0, 200).lineTo(0, 0);
+    s.fill0(0).fill1(blue).moveTo(200, 200).lineTo(400, 200).lineTo(400, 0).lineTo(200, 0);
+    // Hole 60..140 inside the red square.
+    s.fill0(red).fill1(0).moveTo(60, 60).lineTo(140, 60).lineTo(140, 140).lineTo(60, 140).lineTo(60, 60);
+    auto b = movie(20, 10, 1);
+    b.tag(kDefineShape3, s.defineShape(1, 3));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 20, 10);
+    EXPECT_EQ(pic.rgb(1, 1), kRed);
+    EXPECT_EQ(pic.rgb(9, 8), kRed);
+    EXPECT_EQ(pic.rgb(10, 5), kBlue);
+    EXPECT_EQ(pic.rgb(18, 8), kBlue);
+    EXPECT_EQ(pic.rgb(5, 5), kWhite) << "the hole";
+}
+
+TEST(PlayerDrawing, ClipLayerMasksTheDepthsAboveItUpToItsClipDepth) {
+    auto b = movie(40, 20, 1);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 20, 20, 0x00FF00));  // mask: left half
+    b.tag(kDefineShape3, rectShape(2, 0, 0, 40, 10, kRed));      // masked (depth 2)
+    b.tag(kDefineShape3, rectShape(3, 0, 10, 40, 20, kBlue));    // above the clip depth: not masked
+    testswf::PlaceSpec mask;
+    mask.depth = 1;
+    mask.characterId = 1;
+    mask.clipDepth = 2;
+    b.tag(kPlaceObject2, testswf::placeObject(mask, 2));
+    b.tag(kPlaceObject2, place(2, 2));
+    b.tag(kPlaceObject2, place(3, 3)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), kRed);
+    EXPECT_EQ(pic.rgb(30, 5), kWhite) << "outside the mask";
+    EXPECT_EQ(pic.rgb(30, 15), kBlue) << "depth 3 is beyond the clip depth";
+    EXPECT_NE(pic.rgb(5, 15), 0x00FF00u) << "the mask itself is not drawn";
+}
+
+TEST(PlayerDrawing, MorphShapeFollowsTheRatio) {
+    testswf::MorphShapeBuilder m;
+    int f = m.fillSolid(0xFF0000FF, 0x0000FFFF);
+    m.start().fill0(f).rect(0, 0, 200, 200);
+    m.end().rect(400, 0, 600, 200);
+    auto b = movie(40, 10, 1);
+    b.tag(kDefineMorphShape, m.defineMorphShape(1, 1));
+    testswf::PlaceSpec ps;
+    ps.depth = 1;
+    ps.characterId = 1;
+    ps.ratio = 32768;
+    b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 10);
+    // Halfway: the square sits at x = 10..20 px, coloured half red, half blue.
+    uint32_t mid = pic.rgb(15, 5);
+    EXPECT_NEAR(int(mid >> 16), 128, 2);
+    EXPECT_NEAR(int(mid & 0xFF), 127, 2);
+    EXPECT_EQ(pic.rgb(5, 5), kWhite);
+    EXPECT_EQ(pic.rgb(25, 5), kWhite);
+}
+
+TEST(PlayerDrawing, StaticTextDrawsGlyphsAtTheRecordHeightAndColour) {
+    // One glyph: a square filling the em box (1024 units, y from -1024 to 0 above the baseline).
+    testswf::FontSpec font;
+    font.id = 1;
+    testswf::GlyphSpec g;
+    g.shape.fill1(1).rect(0, -1024, 1024, 0);
+    g.code = 'A';
+    g.advance = 1024;
+    font.glyphs.push_back(g);
+    testswf::TextRecordSpec rec;
+    rec.fontId = 1;
+    rec.height = 200;  // 10 px
+    rec.rgba = 0x0000FFFF;
+    rec.x = 0;
+    rec.y = 200;
+    rec.glyphs = {{0, 240}, {0, 240}};  // two squares 12 px apart
+    auto b = movie(40, 20, 1);
+    b.tag(kDefineFont2, testswf::defineFont2(font, 2));
+    b.tag(kDefineText, testswf::defineText(2, 1, {0, 800, 0, 400}, testswf::MatrixSpec{}, {rec}));
+    b.tag(kPlaceObject2, place(2, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), kBlue);
+    EXPECT_EQ(pic.rgb(11, 5), kWhite) << "the gap between the glyphs";
+    EXPECT_EQ(pic.rgb(17, 5), kBlue);
+    EXPECT_EQ(pic.rgb(5, 15), kWhite) << "below the baseline";
+}
+
+TEST(PlayerDrawing, ColourTransformMultipliesAndAdds) {
+    auto b = movie(20, 20, 1);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 20, 20, 0x804020));
+    testswf::PlaceSpec ps;
+    ps.depth = 1;
+    ps.characterId = 1;
+    testswf::CxSpec cx;
+    cx.mul[0] = 512;  // red doubled
+    cx.mul[1] = 128;  // green halved
+    cx.add[2] = 300;  // blue pushed past 255: clamped
+    ps.cxform = cx;
+    b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    EXPECT_EQ(render(p, 20, 20).rgb(10, 10), 0xFF20FFu);
+}
+
+TEST(PlayerDrawing, ButtonsShowTheirUpState) {
+    auto b = movie(40, 20, 1);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));
+    b.tag(kDefineShape3, rectShape(2, 20, 0, 30, 10, kBlue));
+    testswf::ButtonRecordSpec up, over;
+    up.characterId = 1;
+    over.up = false;
+    over.over = true;
+    over.characterId = 2;
+    over.depth = 2;
+    b.tag(kDefineButton2, testswf::defineButton2(3, false, {up, over}, {}));
+    b.tag(kPlaceObject2, place(3, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), kRed);
+    EXPECT_EQ(pic.rgb(25, 5), kWhite);
+}
+
+TEST(PlayerDrawing, StageIsScaledToFitAndCentred) {
+    auto b = movie(20, 10, 1, 8, 0x00FF00);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 20, 10, kRed));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    // 20x10 shown in 40x40: scaled by 2 to 40x20, centred vertically with background bands.
+    Picture pic = render(p, 40, 40);
+    EXPECT_EQ(pic.rgb(20, 5), 0x00FF00u);
+    EXPECT_EQ(pic.rgb(20, 20), kRed);
+    EXPECT_EQ(pic.rgb(1, 11), kRed);
+    EXPECT_EQ(pic.rgb(20, 35), 0x00FF00u);
+    player::RenderOptions o;
+    o.background = 0x123456;
+    std::vector<player::Pixel> px(40 * 40);
+    p.render(px.data(), 40, 40, 40, o);
+    EXPECT_EQ(px[5 * 40 + 20] & 0xFFFFFF, 0x123456u) << "the host's colour replaces the movie's";
+}
+
+TEST(PlayerDrawing, HighQualityAntiAliasesEdgesLowQualityDoesNot) {
+    auto b = movie(20, 20, 1);
+    testswf::ShapeBuilder s;
+    int f = s.fillSolid(0x000000FF);
+    s.fill0(f).rect(0, 0, 210, 400);  // right edge at 10.5 px
+    b.tag(kDefineShape3, s.defineShape(1, 3));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture high = render(p, 20, 20, player::Quality::High);
+    Picture low = render(p, 20, 20, player::Quality::Low);
+    int edge = high.rgb(10, 10) & 0xFF;
+    EXPECT_GT(edge, 64);
+    EXPECT_LT(edge, 192);
+    uint32_t lowEdge = low.rgb(10, 10);
+    EXPECT_TRUE(lowEdge == 0 || lowEdge == kWhite) << std::hex << lowEdge;
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// Timelines: frames looping at the end, jumps forwards and backwards rebuilding the display list as Flash
+// Player does, sprites keeping their own clocks, and the timeline actions of SWF 3.
+#include <map>
+#include <string>
+
+#include "tests/player/player_test_util.h"
+
+namespace {
+
+using namespace playertest;
+using testswf::ActionWriter;
+
+constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kWhite = 0xFFFFFF;
+
+// Frame 1: red square at depth 1.  Frame 2: blue square at depth 2.  Frame 3: red removed.
+testswf::Bytes threeFrameMovie() {
+    auto b = movie(40, 20, 3);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));
+    b.tag(kDefineShape3, rectShape(2, 20, 0, 30, 10, kBlue));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    b.tag(kPlaceObject2, place(2, 2)).showFrame();
+    b.tag(kRemoveObject2, testswf::removeObject2(1)).showFrame();
+    return b.end().build();
+}
+
+struct Seen {
+    bool red, blue;
+};
+
+Seen look(player::Player& p) {
+    Picture pic = render(p, 40, 20);
+    return {pic.rgb(5, 5) == kRed, pic.rgb(25, 5) == kBlue};
+}
+
+TEST(PlayerTimeline, LoopsAtTheEndAndRebuildsTheFirstFrame) {
+    player::Player p;
+    load(p, threeFrameMovie());
+    const Seen expected[] = {{true, false}, {true, true}, {false, true}, {true, false}, {true, true}};
+    for (int i = 0; i < 5; ++i) {
+        Seen s = look(p);
+        EXPECT_EQ(s.red, expected[i].red) << "tick " << i;
+        EXPECT_EQ(s.blue, expected[i].blue) << "tick " << i;
+        EXPECT_EQ(p.currentFrame(), i % 3 + 1);
+        p.advance();
+    }
+}
+
+TEST(PlayerTimeline, JumpsForwardAndBackward) {
+    player::Player p;
+    load(p, threeFrameMovie());
+    struct Step {
+        int frame;
+        Seen seen;
+    } steps[] = {{3, {false, true}}, {1, {true, false}}, {2, {true, true}}, {3, {false, true}},
+                 {2, {true, true}},  {2, {true, true}},  {1, {true, false}}};
+    for (const Step& s : steps) {
+        p.gotoFrame(s.frame);
+        EXPECT_EQ(p.currentFrame(), s.frame);
+        Seen seen = look(p);
+        EXPECT_EQ(seen.red, s.seen.red) << "frame " << s.frame;
+        EXPECT_EQ(seen.blue, s.seen.blue) << "frame " << s.frame;
+    }
+    p.gotoFrame(99);
+    EXPECT_EQ(p.currentFrame(), 3) << "jumps are clamped to the last frame";
+    p.gotoFrame(-5);
+    EXPECT_EQ(p.currentFrame(), 1);
+}
+
+TEST(PlayerTimeline, MovedObjectReturnsToItsEarlierPlaceOnABackwardJump) {
+    auto b = movie(40, 20, 3);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));
+    b.tag(kPlaceObject2, place(1, 1, 0, 0)).showFrame();
+    b.tag(kPlaceObject2, moveTo(1, 15, 0)).showFrame();
+    b.tag(kPlaceObject2, moveTo(1, 30, 0)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    p.gotoFrame(3);
+    EXPECT_EQ(render(p, 40, 20).rgb(35, 5), kRed);
+    p.gotoFrame(2);
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(20, 5), kRed);
+    EXPECT_EQ(pic.rgb(35, 5), kWhite);
+}
+
+// A sprite that counts its own frames by showing a bar one pixel wider each frame: bar width = frame.
+testswf::Bytes counterSprite(uint16_t spriteId, uint16_t firstShapeId, int frames) {
+    testswf::SwfBuilder t;
+    for (int f = 1; f <= frames; ++f) {
+        if (f > 1) t.tag(kRemoveObject2, testswf::removeObject2(1));
+        t.tag(kPlaceObject2, place(static_cast<uint16_t>(firstShapeId + f - 1), 1));
+        t.showFrame();
+    }
+    return testswf::defineSprite(spriteId, static_cast<uint16_t>(frames), t);
+}
+
+int barWidth(const Picture& pic, int y) {
+    int w = 0;
+    while (w < pic.width && pic.rgb(w, y) == kGreen)
+        ++w;
+    return w;
+}
+
+TEST(PlayerTimeline, SpritesKeepTheirClockAcrossARewindButNewPlacementsRestart) {
+    auto b = movie(40, 20, 2);
+    for (int f = 1; f <= 8; ++f)
+        b.tag(kDefineShape3, rectShape(static_cast<uint16_t>(10 + f), 0, 0, f, 5, kGreen));
+    b.tag(kDefineSprite, counterSprite(1, 11, 8));
+    b.tag(kDefineSprite, counterSprite(2, 11, 8));
+    // Sprite 1 is placed in frame 1 and stays; sprite 2 is placed in frame 2 and removed by the loop.
+    b.tag(kPlaceObject2, place(1, 1, 0, 0)).showFrame();
+    b.tag(kPlaceObject2, place(2, 2, 0, 10)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    std::vector<int> kept, fresh;
+    for (int i = 0; i < 5; ++i) {
+        Picture pic = render(p, 40, 20);
+        kept.push_back(barWidth(pic, 2));
+        fresh.push_back(barWidth(pic, 12));
+        p.advance();
+    }
+    EXPECT_EQ(kept, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(fresh, (std::vector<int>{0, 1, 0, 1, 0}));
+}
+
+TEST(PlayerTimeline, StopPlayLabelsAndFrameActions) {
+    auto b = movie(40, 20, 4);
+    b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    b.tag(kDoAction, ActionWriter().stop().withEnd()).showFrame();
+    b.tag(kFrameLabel, testswf::frameLabel("Finale")).showFrame();
+    b.tag(kDoAction, ActionWriter().gotoLabel("finale").withEnd()).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    p.advance();
+    EXPECT_EQ(p.currentFrame(), 2);
+    EXPECT_FALSE(p.isPlaying());
+    p.advance();
+    EXPECT_EQ(p.currentFrame(), 2) << "a stop action holds the timeline";
+    p.play();
+    p.advance();
+    p.advance();
+    EXPECT_EQ(p.currentFrame(), 3) << "frame 4 jumps to the label (matched without regard to case) and stops";
+    EXPECT_FALSE(p.isPlaying());
+}
+
+TEST(PlayerTimeline, FsCommandAndGetUrl) {
+    auto b = movie(40, 20, 2);
+    b.tag(kDoAction, ActionWriter().getURL("FSCommand:enterFrame", "one").withEnd()).showFrame();
+    b.tag(kDoAction, ActionWriter().getURL("http://example.invalid/", "_blank").withEnd()).showFrame();
+    player::Player p;
+    std::vector<std::pair<std::string, std::string>> commands;
+    p.setFsCommandHandler([&](const std::string& c, const std::string& a) { commands.emplace_back(c, a); });
+    load(p, b.end().build());
+    p.advance();
+    p.advance();
+    ASSERT_EQ(commands.size(), 2u) << "frame 1 ran at load and again when the movie looped";
+    EXPECT_EQ(commands[0], std::make_pair(std::string("enterFrame"), std::string("one")));
+    bool logged = false;
+    for (const std::string& line : p.log())
+        logged |= line.find("http://example.invalid/") != std::string::npos;
+    EXPECT_TRUE(logged) << "a getURL that opens nothing is logged";
+}
+
+TEST(PlayerTimeline, UnsupportedActionsAreReportedOnce) {
+    auto b = movie(40, 20, 1);
+    ActionWriter a;
+    a.push({testswf::Push::str("x"), testswf::Push::i32(3)}).op(0x1D).op(0x1D);
+    b.tag(kDoAction, a.withEnd()).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    int reports = 0;
+    for (const std::string& line : p.log())
+        reports += line.find("not supported yet") != std::string::npos;
+    EXPECT_EQ(reports, 1);
+}
+
+TEST(PlayerTimeline, LevelsDrawOverLevelZeroWithoutTheirBackground) {
+    auto base = movie(40, 20, 1);
+    base.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));
+    base.tag(kPlaceObject2, place(1, 1)).showFrame();
+    auto over = movie(40, 20, 1, 8, 0x00FF00);
+    over.tag(kDefineShape3, rectShape(1, 5, 0, 15, 10, kBlue));
+    over.tag(kPlaceObject2, place(1, 1)).showFrame();
+    player::Player p;
+    load(p, base.end().build());
+    std::string error;
+    ASSERT_TRUE(p.loadLevelBytes(88, over.end().build(), "over.swf", &error)) << error;
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(2, 5), kRed);
+    EXPECT_EQ(pic.rgb(12, 5), kBlue);
+    EXPECT_EQ(pic.rgb(30, 15), kWhite) << "only level 0's background fills the stage";
+}
+
+TEST(PlayerTimeline, BrokenMoviesFailToLoadCleanly) {
+    player::Player p;
+    std::string error;
+    EXPECT_FALSE(p.loadBytes({'F', 'W', 'S'}, "short.swf", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(p.loaded());
+    EXPECT_FALSE(p.loadFile("/nonexistent/movie.swf", &error));
+    // A movie cut in the middle of a tag still loads what came before.
+    testswf::Bytes whole = threeFrameMovie();
+    whole.resize(whole.size() - 6);
+    EXPECT_TRUE(p.loadBytes(whole, "cut.swf", &error)) << error;
+    EXPECT_EQ(render(p, 40, 20).rgb(5, 5), kRed);
+}
+
+}  // namespace
