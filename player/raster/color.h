@@ -38,10 +38,10 @@ inline uint32_t srcOver(uint32_t src, uint32_t dst) {
     return src + byteMul(dst, 255 - (src >> 24));
 }
 
-// Linear interpolation of two premultiplied pixels with weight w (0..256) on b.
+// Linear interpolation of two premultiplied pixels with weight w (0..256) on b, rounded.
 inline uint32_t lerpPixel(uint32_t a, uint32_t b, uint32_t w) {
-    uint32_t rb = ((a & 0x00ff00ffu) * (256 - w) + (b & 0x00ff00ffu) * w) >> 8;
-    uint32_t ag = (((a >> 8) & 0x00ff00ffu) * (256 - w) + ((b >> 8) & 0x00ff00ffu) * w);
+    uint32_t rb = ((a & 0x00ff00ffu) * (256 - w) + (b & 0x00ff00ffu) * w + 0x00800080u) >> 8;
+    uint32_t ag = (((a >> 8) & 0x00ff00ffu) * (256 - w) + ((b >> 8) & 0x00ff00ffu) * w + 0x00800080u);
     return (rb & 0x00ff00ffu) | (ag & 0xff00ff00u);
 }
 

@@ -51,7 +51,8 @@ void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, Grad
         } else {
             float w = float(r - ratio[k]) / float(ratio[k + 1] - ratio[k]);
             const player::Rgba &a = color[k], &b = color[k + 1];
-            auto mix = [w](uint8_t x, uint8_t y) { return uint8_t(std::lround(x + (y - x) * w)); };
+            // Rounded down: the reference pictures' gradients sit half a level below rounded values.
+            auto mix = [w](uint8_t x, uint8_t y) { return uint8_t(std::floor(x + (y - x) * w + 1e-4f)); };
             if (linearRgb) {
                 auto mixLin = [w](float x, float y) { return fromLinear(x + (y - x) * w); };
                 c = {mixLin(lin[k][0], lin[k + 1][0]), mixLin(lin[k][1], lin[k + 1][1]),

@@ -1,5 +1,6 @@
 // The 256-entry colour table of a gradient (one entry per SWF ratio), built once per draw with the colour
-// transform already applied to the stops, as Flash Player does, so the inner loop is a table look-up.
+// transform already applied to the stops, as Flash Player does. The paint stage interpolates between
+// neighbouring entries, so wide gradients stay smooth.
 #pragma once
 
 #include <array>
@@ -10,9 +11,9 @@ namespace raster {
 
 using GradientRamp = std::array<player::Pixel, 256>;
 
-// Premultiplied colours for ratios 0..255. Before the first stop the first stop's colour holds, after the
-// last the last's; stops are used in the order given (a ratio lower than the one before counts as equal to
-// it). No stops gives a transparent ramp.
+// Premultiplied colours for ratios 0..255, channels interpolated between stops and rounded down. Before the
+// first stop the first stop's colour holds, after the last the last's; stops are used in the order given (a
+// ratio lower than the one before counts as equal to it). No stops gives a transparent ramp.
 void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, GradientRamp& out);
 
 }  // namespace raster

@@ -11,37 +11,32 @@ namespace {
 
 constexpr float kGradientHalf = 16384.0f;  // half side of the SWF gradient square
 
-// floor() for values already known to fit an int.
-inline int floorInt(float v) {
-    int i = int(v);
-    return i - (float(i) > v);
+// Colour at ramp position u (16.16 fixed, 256 units across the gradient square, any value) under the
+// spread mode. The ramp holds the colours at whole ratios; between them colours are interpolated, so a
+// gradient stretched over many pixels shows no steps (the reference pictures are smooth there too). The
+// colour of ratio r sits at u = r + 0.5: the middle of its 1/256 of the square.
+template <SpreadMode S>
+inline player::Pixel sampleRamp(const GradientRamp& ramp, int64_t u) {
+    constexpr int64_t kPeriod = int64_t(256) << 16;
+    if constexpr (S == SpreadMode::Pad) {
+        u = std::clamp<int64_t>(u, 0, kPeriod - 1);
+    } else if constexpr (S == SpreadMode::Repeat) {
+        u &= kPeriod - 1;
+    } else {
+        u &= 2 * kPeriod - 1;
+        if (u >= kPeriod) u = 2 * kPeriod - 1 - u;
+    }
+    int64_t rho = std::clamp<int64_t>(u - (1 << 15), 0, int64_t(255) << 16);
+    int i = int(rho >> 16);
+    uint32_t w = uint32_t(rho >> 8) & 255;
+    return w ? lerpPixel(ramp[i], ramp[i + 1], w) : ramp[i];
 }
 
-// Gradient position in 1/256 units of the ramp to an index 0..255 under the spread mode.
-template <SpreadMode S>
-inline int spreadIndex(float u) {
-    u = std::clamp(u, -1.0e9f, 1.0e9f);  // also NaN-free below: NaN fails both comparisons of clamp
-    int i = floorInt(u);
-    if constexpr (S == SpreadMode::Pad) {
-        return std::clamp(i, 0, 255);
-    } else if constexpr (S == SpreadMode::Repeat) {
-        return i & 255;
-    } else {
-        i &= 511;
-        return i < 256 ? i : 511 - i;
-    }
-}
-
-template <SpreadMode S>
-inline int spreadFixed(int64_t k) {
-    if constexpr (S == SpreadMode::Pad) {
-        return int(std::clamp<int64_t>(k, 0, 255));
-    } else if constexpr (S == SpreadMode::Repeat) {
-        return int(k & 255);
-    } else {
-        int i = int(k & 511);
-        return i < 256 ? i : 511 - i;
-    }
+// Floating ramp position (256 units across the square) to 16.16 fixed, NaN and huge values tamed.
+inline int64_t toRampFixed(float u) {
+    if (!(u > -1.0e9f)) u = -1.0e9f;
+    if (!(u < 1.0e9f)) u = 1.0e9f;
+    return int64_t(double(u) * 65536.0);
 }
 
 // Linear gradients step along the ramp by a constant amount per pixel: 16.16 fixed point, no floats in
@@ -55,11 +50,11 @@ void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int 
     int64_t fdu = int64_t(std::clamp(inv.a / 128, -1.0e6, 1.0e6) * 65536);
     const int n = x1 - x0;
     if (fdu == 0) {
-        std::fill_n(out, n, ramp[spreadFixed<S>(fu >> 16)]);
+        std::fill_n(out, n, sampleRamp<S>(ramp, fu));
         return;
     }
     for (int i = 0; i < n; ++i, fu += fdu)
-        out[i] = ramp[spreadFixed<S>(fu >> 16)];
+        out[i] = sampleRamp<S>(ramp, fu);
 }
 
 template <GradientType T, SpreadMode S>
@@ -86,7 +81,7 @@ void gradientLoop(const player::Matrix& inv, const GradientRamp& ramp, float foc
             float den = -b + std::sqrt(b * b - a * cTerm);
             u = den > 0 ? a / den * 256.0f : 0.0f;
         }
-        out[x - x0] = ramp[spreadIndex<S>(u)];
+        out[x - x0] = sampleRamp<S>(ramp, toRampFixed(u));
     }
 }
 

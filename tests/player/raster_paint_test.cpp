@@ -39,7 +39,7 @@ TEST(RasterGradient, RampInterpolatesStopsAndClampsOutsideThem) {
     raster::buildGradientRamp(g, {}, ramp);
     EXPECT_EQ(ramp[0], 0xffff0000u);
     EXPECT_EQ(ramp[64], 0xffff0000u);
-    EXPECT_EQ(ramp[128], 0xff800080u);  // half way: 127.5 rounds to 128 for both
+    EXPECT_EQ(ramp[128], 0xff7f007fu);  // half way: 127.5 rounds down for both
     EXPECT_EQ(ramp[192], 0xff0000ffu);
     EXPECT_EQ(ramp[255], 0xff0000ffu);
 
@@ -86,12 +86,27 @@ TEST(RasterGradient, LinearFillEndpointsAndMiddle) {
     EXPECT_LE(s.blue(0, 5), 10);
     EXPECT_GE(s.blue(31, 5), 245);
     EXPECT_LE(s.red(31, 5), 10);
-    // Pixel 16's centre is 1/64 past the middle: ratio 132.
+    // Pixel 16's centre is 1/64 past the middle, 132/256 of the square: ratio 131.5, between ramp entries.
     EXPECT_NEAR(s.red(16, 5), 255 - 132, 2);
     EXPECT_NEAR(s.blue(16, 5), 132, 2);
     EXPECT_EQ(s.at(16, 5), s.at(16, 30));  // constant along y
     for (int x = 1; x < 32; ++x)
         EXPECT_LE(s.red(x, 9), s.red(x - 1, 9));
+}
+
+TEST(RasterGradient, StretchedGradientsHaveNoSteps) {
+    // 2.5 ratios per pixel and 5 levels per ratio: looking colours up per whole ratio would climb in
+    // alternating steps of 10 and 15; the reference pictures climb evenly by 12.5.
+    Surface s(64, 4);
+    Gradient g;
+    g.stops = {{0, {0, 0, 0, 255}}, {51, {255, 255, 255, 255}}};
+    g.matrix = spanMatrix(0, 102.4, 2);
+    s.canvas.fillPath(rect(0, 0, 64, 4), Paint::gradient(g));
+    for (int x = 2; x < 20; ++x) {
+        int step = s.red(x, 1) - s.red(x - 1, 1);
+        EXPECT_GE(step, 12) << x;
+        EXPECT_LE(step, 13) << x;
+    }
 }
 
 TEST(RasterGradient, SpreadModesOutsideTheSquare) {
