@@ -97,14 +97,14 @@ void Canvas::clear(player::Rgba color) {
 }
 
 bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias) {
-    if (!flattenPath(path, antialias ? kFlattenTolerance : 2 * kFlattenTolerance, polylines_)) return false;
+    if (!flattenPath(path, kFlattenTolerance, polylines_)) return false;
     coverage_.clearEdges();
     coverage_.addPolygons(polylines_);
     return draw(rule, paint, antialias);
 }
 
 bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias) {
-    if (!flattenPath(path, antialias ? kFlattenTolerance : 2 * kFlattenTolerance, polylines_)) return false;
+    if (!flattenPath(path, kFlattenTolerance, polylines_)) return false;
     coverage_.clearEdges();
     if (!strokePolylines(polylines_, style, coverage_)) {
         coverage_.clearEdges();
