@@ -17,6 +17,9 @@ size_t touch(const std::vector<swf::Tag>& tags) {
         if (auto* s = std::get_if<swf::DefineSprite>(&t.body)) n += touch(s->tags);
         if (auto* sh = std::get_if<swf::DefineShape>(&t.body)) n += sh->shape.records.size();
         if (auto* a = std::get_if<swf::DoAction>(&t.body)) n += a->records.size();
+        if (auto* p = std::get_if<swf::PlaceObject>(&t.body); p && p->filters)
+            for (const auto& f : *p->filters)
+                n += swf::decodeFilter(f).ok();
     }
     return n;
 }

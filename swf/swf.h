@@ -19,6 +19,7 @@
 #include "swf/actions.h"
 #include "swf/bit_reader.h"
 #include "swf/decompress.h"
+#include "swf/filters.h"
 #include "swf/movie.h"
 #include "swf/result.h"
 #include "swf/tags.h"
