@@ -33,7 +33,16 @@ struct Placement {
 class DisplayObject {
   public:
     DisplayObject(const MovieDef* movie, const Character* character) : movie_(movie), character_(character) {}
-    virtual ~DisplayObject() = default;
+    virtual ~DisplayObject() {
+        if (counter_) --*counter_;
+    }
+    DisplayObject(const DisplayObject&) = delete;
+    DisplayObject& operator=(const DisplayObject&) = delete;
+    // Counts this object in `counter` for as long as it lives (the stage's bound on objects).
+    void track(size_t* counter) {
+        counter_ = counter;
+        ++*counter_;
+    }
 
     const Character* character() const { return character_; }
     const MovieDef* movie() const { return movie_; }
@@ -52,6 +61,7 @@ class DisplayObject {
   protected:
     const MovieDef* movie_;
     const Character* character_;
+    size_t* counter_ = nullptr;
 };
 
 class MovieClip;

@@ -14,22 +14,44 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         log("placed character " + std::to_string(p.characterId) + " is not defined");
         return nullptr;
     }
+    if (liveObjects >= kMaxDisplayObjects) {
+        unsupported("more than " + std::to_string(kMaxDisplayObjects) +
+                    " objects on the stage (the rest are not placed)");
+        return nullptr;
+    }
+    bool container = c->kind == Character::Kind::Sprite || c->kind == Character::Kind::Button;
+    if (container && nesting >= kMaxNesting) {
+        unsupported("sprites nested deeper than " + std::to_string(kMaxNesting) + " levels (not placed)");
+        return nullptr;
+    }
     switch (c->kind) {
         case Character::Kind::Sprite: {
             auto clip =
                 std::make_unique<MovieClip>(movie, c, &static_cast<const SpriteCharacter*>(c)->timeline);
+            clip->track(&liveObjects);
             clip->matrix = p.matrix;
             clip->cxform = p.cxform;
             clip->name = p.name;
+            ++nesting;
             clip->initialize(*this);
+            --nesting;
             return clip;
         }
-        case Character::Kind::Button:
-            return std::make_unique<ButtonObject>(movie, static_cast<const ButtonCharacter*>(c), *this);
+        case Character::Kind::Button: {
+            ++nesting;
+            auto button =
+                std::make_unique<ButtonObject>(movie, static_cast<const ButtonCharacter*>(c), *this);
+            --nesting;
+            button->track(&liveObjects);
+            return button;
+        }
         case Character::Kind::Font:
             return nullptr;
-        default:
-            return std::make_unique<DisplayObject>(movie, c);
+        default: {
+            auto obj = std::make_unique<DisplayObject>(movie, c);
+            obj->track(&liveObjects);
+            return obj;
+        }
     }
 }
 

@@ -40,6 +40,13 @@ class Runtime {
     std::vector<std::string> logLines;
     Stage& stage() { return stage_; }
 
+    // Guards against hostile movies: a sprite that places itself (directly or through others) would nest
+    // without end, and sprites placing several copies of each other grow exponentially; both are cut off.
+    static constexpr int kMaxNesting = 64;
+    static constexpr size_t kMaxDisplayObjects = 200000;
+    int nesting = 0;
+    size_t liveObjects = 0;
+
     // Guards against timelines that jump forever: nested gotos and actions per tick are bounded.
     int gotoDepth = 0;
     static constexpr int kMaxGotoDepth = 16;

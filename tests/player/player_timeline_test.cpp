@@ -206,3 +206,33 @@ TEST(PlayerTimeline, BrokenMoviesFailToLoadCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlayerTimeline, SelfPlacingAndExplodingSpritesAreCutOff) {
+    using namespace playertest;
+    // Sprite 1 places itself; sprite 2 places two copies of sprite 3, which places two of sprite 4, ...
+    // (2^40 objects if nothing stopped it).
+    auto b = movie(40, 20, 1);
+    b.tag(kDefineShape3, rectShape(100, 0, 0, 10, 10, 0xFF0000));
+    testswf::SwfBuilder self;
+    self.tag(kPlaceObject2, place(1, 1)).tag(kPlaceObject2, place(100, 2)).showFrame();
+    b.tag(kDefineSprite, testswf::defineSprite(1, 1, self));
+    for (int id = 10; id < 50; ++id) {
+        testswf::SwfBuilder t;
+        uint16_t child = id == 49 ? 100 : static_cast<uint16_t>(id + 1);
+        t.tag(kPlaceObject2, place(child, 1)).tag(kPlaceObject2, place(child, 2)).showFrame();
+        b.tag(kDefineSprite, testswf::defineSprite(static_cast<uint16_t>(id), 1, t));
+    }
+    b.tag(kPlaceObject2, place(1, 1)).tag(kPlaceObject2, place(10, 2)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    p.advance();
+    EXPECT_EQ(render(p, 40, 20).rgb(5, 5), 0xFF0000u);
+    int limits = 0;
+    for (const std::string& line : p.log())
+        limits += line.find("not supported yet") != std::string::npos;
+    EXPECT_EQ(limits, 2) << "both limits are reported, once each";
+}
+
+}  // namespace
