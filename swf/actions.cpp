@@ -163,7 +163,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
 
 }  // namespace
 
-ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes) {
+ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords) {
     ActionDecode out;
     BitReader r(bytes);
     while (!r.atEnd()) {
@@ -171,9 +171,9 @@ ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes) {
         a.offset = static_cast<uint32_t>(r.pos());
         a.opcode = r.u8();
         if (a.opcode == op::End) break;
-        if (out.actions.size() >= kMaxActionsPerBlock) {
-            out.error = makeError("more than " + std::to_string(kMaxActionsPerBlock) + " action records", -1,
-                                  a.offset);
+        if (out.actions.size() >= maxRecords) {
+            out.error =
+                makeError("more than " + std::to_string(maxRecords) + " action records", -1, a.offset);
             break;
         }
         std::span<const uint8_t> operands;

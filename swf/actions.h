@@ -251,6 +251,7 @@ struct ActionDecode {
     std::vector<Action> actions;
     std::optional<Error> error;
 };
-ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes);
+// maxRecords bounds the records decoded (a movie parser passes what is left of its allowance).
+ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords = kMaxActionsPerBlock);
 
 }  // namespace swf

@@ -74,7 +74,7 @@ ExportAssets readExportAssets(BitReader& r, TagContext& t) {
 namespace {
 
 std::vector<Action> decodeForTag(std::span<const uint8_t> bytes, size_t start, BitReader& r, TagContext& t) {
-    ActionDecode d = decodeActionsLenient(bytes);
+    ActionDecode d = decodeActionsLenient(bytes, std::min<uint64_t>(kMaxActionsPerBlock, t.parse.itemsLeft));
     if (d.error)
         t.warn("actions: " + d.error->message, start + size_t(std::max<int64_t>(0, d.error->offset)));
     t.parse.spend(r, d.actions.size());
