@@ -24,12 +24,13 @@ inline player::Pixel transformPixel(player::Pixel p, const player::ColorTransfor
     return premultiply(applyColorTransform(unpremultiply(p), ct));
 }
 
-// Every channel of x times a / 255, rounded to nearest (exact for all 8-bit x and a).
+// Every channel of x times a / 255, rounded to nearest (exact for all 8-bit x and a): with t = x * a + 128,
+// (t + (t >> 8)) >> 8. The vector kernels in composite.h compute the same.
 inline uint32_t byteMul(uint32_t x, uint32_t a) {
-    uint32_t rb = (x & 0x00ff00ffu) * a;
-    rb = ((rb + ((rb >> 8) & 0x00ff00ffu) + 0x00800080u) >> 8) & 0x00ff00ffu;
-    uint32_t ag = ((x >> 8) & 0x00ff00ffu) * a;
-    ag = (ag + ((ag >> 8) & 0x00ff00ffu) + 0x00800080u) & 0xff00ff00u;
+    uint32_t rb = (x & 0x00ff00ffu) * a + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    uint32_t ag = ((x >> 8) & 0x00ff00ffu) * a + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
     return rb | ag;
 }
 

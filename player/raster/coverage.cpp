@@ -67,7 +67,21 @@ inline void CoverageRasterizer::addSpan(int qa, int qb) {
 }
 
 void CoverageRasterizer::emitRow(int y, RowSink& sink) {
-    std::sort(touched_.begin(), touched_.end());
+    // A row touches a handful of cells per edge; insertion sort beats a general sort at these sizes.
+    if (touched_.size() <= 64) {
+        int* t = touched_.data();
+        for (size_t i = 1, n = touched_.size(); i < n; ++i) {
+            int v = t[i];
+            size_t j = i;
+            while (j > 0 && t[j - 1] > v) {
+                t[j] = t[j - 1];
+                --j;
+            }
+            t[j] = v;
+        }
+    } else {
+        std::sort(touched_.begin(), touched_.end());
+    }
     spans_.clear();
     int32_t acc = 0;
     int x = touched_.front();
