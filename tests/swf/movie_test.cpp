@@ -278,3 +278,75 @@ TEST(Movie, ErrorsListIsBounded) {
     EXPECT_NE(m.errors.back().message.find("more errors"), std::string::npos);
     EXPECT_EQ(m.tags.size(), 3001u);
 }
+
+TEST(Movie, HostileCountsAndOffsetsGiveErrorsNotCrashes) {
+    struct Case {
+        const char* name;
+        uint16_t code;
+        Bytes body;
+    } cases[] = {
+        {"DefineText glyph bits above 32", 11,
+         ByteWriter()
+             .u16(1)
+             .rect(0, 10, 0, 10)
+             .matrix()
+             .u8(40)
+             .u8(8)
+             .u8(0x80)
+             .u8(1)
+             .raw({0xFF, 0xFF})
+             .bytes()},
+        {"DefineButton2 action offset beyond the tag", 34,
+         ByteWriter().u16(1).u8(0).u16(0xFFF0).u8(0).bytes()},
+        {"clip action larger than the tag", 26,
+         ByteWriter().u8(0x82).u16(1).u16(2).u16(0).u32(1).u32(1).u32(0x7FFFFFFF).u8(0).bytes()},
+        {"scene count in the billions", 86, ByteWriter().raw(encodedU32(0x0FFFFFFF)).u8(0).u8('a').bytes()},
+        {"export count 65535", 56, ByteWriter().u16(0xFFFF).u16(1).str("a").bytes()},
+        {"DefineFont2 with 65535 glyphs", 48,
+         ByteWriter().u16(1).u8(0).u8(0).u8(0).u16(0xFFFF).u16(4).bytes()},
+        {"DefineFont offset table odd and huge", 10, ByteWriter().u16(1).u16(0xFFFF).u16(2).bytes()},
+        {"filter list cut", 70, ByteWriter().u8(0).u8(0x01).u16(1).u8(3).u8(1).bytes()},
+        {"convolution filter larger than the tag", 70,
+         ByteWriter().u8(0).u8(0x01).u16(1).u8(1).u8(5).u8(255).u8(255).bytes()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto m = parse(swftest::oneTag(c.code, c.body, 8));
+        ASSERT_FALSE(m.errors.empty());
+        EXPECT_EQ(m.errors[0].tagCode, c.code);
+        EXPECT_GE(m.errors[0].offset, int64_t(m.tags.at(0).offset));
+        EXPECT_LE(m.errors[0].offset, int64_t(m.tags[0].offset + 6 + c.body.size()));
+        EXPECT_EQ(std::get<swf::RawTag>(m.tags[0].body).data, c.body);
+        ASSERT_EQ(m.tags.size(), 3u);  // the ShowFrame and End after it are parsed
+    }
+}
+
+TEST(Movie, SpritesNestedThreeDeepKeepOnlyTheFirstLevel) {
+    SwfBuilder l3;
+    l3.showFrame().end();
+    SwfBuilder l2;
+    l2.tag(39, defineSprite(3, 1, l3)).showFrame().end();
+    SwfBuilder l1;
+    l1.tag(39, defineSprite(2, 1, l2)).showFrame().end();
+    SwfBuilder b;
+    b.tag(39, defineSprite(1, 1, l1)).showFrame().end();
+    auto m = parse(b.build());
+    auto& s1 = std::get<swf::DefineSprite>(m.tags.at(0).body);
+    ASSERT_EQ(s1.tags.size(), 3u);
+    EXPECT_TRUE(std::holds_alternative<swf::RawTag>(s1.tags[0].body));
+    EXPECT_EQ(m.errors.size(), 1u);
+}
+
+TEST(Movie, HugeClaimedLengthWithSmallBody) {
+    Header h;
+    h.overrideLength = true;
+    h.length = 0xFFFFFFFFu;
+    SwfBuilder b(h);
+    b.backgroundColor(0xABCDEF).showFrame().end();
+    for (Compression c : {Compression::None, Compression::Zlib, Compression::Lzma}) {
+        auto m = parse(b.build(c));
+        EXPECT_TRUE(m.endedEarly);
+        ASSERT_EQ(m.tags.size(), 3u);
+        EXPECT_EQ(std::get<swf::SetBackgroundColor>(m.tags[0].body).color.b, 0xEF);
+    }
+}
