@@ -94,6 +94,8 @@ TagBody readBody(uint16_t code, BitReader& r, TagContext& t, int depth, std::vec
             return readDefineButton(r, 2, t);
         case tag::DefineButtonCxform:
             return readDefineButtonCxform(r);
+        case tag::DefineEditText:
+            return readDefineEditText(r);
         case tag::DefineSprite: {
             if (depth >= kMaxSpriteDepth) {
                 r.fail("DefineSprite inside DefineSprite is not allowed; skipped");

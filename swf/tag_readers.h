@@ -71,6 +71,7 @@ DefineFont readDefineFont23(BitReader& r, int version, TagContext& t);
 DefineFontInfo readDefineFontInfo(BitReader& r, int version);
 DefineFontAlignZones readDefineFontAlignZones(BitReader& r, TagContext& t);
 DefineText readDefineText(BitReader& r, int version, TagContext& t);
+DefineEditText readDefineEditText(BitReader& r);
 
 // Buttons.
 DefineButton readDefineButton(BitReader& r, int version, TagContext& t);

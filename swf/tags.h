@@ -39,6 +39,7 @@ enum : uint16_t {
     RemoveObject2 = 28,
     DefineShape3 = 32,
     DefineText2 = 33,
+    DefineEditText = 37,
     DefineButton2 = 34,
     DefineBitsJPEG3 = 35,
     DefineBitsLossless2 = 36,
@@ -289,6 +290,37 @@ struct DefineText {
     std::vector<TextRecord> records;
 };
 
+// DefineEditText: a text field. Rendering and editing belong to the player; this is the stored form.
+struct DefineEditText {
+    uint16_t id = 0;
+    Rect bounds;
+    uint16_t flags = 0;  // as stored, first byte in the high bits (see the helpers)
+    std::optional<uint16_t> fontId;
+    std::optional<std::string> fontClass;
+    std::optional<uint16_t> fontHeight;  // twips
+    std::optional<RGBA> color;
+    std::optional<uint16_t> maxLength;
+    struct Layout {
+        uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
+        uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+        int16_t leading = 0;
+    };
+    std::optional<Layout> layout;
+    std::string variableName;
+    std::optional<std::string> initialText;
+
+    bool wordWrap() const { return flags & 0x4000; }
+    bool multiline() const { return flags & 0x2000; }
+    bool password() const { return flags & 0x1000; }
+    bool readOnly() const { return flags & 0x0800; }
+    bool autoSize() const { return flags & 0x0040; }
+    bool noSelect() const { return flags & 0x0010; }
+    bool border() const { return flags & 0x0008; }
+    bool wasStatic() const { return flags & 0x0004; }
+    bool html() const { return flags & 0x0002; }
+    bool useOutlines() const { return flags & 0x0001; }
+};
+
 // --- Buttons --------------------------------------------------------------------------------
 
 struct ButtonRecord {
@@ -327,7 +359,7 @@ struct DefineButtonCxform {
 
 // --- Everything else --------------------------------------------------------------------------
 
-// A tag the parser does not decode (sounds, video, DefineEditText, ...), or one it could not decode:
+// A tag the parser does not decode (sounds, video, DoABC, ...), or one it could not decode:
 // its bytes are kept so nothing in the movie is lost.
 struct RawTag {
     Bytes data;
@@ -347,7 +379,7 @@ using TagBody =
                  FileAttributes, Metadata, ExportAssets, DoAction, DoInitAction, DefineShape,
                  DefineMorphShape, DefineBits, JPEGTables, DefineBitsJPEG, DefineBitsLossless, PlaceObject,
                  RemoveObject, DefineFont, DefineFontInfo, DefineFontAlignZones, DefineText, DefineButton,
-                 DefineButtonCxform, DefineSprite>;
+                 DefineButtonCxform, DefineSprite, DefineEditText>;
 
 struct Tag {
     uint16_t code = 0;

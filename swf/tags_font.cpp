@@ -196,4 +196,31 @@ DefineText readDefineText(BitReader& r, int version, TagContext& t) {
     return d;
 }
 
+DefineEditText readDefineEditText(BitReader& r) {
+    DefineEditText e;
+    e.id = r.u16();
+    e.bounds = readRect(r);
+    e.flags = uint16_t(r.u8() << 8);
+    e.flags |= r.u8();
+    bool hasText = e.flags & 0x8000, hasColor = e.flags & 0x0400, hasMaxLength = e.flags & 0x0200,
+         hasFont = e.flags & 0x0100, hasFontClass = e.flags & 0x0080, hasLayout = e.flags & 0x0020;
+    if (hasFont) e.fontId = r.u16();
+    if (hasFontClass) e.fontClass = r.string();
+    if (hasFont || hasFontClass) e.fontHeight = r.u16();
+    if (hasColor) e.color = readRGBA(r);
+    if (hasMaxLength) e.maxLength = r.u16();
+    if (hasLayout) {
+        DefineEditText::Layout l;
+        l.align = r.u8();
+        l.leftMargin = r.u16();
+        l.rightMargin = r.u16();
+        l.indent = r.u16();
+        l.leading = r.s16();
+        e.layout = l;
+    }
+    e.variableName = r.string();
+    if (hasText) e.initialText = r.string();
+    return e;
+}
+
 }  // namespace swf::detail

@@ -514,3 +514,40 @@ TEST(ButtonTags, Button1Button2AndCxform) {
     EXPECT_EQ(cx.cxform.mult[1], 128);
     EXPECT_EQ(cx.cxform.mult[3], 256);
 }
+
+TEST(TextTags, DefineEditTextFields) {
+    ByteWriter full;
+    full.u16(6).rect(0, 2000, 0, 400);
+    // HasText, WordWrap, HasTextColor, HasMaxLength, HasFont | HasFontClass, HasLayout, Border, HTML.
+    full.u8(0x80 | 0x40 | 0x04 | 0x02 | 0x01).u8(0x80 | 0x20 | 0x08 | 0x02);
+    full.u16(8).str("MyFont").u16(240).rgba(0x102030FF).u16(64);
+    full.u8(2).u16(10).u16(20).u16(30).s16(-5);
+    full.str("_root.score").str("<b>0</b>");
+    ByteWriter bare;
+    bare.u16(7).rect(0, 100, 0, 100).u8(0).u8(0).str("");
+    SwfBuilder b;
+    b.tag(37, full.bytes()).tag(37, bare.bytes()).end();
+    auto m = parse(b.build());
+    EXPECT_TRUE(m.errors.empty()) << swftest::errorsOf(m);
+    auto& e = std::get<swf::DefineEditText>(m.tags.at(0).body);
+    EXPECT_EQ(e.id, 6);
+    EXPECT_EQ(e.bounds, (swf::Rect{0, 2000, 0, 400}));
+    EXPECT_TRUE(e.wordWrap());
+    EXPECT_FALSE(e.multiline());
+    EXPECT_TRUE(e.border());
+    EXPECT_TRUE(e.html());
+    EXPECT_EQ(e.fontId, 8);
+    EXPECT_EQ(e.fontClass, "MyFont");
+    EXPECT_EQ(e.fontHeight, 240);
+    EXPECT_EQ(e.color, (swf::RGBA{0x10, 0x20, 0x30, 0xFF}));
+    EXPECT_EQ(e.maxLength, 64);
+    ASSERT_TRUE(e.layout);
+    EXPECT_EQ(e.layout->align, 2);
+    EXPECT_EQ(e.layout->indent, 30);
+    EXPECT_EQ(e.layout->leading, -5);
+    EXPECT_EQ(e.variableName, "_root.score");
+    EXPECT_EQ(e.initialText, "<b>0</b>");
+    auto& e2 = std::get<swf::DefineEditText>(m.tags.at(1).body);
+    EXPECT_FALSE(e2.fontId || e2.fontHeight || e2.color || e2.layout || e2.initialText);
+    EXPECT_EQ(e2.variableName, "");
+}
