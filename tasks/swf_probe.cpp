@@ -86,7 +86,8 @@ uint32_t Bits(const std::vector<uint8_t>& area, int pos, int nbits) {
 // The largest rectangle (Nbits 31) takes 17 bytes; with rate and count the area is 21 bytes.
 constexpr size_t kAreaBytes = 21;
 
-// Steps 3 to 7 on the located movie. Returns the failure reason, or "" when the header was read completely.
+// Reads version, length, frame rectangle, rate and count of the located movie, each field as soon as it is
+// there. Returns the failure reason, or "" when the header was read completely.
 std::string ReadHeader(TSourceFile& file, const TMovieLocation& movie, TSwfInfo& info,
                        TSwfProbeDetail& detail) {
     uint8_t head[8];
@@ -103,9 +104,9 @@ std::string ReadHeader(TSourceFile& file, const TMovieLocation& movie, TSwfInfo&
         area.resize(static_cast<size_t>(std::min<uint64_t>(kAreaBytes, movie.length - 8)));
         file.readAt(movie.start + 8, area.data(), area.size());
     } else {
-        // Step 2's copy: the compressed movie is held in memory like any movie the probe reads; its
-        // body is then inflated as a stream through a small buffer, so the length the header claims is never
-        // allocated, yet the stream must really deliver all of it.
+        // The compressed movie is copied into memory; its body is then inflated as a stream through a small
+        // buffer, so the length the header claims is never allocated, yet the stream must really deliver all
+        // of it.
         std::vector<uint8_t> bytes(static_cast<size_t>(movie.length));
         file.readAt(movie.start, bytes.data(), bytes.size());
         if (fileSize < 8) return "the movie header gives a length of " + std::to_string(fileSize) + " bytes";
