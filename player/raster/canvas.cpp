@@ -106,7 +106,7 @@ bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool 
 bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias) {
     if (!flattenPath(path, kFlattenTolerance, polylines_)) return false;
     coverage_.clearEdges();
-    if (!strokePolylines(polylines_, style, coverage_)) {
+    if (!stroker_.stroke(polylines_, style, coverage_)) {
         coverage_.clearEdges();
         return false;
     }

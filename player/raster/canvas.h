@@ -81,6 +81,7 @@ class Canvas {
     int width_ = 0, height_ = 0, stride_ = 0;
     Polylines polylines_;
     CoverageRasterizer coverage_;
+    Stroker stroker_;
     SpanPainter painter_;
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;

@@ -15,8 +15,9 @@ namespace {
 
 constexpr int kFracBits = 32;  // fixed-point fraction of crossing positions
 constexpr double kFixedOne = double(int64_t(1) << kFracBits);
-// Crossing positions and steps are kept within +-2^29 samples: far beyond any canvas (8192 * 4 samples),
-// and the 32.32 fixed point sum of a position and the steps of a whole canvas cannot overflow.
+// Crossing positions and steps are kept within +-2^29 samples: far beyond any canvas (8192 * 4 samples).
+// With edge ends within +-2^25 px (4 samples each), a crossing moves at most 2^28 samples over the edge's
+// sub-scanlines, plus one last step of at most 2^29: the 32.32 fixed-point sums stay below 2^62.
 constexpr double kMaxSamples = double(1 << 29);
 
 int64_t toFixed(double v) {
@@ -121,6 +122,16 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     for (const RawEdge& e : edges_) {
         Point top = e.a, bot = e.b;
         int dir = 1;
+        // Edges come clamped from the outline stage; one that is not finite (only possible through
+        // addEdge) is dropped rather than trusted.
+        if (!(std::isfinite(top.x) && std::isfinite(top.y) && std::isfinite(bot.x) && std::isfinite(bot.y))) {
+            continue;
+        }
+        // Paths arrive clamped to +-kMaxCoordinate and strokes reach at most half a width further; clamping
+        // again here bounds every crossing and step so the fixed-point sums below cannot overflow.
+        constexpr double kLimit = 2 * kMaxCoordinate;
+        top = {std::clamp(top.x, -kLimit, kLimit), std::clamp(top.y, -kLimit, kLimit)};
+        bot = {std::clamp(bot.x, -kLimit, kLimit), std::clamp(bot.y, -kLimit, kLimit)};
         if (top.y == bot.y) continue;
         if (top.y > bot.y) {
             std::swap(top, bot);
@@ -128,7 +139,8 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
         }
         // Sub-scanline s samples y = (s + 0.5) / subs; the edge crosses it when top.y <= y < bot.y.
         double fs0 = std::ceil(top.y * subs - 0.5), fs1 = std::ceil(bot.y * subs - 0.5);
-        int s0 = int(std::max(fs0, double(sMin))), s1 = int(std::min(fs1, double(sMax)));
+        int s0 = int(std::clamp(fs0, double(sMin), double(sMax)));
+        int s1 = int(std::clamp(fs1, double(sMin), double(sMax)));
         if (s0 >= s1) continue;
         double dxdy = (bot.x - top.x) / (bot.y - top.y);
         double y = (s0 + 0.5) / subs;

@@ -35,8 +35,9 @@ inline constexpr double kFlattenTolerance = 0.1;
 inline constexpr int kSubScanlines = 4;
 inline constexpr int kSubSamplesX = 4;
 
-// Nested masks beyond this depth clip everything away (a hostile movie cannot make us allocate a
-// full-canvas coverage layer per nesting level without bound).
+// Nested masks beyond this depth, or beyond what kMaxMaskBytes of full-canvas coverage layers allow (one
+// byte per pixel per level), clip everything away: a hostile movie cannot make us allocate without bound.
 inline constexpr int kMaxMaskDepth = 32;
+inline constexpr int64_t kMaxMaskBytes = int64_t(256) << 20;
 
 }  // namespace raster

@@ -39,7 +39,9 @@ void MaskStack::clear() {
 }
 
 void MaskStack::begin() {
-    if (overflow_ > 0 || int(layers_.size()) >= kMaxMaskDepth) {
+    const int64_t layerBytes = std::max<int64_t>(int64_t(width_) * height_, 1);
+    const int64_t maxDepth = std::min<int64_t>(kMaxMaskDepth, kMaxMaskBytes / layerBytes);
+    if (overflow_ > 0 || int64_t(layers_.size()) >= maxDepth) {
         ++overflow_;
         return;
     }

@@ -19,8 +19,8 @@ class MaskStack {
     void setSize(int width, int height);  // also pops every layer
     void clear();
 
-    // Pushes a layer to build; later draws go into it. Beyond kMaxMaskDepth the layer is only counted and
-    // clips everything away until popped.
+    // Pushes a layer to build; later draws go into it. Beyond kMaxMaskDepth (or kMaxMaskBytes) the layer is
+    // only counted and clips everything away until popped.
     void begin();
     // Activates the topmost layer being built.
     void end();

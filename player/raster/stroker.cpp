@@ -11,9 +11,7 @@ namespace raster {
 
 namespace {
 
-struct Vec {
-    double x, y;
-};
+using Vec = Point;
 inline Vec operator+(Vec a, Vec b) {
     return {a.x + b.x, a.y + b.y};
 }
@@ -38,7 +36,8 @@ inline Point toPoint(Vec v) {
 
 class Emitter {
   public:
-    Emitter(CoverageRasterizer& out, double halfWidth) : out_(out), h_(halfWidth) {
+    Emitter(CoverageRasterizer& out, double halfWidth, std::vector<Vec>& scratch)
+        : out_(out), h_(halfWidth), pts_(scratch) {
         // Angle step keeping a chord of the round parts within the flattening tolerance of the arc.
         double c = 1 - std::min(kFlattenTolerance / h_, 1.0);
         arcStep_ = std::max(2 * std::acos(c), 2 * std::numbers::pi / 256);
@@ -120,7 +119,9 @@ class Emitter {
         // A U-turn has no bisector between the normals: the miter points straight ahead.
         m = len > 1e-12 ? m * (1 / len) : d0;
         double cosHalf = dot(n0, m);  // a and b lie this far (times h) along the bisector
-        double limit = std::max(style.miterLimit, 1.0) * h_;
+        // SWF stores the factor as 8.8 fixed point, so nothing beyond 256 is meaningful; NaN counts as 1.
+        double factor = style.miterLimit >= 1.0 ? std::min(style.miterLimit, 256.0) : 1.0;
+        double limit = factor * h_;
         if (cosHalf > 1e-12 && h_ / cosHalf <= limit) {
             Vec tip = p + m * (h_ / cosHalf);
             Vec q[4] = {p, a, tip, b};
@@ -144,7 +145,7 @@ class Emitter {
     CoverageRasterizer& out_;
     double h_;
     double arcStep_;
-    std::vector<Vec> pts_;
+    std::vector<Vec>& pts_;
 };
 
 }  // namespace
@@ -164,10 +165,10 @@ double deviceLineWidth(double twips, const player::Matrix& m, LineScaleMode mode
     return twips;
 }
 
-bool strokePolylines(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out) {
+bool Stroker::stroke(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out) {
     double width = std::isfinite(style.width) ? std::clamp(style.width, 1.0, kMaxCoordinate) : 1.0;
-    Emitter emit(out, width / 2);
-    std::vector<Vec> pts;
+    Emitter emit(out, width / 2, arc_);
+    std::vector<Point>& pts = points_;
     for (const Polylines::Subpath& sp : lines.subpaths) {
         pts.clear();
         for (uint32_t i = sp.begin; i < sp.end; ++i) {

@@ -3,6 +3,8 @@
 // lot with the non-zero rule gives the union (the stroke) without computing intersections.
 #pragma once
 
+#include <vector>
+
 #include "player/raster/coverage.h"
 #include "player/raster/flatten.h"
 #include "player/render/geometry.h"
@@ -33,10 +35,17 @@ enum class LineScaleMode { Normal, None, Horizontal, Vertical };
 // included). For `None`, `stageScale` (device pixels per twip of the stage) is all that applies.
 double deviceLineWidth(double twips, const player::Matrix& toDevice, LineScaleMode mode, double stageScale);
 
-// Adds the stroke polygons of `lines` to `out`. A subpath is closed when Path::close() ended it or when its
-// last point equals its first: it gets a join there instead of two caps. A subpath of a single point
-// draws a dot with a round or square start cap. Returns false when the outline would exceed
-// kMaxEdgesPerPath edges.
-bool strokePolylines(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out);
+class Stroker {
+  public:
+    // Adds the stroke polygons of `lines` to `out`. A subpath is closed when Path::close() ended it or when
+    // its last point equals its first: it gets a join there instead of two caps. A subpath of a single
+    // point draws a dot with a round or square start cap. Returns false when the outline would exceed
+    // kMaxEdgesPerPath edges.
+    bool stroke(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out);
+
+  private:
+    std::vector<Point> points_;  // scratch, reused: one subpath without repeated points
+    std::vector<Point> arc_;     // scratch, reused: round joins and caps
+};
 
 }  // namespace raster

@@ -179,6 +179,28 @@ TEST(RasterFill, HostileInputReturnsCleanly) {
     wild.close();
     EXPECT_TRUE(s.canvas.fillPath(wild, solid(255, 0, 0)));
     EXPECT_TRUE(s.canvas.strokePath(wild, {.width = 1e200}, solid(255, 0, 0)));
+    // A near U-turn with an absurd miter limit: the miter tip would lie ~1e12 px away.
+    raster::StrokeStyle spike{.width = 4, .join = raster::JoinStyle::Miter, .miterLimit = 1e300};
+    Path uturn;
+    uturn.moveTo(2, 10);
+    uturn.lineTo(30, 10);
+    uturn.lineTo(2, 10.000000000001);
+    EXPECT_TRUE(s.canvas.strokePath(uturn, spike, solid(0, 0, 255)));
+    spike.miterLimit = std::numeric_limits<double>::quiet_NaN();
+    spike.width = nan;
+    EXPECT_TRUE(s.canvas.strokePath(uturn, spike, solid(0, 0, 255)));
+    // Edges handed straight to the coverage stage are checked too.
+    struct NullSink final : raster::RowSink {
+        int rows = 0;
+        void row(int, const raster::CoverageSpan*, int) override { ++rows; }
+    } sink;
+    raster::CoverageRasterizer cov;
+    cov.setClip(32, 0, 32);
+    cov.addEdge({nan, 0}, {5, 30});
+    cov.addEdge({1, -inf}, {5, 30});
+    cov.addEdge({1, 3}, {1e300, 1e-300});
+    cov.sweep(FillRule::NonZero, true, sink);
+    EXPECT_GE(sink.rows, 0);
 
     // Empty and oversized targets draw nothing and do not crash.
     raster::Canvas none;
