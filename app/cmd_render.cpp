@@ -85,11 +85,11 @@ int runRender(const std::vector<std::string>& args) {
         return usageError("--out must contain %d exactly once (and no other %)");
 
     player::Player p;
+    p.setLogHandler([](const std::string& line) { std::fprintf(stderr, "player: %s\n", line.c_str()); });
     if (!p.loadFile(movie, &error)) {
         std::fprintf(stderr, "tolvikan render: %s: %s\n", movie.c_str(), error.c_str());
         return 1;
     }
-    p.setLogHandler([](const std::string& line) { std::fprintf(stderr, "player: %s\n", line.c_str()); });
 
     std::vector<int> wanted = *frames;
     std::sort(wanted.begin(), wanted.end());

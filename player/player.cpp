@@ -1,37 +1,11 @@
 #include "player/player.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "player/core/movie_file.h"
 #include "player/core/stage.h"
 
 namespace player {
 
 namespace {
-
-// Movies larger than this are refused before reading (the parser has its own limit on inflated size).
-constexpr std::streamoff kMaxMovieFile = std::streamoff(512) << 20;
-
-bool readFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot open the file";
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxMovieFile) {
-        if (error) *error = size < 0 ? "cannot read the file" : "the file is too large for a movie";
-        return false;
-    }
-    in.seekg(0);
-    out.resize(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) {
-        if (error) *error = "cannot read the file";
-        return false;
-    }
-    return true;
-}
 
 const MovieInfo kNoMovie{};
 
@@ -50,7 +24,7 @@ bool Player::loadBytes(std::vector<uint8_t> bytes, const std::string& url, std::
 
 bool Player::loadLevel(int level, const std::string& path, std::string* error) {
     std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes, error)) {
+    if (!readMovieFile(path, bytes, error)) {
         if (level == 0) unload();
         return false;
     }

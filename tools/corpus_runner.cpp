@@ -123,6 +123,16 @@ Outcome runCase(const fs::path& dir, const Case& c, const std::string& saveDir) 
     o.psnr = mse == 0 ? 99.0 : std::min(99.0, 10 * std::log10(255.0 * 255.0 / mse));
     o.outliers = outliers;
     o.status = outliers <= c.maxOutliers ? Outcome::Pass : Outcome::Fail;
+    // Say what the movie needs that the player lacks, so a failure can be told from a fidelity fault.
+    std::string needs;
+    for (const std::string& line : p.log()) {
+        const std::string prefix = "not supported yet: ";
+        if (line.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string what = line.substr(prefix.size());
+        what = what.substr(0, what.find(" ("));
+        if (needs.find(what) == std::string::npos) needs += (needs.empty() ? "needs: " : ", ") + what;
+    }
+    std::snprintf(o.message, sizeof o.message, "%s", needs.c_str());
     return o;
 }
 
@@ -154,6 +164,7 @@ Outcome runIsolated(const fs::path& dir, const Case& c, const std::string& saveD
     }
     Outcome o;
     ssize_t n = read(fds[0], &o, sizeof o);
+    waitpid(pid, &status, WNOHANG);
     close(fds[0]);
     if (timedOut || n != sizeof o) {
         o = Outcome{};

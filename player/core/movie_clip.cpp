@@ -120,6 +120,10 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             placements_.erase(ro->depth);
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
+        } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
+            if (!rt.stageBackground)
+                rt.stageBackground =
+                    (uint32_t(bg->color.r) << 16) | (uint32_t(bg->color.g) << 8) | bg->color.b;
         }
     }
 }

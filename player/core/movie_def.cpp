@@ -59,8 +59,51 @@ const Character* MovieDef::exported(const std::string& name) const {
 }
 
 void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
-    for (const swf::Tag& t : tags)
+    for (const swf::Tag& t : tags) {
         define(t);
+        if (std::holds_alternative<swf::RawTag>(t.body)) noteRawTag(t.code);
+        if (const auto* sp = std::get_if<swf::DefineSprite>(&t.body))
+            for (const swf::Tag& inner : sp->tags)
+                if (std::holds_alternative<swf::RawTag>(inner.body)) noteRawTag(inner.code);
+    }
+}
+
+void MovieDef::noteRawTag(uint16_t code) {
+    // Tags the player keeps but does not act on yet: say so once, so a user sees what is missing.
+    const char* what = nullptr;
+    switch (code) {
+        case 37:
+            what = "text fields (DefineEditText)";
+            break;
+        case 14:
+        case 15:
+        case 18:
+        case 19:
+        case 45:
+        case 89:
+            what = "sound";
+            break;
+        case 60:
+        case 61:
+            what = "embedded video";
+            break;
+        case 91:
+            what = "DefineFont4 fonts";
+            break;
+        case 72:
+        case 76:
+        case 82:
+            what = "ActionScript 3 movies";
+            break;
+        case 57:
+        case 71:
+            what = "imported assets";
+            break;
+        default:
+            return;
+    }
+    std::string line = std::string("not supported yet: ") + what;
+    if (std::find(notes_.begin(), notes_.end(), line) == notes_.end()) notes_.push_back(line);
 }
 
 void MovieDef::define(const swf::Tag& tag) {

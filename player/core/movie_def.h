@@ -26,12 +26,15 @@ class MovieDef {
     const std::string& url() const { return url_; }
     // Problems met while loading (tags skipped for errors), for the log.
     const std::vector<std::string>& warnings() const { return warnings_; }
+    // Features the movie uses that the player lacks ("not supported yet: ..."), once each.
+    const std::vector<std::string>& notes() const { return notes_; }
     // Characters the movie exports under a name (ExportAssets).
     const Character* exported(const std::string& name) const;
 
   private:
     void define(const swf::Tag& tag);
     void defineAll(const std::vector<swf::Tag>& tags);
+    void noteRawTag(uint16_t code);
 
     std::string url_;
     swf::Movie movie_;
@@ -41,6 +44,7 @@ class MovieDef {
     std::map<std::string, uint16_t> exports_;
     const swf::Bytes* jpegTables_ = nullptr;
     std::vector<std::string> warnings_;
+    std::vector<std::string> notes_;
 };
 
 }  // namespace player

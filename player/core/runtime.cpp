@@ -95,6 +95,18 @@ bool startsWithNoCase(const std::string& s, const std::string& prefix) {
     return true;
 }
 
+// "_level7" -> 7.
+bool parseLevelTarget(const std::string& target, int& level) {
+    if (!startsWithNoCase(target, "_level") || target.size() == 6 || target.size() > 11) return false;
+    int n = 0;
+    for (size_t i = 6; i < target.size(); ++i) {
+        if (target[i] < '0' || target[i] > '9') return false;
+        n = n * 10 + (target[i] - '0');
+    }
+    level = n;
+    return true;
+}
+
 }  // namespace
 
 void runActions(Runtime& rt, MovieClip* clip, const std::vector<swf::Action>& actions) {
@@ -137,8 +149,13 @@ void runActions(Runtime& rt, MovieClip* clip, const std::vector<swf::Action>& ac
             case swf::op::GetURL: {
                 const auto& g = std::get<swf::ActionGetURL>(a.operands);
                 // fscommand("cmd", "args") is stored as getURL("FSCommand:cmd", "args").
+                int level = -1;
                 if (startsWithNoCase(g.url, "FSCommand:")) {
                     if (rt.fsCommand) rt.fsCommand(g.url.substr(10), g.target);
+                } else if (parseLevelTarget(g.target, level)) {
+                    // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame
+                    // is over; an empty url unloads the level.
+                    rt.pendingLoads.push_back({level, g.url, clip->movie() ? clip->movie()->url() : ""});
                 } else {
                     rt.log("getURL(\"" + g.url + "\", \"" + g.target + "\") opens nothing here");
                 }

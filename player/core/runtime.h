@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,6 +36,19 @@ class Runtime {
     void unsupported(const std::string& what);
 
     Player::FsCommandHandler fsCommand;
+
+    // Movies to load into levels when the current frame is over (level, url as the movie gave it, url of
+    // the movie that asked, against which a relative url is resolved).
+    struct PendingLoad {
+        int level;
+        std::string url;
+        std::string baseUrl;
+    };
+    std::vector<PendingLoad> pendingLoads;
+
+    // The stage colour: the first SetBackgroundColor any level runs sets it; later ones are ignored, as in
+    // Flash Player.
+    std::optional<uint32_t> stageBackground;
     uint64_t skippedActions = 0;  // actions the player could not run
     Player::LogHandler logHandler;
     std::vector<std::string> logLines;

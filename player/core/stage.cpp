@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "player/core/movie_file.h"
+
 namespace player {
 
 bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, std::string* error) {
@@ -9,7 +11,12 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
     if (!def) return false;
     for (const std::string& w : def->warnings())
         runtime.log(url + ": " + w);
-    if (level == 0) levels_.clear();
+    for (const std::string& n : def->notes())
+        runtime.log(n);
+    if (level == 0) {
+        levels_.clear();
+        runtime.stageBackground.reset();
+    }
     Level& l = levels_[level];
     l.root.reset();
     l.movie = std::move(def);
@@ -21,6 +28,30 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
 
 void Stage::unloadAll() {
     levels_.clear();
+    runtime.stageBackground.reset();
+    runtime.pendingLoads.clear();
+}
+
+void Stage::runPendingLoads() {
+    // Loading may queue more loads (a loaded movie's first frame can call loadMovieNum): bounded rounds.
+    for (int round = 0; round < 8 && !runtime.pendingLoads.empty(); ++round) {
+        std::vector<Runtime::PendingLoad> loads;
+        loads.swap(runtime.pendingLoads);
+        for (const Runtime::PendingLoad& l : loads) {
+            std::string what = "loadMovieNum(\"" + l.url + "\", " + std::to_string(l.level) + "): ";
+            if (l.url.empty()) {
+                // An empty url unloads the level; level 0 stays, or there would be nothing left to show.
+                if (l.level != 0) levels_.erase(l.level);
+                continue;
+            }
+            std::string path, error;
+            std::vector<uint8_t> bytes;
+            if (!resolveLocalUrl(l.url, l.baseUrl, path, &error) || !readMovieFile(path, bytes, &error) ||
+                !load(l.level, std::move(bytes), path, &error))
+                runtime.log(what + error);
+        }
+    }
+    runtime.pendingLoads.clear();
 }
 
 Stage::Level* Stage::level(int n) {
@@ -33,13 +64,14 @@ void Stage::advance() {
     for (auto& [n, l] : levels_)
         l.root->advance(runtime);
     runtime.runQueuedActions();
+    runPendingLoads();
 }
 
 void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {
     raster::Canvas canvas;
     if (!canvas.setTarget(pixels, width, height, stride)) return;
     const Level* base = level(0);
-    uint32_t bg = options.background.value_or(base ? base->movie->info().backgroundColor : 0xFFFFFF);
+    uint32_t bg = options.background.value_or(runtime.stageBackground.value_or(0xFFFFFF));
     canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
     if (!base) return;
     const MovieInfo& info = base->movie->info();

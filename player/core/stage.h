@@ -26,6 +26,8 @@ class Stage {
     const std::map<int, Level>& levels() const { return levels_; }
 
     void advance();
+    // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over.
+    void runPendingLoads();
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
 
     Runtime runtime;

@@ -1,5 +1,8 @@
 // Timelines: frames looping at the end, jumps forwards and backwards rebuilding the display list as Flash
 // Player does, sprites keeping their own clocks, and the timeline actions of SWF 3.
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -233,6 +236,50 @@ TEST(PlayerTimeline, SelfPlacingAndExplodingSpritesAreCutOff) {
     for (const std::string& line : p.log())
         limits += line.find("not supported yet") != std::string::npos;
     EXPECT_EQ(limits, 2) << "both limits are reported, once each";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlayerTimeline, GetUrlIntoALevelLoadsTheMovieAfterTheFrame) {
+    using namespace playertest;
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("tolvikan-levels-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // The base movie sets no background; the loaded one sets blue, which then colours the stage (the first
+    // background colour any level sets wins).
+    testswf::Header hd;
+    hd.xmax = 40 * 20;
+    hd.ymax = 20 * 20;
+    testswf::SwfBuilder base(hd);
+    base.tag(kDoAction, testswf::ActionWriter().getURL("sub/../over.swf", "_level1").withEnd()).showFrame();
+    auto over = movie(40, 20, 1, 8, 0x0000FF);
+    over.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, 0xFF0000));
+    over.tag(kPlaceObject2, place(1, 1)).showFrame();
+    ASSERT_TRUE(testswf::writeFile((dir / "base.swf").string(), base.end().build()));
+    ASSERT_TRUE(testswf::writeFile((dir / "over.swf").string(), over.end().build()));
+
+    player::Player p;
+    std::string error;
+    ASSERT_TRUE(p.loadFile((dir / "base.swf").string(), &error)) << error;
+    EXPECT_EQ(render(p, 40, 20).rgb(5, 5), 0xFFFFFFu) << "nothing is loaded before the frame is over";
+    p.advance();
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), 0xFF0000u);
+    EXPECT_EQ(pic.rgb(30, 15), 0x0000FFu);
+
+    // Web addresses are not fetched; the refusal is logged.
+    testswf::SwfBuilder web(hd);
+    web.tag(kDoAction, testswf::ActionWriter().getURL("http://example.invalid/a.swf", "_level2").withEnd())
+        .showFrame();
+    ASSERT_TRUE(p.loadBytes(web.end().build(), (dir / "web.swf").string(), &error)) << error;
+    p.advance();
+    bool refused = false;
+    for (const std::string& line : p.log())
+        refused |= line.find("only local movie files") != std::string::npos;
+    EXPECT_TRUE(refused);
+    fs::remove_all(dir);
 }
 
 }  // namespace
