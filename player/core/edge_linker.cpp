@@ -23,7 +23,7 @@ void appendEdges(const std::vector<Edge>& edges, bool close, raster::Path& out) 
     if (close) out.close();
 }
 
-void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out) {
+void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out, bool oriented) {
     const size_t n = edges.size();
     if (n == 0) return;
     // Index every unused edge by both of its ends; an edge may be walked either way round, since the
@@ -32,7 +32,7 @@ void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out) {
     byPoint.reserve(n * 2);
     for (size_t i = 0; i < n; ++i) {
         byPoint.emplace(key(edges[i].x0, edges[i].y0), i);
-        byPoint.emplace(key(edges[i].x1, edges[i].y1), i);
+        if (!oriented) byPoint.emplace(key(edges[i].x1, edges[i].y1), i);
     }
     std::vector<bool> used(n, false);
     std::vector<Edge> loop;
@@ -41,9 +41,10 @@ void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out) {
         for (auto it = range.first; it != range.second; ++it) {
             size_t j = it->second;
             if (used[j]) continue;
-            used[j] = true;
             const Edge& e = edges[j];
+            if (oriented && !(e.x0 == x && e.y0 == y)) continue;
             next = (e.x0 == x && e.y0 == y) ? e : e.reversed();
+            used[j] = true;
             return true;
         }
         return false;

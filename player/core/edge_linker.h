@@ -25,7 +25,9 @@ struct Edge {
 
 // Appends the edges of one fill style to `out` as closed subpaths. Pieces that cannot be closed (a broken
 // shape) are emitted as they are and closed by the rasterizer, as Flash Player does.
-void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out);
+// With `oriented`, edges are only joined head to tail as given (the non-zero rule counts their direction);
+// otherwise an edge may be walked backwards to close a contour (the even-odd rule ignores direction).
+void linkFillEdges(const std::vector<Edge>& edges, raster::Path& out, bool oriented = false);
 
 // Strokes follow the drawing order: consecutive edges that meet make one polyline. `closed` is set for a
 // polyline that ends where it began (it gets a join there instead of two caps).

@@ -112,7 +112,7 @@ void MovieDef::define(const swf::Tag& tag) {
     if (const auto* s = std::get_if<swf::DefineShape>(&tag.body)) {
         auto sc = std::make_unique<ShapeCharacter>();
         sc->bounds = s->bounds;
-        sc->geometry = buildShapeGeometry(s->shape);
+        sc->geometry = buildShapeGeometry(s->shape, s->usesFillWindingRule);
         if (sc->geometry.edgeCount > kMaxShapeEdges)
             warnings_.push_back("shape " + std::to_string(s->id) +
                                 " has too many edges; the rest are dropped");

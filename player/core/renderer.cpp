@@ -123,7 +123,7 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
             }
             scratch_ = f.path;
             scratch_.transform(m);
-            canvas.fillPath(scratch_, raster::FillRule::EvenOdd, paint, antialias_);
+            canvas.fillPath(scratch_, f.rule, paint, antialias_);
         }
         for (const ShapeGeometry::Line& l : group.lines) {
             if (!makeLinePaint(l.style, m, cx, bitmaps, paint)) continue;

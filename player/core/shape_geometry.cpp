@@ -13,14 +13,15 @@ struct GroupEdges {
     std::vector<std::vector<Edge>> lineEdges;  // index = line style - 1
 };
 
-void flushGroup(GroupEdges& g, ShapeGeometry& out) {
+void flushGroup(GroupEdges& g, ShapeGeometry& out, bool nonZero) {
     if (!g.styles) return;
     ShapeGeometry::Group group;
     for (size_t i = 0; i < g.fillEdges.size(); ++i) {
         if (g.fillEdges[i].empty()) continue;
         ShapeGeometry::Fill f;
         f.style = g.styles->fills[i];
-        linkFillEdges(g.fillEdges[i], f.path);
+        linkFillEdges(g.fillEdges[i], f.path, nonZero);
+        f.rule = nonZero ? raster::FillRule::NonZero : raster::FillRule::EvenOdd;
         group.fills.push_back(std::move(f));
     }
     for (size_t i = 0; i < g.lineEdges.size(); ++i) {
@@ -42,7 +43,7 @@ void startGroup(GroupEdges& g, const swf::StyleSet* styles) {
 
 }  // namespace
 
-ShapeGeometry buildShapeGeometry(const swf::Shape& shape) {
+ShapeGeometry buildShapeGeometry(const swf::Shape& shape, bool nonZero) {
     ShapeGeometry out;
     GroupEdges g;
     startGroup(g, &shape.styles);
@@ -52,7 +53,7 @@ ShapeGeometry buildShapeGeometry(const swf::Shape& shape) {
     for (const swf::ShapeRecord& rec : shape.records) {
         if (const auto* sc = std::get_if<swf::StyleChange>(&rec)) {
             if (sc->newStyles) {
-                flushGroup(g, out);
+                flushGroup(g, out, nonZero);
                 startGroup(g, sc->newStyles.get());
                 fill0 = fill1 = line = 0;
             }
@@ -85,12 +86,15 @@ ShapeGeometry buildShapeGeometry(const swf::Shape& shape) {
         y = e.y1;
         // An edge with the same style on both sides lies inside one region and draws nothing.
         if (fill0 != fill1) {
-            if (fill0 && fill0 <= g.fillEdges.size()) g.fillEdges[fill0 - 1].push_back(e);
+            // Fill style 0 lies left of the edge, fill style 1 right of it: turned round, a fill-0 edge has
+            // its fill on the same side as a fill-1 edge, which the non-zero rule needs.
+            if (fill0 && fill0 <= g.fillEdges.size())
+                g.fillEdges[fill0 - 1].push_back(nonZero ? e.reversed() : e);
             if (fill1 && fill1 <= g.fillEdges.size()) g.fillEdges[fill1 - 1].push_back(e);
         }
         if (line && line <= g.lineEdges.size()) g.lineEdges[line - 1].push_back(e);
     }
-    flushGroup(g, out);
+    flushGroup(g, out, nonZero);
     out.edgeCount = edges;
     return out;
 }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "player/raster/coverage.h"
 #include "player/raster/path.h"
 #include "swf/types.h"
 
@@ -14,6 +15,7 @@ struct ShapeGeometry {
     struct Fill {
         swf::FillStyle style;
         raster::Path path;  // closed subpaths, twips
+        raster::FillRule rule = raster::FillRule::EvenOdd;
     };
     struct Line {
         swf::LineStyle style;
@@ -33,6 +35,9 @@ struct ShapeGeometry {
 // Limits against hostile shapes: edges beyond this many are dropped (and reported by the caller).
 constexpr size_t kMaxShapeEdges = 1u << 20;
 
-ShapeGeometry buildShapeGeometry(const swf::Shape& shape);
+// Fills follow the even-odd rule, as Flash Player fills shapes, unless `nonZero` (DefineShape4's
+// UsesFillWindingRule flag): then every edge is turned so that its fill lies on one side and the non-zero
+// rule decides.
+ShapeGeometry buildShapeGeometry(const swf::Shape& shape, bool nonZero = false);
 
 }  // namespace player

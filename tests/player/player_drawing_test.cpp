@@ -184,3 +184,36 @@ TEST(PlayerDrawing, HighQualityAntiAliasesEdgesLowQualityDoesNot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlayerDrawing, OverlapOfOneFillIsAHoleUnlessTheShapeAsksForNonZero) {
+    using namespace playertest;
+    // Two squares of the same fill, both drawn clockwise, overlapping in 10..20 px.
+    auto body = [](bool windingFlag) {
+        testswf::ShapeBuilder s;
+        int f = s.fillSolid(0xFF0000FF);
+        s.fill1(f).rect(0, 0, 400, 400).rect(200, 0, 600, 400);
+        testswf::ByteWriter w;
+        w.u16(1).rect(0, 600, 0, 400).rect(0, 600, 0, 400).u8(windingFlag ? 0x04 : 0x00);
+        w.raw(s.shapeWithStyle(4));
+        return w.bytes();
+    };
+    struct Case {
+        bool nonZero;
+        uint32_t overlap;
+    } cases[] = {{false, 0xFFFFFF}, {true, 0xFF0000}};
+    for (const Case& c : cases) {
+        auto b = movie(30, 20, 1);
+        b.tag(83, body(c.nonZero));  // DefineShape4
+        b.tag(kPlaceObject2, place(1, 1)).showFrame();
+        player::Player p;
+        load(p, b.end().build());
+        Picture pic = render(p, 30, 20);
+        EXPECT_EQ(pic.rgb(5, 10), kRed);
+        EXPECT_EQ(pic.rgb(25, 10), kRed);
+        EXPECT_EQ(pic.rgb(15, 10), c.overlap) << "non-zero: " << c.nonZero;
+    }
+}
+
+}  // namespace
