@@ -210,7 +210,9 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
             const player::Pixel* r1 = px + size_t(v1) * w;
             c = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
         }
-        out[x - x0] = transformPixels_ ? transformPixel(c, paint_->colorTransform()) : c;
+        // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
+        // background through them even under an alpha add (reference: color-transform-add80-alpha).
+        out[x - x0] = transformPixels_ && (c >> 24) ? transformPixel(c, paint_->colorTransform()) : c;
     }
 }
 

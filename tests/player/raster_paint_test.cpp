@@ -199,6 +199,17 @@ TEST(RasterBitmap, NearestSmoothRepeatAndClip) {
     Surface t;
     t.canvas.fillPath(rect(8, 8, 16, 16), Paint::bitmap(fill, half));
     EXPECT_EQ(t.at(9, 9), 0x7f7f0000u);
+    // An alpha add makes translucent texels more opaque but leaves fully transparent ones alone.
+    auto holes = std::make_shared<player::Bitmap>(*bm);
+    holes->pixels[1] = 0;                                     // transparent
+    holes->pixels[2] = raster::premultiply({0, 0, 255, 51});  // translucent blue
+    player::ColorTransform addAlpha;
+    addAlpha.aa = 80;
+    Surface h;
+    h.canvas.fillPath(rect(8, 8, 16, 16), Paint::bitmap({holes, fill.matrix}, addAlpha));
+    EXPECT_EQ(h.at(9, 9), red);
+    EXPECT_EQ(h.at(13, 9), 0u);
+    EXPECT_EQ(h.at(9, 13), raster::premultiply({0, 0, 255, 131}));
 
     // No bitmap, an empty one or a singular matrix draw nothing and do not crash.
     Surface e;
