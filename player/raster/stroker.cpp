@@ -41,6 +41,7 @@ class Emitter {
         // Angle step keeping a chord of the round parts within the flattening tolerance of the arc.
         double c = 1 - std::min(kFlattenTolerance / h_, 1.0);
         arcStep_ = std::max(2 * std::acos(c), 2 * std::numbers::pi / 256);
+        cosStep_ = std::cos(arcStep_);
     }
 
     // Adds a polygon, turned so that every piece winds the same way.
@@ -95,6 +96,12 @@ class Emitter {
             Vec q[3] = {p, a, b};
             polygon(q, 3);
         } else if (style.join == JoinStyle::Round) {
+            if (dot(n0, n1) >= cosStep_) {
+                // Within one arc step (the common case along flattened curves) the arc is its chord.
+                Vec q[3] = {p, a, b};
+                polygon(q, 3);
+                return;
+            }
             double sweep = std::acos(std::clamp(dot(n0, n1), -1.0, 1.0));
             int n = std::clamp(int(std::ceil(sweep / arcStep_)), 1, 256);
             double start = std::atan2(n0.y, n0.x);
@@ -145,6 +152,7 @@ class Emitter {
     CoverageRasterizer& out_;
     double h_;
     double arcStep_;
+    double cosStep_;
     std::vector<Vec>& pts_;
 };
 

@@ -230,6 +230,26 @@ TEST(RasterFill, HostileInputReturnsCleanly) {
     EXPECT_EQ(d.coveredPixels(), 0.0);
 }
 
+TEST(RasterFill, PathsBeyondTheEdgeLimitAreRefused) {
+    Surface s;
+    Path zigzag;
+    zigzag.moveTo(0, 0);
+    for (int i = 0; i <= raster::kMaxEdgesPerPath; ++i)
+        zigzag.lineTo(i % 2 ? 31 : 1, 16 + (i % 3));
+    EXPECT_FALSE(s.canvas.fillPath(zigzag, solid(0, 0, 0)));
+    EXPECT_EQ(s.coveredPixels(), 0.0);
+    // A stroke multiplies its edges: a quarter of the limit in points is already too much.
+    Path line;
+    line.moveTo(0, 0);
+    for (int i = 0; i < raster::kMaxEdgesPerPath / 4; ++i)
+        line.lineTo(i % 2 ? 31 : 1, 16 + (i % 3));
+    EXPECT_FALSE(s.canvas.strokePath(line, {.width = 2}, solid(0, 0, 0)));
+    EXPECT_EQ(s.coveredPixels(), 0.0);
+    // The canvas still works afterwards.
+    EXPECT_TRUE(s.canvas.fillPath(rect(0, 0, 2, 2), solid(0, 0, 0)));
+    EXPECT_EQ(s.coveredPixels(), 4.0);
+}
+
 TEST(RasterFill, PathTransformMapsPoints) {
     // A unit square in twips scaled to pixels: 20 twips per pixel, then moved.
     Surface s;
