@@ -53,7 +53,7 @@ class TGIFFrame {
     // kGIFColorNone, or a colour marked transparent when it is exactly one of the frame's palette entries.
     uint32_t TransparentColor() const { return transparentColor_; }
     void SetTransparentColor(uint32_t color) { transparentColor_ = color; }
-    // GIF89a disposal method, 0..7 (0: not specified; 2: restore to background). Throws otherwise.
+    // GIF89a disposal method, 0..7 (0: none asked; 2: restore to background). Throws otherwise.
     int DisposalMethod() const { return disposal_; }
     void SetDisposalMethod(int method);
     // Rows written in GIF's four interlace passes. Off by default.
