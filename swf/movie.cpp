@@ -96,6 +96,24 @@ TagBody readBody(uint16_t code, BitReader& r, TagContext& t, int depth, std::vec
             return readDefineButtonCxform(r);
         case tag::DefineEditText:
             return readDefineEditText(r);
+        case tag::DefineSound:
+            return readDefineSound(r);
+        case tag::StartSound:
+            return readStartSound(r, 1);
+        case tag::StartSound2:
+            return readStartSound(r, 2);
+        case tag::DefineButtonSound:
+            return readDefineButtonSound(r);
+        case tag::SoundStreamHead:
+            return readSoundStreamHead(r, 1);
+        case tag::SoundStreamHead2:
+            return readSoundStreamHead(r, 2);
+        case tag::SoundStreamBlock:
+            return readSoundStreamBlock(r);
+        case tag::DefineVideoStream:
+            return readDefineVideoStream(r);
+        case tag::VideoFrame:
+            return readVideoFrame(r);
         case tag::DefineSprite: {
             if (depth >= kMaxSpriteDepth) {
                 r.fail("DefineSprite inside DefineSprite is not allowed; skipped");

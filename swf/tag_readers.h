@@ -73,6 +73,15 @@ DefineFontAlignZones readDefineFontAlignZones(BitReader& r, TagContext& t);
 DefineText readDefineText(BitReader& r, int version, TagContext& t);
 DefineEditText readDefineEditText(BitReader& r);
 
+// Sound and video.
+DefineSound readDefineSound(BitReader& r);
+StartSound readStartSound(BitReader& r, int version);
+DefineButtonSound readDefineButtonSound(BitReader& r);
+SoundStreamHead readSoundStreamHead(BitReader& r, int version);
+SoundStreamBlock readSoundStreamBlock(BitReader& r);
+DefineVideoStream readDefineVideoStream(BitReader& r);
+VideoFrame readVideoFrame(BitReader& r);
+
 // Buttons.
 DefineButton readDefineButton(BitReader& r, int version, TagContext& t);
 DefineButtonCxform readDefineButtonCxform(BitReader& r);

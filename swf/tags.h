@@ -31,6 +31,11 @@ enum : uint16_t {
     DefineText = 11,
     DoAction = 12,
     DefineFontInfo = 13,
+    DefineSound = 14,
+    StartSound = 15,
+    DefineButtonSound = 17,
+    SoundStreamHead = 18,
+    SoundStreamBlock = 19,
     DefineBitsLossless = 20,
     DefineBitsJPEG2 = 21,
     DefineShape2 = 22,
@@ -46,9 +51,12 @@ enum : uint16_t {
     DefineSprite = 39,
     FrameLabel = 43,
     DefineMorphShape = 46,
+    SoundStreamHead2 = 45,
     DefineFont2 = 48,
     ExportAssets = 56,
     DoInitAction = 59,
+    DefineVideoStream = 60,
+    VideoFrame = 61,
     DefineFontInfo2 = 62,
     FileAttributes = 69,
     PlaceObject3 = 70,
@@ -58,6 +66,7 @@ enum : uint16_t {
     DefineShape4 = 83,
     DefineMorphShape2 = 84,
     DefineSceneAndFrameLabelData = 86,
+    StartSound2 = 89,
     DefineBitsJPEG4 = 90,
 };
 }  // namespace tag
@@ -357,9 +366,76 @@ struct DefineButtonCxform {
     CXForm cxform;
 };
 
+// --- Sound and video ---------------------------------------------------------------------------
+// Payloads stay encoded (ADPCM, MP3, Nellymoser, Speex, video codecs): decoding belongs to the player.
+
+// Sound format fields shared by DefineSound and SoundStreamHead.
+struct SoundFormat {
+    uint8_t format = 0;  // 0 raw native-endian, 1 ADPCM, 2 MP3, 3 raw little-endian, 4-6 Nellymoser, 11 Speex
+    uint8_t rate = 0;    // 0 5.5 kHz, 1 11 kHz, 2 22 kHz, 3 44 kHz
+    bool is16Bit = false;
+    bool stereo = false;
+
+    int sampleRate() const { return rate == 0 ? 5512 : 11025 << (rate - 1); }
+};
+struct DefineSound {
+    uint16_t id = 0;
+    SoundFormat format;
+    uint32_t sampleCount = 0;
+    Bytes data;  // for MP3, starts with the 16-bit seek samples value
+};
+// SOUNDINFO: how StartSound and button sounds play a sound.
+struct SoundInfo {
+    bool syncStop = false, syncNoMultiple = false;
+    std::optional<uint32_t> inPoint, outPoint;  // in 44 kHz samples
+    std::optional<uint16_t> loopCount;
+    struct EnvelopePoint {
+        uint32_t pos44 = 0;
+        uint16_t leftLevel = 0, rightLevel = 0;  // 0..32768
+    };
+    std::vector<EnvelopePoint> envelope;
+};
+struct StartSound {
+    uint16_t soundId = 0;   // StartSound
+    std::string className;  // StartSound2
+    SoundInfo info;
+};
+struct DefineButtonSound {
+    uint16_t buttonId = 0;
+    // OverUpToIdle, IdleToOverUp, OverUpToOverDown, OverDownToOverUp; soundId 0 means none.
+    struct Entry {
+        uint16_t soundId = 0;
+        SoundInfo info;
+    };
+    Entry sounds[4];
+};
+struct SoundStreamHead {
+    uint8_t version = 1;  // SoundStreamHead or SoundStreamHead2
+    SoundFormat playback;
+    SoundFormat stream;
+    uint16_t samplesPerBlock = 0;
+    std::optional<int16_t> latencySeek;  // MP3 streams
+};
+struct SoundStreamBlock {
+    Bytes data;
+};
+struct DefineVideoStream {
+    uint16_t id = 0;
+    uint16_t frameCount = 0;
+    uint16_t width = 0, height = 0;
+    uint8_t deblocking = 0;
+    bool smoothing = false;
+    uint8_t codec = 0;  // 2 Sorenson H.263, 3 screen video, 4 VP6, 5 VP6 with alpha, 6 screen video 2
+};
+struct VideoFrame {
+    uint16_t streamId = 0;
+    uint16_t frame = 0;
+    Bytes data;
+};
+
 // --- Everything else --------------------------------------------------------------------------
 
-// A tag the parser does not decode (sounds, video, DoABC, ...), or one it could not decode:
+// A tag the parser does not decode (DoABC, DefineBinaryData, ...), or one it could not decode:
 // its bytes are kept so nothing in the movie is lost.
 struct RawTag {
     Bytes data;
@@ -379,7 +455,8 @@ using TagBody =
                  FileAttributes, Metadata, ExportAssets, DoAction, DoInitAction, DefineShape,
                  DefineMorphShape, DefineBits, JPEGTables, DefineBitsJPEG, DefineBitsLossless, PlaceObject,
                  RemoveObject, DefineFont, DefineFontInfo, DefineFontAlignZones, DefineText, DefineButton,
-                 DefineButtonCxform, DefineSprite, DefineEditText>;
+                 DefineButtonCxform, DefineSprite, DefineEditText, DefineSound, StartSound, DefineButtonSound,
+                 SoundStreamHead, SoundStreamBlock, DefineVideoStream, VideoFrame>;
 
 struct Tag {
     uint16_t code = 0;

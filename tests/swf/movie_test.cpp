@@ -60,7 +60,7 @@ TEST(Movie, ShortAndLongTagHeadersFrameTheSameTags) {
     SwfBuilder b;
     b.tag(9, ByteWriter().rgb(0x102030).bytes(), true)  // forced long header for a short body
         .tag(1000, body62)                              // short header, the largest short length
-        .tag(60, body63)                                // needs the long header
+        .tag(87, body63)                                // needs the long header
         .tag(1023, {})                                  // highest tag code, empty
         .end();
     auto m = parse(b.build());
@@ -71,7 +71,7 @@ TEST(Movie, ShortAndLongTagHeadersFrameTheSameTags) {
     struct Expect {
         uint16_t code;
         Bytes data;
-    } raws[] = {{1000, body62}, {60, body63}, {1023, {}}};
+    } raws[] = {{1000, body62}, {87, body63}, {1023, {}}};
     uint32_t offset = m.tags[0].offset + 6 + 3;
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);

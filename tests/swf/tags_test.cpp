@@ -551,3 +551,85 @@ TEST(TextTags, DefineEditTextFields) {
     EXPECT_FALSE(e2.fontId || e2.fontHeight || e2.color || e2.layout || e2.initialText);
     EXPECT_EQ(e2.variableName, "");
 }
+
+TEST(MediaTags, SoundsAndVideo) {
+    Bytes mp3 = {0x00, 0x00, 0xFF, 0xFB, 0x90, 0x64};
+    ByteWriter info;  // sync stop, in point, loops, two envelope points
+    info.u8(0x20 | 0x01 | 0x04 | 0x08)
+        .u32(4410)
+        .u16(3)
+        .u8(2)
+        .u32(0)
+        .u16(0)
+        .u16(32768)
+        .u32(44100)
+        .u16(32768)
+        .u16(0);
+    SwfBuilder b;
+    b.tag(14, ByteWriter().u16(3).u8(0x2F).u32(1152).raw(mp3).bytes())  // MP3, 44 kHz, 16-bit, stereo
+        .tag(15, ByteWriter().u16(3).raw(info.bytes()).bytes())
+        .tag(89, ByteWriter().str("Ding").u8(0x10).bytes())
+        .tag(17, ByteWriter().u16(5).u16(0).u16(3).u8(0).u16(0).u16(3).u8(0x04).u16(7).bytes())
+        .tag(45, ByteWriter().u8(0x0E).u8(0x2A).u16(576).s16(-3).bytes())  // MP3 stream, 22 kHz
+        .tag(18, ByteWriter().u8(0x02).u8(0x14).u16(1024).bytes())         // ADPCM 11 kHz mono
+        .tag(19, mp3)
+        .tag(60, ByteWriter().u16(9).u16(120).u16(320).u16(240).u8(0x02 << 1 | 1).u8(4).bytes())
+        .tag(61, ByteWriter().u16(9).u16(7).raw({1, 2, 3}).bytes())
+        .end();
+    auto m = parse(b.build());
+    EXPECT_TRUE(m.errors.empty()) << swftest::errorsOf(m);
+    auto& ds = std::get<swf::DefineSound>(m.tags.at(0).body);
+    EXPECT_EQ(ds.id, 3);
+    EXPECT_EQ(ds.format.format, 2);
+    EXPECT_EQ(ds.format.sampleRate(), 44100);
+    EXPECT_TRUE(ds.format.is16Bit && ds.format.stereo);
+    EXPECT_EQ(ds.sampleCount, 1152u);
+    EXPECT_EQ(ds.data, mp3);
+
+    auto& ss = std::get<swf::StartSound>(m.tags.at(1).body);
+    EXPECT_EQ(ss.soundId, 3);
+    EXPECT_TRUE(ss.info.syncStop);
+    EXPECT_EQ(ss.info.inPoint, 4410u);
+    EXPECT_FALSE(ss.info.outPoint);
+    EXPECT_EQ(ss.info.loopCount, 3);
+    ASSERT_EQ(ss.info.envelope.size(), 2u);
+    EXPECT_EQ(ss.info.envelope[1].pos44, 44100u);
+    EXPECT_EQ(ss.info.envelope[1].leftLevel, 32768);
+    auto& s2 = std::get<swf::StartSound>(m.tags.at(2).body);
+    EXPECT_EQ(s2.className, "Ding");
+    EXPECT_TRUE(s2.info.syncNoMultiple);
+
+    auto& bs = std::get<swf::DefineButtonSound>(m.tags.at(3).body);
+    EXPECT_EQ(bs.buttonId, 5);
+    EXPECT_EQ(bs.sounds[0].soundId, 0);
+    EXPECT_EQ(bs.sounds[1].soundId, 3);
+    EXPECT_EQ(bs.sounds[3].soundId, 3);
+    EXPECT_EQ(bs.sounds[3].info.loopCount, 7);
+
+    auto& h2 = std::get<swf::SoundStreamHead>(m.tags.at(4).body);
+    EXPECT_EQ(h2.version, 2);
+    EXPECT_EQ(h2.playback.sampleRate(), 44100);
+    EXPECT_EQ(h2.stream.format, 2);
+    EXPECT_EQ(h2.stream.sampleRate(), 22050);
+    EXPECT_TRUE(h2.stream.is16Bit);
+    EXPECT_FALSE(h2.stream.stereo);
+    EXPECT_EQ(h2.samplesPerBlock, 576);
+    EXPECT_EQ(h2.latencySeek, -3);
+    auto& h1 = std::get<swf::SoundStreamHead>(m.tags.at(5).body);
+    EXPECT_EQ(h1.stream.format, 1);
+    EXPECT_EQ(h1.stream.sampleRate(), 11025);
+    EXPECT_FALSE(h1.latencySeek);
+    EXPECT_EQ(std::get<swf::SoundStreamBlock>(m.tags.at(6).body).data, mp3);
+
+    auto& vs = std::get<swf::DefineVideoStream>(m.tags.at(7).body);
+    EXPECT_EQ(vs.id, 9);
+    EXPECT_EQ(vs.frameCount, 120);
+    EXPECT_EQ(vs.width, 320);
+    EXPECT_EQ(vs.height, 240);
+    EXPECT_EQ(vs.deblocking, 2);
+    EXPECT_TRUE(vs.smoothing);
+    EXPECT_EQ(vs.codec, 4);
+    auto& vf = std::get<swf::VideoFrame>(m.tags.at(8).body);
+    EXPECT_EQ(vf.frame, 7);
+    EXPECT_EQ(vf.data, (Bytes{1, 2, 3}));
+}
