@@ -78,6 +78,12 @@ void TGIFFrame::SetDelay(unsigned milliseconds) {
     delay_ = milliseconds > 0xFFFF ? 0xFFFF : milliseconds;
 }
 
+void TGIFFrame::SetInterlaced(bool on) {
+    if (Encoded() && on != interlaced_)
+        throw std::logic_error("GIF frame already encoded; its row order is fixed");
+    interlaced_ = on;
+}
+
 void TGIFFrame::SetDisposalMethod(int method) {
     if (method < 0 || method > 7) throw std::invalid_argument("GIF disposal method out of range");
     disposal_ = method;

@@ -56,9 +56,10 @@ class TGIFFrame {
     // GIF89a disposal method, 0..7 (0: none asked; 2: restore to background). Throws otherwise.
     int DisposalMethod() const { return disposal_; }
     void SetDisposalMethod(int method);
-    // Rows written in GIF's four interlace passes. Off by default.
+    // Rows written in GIF's four interlace passes. Off by default. The row order is fixed when the frame is
+    // encoded: changing it afterwards throws std::logic_error rather than mislabel the data.
     bool Interlaced() const { return interlaced_; }
-    void SetInterlaced(bool on) { interlaced_ = on; }
+    void SetInterlaced(bool on);
 
     bool Encoded() const { return !data_.empty(); }
     // Whether the full-colour copy is still held (it is released once the frame is encoded).

@@ -77,6 +77,20 @@ TEST(GifImage, SingleThreeColourFrameGivesGif87aWithAFullGlobalTable) {
     EXPECT_FALSE(image.Frame(0).HoldsPicture()) << "the full-colour copy is released once encoded";
 }
 
+// Red, blue over red, red: red is index 0 and blue 1, the pixels 0 1 0 0 give the codes clear, 0, 1, 0, 0,
+// end in 9 bits each.
+TEST(GifImage, TwoByTwoFrameImageDataBytes) {
+    TGIFImage image;
+    AddRgb(image, 2, 2, [](int x, int y) { return x == 1 && y == 0 ? kBlue : kRed; });
+    const std::vector<uint8_t> bytes = image.SaveToBytes();
+    const std::vector<uint8_t> tail = {
+        0x2C, 0, 0,    0,    0,    2,    0,    2,    0,    0x00,  // image descriptor
+        8,    7, 0x00, 0x01, 0x04, 0x00, 0x00, 0x20, 0x20, 0,     // image data
+        0x3B};
+    ASSERT_EQ(bytes.size(), 13 + 768 + tail.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13 + 768, bytes.end()), tail);
+}
+
 // Later frames carry a local table, even one equal to the global table.
 TEST(GifImage, FirstFrameFillsTheGlobalTableLaterFramesCarryLocalTables) {
     TGIFImage image;
@@ -343,7 +357,7 @@ TEST(GifImage, SaveFailures) {
     EXPECT_EQ(std::filesystem::file_size(good), image.SaveToBytes().size());
 }
 
-TEST(GifImage, RefusesPicturesGifCannotHold) {
+TEST(GifImage, RefusesPicturesAndSettingsGifCannotHold) {
     TGIFImage image;
     const std::vector<uint8_t> pixels(300, 0);
     EXPECT_THROW(image.AddFrame(pixels.data(), 0, 1, 3, TGIFPixelFormat::RGB24), std::invalid_argument);
@@ -353,6 +367,8 @@ TEST(GifImage, RefusesPicturesGifCannotHold) {
     EXPECT_EQ(image.FrameCount(), 0);
     image.AddFrame(pixels.data(), 1, 1, 3, TGIFPixelFormat::RGB24);
     EXPECT_THROW(image.Frame(0).SetDisposalMethod(8), std::invalid_argument);
+    image.EncodeAll();
+    EXPECT_THROW(image.Frame(0).SetInterlaced(true), std::logic_error) << "data already in top-down order";
 }
 
 }  // namespace
