@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -32,7 +33,9 @@ void Add(TGIFImage& image, const Frame& f) {
 gif_test::Decoded SaveAndDecode(TGIFImage& image, const std::string& name) {
     const std::string path = gif_test::TempPath(name);
     image.SaveToFile(path);
-    return gif_test::DecodeWithFfmpeg(path);
+    gif_test::Decoded decoded = gif_test::DecodeWithFfmpeg(path);
+    std::filesystem::remove(path);
+    return decoded;
 }
 
 // A few flat colours: a background with a square moving across it and a stripe.

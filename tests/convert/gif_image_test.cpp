@@ -355,6 +355,7 @@ TEST(GifImage, SaveFailures) {
     }
     image.SaveToFile(good);
     EXPECT_EQ(std::filesystem::file_size(good), image.SaveToBytes().size());
+    std::filesystem::remove(good);
 }
 
 TEST(GifImage, RefusesPicturesAndSettingsGifCannotHold) {
