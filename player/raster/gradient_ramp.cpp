@@ -32,12 +32,18 @@ void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, Grad
     player::Rgba color[Gradient::kMaxStops];
     float lin[Gradient::kMaxStops][3];
     for (int i = 0; i < n; ++i) {
-        ratio[i] = std::max<int>(g.stops[i].ratio, i ? ratio[i - 1] : 0);
         color[i] = applyColorTransform(g.stops[i].color, ct);
         lin[i][0] = toLinear(color[i].r);
         lin[i][1] = toLinear(color[i].g);
         lin[i][2] = toLinear(color[i].b);
     }
+    // Every stop keeps a ratio of its own: one repeating or going below the one before moves just past
+    // it, and stops pushed beyond 255 move back below the ones after them. Flash Player shows each such
+    // stop as a one-ratio band (references gradient_same_ratios, gradient_nonsequential_ratios).
+    for (int i = 0; i < n; ++i)
+        ratio[i] = i ? std::max<int>(g.stops[i].ratio, ratio[i - 1] + 1) : g.stops[i].ratio;
+    for (int i = n - 1; i >= 0; --i)
+        ratio[i] = std::min(ratio[i], i == n - 1 ? 255 : ratio[i + 1] - 1);
     const bool linearRgb = g.interpolation == Interpolation::LinearRGB;
     int k = 0;  // stops k and k + 1 bracket the current ratio
     for (int r = 0; r < 256; ++r) {

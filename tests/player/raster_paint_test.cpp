@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "player/raster/color.h"
 #include "player/raster/gradient_ramp.h"
@@ -59,6 +60,32 @@ TEST(RasterGradient, RampInterpolatesStopsAndClampsOutsideThem) {
     raster::buildGradientRamp(g, ct, ramp);
     EXPECT_EQ(ramp[0], 0xff00ff00u);
     EXPECT_EQ(ramp[255], 0xff00ffffu);
+}
+
+TEST(RasterGradient, RepeatedAndBackwardRatiosEachKeepOneRatio) {
+    const player::Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, black{0, 0, 0, 255};
+    struct Case {
+        const char* name;
+        std::vector<raster::GradientStop> stops;
+        std::vector<std::pair<int, player::Pixel>> expect;  // ramp entry, colour
+    } cases[] = {
+        {"repeated ratio", {{0, red}, {128, green}, {128, blue}}, {{128, 0xff00ff00u}, {129, 0xff0000ffu}}},
+        {"ratio below the one before",
+         {{0, red}, {200, green}, {100, blue}},
+         {{200, 0xff00ff00u}, {201, 0xff0000ffu}}},
+        {"three stops at 255",
+         {{0, black}, {255, red}, {255, green}, {255, blue}},
+         {{253, 0xffff0000u}, {254, 0xff00ff00u}, {255, 0xff0000ffu}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Gradient g;
+        g.stops = c.stops;
+        raster::GradientRamp ramp;
+        raster::buildGradientRamp(g, {}, ramp);
+        for (auto [entry, colour] : c.expect)
+            EXPECT_EQ(ramp[entry], colour) << entry;
+    }
 }
 
 TEST(RasterGradient, LinearRgbInterpolationIsBrighterAtTheMiddle) {
