@@ -30,7 +30,11 @@ void CoverageRasterizer::setClip(int width, int y0, int y1) {
     width_ = std::max(width, 0);
     clipY0_ = y0;
     clipY1_ = std::max(y0, y1);
-    if (delta_.size() < size_t(width_) + 2) delta_.assign(size_t(width_) + 2, 0);
+    if (delta_.size() < size_t(width_) + 2) {
+        delta_.assign(size_t(width_) + 2, 0);
+        marks_.assign(size_t(width_) + 2, 0u);
+        stamp_ = 1;
+    }
 }
 
 void CoverageRasterizer::addPolygons(const Polylines& polys) {
@@ -55,15 +59,15 @@ inline void CoverageRasterizer::addSpan(int qa, int qb) {
     int ib = qb >> xShift_, fb = qb & mask;
     delta_[ia] += full - fa;
     delta_[ib] -= full - fb;
-    touched_.push_back(ia);
-    touched_.push_back(ib);
+    touch(ia);
+    touch(ib);
     if (fa) {
         delta_[ia + 1] += fa;
-        touched_.push_back(ia + 1);
+        touch(ia + 1);
     }
     if (fb) {
         delta_[ib + 1] -= fb;
-        touched_.push_back(ib + 1);
+        touch(ib + 1);
     }
 }
 
@@ -105,6 +109,10 @@ void CoverageRasterizer::emitRow(int y, RowSink& sink) {
         delta_[cell] = 0;
     }
     touched_.clear();
+    if (++stamp_ == 0) {  // wrapped: forget every old mark
+        std::fill(marks_.begin(), marks_.end(), 0u);
+        stamp_ = 1;
+    }
     if (!spans_.empty()) sink.row(y, spans_.data(), int(spans_.size()));
 }
 

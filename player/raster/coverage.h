@@ -59,6 +59,13 @@ class CoverageRasterizer {
     };
 
     void addSpan(int qa, int qb);
+    // Records that a cell of the difference array changed this row (once per row).
+    void touch(int cell) {
+        if (marks_[cell] != stamp_) {
+            marks_[cell] = stamp_;
+            touched_.push_back(cell);
+        }
+    }
     void emitRow(int y, RowSink& sink);
 
     int width_ = 0, clipY0_ = 0, clipY1_ = 0;
@@ -68,7 +75,9 @@ class CoverageRasterizer {
     std::vector<SweepEdge> sweep_;
     std::vector<SweepEdge> active_;
     std::vector<int32_t> delta_;
-    std::vector<int> touched_;  // cells of delta_ changed this row
+    std::vector<int> touched_;     // cells of delta_ changed this row, each once
+    std::vector<uint32_t> marks_;  // per cell: the row stamp when last touched
+    uint32_t stamp_ = 1;
     std::vector<CoverageSpan> spans_;
 };
 
