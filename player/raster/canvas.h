@@ -18,8 +18,8 @@
 //   raster::Path p;
 //   p.moveTo(10, 10); p.lineTo(100, 10); p.quadTo(100, 100, 10, 100); p.close();
 //   canvas.fillPath(p, raster::FillRule::EvenOdd, raster::Paint::solid({255, 0, 0, 255}));
-//   canvas.strokePath(p, {.width = 3, .join = raster::JoinStyle::Miter}, raster::Paint::solid({0, 0, 0,
-//   255}));
+//   raster::StrokeStyle line{.width = 3, .join = raster::JoinStyle::Miter};
+//   canvas.strokePath(p, line, raster::Paint::solid({0, 0, 0, 255}));
 #pragma once
 
 #include <vector>
