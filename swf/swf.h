@@ -13,7 +13,10 @@
 //  - every count in the file (styles, records, glyphs, constants, parameters) is read against the bytes
 //    that remain: a count larger than the data stops at the data's end with an error, and no buffer is
 //    sized from a count without that check;
-//  - action records per action block: kMaxActionsPerBlock.
+//  - action records per action block: kMaxActionsPerBlock;
+//  - errors kept per movie: 1000, then one entry saying that more were left out.
+// A movie cut short (or with damaged compressed data) keeps every tag that arrived whole; Movie::endedEarly
+// and an error say where it stopped.
 #pragma once
 
 #include "swf/actions.h"
