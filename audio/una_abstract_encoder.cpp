@@ -76,7 +76,7 @@ uint32_t unaAbstractEncoder::close() {
     uint32_t result = 0;
     if (opened_) {
         if (thread_->isCurrentThread()) {
-            std::lock_guard<std::recursive_timed_mutex> guard(thread_->lock());
+            std::lock_guard<std::recursive_mutex> guard(thread_->lock());
             drainOnThisThread();
             thread_->requestStop();
         } else {

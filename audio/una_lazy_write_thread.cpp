@@ -37,7 +37,7 @@ bool unaLazyWriteThread::start(std::chrono::milliseconds timeout) {
 
 void unaLazyWriteThread::flushAndWait() {
     {
-        std::lock_guard<std::recursive_timed_mutex> guard(lock_);
+        std::lock_guard<std::recursive_mutex> guard(lock_);
         flush_ = true;
     }
     encoder_.dataReady_.set();
@@ -50,11 +50,8 @@ void unaLazyWriteThread::run() {
     chunk_.resize(chunkSize);
     while (!stop_) {
         if (!encoder_.dataReady_.wait(kPollStep)) continue;
-        std::unique_lock<std::recursive_timed_mutex> guard(lock_, std::defer_lock);
-        if (!guard.try_lock_for(kPollStep)) {
-            encoder_.dataReady_.set();
-            continue;
-        }
+        // Only a close asking for the flush competes for the lock, and only for a moment.
+        std::lock_guard<std::recursive_mutex> guard(lock_);
         const bool flush = flush_;
         const size_t queued = queue.getSize();
         if (queued >= chunkSize || flush) {

@@ -30,14 +30,14 @@ class unaLazyWriteThread {
     bool isCurrentThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
     // Held while a chunk is read and encoded, and while a flush is asked for.
-    std::recursive_timed_mutex& lock() { return lock_; }
+    std::recursive_mutex& lock() { return lock_; }
 
   private:
     void run();
 
     unaAbstractEncoder& encoder_;
     std::thread thread_;
-    std::recursive_timed_mutex lock_;
+    std::recursive_mutex lock_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> flush_{false};
     std::vector<uint8_t> chunk_;

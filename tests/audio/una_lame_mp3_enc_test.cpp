@@ -296,12 +296,24 @@ TEST_P(LibraryNotLoaded, ReportsTheCodeAndNamesTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, LibraryNotLoaded,
-    testing::Values(
-        LoadFailure{"WrongPath", "/nonexistent/folder/mp3enc-gone.so", "mp3enc-gone.so"},
-        // The test program does not sit in bin/, so the default (beside the executable) is absent.
-        LoadFailure{"DefaultBesideTheExecutable", "", MP3ENC_LIBRARY_FILE_NAME},
-        LoadFailure{"NotALibrary", __FILE__, "una_lame_mp3_enc_test.cpp"}),
+    testing::Values(LoadFailure{"WrongPath", "/nonexistent/folder/mp3enc-gone.so", "mp3enc-gone.so"},
+                    LoadFailure{"NotALibrary", __FILE__, "una_lame_mp3_enc_test.cpp"}),
     [](const testing::TestParamInfo<LoadFailure>& info) { return std::string(info.param.name); });
+
+// Without a path the library beside the executable is loaded, as the program installs it.
+TEST(UnaLameMp3Enc, DefaultLibraryIsBesideTheExecutable) {
+    unaLameMp3Enc encoder("  ");
+    const std::string expected = unaExecutableFolder() + MP3ENC_LIBRARY_FILE_NAME;
+    ASSERT_NE(unaExecutableFolder(), "");
+    EXPECT_EQ(encoder.dllPath(), expected);
+    if (std::filesystem::exists(expected)) {
+        EXPECT_EQ(encoder.errorCode(), 0u) << encoder.errorMessage();
+    } else {
+        EXPECT_EQ(encoder.errorCode(), UNA_ENCODER_ERR_NOT_LOADED);
+        EXPECT_NE(encoder.errorMessage().find("\"" MP3ENC_LIBRARY_FILE_NAME "\""), std::string::npos)
+            << encoder.errorMessage();
+    }
+}
 
 TEST(UnaLameMp3Enc, LibraryWithoutTheEntryPointsGivesItsCode) {
     unaLameMp3Enc encoder("libm.so.6");

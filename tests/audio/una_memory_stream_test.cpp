@@ -61,8 +61,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MemoryStream, SparePoolIsBounded) {
     unaMemoryStream queue;
     std::vector<uint8_t> block(64, 1);
+    const std::vector<uint8_t> larger(66, 2);
     for (int i = 0; i < 200; ++i)
-        queue.write(block.data(), block.size() + static_cast<size_t>(i % 3));
+        queue.write(larger.data(), 64 + static_cast<size_t>(i % 3));
     queue.clear();
     EXPECT_EQ(queue.getSize(), 0u);
     EXPECT_EQ(queue.spareCount(), unaMemoryStream::kMaxSpareBlocks);
