@@ -8,7 +8,8 @@
 // thread at a time. Results are numeric codes, 0 for success, kept in errorCode; nothing is thrown.
 //
 // Every way a stream ends (close, the next setConfig, destruction) drains the queue and delivers the
-// encoder's final blocks, so a pass stopped early still leaves a complete file.
+// encoder's final blocks, so a pass stopped early still leaves a complete file. A data handler must therefore
+// keep taking blocks until close returns: the last ones arrive during close, on the closing thread.
 #pragma once
 
 #include <atomic>
