@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> in(data, size);
     swf::ParseOptions options;
     options.maxMovieBytes = size_t(64) << 20;  // keep memory within the fuzzer's limit
-    options.maxParsedItems = uint64_t(1) << 20;
+    options.maxParsedBytes = uint64_t(64) << 20;
     volatile size_t sink = 0;
     if (size >= 3 && in[1] == 'W' && in[2] == 'S') {
         auto m = swf::parseMovie(in, options);

@@ -167,7 +167,7 @@ std::vector<Tag> parseStream(std::span<const uint8_t> data, int64_t baseOffset, 
             break;
         }
         BitReader budget({});
-        if (!ctx.spend(budget, 1)) {
+        if (!ctx.spendFor<Tag>(budget, 1)) {
             detail::addError(errors,
                              makeError(budget.error() + "; the remaining tags are not parsed", code, at));
             break;
@@ -217,7 +217,7 @@ Result<Movie> parseMovie(std::span<const uint8_t> file, const ParseOptions& opti
                                                  std::to_string(info.header.declaredLength),
                                              -1, int64_t(all.size())));
     }
-    ParseContext ctx{m.version, options.maxParsedItems};
+    ParseContext ctx{m.version, options.maxParsedBytes};
     size_t tagsAt = 8 + r.pos();
     m.tags = parseStream(all.subspan(tagsAt), int64_t(tagsAt), ctx, 0, m.errors, &m.endedEarly);
     return m;
@@ -225,7 +225,7 @@ Result<Movie> parseMovie(std::span<const uint8_t> file, const ParseOptions& opti
 
 std::vector<Tag> parseTags(std::span<const uint8_t> data, uint8_t swfVersion, std::vector<Error>& errors,
                            int64_t baseOffset, const ParseOptions& options) {
-    ParseContext ctx{swfVersion, options.maxParsedItems};
+    ParseContext ctx{swfVersion, options.maxParsedBytes};
     return parseStream(data, baseOffset, ctx, 0, errors, nullptr);
 }
 

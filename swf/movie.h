@@ -12,15 +12,16 @@
 
 namespace swf {
 
-// Most parsed items (tags, shape records, styles, glyphs, text glyph entries, action records) one movie
-// may turn into; past it the remaining tags are kept raw and an error says why.
-inline constexpr uint64_t kMaxParsedItems = uint64_t(16) << 20;
+// Most memory the parsed records of one movie (tags, shape records, styles, glyphs, text glyph entries,
+// action records) may take, charged at each record's size; past it the tag being parsed is kept raw, the
+// rest of the movie is not parsed, and an error says why.
+inline constexpr uint64_t kMaxParsedBytes = uint64_t(1) << 30;
 // DefineSprite nesting: a movie's sprites hold timelines, never further sprites.
 inline constexpr int kMaxSpriteDepth = 1;
 
 struct ParseOptions {
     size_t maxMovieBytes = kMaxMovieBytes;
-    uint64_t maxParsedItems = kMaxParsedItems;
+    uint64_t maxParsedBytes = kMaxParsedBytes;
 };
 
 struct Movie {

@@ -163,11 +163,11 @@ StyleSet readStyles(BitReader& r, int shapeVersion, ParseContext& ctx) {
     uint32_t fills = readStyleCount(r, shapeVersion);
     // Every style takes at least one byte, so the remaining bytes bound any honest count.
     s.fills.reserve(std::min<size_t>(fills, r.remaining()));
-    for (uint32_t i = 0; i < fills && r.ok() && ctx.spend(r, 1); ++i)
+    for (uint32_t i = 0; i < fills && r.ok() && ctx.spendFor<FillStyle>(r, 1); ++i)
         s.fills.push_back(readFillStyle(r, shapeVersion));
     uint32_t lines = readStyleCount(r, shapeVersion);
     s.lines.reserve(std::min<size_t>(lines, r.remaining() / 2));
-    for (uint32_t i = 0; i < lines && r.ok() && ctx.spend(r, 1); ++i)
+    for (uint32_t i = 0; i < lines && r.ok() && ctx.spendFor<LineStyle>(r, 1); ++i)
         s.lines.push_back(readLineStyle(r, shapeVersion));
     return s;
 }
@@ -180,7 +180,7 @@ std::vector<ShapeRecord> readRecords(BitReader& r, int shapeVersion, int fillBit
     while (r.ok()) {
         // Some writers end the last shape of a tag without an end record; the tag's end ends it too.
         if (r.atEnd()) break;
-        if (!ctx.spend(r, 1)) break;
+        if (!ctx.spendFor<ShapeRecord>(r, 1)) break;
         bool isEdge = r.flag();
         if (!isEdge) {
             uint32_t flags = r.ub(5);

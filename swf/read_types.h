@@ -9,21 +9,26 @@
 
 namespace swf::detail {
 
-// Movie-wide allowance of parsed items (tags, shape records, styles, glyph entries, action records): it
-// keeps a hostile movie from turning its bytes into many times their size in memory.
+// Movie-wide allowance of memory for parsed records (tags, shape records, styles, glyphs, text glyphs,
+// action records), charged at each record's size: it keeps a hostile movie from turning its bytes into many
+// times their size in memory (a 2-byte ShowFrame becomes a Tag of a few hundred bytes).
 struct ParseContext {
     uint8_t swfVersion = 0;
-    uint64_t itemsLeft = 0;
+    uint64_t bytesLeft = 0;
 
-    // Takes n items; on exhaustion marks the reader failed and returns false.
-    bool spend(BitReader& r, uint64_t n) {
-        if (n > itemsLeft) {
-            itemsLeft = 0;
+    // Takes n records of itemBytes each; on exhaustion marks the reader failed and returns false.
+    bool spend(BitReader& r, uint64_t n, size_t itemBytes) {
+        if (n > bytesLeft / itemBytes) {
+            bytesLeft = 0;
             r.fail("movie holds more records than the parser accepts");
             return false;
         }
-        itemsLeft -= n;
+        bytesLeft -= n * itemBytes;
         return true;
+    }
+    template <typename T>
+    bool spendFor(BitReader& r, uint64_t n) {
+        return spend(r, n, sizeof(T));
     }
 };
 

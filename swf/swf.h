@@ -7,8 +7,8 @@
 //  - uncompressed movie size: kMaxMovieBytes (256 MiB, header included); the length a movie claims is
 //    never allocated up front, only what decompression really produces;
 //  - LZMA dictionary: never more than the uncompressed body (hostile property bytes cannot make it large);
-//  - parsed items per movie (tags, shape records, styles, glyphs, text glyphs, action records):
-//    kMaxParsedItems (16 Mi), which bounds memory at a small multiple of the movie's bytes;
+//  - memory of the parsed records per movie (tags, shape records, styles, glyphs, text glyphs, action
+//    records), charged at each record's size: kMaxParsedBytes (1 GiB), a few times the largest movie;
 //  - sprite nesting: kMaxSpriteDepth (1): a DefineSprite inside a DefineSprite is kept raw and reported;
 //  - every count in the file (styles, records, glyphs, constants, parameters) is read against the bytes
 //    that remain: a count larger than the data stops at the data's end with an error, and no buffer is

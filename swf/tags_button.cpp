@@ -11,7 +11,7 @@ std::vector<ButtonRecord> readButtonRecords(BitReader& r, int version, TagContex
     while (r.ok()) {
         uint8_t f = r.u8();
         if (!r.ok() || f == 0) break;
-        if (!t.parse.spend(r, 1)) break;
+        if (!t.parse.spendFor<ButtonRecord>(r, 1)) break;
         ButtonRecord b;
         b.stateUp = f & 0x01;
         b.stateOver = f & 0x02;
@@ -53,7 +53,7 @@ DefineButton readDefineButton(BitReader& r, int version, TagContext& t) {
     }
     r.seek(actionBase + actionOffset);
     while (r.ok() && !r.atEnd()) {
-        if (!t.parse.spend(r, 1)) break;
+        if (!t.parse.spendFor<ButtonCondAction>(r, 1)) break;
         size_t at = r.pos();
         uint16_t size = r.u16();
         ButtonCondAction a;

@@ -26,7 +26,8 @@ DefineSceneAndFrameLabelData readSceneAndFrameLabelData(BitReader& r, TagContext
     uint32_t scenes = r.encodedU32();
     // Each entry takes at least two bytes; the remaining bytes bound any honest count.
     d.scenes.reserve(std::min<size_t>(scenes, r.remaining() / 2));
-    for (uint32_t i = 0; i < scenes && r.ok() && t.parse.spend(r, 1); ++i) {
+    for (uint32_t i = 0; i < scenes && r.ok() && t.parse.spendFor<DefineSceneAndFrameLabelData::Scene>(r, 1);
+         ++i) {
         DefineSceneAndFrameLabelData::Scene s;
         s.frameOffset = r.encodedU32();
         s.name = r.string();
@@ -34,7 +35,8 @@ DefineSceneAndFrameLabelData readSceneAndFrameLabelData(BitReader& r, TagContext
     }
     uint32_t labels = r.encodedU32();
     d.labels.reserve(std::min<size_t>(labels, r.remaining() / 2));
-    for (uint32_t i = 0; i < labels && r.ok() && t.parse.spend(r, 1); ++i) {
+    for (uint32_t i = 0; i < labels && r.ok() && t.parse.spendFor<DefineSceneAndFrameLabelData::Label>(r, 1);
+         ++i) {
         DefineSceneAndFrameLabelData::Label l;
         l.frame = r.encodedU32();
         l.name = r.string();
@@ -62,7 +64,7 @@ ExportAssets readExportAssets(BitReader& r, TagContext& t) {
     ExportAssets e;
     uint16_t n = r.u16();
     e.assets.reserve(std::min<size_t>(n, r.remaining() / 3));
-    for (uint16_t i = 0; i < n && r.ok() && t.parse.spend(r, 1); ++i) {
+    for (uint16_t i = 0; i < n && r.ok() && t.parse.spendFor<ExportAssets::Asset>(r, 1); ++i) {
         ExportAssets::Asset a;
         a.characterId = r.u16();
         a.name = r.string();
@@ -74,10 +76,11 @@ ExportAssets readExportAssets(BitReader& r, TagContext& t) {
 namespace {
 
 std::vector<Action> decodeForTag(std::span<const uint8_t> bytes, size_t start, BitReader& r, TagContext& t) {
-    ActionDecode d = decodeActionsLenient(bytes, std::min<uint64_t>(kMaxActionsPerBlock, t.parse.itemsLeft));
+    ActionDecode d = decodeActionsLenient(
+        bytes, std::min<uint64_t>(kMaxActionsPerBlock, t.parse.bytesLeft / sizeof(Action)));
     if (d.error)
         t.warn("actions: " + d.error->message, start + size_t(std::max<int64_t>(0, d.error->offset)));
-    t.parse.spend(r, d.actions.size());
+    t.parse.spendFor<Action>(r, d.actions.size());
     return std::move(d.actions);
 }
 

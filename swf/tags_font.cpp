@@ -54,7 +54,7 @@ DefineFont readDefineFont1(BitReader& r, TagContext& t) {
     if (count) offsets.push_back(first);
     for (size_t i = 1; i < count && r.ok(); ++i)
         offsets.push_back(r.u16());
-    if (!t.parse.spend(r, count)) return f;
+    if (!t.parse.spendFor<Shape>(r, count)) return f;
     f.glyphs = readGlyphs(r, tableStart, offsets, r.size(), t);
     return f;
 }
@@ -76,7 +76,7 @@ DefineFont readDefineFont23(BitReader& r, int version, TagContext& t) {
         r.fail("glyph offset table longer than the tag");
         return f;
     }
-    if (!t.parse.spend(r, count)) return f;
+    if (!t.parse.spendFor<Shape>(r, count)) return f;
     std::vector<uint32_t> offsets(count);
     for (auto& o : offsets)
         o = f.wideOffsets() ? r.u32() : r.u16();
@@ -108,7 +108,7 @@ DefineFont readDefineFont23(BitReader& r, int version, TagContext& t) {
         l.bounds.push_back(readRect(r));
     // Some writers leave out the kerning count when there are no pairs.
     uint16_t kerning = r.ok() && r.remaining() >= 2 ? r.u16() : 0;
-    if (!t.parse.spend(r, kerning)) return f;
+    if (!t.parse.spendFor<KerningPair>(r, kerning)) return f;
     l.kerning.reserve(std::min<size_t>(kerning, r.remaining() / 4));
     for (uint16_t i = 0; i < kerning && r.ok(); ++i) {
         KerningPair k;
@@ -140,7 +140,7 @@ DefineFontAlignZones readDefineFontAlignZones(BitReader& r, TagContext& t) {
     DefineFontAlignZones z;
     z.fontId = r.u16();
     z.csmTableHint = r.u8() >> 6;
-    while (r.ok() && !r.atEnd() && t.parse.spend(r, 1)) {
+    while (r.ok() && !r.atEnd() && t.parse.spendFor<DefineFontAlignZones::Zone>(r, 1)) {
         DefineFontAlignZones::Zone zone;
         uint8_t n = r.u8();
         for (int i = 0; i < n && r.ok(); ++i) {
@@ -174,7 +174,7 @@ DefineText readDefineText(BitReader& r, int version, TagContext& t) {
         if (r.atEnd()) break;
         uint8_t flags = r.u8();
         if (flags == 0) break;
-        if (!t.parse.spend(r, 1)) break;
+        if (!t.parse.spendFor<TextRecord>(r, 1)) break;
         TextRecord rec;
         if (flags & 0x08) rec.fontId = r.u16();
         if (flags & 0x04) rec.color = version >= 2 ? readRGBA(r) : readRGB(r);
@@ -182,7 +182,7 @@ DefineText readDefineText(BitReader& r, int version, TagContext& t) {
         if (flags & 0x02) rec.yOffset = r.s16();
         if (flags & 0x08) rec.height = r.u16();
         uint8_t count = r.u8();
-        if (!t.parse.spend(r, count)) break;
+        if (!t.parse.spendFor<TextRecord::Glyph>(r, count)) break;
         rec.glyphs.reserve(count);
         for (int i = 0; i < count && r.ok(); ++i) {
             TextRecord::Glyph g;

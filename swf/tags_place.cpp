@@ -6,7 +6,7 @@ namespace swf::detail {
 std::vector<Filter> readFilterList(BitReader& r, TagContext& t) {
     std::vector<Filter> out;
     uint8_t n = r.u8();
-    for (int i = 0; i < n && r.ok() && t.parse.spend(r, 1); ++i) {
+    for (int i = 0; i < n && r.ok() && t.parse.spendFor<Filter>(r, 1); ++i) {
         Filter f;
         f.type = r.u8();
         size_t size = 0;
@@ -63,7 +63,7 @@ ClipActions readClipActions(BitReader& r, TagContext& t) {
     while (r.ok()) {
         uint32_t events = wide ? r.u32() : r.u16();
         if (!r.ok() || events == 0) break;
-        if (!t.parse.spend(r, 1)) break;
+        if (!t.parse.spendFor<ClipAction>(r, 1)) break;
         ClipAction a;
         a.events = events;
         uint32_t size = r.u32();

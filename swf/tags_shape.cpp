@@ -138,10 +138,10 @@ DefineMorphShape readDefineMorphShape(BitReader& r, int version, TagContext& t) 
     uint32_t offset = r.u32();
     size_t endEdgesAt = r.pos() + offset;
     uint32_t fills = readStyleCount(r, 2);
-    for (uint32_t i = 0; i < fills && r.ok() && t.parse.spend(r, 1); ++i)
+    for (uint32_t i = 0; i < fills && r.ok() && t.parse.spendFor<MorphFillStyle>(r, 1); ++i)
         m.fills.push_back(readMorphFillStyle(r));
     uint32_t lines = readStyleCount(r, 2);
-    for (uint32_t i = 0; i < lines && r.ok() && t.parse.spend(r, 1); ++i)
+    for (uint32_t i = 0; i < lines && r.ok() && t.parse.spendFor<MorphLineStyle>(r, 1); ++i)
         m.lines.push_back(readMorphLineStyle(r, version));
     m.startEdges = readShapeRecords(r, 1, t.parse);
     if (!r.ok()) return m;

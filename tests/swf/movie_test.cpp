@@ -246,7 +246,7 @@ TEST(Movie, EndTagEndsTheStreamAndItsAbsenceIsFine) {
     EXPECT_EQ(m2.tags.size(), 2u);
 }
 
-TEST(Movie, ParsedItemAllowanceStopsHugeMoviesCleanly) {
+TEST(Movie, ParsedRecordAllowanceStopsHugeMoviesCleanly) {
     ShapeBuilder s;
     s.fill0(s.fillSolid(0xFF)).moveTo(0, 0);
     for (int i = 0; i < 5000; ++i)
@@ -254,7 +254,7 @@ TEST(Movie, ParsedItemAllowanceStopsHugeMoviesCleanly) {
     SwfBuilder b;
     b.tag(32, s.defineShape(1, 3)).showFrame().showFrame().end();
     swf::ParseOptions o;
-    o.maxParsedItems = 1000;
+    o.maxParsedBytes = 1000 * sizeof(swf::ShapeRecord);
     auto m = swf::parseMovie(b.build(), o);
     ASSERT_TRUE(m.ok());
     ASSERT_FALSE(m->errors.empty());
@@ -265,6 +265,18 @@ TEST(Movie, ParsedItemAllowanceStopsHugeMoviesCleanly) {
     // With the default allowance the same movie parses.
     auto full = parse(b.build());
     EXPECT_TRUE(full.errors.empty());
+
+    // Tags are charged at their size too: two-byte ShowFrames cannot become gigabytes of records.
+    SwfBuilder frames;
+    for (int i = 0; i < 10000; ++i)
+        frames.showFrame();
+    swf::ParseOptions small;
+    small.maxParsedBytes = 100 * sizeof(swf::Tag);
+    auto f = swf::parseMovie(frames.build(), small);
+    ASSERT_TRUE(f.ok());
+    EXPECT_EQ(f->tags.size(), 100u);
+    ASSERT_EQ(f->errors.size(), 1u);
+    EXPECT_NE(f->errors[0].message.find("remaining tags are not parsed"), std::string::npos);
 }
 
 TEST(Movie, ErrorsListIsBounded) {
