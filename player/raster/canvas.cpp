@@ -1,6 +1,7 @@
 #include "player/raster/canvas.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "player/raster/color.h"
 #include "player/raster/composite.h"
@@ -107,6 +108,33 @@ bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const Paint&
     if (!flattenPath(path, kFlattenTolerance, polylines_)) return false;
     coverage_.clearEdges();
     if (!stroker_.stroke(polylines_, style, coverage_)) {
+        coverage_.clearEdges();
+        return false;
+    }
+    return draw(FillRule::NonZero, paint, antialias);
+}
+
+bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const player::Matrix& toDevice,
+                        const Paint& paint, bool antialias) {
+    // Largest and smallest scale of the matrix (singular values of its 2x2 part).
+    const double a = toDevice.a, b = toDevice.b, c = toDevice.c, d = toDevice.d;
+    const double sum = a * a + b * b + c * c + d * d, det = std::abs(a * d - b * c);
+    const double disc = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
+    const double maxScale = std::sqrt((sum + disc) / 2),
+                 minScale = std::sqrt(std::max(0.0, (sum - disc) / 2));
+    const double width = style.width;
+    if (!(width * minScale >= 1) || !std::isfinite(maxScale) || !(maxScale > 0) || !std::isfinite(width)) {
+        devicePath_ = path;
+        devicePath_.transform(toDevice);
+        StrokeStyle hairline = style;
+        hairline.width =
+            std::isfinite(width) ? deviceLineWidth(width, toDevice, LineScaleMode::Normal, 1) : 1;
+        return strokePath(devicePath_, hairline, paint, antialias);
+    }
+    const double tolerance = kFlattenTolerance / maxScale;
+    if (!flattenPath(path, tolerance, polylines_)) return false;
+    coverage_.clearEdges();
+    if (!stroker_.stroke(polylines_, style, toDevice, tolerance, coverage_)) {
         coverage_.clearEdges();
         return false;
     }

@@ -65,6 +65,14 @@ class Canvas {
     // Strokes the path's subpaths (see StrokeStyle for widths, caps, joins). Returns false when refused.
     bool strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias = true);
 
+    // Strokes a path given in its shape's own coordinates, with `style.width` in those units, the way
+    // Flash draws lines that scale with their shape: the outline is built in shape space and then mapped
+    // through `toDevice`, so under a non-uniform scale a line is thicker along the stretched axis (the
+    // reference pictures show this). A line that would come out thinner than one pixel in some direction
+    // is drawn in device space instead, deviceLineWidth() wide but at least one pixel (a hairline).
+    bool strokePath(const Path& path, const StrokeStyle& style, const player::Matrix& toDevice,
+                    const Paint& paint, bool antialias = true);
+
     // Clip layers. After beginMask() draws build a new coverage layer (paint colours ignored, shapes united)
     // instead of touching pixels; endMask() activates it: later draws are clipped to the intersection of
     // every active mask. popMask() removes the top layer (built or being built).
@@ -80,6 +88,7 @@ class Canvas {
     player::Pixel* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
     Polylines polylines_;
+    Path devicePath_;  // scratch for strokes that fall back to device space
     CoverageRasterizer coverage_;
     Stroker stroker_;
     SpanPainter painter_;

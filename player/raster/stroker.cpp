@@ -36,10 +36,11 @@ inline Point toPoint(Vec v) {
 
 class Emitter {
   public:
-    Emitter(CoverageRasterizer& out, double halfWidth, std::vector<Vec>& scratch)
-        : out_(out), h_(halfWidth), pts_(scratch) {
+    Emitter(CoverageRasterizer& out, double halfWidth, double tolerance, const player::Matrix* toDevice,
+            std::vector<Vec>& scratch)
+        : out_(out), h_(halfWidth), toDevice_(toDevice), pts_(scratch) {
         // Angle step keeping a chord of the round parts within the flattening tolerance of the arc.
-        double c = 1 - std::min(kFlattenTolerance / h_, 1.0);
+        double c = 1 - std::min(tolerance / h_, 1.0);
         arcStep_ = std::max(2 * std::acos(c), 2 * std::numbers::pi / 256);
         cosStep_ = std::cos(arcStep_);
     }
@@ -51,10 +52,10 @@ class Emitter {
             area += cross(p[i], p[(i + 1) % n]);
         if (area > 0) {
             for (int i = 0; i < n; ++i)
-                out_.addEdge(toPoint(p[i]), toPoint(p[(i + 1) % n]));
+                edge(p[i], p[(i + 1) % n]);
         } else if (area < 0) {
             for (int i = n; i > 0; --i)
-                out_.addEdge(toPoint(p[i % n]), toPoint(p[i - 1]));
+                edge(p[i % n], p[i - 1]);
         }
     }
 
@@ -120,6 +121,16 @@ class Emitter {
     }
 
   private:
+    // A matrix with a negative determinant turns every piece the other way round alike, so the non-zero
+    // union is unchanged.
+    void edge(Vec a, Vec b) {
+        if (toDevice_) {
+            toDevice_->apply(a.x, a.y, a.x, a.y);
+            toDevice_->apply(b.x, b.y, b.x, b.y);
+        }
+        out_.addEdge(toPoint(a), toPoint(b));
+    }
+
     void miter(const StrokeStyle& style, Vec p, Vec d0, Vec d1, Vec n0, Vec n1, Vec a, Vec b) {
         Vec m = n0 + n1;
         double len = std::sqrt(dot(m, m));
@@ -151,6 +162,7 @@ class Emitter {
 
     CoverageRasterizer& out_;
     double h_;
+    const player::Matrix* toDevice_;
     double arcStep_;
     double cosStep_;
     std::vector<Vec>& pts_;
@@ -175,7 +187,18 @@ double deviceLineWidth(double twips, const player::Matrix& m, LineScaleMode mode
 
 bool Stroker::stroke(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out) {
     double width = std::isfinite(style.width) ? std::clamp(style.width, 1.0, kMaxCoordinate) : 1.0;
-    Emitter emit(out, width / 2, arc_);
+    return strokeWith(lines, style, width, kFlattenTolerance, nullptr, out);
+}
+
+bool Stroker::stroke(const Polylines& lines, const StrokeStyle& style, const player::Matrix& toDevice,
+                     double tolerance, CoverageRasterizer& out) {
+    double width = std::isfinite(style.width) ? std::clamp(style.width, 0.0, kMaxCoordinate) : 0.0;
+    return strokeWith(lines, style, width, tolerance, &toDevice, out);
+}
+
+bool Stroker::strokeWith(const Polylines& lines, const StrokeStyle& style, double width, double tolerance,
+                         const player::Matrix* toDevice, CoverageRasterizer& out) {
+    Emitter emit(out, width / 2, tolerance, toDevice, arc_);
     std::vector<Point>& pts = points_;
     for (const Polylines::Subpath& sp : lines.subpaths) {
         pts.clear();

@@ -42,8 +42,15 @@ class Stroker {
     // point draws a dot with a round or square start cap. Returns false when the outline would exceed
     // kMaxEdgesPerPath edges.
     bool stroke(const Polylines& lines, const StrokeStyle& style, CoverageRasterizer& out);
+    // The same in a shape's own coordinates: `style.width` is in those units (no one-pixel minimum here),
+    // round parts are flattened to `tolerance` there, and every outline point is mapped through `toDevice`.
+    bool stroke(const Polylines& lines, const StrokeStyle& style, const player::Matrix& toDevice,
+                double tolerance, CoverageRasterizer& out);
 
   private:
+    bool strokeWith(const Polylines& lines, const StrokeStyle& style, double width, double tolerance,
+                    const player::Matrix* toDevice, CoverageRasterizer& out);
+
     std::vector<Point> points_;  // scratch, reused: one subpath without repeated points
     std::vector<Point> arc_;     // scratch, reused: round joins and caps
 };

@@ -191,3 +191,41 @@ TEST(RasterStroke, DotsAndPaintedLines) {
     EXPECT_GE(s.blue(29, 16), 240);
     EXPECT_EQ(s.alpha(16, 15), 255);
 }
+
+TEST(RasterStroke, LinesStrokedInShapeSpaceFollowTheShapesScale) {
+    const Path square = polyline({{1, 1}, {6, 1}, {6, 6}, {1, 6}, {1, 1}});
+    StrokeStyle st{.width = 1, .join = JoinStyle::Miter};
+
+    // Uniform scale: the same as stroking the mapped path with the mapped width.
+    Surface local, device;
+    local.canvas.strokePath(square, st, player::Matrix::scale(4, 4), solid(0, 0, 0));
+    StrokeStyle wide = st;
+    wide.width = 4;
+    device.canvas.strokePath(square.transformed(player::Matrix::scale(4, 4)), wide, solid(0, 0, 0));
+    EXPECT_EQ(local.pixels, device.pixels);
+
+    // Stretched four times along x: the vertical sides are 4 px wide, the horizontal ones 1 px tall (half
+    // of two rows each).
+    Surface stretched;
+    stretched.canvas.strokePath(square, st, player::Matrix::scale(4, 1), solid(0, 0, 0));
+    for (int x = 0; x < 32; ++x)
+        EXPECT_EQ(stretched.alpha(x, 3), x >= 2 && x < 6 ? 255 : x >= 22 && x < 26 ? 255 : 0) << x;
+    for (int y = 0; y < 10; ++y)
+        EXPECT_EQ(stretched.alpha(12, y), y == 0 || y == 1 || y == 5 || y == 6 ? 128 : 0) << y;
+    EXPECT_NEAR(stretched.coveredPixels(), 24 * 6 - 16 * 4, 0.3);  // outer minus inner rectangle
+
+    // A mirror turns every outline piece round alike: the stroke is simply mirrored.
+    Surface mirrored;
+    mirrored.canvas.strokePath(square, st, player::Matrix{-4, 0, 0, 1, 32, 0}, solid(0, 0, 0));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(mirrored.alpha(31 - x, y), stretched.alpha(x, y)) << x << "," << y;
+
+    // Thinner than a pixel once mapped: drawn as a one-pixel hairline.
+    Surface thin;
+    thin.canvas.strokePath(line(1, 8.25, 15, 8.25),
+                           {.width = 0.1, .startCap = CapStyle::None, .endCap = CapStyle::None},
+                           player::Matrix::scale(2, 2), solid(0, 0, 0));
+    EXPECT_EQ(thin.alpha(10, 16), 255);
+    EXPECT_NEAR(thin.coveredPixels(), 28, 0.01);
+}
