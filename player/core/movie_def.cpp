@@ -61,15 +61,15 @@ const Character* MovieDef::exported(const std::string& name) const {
 void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
     for (const swf::Tag& t : tags) {
         define(t);
-        if (std::holds_alternative<swf::RawTag>(t.body)) noteRawTag(t.code);
+        noteTag(t.code);
         if (const auto* sp = std::get_if<swf::DefineSprite>(&t.body))
             for (const swf::Tag& inner : sp->tags)
-                if (std::holds_alternative<swf::RawTag>(inner.body)) noteRawTag(inner.code);
+                noteTag(inner.code);
     }
 }
 
-void MovieDef::noteRawTag(uint16_t code) {
-    // Tags the player keeps but does not act on yet: say so once, so a user sees what is missing.
+void MovieDef::noteTag(uint16_t code) {
+    // Tags the player reads but does not act on yet: say so once, so a user sees what is missing.
     const char* what = nullptr;
     switch (code) {
         case 37:

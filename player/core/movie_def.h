@@ -34,7 +34,7 @@ class MovieDef {
   private:
     void define(const swf::Tag& tag);
     void defineAll(const std::vector<swf::Tag>& tags);
-    void noteRawTag(uint16_t code);
+    void noteTag(uint16_t code);
 
     std::string url_;
     swf::Movie movie_;
