@@ -12,8 +12,8 @@ constexpr std::chrono::seconds kThreadStartTimeout{10};
 
 unaAbstractEncoder::unaAbstractEncoder(int priority) : priority_(priority) {}
 
-// Derived classes close in their own destructors, while their back end still exists; this only stops a
-// thread that a failed close left behind.
+// The most derived encoder closes in its own destructor, before the worker thread could see a half
+// destroyed object; this only joins a thread that ended in a close on itself.
 unaAbstractEncoder::~unaAbstractEncoder() {
     thread_.reset();
 }
@@ -73,6 +73,10 @@ void unaAbstractEncoder::encodeChunk(const void* data, size_t length) {
 }
 
 uint32_t unaAbstractEncoder::close() {
+    // A close from the data handler while another close runs (on the closing thread, or this one further
+    // up) has nothing left to do: the running close drains and finishes the stream.
+    bool idle = false;
+    if (!closing_.compare_exchange_strong(idle, true)) return 0;
     uint32_t result = 0;
     if (opened_) {
         if (thread_->isCurrentThread()) {
@@ -96,6 +100,7 @@ uint32_t unaAbstractEncoder::close() {
         result = finished != 0 ? finished : closed;
         configured_ = false;
     }
+    closing_ = false;
     return setResult(result);
 }
 

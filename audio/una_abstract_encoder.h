@@ -67,7 +67,8 @@ class unaAbstractEncoder {
     bool configured() const { return configured_; }
     int priority() const { return priority_; }
 
-    // Set before open; the handler must outlive the stream.
+    // Set before open; the handler must outlive the stream. A handler may call close (it then drains and
+    // finishes the stream on the worker thread) once it is done with the block it was given.
     void setOnDataAvailable(DataAvailableHandler handler);
     // Encoded blocks kept when no handler is set (or the handler asked to keep them).
     unaMemoryStream& outStream() { return outStream_; }
@@ -103,6 +104,7 @@ class unaAbstractEncoder {
     std::unique_ptr<unaLazyWriteThread> thread_;
     std::atomic<bool> opened_{false};
     std::atomic<bool> configured_{false};
+    std::atomic<bool> closing_{false};
     std::atomic<uint32_t> errorCode_{0};
     std::atomic<uint32_t> encodedDataSize_{0};
     size_t chunkSize_ = 0;

@@ -153,3 +153,7 @@ std::string unaBladeMp3Enc::describeError(uint32_t code) const {
 
 unaLameMp3Enc::unaLameMp3Enc(std::string_view dllPathAndName, int priority)
     : unaBladeMp3Enc(dllPathAndName, priority, MP3ENC_LIBRARY_FILE_NAME, true) {}
+
+unaLameMp3Enc::~unaLameMp3Enc() {
+    close();
+}

@@ -68,9 +68,11 @@ class unaBladeMp3Enc : public unaAbstractEncoder {
 
 // The encoder the recording pass uses: the LAME variant of the interface, by default mp3enc.so beside the
 // executable.
-class unaLameMp3Enc : public unaBladeMp3Enc {
+class unaLameMp3Enc final : public unaBladeMp3Enc {
   public:
     explicit unaLameMp3Enc(std::string_view dllPathAndName = {}, int priority = 0);
+    // Closes before any base part is torn down, while the worker thread may still be calling the back end.
+    ~unaLameMp3Enc() override;
 };
 
 // The folder of the running executable, with a trailing '/' ("" when it cannot be found).

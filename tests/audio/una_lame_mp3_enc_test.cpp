@@ -4,6 +4,8 @@
 // the library file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -235,6 +237,37 @@ TEST(UnaLameMp3Enc, PassesReuseOneEncoder) {
     EXPECT_EQ(encoder.close(), 0u) << "closing a closed encoder does nothing";
     EXPECT_FALSE(encoder.opened());
     EXPECT_FALSE(encoder.configured());
+}
+
+// A handler that ends the pass itself (say, on a full disk) closes on the worker thread: no deadlock, and the
+// file still gets everything queued and the final frames.
+TEST(UnaLameMp3Enc, HandlerMayCloseTheEncoder) {
+    unaLameMp3Enc encoder(MP3ENC_PATH);
+    Sink sink;
+    std::atomic<uint32_t> closedWith{1};
+    encoder.setOnDataAvailable([&](unaAbstractEncoder* sender, const void* data, uint32_t size, bool&) {
+        {
+            std::lock_guard<std::mutex> guard(sink.lock);
+            sink.bytes.insert(sink.bytes.end(), static_cast<const uint8_t*>(data),
+                              static_cast<const uint8_t*>(data) + size);
+        }
+        if (closedWith == 1) closedWith = sender->close();
+    });
+    ASSERT_EQ(encoder.setConfig(PassConfig(44100, BE_MP3_MODE_STEREO, 128)), 0u);
+    ASSERT_EQ(encoder.open(), 0u);
+    Feed(encoder, mp3_test::Tone(44100, 22050, {440, 660}), 22050 * 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(encoder.close(), 0u);
+    EXPECT_EQ(closedWith, 0u);
+    EXPECT_FALSE(encoder.opened());
+    mp3_test::TempDir dir;
+    const Decoded d = sink.decode(dir.path() / "handler_closed.mp3");
+    ASSERT_TRUE(d.ok) << d.error;
+    ExpectTones(d, {440, 660}, 22050);
+    // The encoder is usable again afterwards.
+    ASSERT_EQ(encoder.setConfig(PassConfig(44100, BE_MP3_MODE_STEREO, 128)), 0u);
+    ASSERT_EQ(encoder.open(), 0u);
+    EXPECT_EQ(encoder.close(), 0u);
 }
 
 TEST(UnaLameMp3Enc, WithoutHandlerBlocksGoToTheOutputQueue) {
