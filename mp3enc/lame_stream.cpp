@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 
 namespace mp3enc {
 namespace {
@@ -50,6 +51,10 @@ uint32_t outputRateFor(uint32_t inRate, uint32_t kbps) {
     return contains(kSampleRates, rate) && bitRateFits(rate, kbps) ? rate : 0;
 }
 
+// LAME reports notes and warnings on stderr by default; a library loaded into a desktop program keeps quiet
+// and says what went wrong through its result codes.
+void quiet(const char*, va_list) {}
+
 struct LameDeleter {
     void operator()(lame_global_flags* gf) const { lame_close(gf); }
 };
@@ -82,6 +87,9 @@ std::unique_ptr<LameStream> LameStream::create(const BE_CONFIG& config, BE_ERR& 
         error = BE_ERR_NO_MORE_HANDLES;
         return nullptr;
     }
+    lame_set_errorf(gf.get(), quiet);
+    lame_set_debugf(gf.get(), quiet);
+    lame_set_msgf(gf.get(), quiet);
     const int channels = c.nMode == BE_MP3_MODE_MONO ? 1 : 2;
     lame_set_num_channels(gf.get(), channels);
     lame_set_in_samplerate(gf.get(), static_cast<int>(c.dwSampleRate));
