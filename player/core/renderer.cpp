@@ -128,6 +128,13 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
         for (const ShapeGeometry::Line& l : group.lines) {
             if (!makeLinePaint(l.style, m, cx, bitmaps, paint)) continue;
             raster::StrokeStyle stroke = makeStrokeStyle(l.style, m, stageScale_);
+            if (!l.style.noHScale && !l.style.noVScale) {
+                // A line that scales with its shape is outlined in the shape's space and then transformed, so
+                // a stretched shape has a stretched line, as Flash draws it.
+                stroke.width = l.style.width;
+                canvas.strokePath(l.path, stroke, m, paint, antialias_);
+                continue;
+            }
             scratch_ = l.path;
             scratch_.transform(m);
             canvas.strokePath(scratch_, stroke, paint, antialias_);
