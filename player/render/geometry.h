@@ -18,7 +18,7 @@ struct Matrix {
     static Matrix scale(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
     // this * o: apply o first, then this.
     Matrix operator*(const Matrix& o) const {
-        return {a * o.a + c * o.b, b * o.a + d * o.b, a * o.c + c * o.d,
+        return {a * o.a + c * o.b, b * o.a + d * o.b,        a * o.c + c * o.d,
                 b * o.c + d * o.d, a * o.tx + c * o.ty + tx, b * o.tx + d * o.ty + ty};
     }
     void apply(double x, double y, double& ox, double& oy) const {
@@ -44,7 +44,7 @@ struct ColorTransform {
 
     // this applied after o.
     ColorTransform operator*(const ColorTransform& o) const {
-        return {rm * o.rm, gm * o.gm, bm * o.bm, am * o.am,
+        return {rm * o.rm,      gm * o.gm,      bm * o.bm,      am * o.am,
                 ra + rm * o.ra, ga + gm * o.ga, ba + bm * o.ba, aa + am * o.aa};
     }
     bool isIdentity() const {
