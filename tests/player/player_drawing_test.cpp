@@ -217,3 +217,32 @@ TEST(PlayerDrawing, OverlapOfOneFillIsAHoleUnlessTheShapeAsksForNonZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlayerDrawing, MorphColoursMixInFixedPointRoundingDown) {
+    using namespace playertest;
+    struct Case {
+        uint16_t ratio;
+        int x;
+        uint32_t rgb;
+    } cases[] = {{0, 5, 0xFF0000}, {65535, 25, 0x0000FF}, {43691, 18, 0x5400AA}};
+    for (const Case& c : cases) {
+        testswf::MorphShapeBuilder m;
+        int f = m.fillSolid(0xFF0000FF, 0x0000FFFF);
+        m.start().fill0(f).rect(0, 0, 200, 200);
+        m.end().rect(400, 0, 600, 200);
+        auto b = movie(40, 10, 1);
+        b.tag(kDefineMorphShape, m.defineMorphShape(1, 1));
+        testswf::PlaceSpec ps;
+        ps.depth = 1;
+        ps.characterId = 1;
+        ps.ratio = c.ratio;
+        b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
+        player::Player p;
+        load(p, b.end().build());
+        EXPECT_EQ(render(p, 40, 10).rgb(c.x, 5), c.rgb) << "ratio " << c.ratio;
+    }
+}
+
+}  // namespace
