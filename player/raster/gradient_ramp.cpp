@@ -38,12 +38,13 @@ void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, Grad
         lin[i][2] = toLinear(color[i].b);
     }
     // Every stop keeps a ratio of its own: one repeating or going below the one before moves just past
-    // it, and stops pushed beyond 255 move back below the ones after them. Flash Player shows each such
-    // stop as a one-ratio band (references gradient_same_ratios, gradient_nonsequential_ratios).
+    // it, and Flash Player shows each such stop as a one-ratio band (reference gradient_same_ratios). A
+    // stop pushed beyond 255 that way is not shown at all (reference gradient-end-duplication: stops at
+    // 254, 0, 0 end in the second stop's colour).
     for (int i = 0; i < n; ++i)
         ratio[i] = i ? std::max<int>(g.stops[i].ratio, ratio[i - 1] + 1) : g.stops[i].ratio;
-    for (int i = n - 1; i >= 0; --i)
-        ratio[i] = std::min(ratio[i], i == n - 1 ? 255 : ratio[i + 1] - 1);
+    while (n > 1 && ratio[n - 1] > 255)
+        --n;
     const bool linearRgb = g.interpolation == Interpolation::LinearRGB;
     int k = 0;  // stops k and k + 1 bracket the current ratio
     for (int r = 0; r < 256; ++r) {

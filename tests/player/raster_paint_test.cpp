@@ -73,9 +73,12 @@ TEST(RasterGradient, RepeatedAndBackwardRatiosEachKeepOneRatio) {
         {"ratio below the one before",
          {{0, red}, {200, green}, {100, blue}},
          {{200, 0xff00ff00u}, {201, 0xff0000ffu}}},
-        {"three stops at 255",
-         {{0, black}, {255, red}, {255, green}, {255, blue}},
-         {{253, 0xffff0000u}, {254, 0xff00ff00u}, {255, 0xff0000ffu}}},
+        // Stops pushed past 255 are not shown (Flash Player's picture of stops at 254, 0, 0 ends in the
+        // second stop's colour).
+        {"stops pushed past the end",
+         {{254, red}, {0, blue}, {0, green}},
+         {{254, 0xffff0000u}, {255, 0xff0000ffu}}},
+        {"three stops at 255", {{0, black}, {255, red}, {255, green}, {255, blue}}, {{255, 0xffff0000u}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
