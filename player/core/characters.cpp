@@ -105,6 +105,15 @@ struct AbsEdge {
     bool curve;
 };
 
+// The edge an edge record draws from the pen position (x, y).
+AbsEdge absoluteEdge(const swf::ShapeRecord& r, double x, double y) {
+    if (const auto* s = std::get_if<swf::StraightEdge>(&r))
+        return {x + s->dx / 2.0, y + s->dy / 2.0, x + s->dx, y + s->dy, false};
+    const auto& c = std::get<swf::CurvedEdge>(r);
+    return {x + c.controlDx, y + c.controlDy, x + c.controlDx + c.anchorDx, y + c.controlDy + c.anchorDy,
+            true};
+}
+
 }  // namespace
 
 const ShapeGeometry& MorphCharacter::geometryAt(uint16_t ratio) const {
@@ -142,13 +151,7 @@ const ShapeGeometry& MorphCharacter::geometryAt(uint16_t ratio) const {
                 }
                 continue;
             }
-            if (const auto* s = std::get_if<swf::StraightEdge>(&r)) {
-                e = {ex + s->dx / 2.0, ey + s->dy / 2.0, ex + s->dx, ey + s->dy, false};
-            } else {
-                const auto& c = std::get<swf::CurvedEdge>(r);
-                e = {ex + c.controlDx, ey + c.controlDy, ex + c.controlDx + c.anchorDx,
-                     ey + c.controlDy + c.anchorDy, true};
-            }
+            e = absoluteEdge(r, ex, ey);
             ex = e.x;
             ey = e.y;
             return true;
@@ -184,14 +187,7 @@ const ShapeGeometry& MorphCharacter::geometryAt(uint16_t ratio) const {
             shape.records.push_back(out);
             continue;
         }
-        AbsEdge a;
-        if (const auto* s = std::get_if<swf::StraightEdge>(&r)) {
-            a = {sx + s->dx / 2.0, sy + s->dy / 2.0, sx + s->dx, sy + s->dy, false};
-        } else {
-            const auto& c = std::get<swf::CurvedEdge>(r);
-            a = {sx + c.controlDx, sy + c.controlDy, sx + c.controlDx + c.anchorDx,
-                 sy + c.controlDy + c.anchorDy, true};
-        }
+        AbsEdge a = absoluteEdge(r, sx, sy);
         sx = a.x;
         sy = a.y;
         AbsEdge b;
