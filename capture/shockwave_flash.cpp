@@ -1,0 +1,212 @@
+#include "capture/shockwave_flash.h"
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <cmath>
+
+TShockwaveFlash::TShockwaveFlash(QWidget* parent) : QWidget(parent) {
+    // The movie receives every move over it, not only moves with a button held.
+    setMouseTracking(true);
+    // The picture covers the whole widget: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    player_.setFsCommandHandler([this](const std::string& command, const std::string& args) {
+        pendingFs_.emplace_back(QString::fromStdString(command), QString::fromStdString(args));
+    });
+}
+
+TShockwaveFlash::~TShockwaveFlash() {
+    player_.setFsCommandHandler({});
+}
+
+template <class F>
+void TShockwaveFlash::engineCall(F&& f) {
+    ++engineDepth_;
+    f();
+    --engineDepth_;
+    if (engineDepth_ == 0) deliverFsCommands();
+}
+
+void TShockwaveFlash::deliverFsCommands() {
+    // A handler may call back into the widget; commands its calls raise are queued and delivered by this
+    // same loop, in order, instead of nesting.
+    if (delivering_) return;
+    delivering_ = true;
+    while (!pendingFs_.empty()) {
+        auto [command, args] = std::move(pendingFs_.front());
+        pendingFs_.pop_front();
+        if (OnFSCommand) OnFSCommand(this, command, args);
+        emit FSCommand(command, args);
+    }
+    delivering_ = false;
+}
+
+void TShockwaveFlash::movieChanged() {
+    pictureValid_ = false;
+    update();
+}
+
+void TShockwaveFlash::restartClock() {
+    if (!anyLoaded_) {
+        clock_.stop();
+        intervalMs_ = 0;
+        return;
+    }
+    double rate = player_.loaded() ? player_.info().frameRate : 0;
+    if (!(rate > 0) || !std::isfinite(rate)) rate = kDefaultFrameRate;
+    intervalMs_ = std::max(1, int(std::lround(1000.0 / rate)));
+    clock_.start(intervalMs_, Qt::PreciseTimer, this);
+}
+
+void TShockwaveFlash::setMovie(const QString& path) {
+    movie_ = path;
+    loadError_.clear();
+    if (path.trimmed().isEmpty()) {
+        engineCall([&] { player_.unload(); });
+        anyLoaded_ = false;
+    } else {
+        std::string error;
+        bool ok = false;
+        engineCall([&] { ok = player_.loadFile(path.toStdString(), &error); });
+        if (!ok) loadError_ = QString::fromStdString(error);
+        anyLoaded_ = ok;
+    }
+    restartClock();
+    movieChanged();
+}
+
+bool TShockwaveFlash::LoadMovie(int layer, const QString& path) {
+    loadError_.clear();
+    std::string error;
+    bool ok = false;
+    engineCall([&] { ok = player_.loadLevel(layer, path.toStdString(), &error); });
+    if (!ok) {
+        loadError_ = QString::fromStdString(error);
+        // A failed level 0 load leaves nothing loaded; a failed higher level leaves the rest as it was.
+        if (layer == 0) anyLoaded_ = false;
+    } else {
+        anyLoaded_ = true;
+    }
+    restartClock();
+    movieChanged();
+    return ok;
+}
+
+void TShockwaveFlash::BackgroundColor(int rgb) {
+    if (rgb < 0)
+        background_.reset();
+    else
+        background_ = uint32_t(rgb) & 0xFFFFFF;
+    movieChanged();
+}
+
+void TShockwaveFlash::BGColor(const QString& text) {
+    QString t = text.trimmed();
+    if (t.startsWith(u'#')) t.remove(0, 1);
+    bool ok = false;
+    uint value = t.size() == 6 ? t.toUInt(&ok, 16) : 0;
+    if (ok)
+        background_ = value;
+    else
+        background_.reset();
+    movieChanged();
+}
+
+QString TShockwaveFlash::BGColor() const {
+    if (!background_) return {};
+    return QStringLiteral("%1").arg(*background_, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+void TShockwaveFlash::Play() {
+    player_.play();
+}
+
+void TShockwaveFlash::StopPlay() {
+    player_.stop();
+}
+
+void TShockwaveFlash::GotoFrame(int frame) {
+    engineCall([&] { player_.gotoFrame(frame); });
+    movieChanged();
+}
+
+void TShockwaveFlash::Back() {
+    engineCall([&] { player_.prevFrame(); });
+    movieChanged();
+}
+
+void TShockwaveFlash::Forward() {
+    engineCall([&] { player_.nextFrame(); });
+    movieChanged();
+}
+
+void TShockwaveFlash::tick() {
+    timerMessage();
+}
+
+void TShockwaveFlash::timerMessage() {
+    // With nothing loaded the message still arrives (subclasses see it) but there is nothing to move.
+    if (!anyLoaded_) return;
+    engineCall([&] { player_.advance(); });
+    movieChanged();
+}
+
+void TShockwaveFlash::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == clock_.timerId())
+        timerMessage();
+    else
+        QWidget::timerEvent(event);
+}
+
+QImage TShockwaveFlash::currentPicture(QSize size) {
+    if (size.width() <= 0 || size.height() <= 0) return {};
+    if (pictureValid_ && picture_.size() == size) return picture_;
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return {};  // too large to allocate
+    player::RenderOptions options;
+    options.background = background_;
+    engineCall([&] {
+        player_.render(reinterpret_cast<player::Pixel*>(image.bits()), image.width(), image.height(),
+                       int(image.bytesPerLine() / 4), options);
+    });
+    ++renderCount_;
+    picture_ = image;
+    pictureValid_ = true;
+    return picture_;
+}
+
+void TShockwaveFlash::paintEvent(QPaintEvent*) {
+    const qreal dpr = devicePixelRatioF();
+    QSize device(int(std::lround(width() * dpr)), int(std::lround(height() * dpr)));
+    QImage image = currentPicture(device);
+    if (image.isNull()) return;
+    QPainter painter(this);
+    painter.drawImage(QRectF(rect()), image);
+}
+
+void TShockwaveFlash::movieMouseEvent(QEvent* event) {
+    event->accept();
+}
+
+void TShockwaveFlash::mousePressEvent(QMouseEvent* event) {
+    movieMouseEvent(event);
+}
+void TShockwaveFlash::mouseDoubleClickEvent(QMouseEvent* event) {
+    movieMouseEvent(event);
+}
+void TShockwaveFlash::mouseReleaseEvent(QMouseEvent* event) {
+    movieMouseEvent(event);
+}
+void TShockwaveFlash::mouseMoveEvent(QMouseEvent* event) {
+    movieMouseEvent(event);
+}
+void TShockwaveFlash::enterEvent(QEnterEvent* event) {
+    movieMouseEvent(event);
+}
+void TShockwaveFlash::leaveEvent(QEvent* event) {
+    movieMouseEvent(event);
+}
