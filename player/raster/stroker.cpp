@@ -60,9 +60,20 @@ class Emitter {
     }
 
     void segment(Vec a, Vec b, Vec n) {
-        Vec q[4] = {a + n * h_, b + n * h_, b - n * h_, a - n * h_};
+        Vec off = n * h_;
+        if (hairline_) {
+            // A hairline is offset along the axis across which it runs: every column of a mostly
+            // horizontal line (every row of a mostly vertical one) gets one pixel of ink, whatever its
+            // slope. Flash Player's one-pixel diagonals show exactly this: two pixels of 1/4 and 3/4 per
+            // row at 45 degrees, not the 1.41 px a round pen would give.
+            off = std::abs(n.y) >= std::abs(n.x) ? Vec{0, n.y >= 0 ? h_ : -h_} : Vec{n.x >= 0 ? h_ : -h_, 0};
+        }
+        Vec q[4] = {a + off, b + off, b - off, a - off};
         polygon(q, 4);
     }
+
+    // Device-space lines one pixel wide or less (see segment()).
+    void setHairline(bool on) { hairline_ = on; }
 
     void circle(Vec c) {
         int n = std::clamp(int(std::ceil(2 * std::numbers::pi / arcStep_)), 8, 256);
@@ -166,6 +177,7 @@ class Emitter {
     double arcStep_;
     double cosStep_;
     std::vector<Vec>& pts_;
+    bool hairline_ = false;
 };
 
 }  // namespace
@@ -199,6 +211,7 @@ bool Stroker::stroke(const Polylines& lines, const StrokeStyle& style, const pla
 bool Stroker::strokeWith(const Polylines& lines, const StrokeStyle& style, double width, double tolerance,
                          const player::Matrix* toDevice, CoverageRasterizer& out) {
     Emitter emit(out, width / 2, tolerance, toDevice, arc_);
+    emit.setHairline(!toDevice && width <= 1);
     std::vector<Point>& pts = points_;
     for (const Polylines::Subpath& sp : lines.subpaths) {
         pts.clear();

@@ -229,3 +229,36 @@ TEST(RasterStroke, LinesStrokedInShapeSpaceFollowTheShapesScale) {
     EXPECT_EQ(thin.alpha(10, 16), 255);
     EXPECT_NEAR(thin.coveredPixels(), 28, 0.01);
 }
+
+TEST(RasterStroke, HairlinesHaveOnePixelOfInkAcrossTheirMainAxis) {
+    // Flash Player's one-pixel diagonals carry exactly one pixel of ink in every column of a mostly
+    // horizontal line and every row of a mostly vertical one (1/4 + 3/4 per row at 45 degrees, 1/2 + 1/2
+    // per column at a slope of 1/2), not the 1/cos of a round pen.
+    struct Case {
+        double x0, y0, x1, y1;
+        bool acrossColumns;  // mostly horizontal: measure each column
+    };
+    for (const Case& c : {Case{2, 4, 30, 18, true}, Case{2, 2, 30, 30, true}, Case{4, 2, 18, 30, false},
+                          Case{30, 20, 2, 6, true}, Case{3, 3, 30, 3, true}}) {
+        SCOPED_TRACE(c.x0 + c.y1);
+        for (double w : {0.0, 1.0}) {
+            Surface s;
+            StrokeStyle st{.width = w, .startCap = CapStyle::None, .endCap = CapStyle::None};
+            s.canvas.strokePath(line(c.x0, c.y0, c.x1, c.y1), st, solid(0, 0, 0));
+            // Away from the ends, so that only the line's body counts.
+            for (int i = 8; i < 16; ++i) {
+                double ink = 0;
+                for (int j = 0; j < 32; ++j)
+                    ink += (c.acrossColumns ? s.alpha(i, j) : s.alpha(j, i)) / 255.0;
+                EXPECT_NEAR(ink, 1.0, 0.02) << i;
+            }
+        }
+    }
+    // Wider lines keep a round pen: a 45 degree line two pixels wide has 2 * sqrt(2) of ink per column.
+    Surface wide;
+    wide.canvas.strokePath(line(2, 2, 30, 30), StrokeStyle{.width = 2}, solid(0, 0, 0));
+    double ink = 0;
+    for (int y = 0; y < 32; ++y)
+        ink += wide.alpha(16, y) / 255.0;
+    EXPECT_NEAR(ink, 2 * std::sqrt(2.0), 0.1);  // coverage is sampled, not exact
+}
