@@ -27,6 +27,13 @@ inline constexpr int kMaxSegmentsPerCurve = 512;
 // flattens curves about this coarsely too.
 inline constexpr double kFlattenTolerance = 0.1;
 
+// Path::transform rounds a matrix's translation to this grid, in device pixels: whole twips. Flash Player
+// keeps display positions in integer twips, and the aliased reference pictures agree: a square scaled by
+// 0.2149 and placed at 2750.28 twips covers the pixel whose centre is 2750 twips (acid-gc), while a
+// rotated square with integer translation keeps its exact, unrounded corners (acid-child). Grids of 1/10,
+// 1/16, 1/32 and 1/40 px, or rounding every transformed point instead, match fewer reference pixels.
+inline constexpr double kTranslationGrid = 20;
+
 // Anti-aliasing sample grid. Flash Player's "high" quality is documented as anti-aliasing on a 4x4 grid
 // per pixel; the reference pictures agree: the edge of a black circle on white shows the 16 levels
 // 255 - 16k (acid-small), i.e. coverage k/16 applied as alpha 16k. (A few references, made at a lower

@@ -1,5 +1,9 @@
 #include "player/raster/path.h"
 
+#include <cmath>
+
+#include "player/raster/limits.h"
+
 namespace raster {
 
 void Path::moveTo(double x, double y) {
@@ -37,7 +41,10 @@ void Path::reserve(size_t points) {
     points_.reserve(points);
 }
 
-void Path::transform(const player::Matrix& m) {
+void Path::transform(const player::Matrix& matrix) {
+    player::Matrix m = matrix;
+    m.tx = std::floor(m.tx * kTranslationGrid + 0.5) / kTranslationGrid;
+    m.ty = std::floor(m.ty * kTranslationGrid + 0.5) / kTranslationGrid;
     for (Point& p : points_) {
         double x, y;
         m.apply(p.x, p.y, x, y);

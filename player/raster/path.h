@@ -31,7 +31,9 @@ class Path {
     void reserve(size_t points);
     bool empty() const { return verbs_.empty(); }
 
-    // Maps every point through m (e.g. a shape's twip coordinates to device pixels).
+    // Maps every point through m (e.g. a shape's twip coordinates to device pixels). The translation of m
+    // is first rounded to the nearest 1/kTranslationGrid pixel (a whole twip): Flash Player places shapes
+    // on the twips grid, while their points keep the precision of the scale and rotation.
     void transform(const player::Matrix& m);
     Path transformed(const player::Matrix& m) const;
 

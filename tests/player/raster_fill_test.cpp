@@ -262,3 +262,39 @@ TEST(RasterFill, PathTransformMapsPoints) {
     EXPECT_EQ(s.alpha(7, 7), 0);
     EXPECT_EQ(s.alpha(2, 4), 0);
 }
+
+// Flash Player places shapes at whole twips: a square scaled to 9.67 px and placed 0.28 twips right of a
+// pixel centre still covers that pixel in its aliased reference pictures (acid-gc). The translation is
+// rounded to the twips grid; the scaled or rotated points themselves keep their full precision (a rotated
+// square at a whole-twip position matches those pictures only unrounded, acid-child).
+TEST(RasterFill, PathTransformRoundsTranslationToWholeTwips) {
+    const double scale = 14086.0 / 65536 / 20;  // 16.16 fixed-point scale 0.2149, twips to pixels
+    struct Case {
+        const char* name;
+        double tx;  // translation in pixels; the square's left edge
+        int pixel;  // column whose centre the left edge lies near
+        bool covered;
+    } cases[] = {
+        {"0.28 twips right of a centre rounds onto it", 137.514, 137, true},
+        {"0.4 twips right of a centre rounds onto it", 4.52, 4, true},
+        {"0.6 twips right of a centre rounds to the next twip", 4.53, 4, false},
+        {"a whole-twip translation is kept", 4.55, 4, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Surface s(160, 32);
+        Path p = rect(0, 0, 900, 900);
+        p.transform(player::Matrix{scale, 0, 0, scale, c.tx, 2});
+        s.canvas.fillPath(p, FillRule::EvenOdd, solid(0, 0, 0), /*antialias=*/false);
+        EXPECT_EQ(s.alpha(c.pixel, 5), c.covered ? 255 : 0);
+        EXPECT_EQ(s.alpha(c.pixel + 1, 5), 255);
+    }
+    // The points are not rounded: a right edge at 9.51 px (190.2 twips, which would round to the centre
+    // 9.5 and leave pixel 9 out) covers pixel 9.
+    Surface s;
+    Path p = rect(0, 0, 900, 900);
+    p.transform(player::Matrix{9.51 / 900, 0, 0, 9.51 / 900, 0, 0});
+    s.canvas.fillPath(p, FillRule::EvenOdd, solid(0, 0, 0), false);
+    EXPECT_EQ(s.alpha(9, 5), 255);
+    EXPECT_EQ(s.alpha(10, 5), 0);
+}
