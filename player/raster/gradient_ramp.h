@@ -11,10 +11,19 @@ namespace raster {
 
 using GradientRamp = std::array<player::Pixel, 256>;
 
+// How the paint stage reads the table. Flash Player's pictures differ by quality: without anti-aliasing
+// each pixel blends the two entries around its centre; with anti-aliasing it takes the one entry its
+// top-left corner falls in, so a gradient stretched over several pixels per entry shows hard steps, and
+// stops whose ratio does not go beyond the ones before are laid out differently (see buildGradientRamp).
+enum class GradientSampling { Blended, Stepped };
+
 // Premultiplied colours for ratios 0..255, channels interpolated between stops and rounded down. Before the
-// first stop the first stop's colour holds, after the last the last's; stops are used in the order given,
-// each on a ratio of its own (a ratio equal to or below the one before moves just past it). No stops
+// first stop the first stop's colour holds, after the last the last's. Stops are used in the order given;
+// how a stop whose ratio does not go beyond the ones before is shown depends on `sampling`: Blended gives
+// it a ratio of its own just past the one before (dropped past 255); Stepped gives it one entry after the
+// furthest ratio so far, in the colour of the stop before it, and blends on from its own ratio. No stops
 // gives a transparent ramp.
-void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, GradientRamp& out);
+void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, GradientRamp& out,
+                       GradientSampling sampling = GradientSampling::Blended);
 
 }  // namespace raster

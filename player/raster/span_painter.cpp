@@ -12,10 +12,12 @@ namespace {
 constexpr float kGradientHalf = 16384.0f;  // half side of the SWF gradient square
 
 // Colour at ramp position u (16.16 fixed, 256 units across the gradient square, any value) under the
-// spread mode. The ramp holds the colours at whole ratios; between them colours are interpolated, so a
-// gradient stretched over many pixels shows no steps (the reference pictures are smooth there too). The
-// colour of ratio r sits at u = r + 0.5: the middle of its 1/256 of the square.
-template <SpreadMode S>
+// spread mode. Blended: the ramp holds the colours at whole ratios and between them colours are
+// interpolated, the colour of ratio r sitting at u = r + 0.5 (the middle of its 1/256 of the square), so a
+// gradient stretched over many pixels shows no steps (Flash Player's pictures without anti-aliasing are
+// smooth there). Stepped: the entry u falls in, nothing blended (its anti-aliased pictures show each entry
+// as a hard step).
+template <SpreadMode S, GradientSampling M>
 inline player::Pixel sampleRamp(const GradientRamp& ramp, int64_t u) {
     constexpr int64_t kPeriod = int64_t(256) << 16;
     if constexpr (S == SpreadMode::Pad) {
@@ -26,11 +28,20 @@ inline player::Pixel sampleRamp(const GradientRamp& ramp, int64_t u) {
         u &= 2 * kPeriod - 1;
         if (u >= kPeriod) u = 2 * kPeriod - 1 - u;
     }
-    int64_t rho = std::clamp<int64_t>(u - (1 << 15), 0, int64_t(255) << 16);
-    int i = int(rho >> 16);
-    uint32_t w = uint32_t(rho >> 8) & 255;
-    return w ? lerpPixel(ramp[i], ramp[i + 1], w) : ramp[i];
+    if constexpr (M == GradientSampling::Stepped) {
+        return ramp[size_t(u >> 16)];
+    } else {
+        int64_t rho = std::clamp<int64_t>(u - (1 << 15), 0, int64_t(255) << 16);
+        int i = int(rho >> 16);
+        uint32_t w = uint32_t(rho >> 8) & 255;
+        return w ? lerpPixel(ramp[i], ramp[i + 1], w) : ramp[i];
+    }
 }
+
+// Where in a pixel the gradient is looked up: blended sampling at its centre, stepped sampling at its
+// top-left corner (where Flash Player's anti-aliased pictures put the step between entries).
+template <GradientSampling M>
+constexpr double kSampleOffset = M == GradientSampling::Stepped ? 0.0 : 0.5;
 
 // Floating ramp position (256 units across the square) to 16.16 fixed, NaN and huge values tamed.
 inline int64_t toRampFixed(float u) {
@@ -41,27 +52,29 @@ inline int64_t toRampFixed(float u) {
 
 // Linear gradients step along the ramp by a constant amount per pixel: 16.16 fixed point, no floats in
 // the loop, and one colour for the whole span when the gradient runs along y only.
-template <SpreadMode S>
+template <SpreadMode S, GradientSampling M>
 void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int x0, int x1,
                 player::Pixel* out) {
     // Ramp position u = (gx + 16384) * 256 / 32768 = gx / 128 + 128, in 1/65536 units.
-    double gx = inv.a * (x0 + 0.5) + inv.c * (y + 0.5) + inv.tx;
+    constexpr double o = kSampleOffset<M>;
+    double gx = inv.a * (x0 + o) + inv.c * (y + o) + inv.tx;
     int64_t fu = int64_t(std::clamp(gx / 128 + 128, -1.0e9, 1.0e9) * 65536);
     int64_t fdu = int64_t(std::clamp(inv.a / 128, -1.0e6, 1.0e6) * 65536);
     const int n = x1 - x0;
     if (fdu == 0) {
-        std::fill_n(out, n, sampleRamp<S>(ramp, fu));
+        std::fill_n(out, n, sampleRamp<S, M>(ramp, fu));
         return;
     }
     for (int i = 0; i < n; ++i, fu += fdu)
-        out[i] = sampleRamp<S>(ramp, fu);
+        out[i] = sampleRamp<S, M>(ramp, fu);
 }
 
-template <GradientType T, SpreadMode S>
+template <GradientType T, SpreadMode S, GradientSampling M>
 void gradientLoop(const player::Matrix& inv, const GradientRamp& ramp, float focal, int y, int x0, int x1,
                   player::Pixel* out) {
-    float gx = float(inv.a * (x0 + 0.5) + inv.c * (y + 0.5) + inv.tx);
-    float gy = float(inv.b * (x0 + 0.5) + inv.d * (y + 0.5) + inv.ty);
+    constexpr double o = kSampleOffset<M>;
+    float gx = float(inv.a * (x0 + o) + inv.c * (y + o) + inv.tx);
+    float gy = float(inv.b * (x0 + o) + inv.d * (y + o) + inv.ty);
     const float dx = float(inv.a), dy = float(inv.b);
     const float fx = focal * kGradientHalf;
     const float cTerm = fx * fx - kGradientHalf * kGradientHalf;  // |F|^2 - R^2, negative
@@ -81,31 +94,39 @@ void gradientLoop(const player::Matrix& inv, const GradientRamp& ramp, float foc
             float den = -b + std::sqrt(b * b - a * cTerm);
             u = den > 0 ? a / den * 256.0f : 0.0f;
         }
-        out[x - x0] = sampleRamp<S>(ramp, toRampFixed(u));
+        out[x - x0] = sampleRamp<S, M>(ramp, toRampFixed(u));
     }
 }
 
-template <GradientType T>
+template <GradientType T, GradientSampling M>
 void gradientSpread(SpreadMode s, const player::Matrix& inv, const GradientRamp& ramp, float focal, int y,
                     int x0, int x1, player::Pixel* out) {
     if constexpr (T == GradientType::Linear) {
         switch (s) {
             case SpreadMode::Pad:
-                return linearLoop<SpreadMode::Pad>(inv, ramp, y, x0, x1, out);
+                return linearLoop<SpreadMode::Pad, M>(inv, ramp, y, x0, x1, out);
             case SpreadMode::Reflect:
-                return linearLoop<SpreadMode::Reflect>(inv, ramp, y, x0, x1, out);
+                return linearLoop<SpreadMode::Reflect, M>(inv, ramp, y, x0, x1, out);
             case SpreadMode::Repeat:
-                return linearLoop<SpreadMode::Repeat>(inv, ramp, y, x0, x1, out);
+                return linearLoop<SpreadMode::Repeat, M>(inv, ramp, y, x0, x1, out);
         }
     }
     switch (s) {
         case SpreadMode::Pad:
-            return gradientLoop<T, SpreadMode::Pad>(inv, ramp, focal, y, x0, x1, out);
+            return gradientLoop<T, SpreadMode::Pad, M>(inv, ramp, focal, y, x0, x1, out);
         case SpreadMode::Reflect:
-            return gradientLoop<T, SpreadMode::Reflect>(inv, ramp, focal, y, x0, x1, out);
+            return gradientLoop<T, SpreadMode::Reflect, M>(inv, ramp, focal, y, x0, x1, out);
         case SpreadMode::Repeat:
-            return gradientLoop<T, SpreadMode::Repeat>(inv, ramp, focal, y, x0, x1, out);
+            return gradientLoop<T, SpreadMode::Repeat, M>(inv, ramp, focal, y, x0, x1, out);
     }
+}
+
+template <GradientType T>
+void gradientSampling(GradientSampling m, SpreadMode s, const player::Matrix& inv, const GradientRamp& ramp,
+                      float focal, int y, int x0, int x1, player::Pixel* out) {
+    if (m == GradientSampling::Stepped)
+        return gradientSpread<T, GradientSampling::Stepped>(s, inv, ramp, focal, y, x0, x1, out);
+    return gradientSpread<T, GradientSampling::Blended>(s, inv, ramp, focal, y, x0, x1, out);
 }
 
 // Texel coordinate to index: wrapped when repeating, clamped to the edge otherwise.
@@ -119,8 +140,9 @@ inline int wrapIndex(int64_t i, int n, bool repeat) {
 
 }  // namespace
 
-bool SpanPainter::prepare(const Paint& paint) {
+bool SpanPainter::prepare(const Paint& paint, bool antialias) {
     paint_ = &paint;
+    sampling_ = antialias ? GradientSampling::Stepped : GradientSampling::Blended;
     const player::ColorTransform& ct = paint.colorTransform();
     switch (paint.kind()) {
         case Paint::Kind::Solid:
@@ -130,7 +152,7 @@ bool SpanPainter::prepare(const Paint& paint) {
         case Paint::Kind::Gradient: {
             solid_ = false;
             const Gradient& g = paint.gradientFill();
-            buildGradientRamp(g, ct, ramp_);
+            buildGradientRamp(g, ct, ramp_, sampling_);
             inverse_ = g.matrix.inverted();
             focal_ = std::isfinite(g.focalPoint) ? std::clamp(g.focalPoint, -0.98f, 0.98f) : 0.0f;
             if (g.type != GradientType::Focal) focal_ = 0;
@@ -174,11 +196,14 @@ void SpanPainter::fillGradient(int y, int x0, int x1, player::Pixel* out) const 
     const Gradient& g = paint_->gradientFill();
     switch (g.type) {
         case GradientType::Linear:
-            return gradientSpread<GradientType::Linear>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+            return gradientSampling<GradientType::Linear>(sampling_, g.spread, inverse_, ramp_, focal_, y, x0,
+                                                          x1, out);
         case GradientType::Radial:
-            return gradientSpread<GradientType::Radial>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+            return gradientSampling<GradientType::Radial>(sampling_, g.spread, inverse_, ramp_, focal_, y, x0,
+                                                          x1, out);
         case GradientType::Focal:
-            return gradientSpread<GradientType::Focal>(g.spread, inverse_, ramp_, focal_, y, x0, x1, out);
+            return gradientSampling<GradientType::Focal>(sampling_, g.spread, inverse_, ramp_, focal_, y, x0,
+                                                         x1, out);
     }
 }
 

@@ -11,7 +11,9 @@ namespace raster {
 class SpanPainter {
   public:
     // Returns false when the paint can draw nothing (no bitmap, an empty one, a fully transparent solid).
-    bool prepare(const Paint& paint);
+    // `antialias` says whether the draw is anti-aliased; gradients are then sampled Stepped, as Flash
+    // Player's anti-aliased pictures show them, else Blended (see GradientSampling).
+    bool prepare(const Paint& paint, bool antialias = false);
 
     bool isSolid() const { return solid_; }
     player::Pixel solidColor() const { return color_; }
@@ -28,6 +30,7 @@ class SpanPainter {
     const Paint* paint_ = nullptr;
     player::Matrix inverse_;  // device pixels to gradient or bitmap space
     GradientRamp ramp_{};
+    GradientSampling sampling_ = GradientSampling::Blended;
     float focal_ = 0;
     const player::Bitmap* bitmap_ = nullptr;
     bool transformPixels_ = false;

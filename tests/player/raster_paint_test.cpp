@@ -7,6 +7,7 @@
 
 #include "player/raster/color.h"
 #include "player/raster/gradient_ramp.h"
+#include "player/raster/span_painter.h"
 #include "raster_fixture.h"
 
 using namespace raster_test;
@@ -88,6 +89,80 @@ TEST(RasterGradient, RepeatedAndBackwardRatiosEachKeepOneRatio) {
         raster::buildGradientRamp(g, {}, ramp);
         for (auto [entry, colour] : c.expect)
             EXPECT_EQ(ramp[entry], colour) << entry;
+    }
+}
+
+// Stepped layout (anti-aliased draws). Flash Player's anti-aliased pictures of gradients whose stops repeat
+// or go backwards: a stop not beyond the furthest ratio so far takes one entry after it, in the colour of
+// the stop before it, and the blend to the next stop is measured from the stop's own ratio. Stops red,
+// green, blue, black at 6 then red at 150 show red, green, blue at entries 7, 8, 9 and black-to-red from 6
+// at entry 10; stops at 31, 80, 50, 100 show green at 80 and 81 and the 50..100 blend from entry 82; stops
+// at 254, 0, 0 end in the second stop's colour.
+TEST(RasterGradient, SteppedLayoutOfRepeatedAndBackwardRatios) {
+    const player::Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, black{0, 0, 0, 255};
+    const player::Rgba cyan{0, 255, 255, 255}, magenta{255, 0, 255, 255};
+    struct Case {
+        const char* name;
+        std::vector<raster::GradientStop> stops;
+        std::vector<std::pair<int, player::Pixel>> expect;  // ramp entry, colour
+    } cases[] = {
+        {"repeated ratios",
+         {{6, red}, {6, green}, {6, blue}, {6, black}, {150, red}},
+         {{6, 0xffff0000u},
+          {7, 0xffff0000u},
+          {8, 0xff00ff00u},
+          {9, 0xff0000ffu},
+          {10, 0xff070000u},  // 255 * 4 / 144, rounded down
+          {150, 0xffff0000u},
+          {151, 0xffff0000u}}},
+        {"ratio below the one before",
+         {{31, red}, {80, green}, {50, cyan}, {100, magenta}},
+         {{80, 0xff00ff00u},
+          {81, 0xff00ff00u},
+          {82, 0xffa35bffu},  // cyan to magenta at 32 / 50: 163, 91
+          {100, 0xffff00ffu},
+          {101, 0xffff00ffu}}},
+        {"stops pushed past the end",
+         {{254, red}, {0, blue}, {0, green}},
+         {{254, 0xffff0000u}, {255, 0xff0000ffu}}},
+        {"last stop going backwards",
+         {{0, black}, {200, blue}, {150, red}},
+         {{201, 0xff0000ffu}, {202, 0xffff0000u}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Gradient g;
+        g.stops = c.stops;
+        raster::GradientRamp ramp;
+        raster::buildGradientRamp(g, {}, ramp, raster::GradientSampling::Stepped);
+        for (auto [entry, colour] : c.expect)
+            EXPECT_EQ(ramp[entry], colour) << entry;
+    }
+}
+
+// Flash Player's anti-aliased pictures show a gradient stretched over several pixels per entry in hard
+// steps, one per entry, the step falling where the pixel's top-left corner crosses into the entry; without
+// anti-aliasing they are smooth, sampled at pixel centres.
+TEST(RasterGradient, AntialiasedDrawsStepThroughEntries) {
+    // Black to white over entries 0..51: 5 levels per entry, 4 px per entry.
+    Gradient g;
+    g.stops = {{0, {0, 0, 0, 255}}, {51, {255, 255, 255, 255}}};
+    g.matrix = spanMatrix(0, 1024, 2);
+    Paint paint = Paint::gradient(g);
+    raster::SpanPainter stepped, blended;
+    ASSERT_TRUE(stepped.prepare(paint, true));
+    ASSERT_TRUE(blended.prepare(paint, false));
+    std::vector<player::Pixel> s(64), b(64);
+    stepped.fill(0, 0, 64, s.data());
+    blended.fill(0, 0, 64, b.data());
+    for (int x = 0; x < 64; ++x)
+        EXPECT_EQ(s[x] & 255, uint32_t(5 * (x / 4))) << x;  // the entry of the corner at x
+    // Blended: pixel 6's centre lies at 1.625 entries, 1.125 past entry 0's middle: 5 * 1.125, rounded.
+    EXPECT_EQ(b[6] & 255, 6u);
+    for (int x = 2; x < 64; ++x) {  // pixels 0 and 1 lie before entry 0's middle
+        int step = int(b[x] & 255) - int(b[x - 1] & 255);
+        EXPECT_GE(step, 1) << x;
+        EXPECT_LE(step, 2) << x;
     }
 }
 
