@@ -1,6 +1,6 @@
 // The 256-entry colour table of a gradient (one entry per SWF ratio), built once per draw with the colour
-// transform already applied to the stops, as Flash Player does. The paint stage interpolates between
-// neighbouring entries, so wide gradients stay smooth.
+// transform already applied to the stops, as Flash Player does. The paint stage either blends neighbouring
+// entries or takes one entry per pixel (GradientSampling).
 #pragma once
 
 #include <array>
