@@ -1,5 +1,6 @@
 #include "player/core/renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -26,6 +27,7 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
             clipEnds.pop_back();
         }
         Matrix m = toDevice * obj->matrix;
+        parent_ = toDevice;
         ColorTransform c = cx * obj->cxform;
         if (obj->clipDepth > 0) {
             if (maskMode_) continue;  // a mask inside a mask: its outline already counts
@@ -128,16 +130,24 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
         for (const ShapeGeometry::Line& l : group.lines) {
             if (!makeLinePaint(l.style, m, cx, bitmaps, paint)) continue;
             raster::StrokeStyle stroke = makeStrokeStyle(l.style, m, stageScale_);
-            if (!l.style.noHScale && !l.style.noVScale) {
-                // A line that scales with its shape is outlined in the shape's space and then transformed, so
-                // a stretched shape has a stretched line, as Flash draws it.
-                stroke.width = l.style.width;
-                canvas.strokePath(l.path, stroke, m, paint, antialias_);
-                continue;
-            }
+            // Flash outlines a line in the space of the shape's parent clip and then maps it with the
+            // parent's matrix: the shape's own placement scales the width by one number (the smaller of its
+            // two axis scales, or the one axis a no-scale flag leaves), while a stretched parent stretches
+            // the line (reference pictures: a stretched clip's 10 px no-scale line is 73 px at the ellipse's
+            // sides, a skewed shape on the stage keeps an even width).
+            Matrix own = parent_.inverted() * m;
+            double sx = std::hypot(own.a, own.b), sy = std::hypot(own.c, own.d);
+            double factor = std::min(sx, sy);
+            if (l.style.noHScale && l.style.noVScale)
+                factor = 1;
+            else if (l.style.noHScale)
+                factor = sy;
+            else if (l.style.noVScale)
+                factor = sx;
+            stroke.width = l.style.width * factor;
             scratch_ = l.path;
-            scratch_.transform(m);
-            canvas.strokePath(scratch_, stroke, paint, antialias_);
+            scratch_.transform(own);
+            canvas.strokePath(scratch_, stroke, parent_, paint, antialias_);
         }
     }
 }

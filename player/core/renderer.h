@@ -30,6 +30,7 @@ class Renderer {
     bool maskMode_ = false;
     double stageScale_ = 1.0 / 20;
     int nesting_ = 0;
+    Matrix parent_;  // twips of the clip holding the object being drawn to device pixels
 };
 
 // Display-list nesting the renderer follows (sprites in sprites); deeper levels are not drawn.

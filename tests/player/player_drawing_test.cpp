@@ -246,3 +246,61 @@ TEST(PlayerDrawing, MorphColoursMixInFixedPointRoundingDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// Width in pixels of the dark run that crosses row y (or column x) from a start point.
+int darkRun(const playertest::Picture& pic, int x, int y, int dx, int dy) {
+    int n = 0;
+    while (x >= 0 && y >= 0 && x < pic.width && y < pic.height && (pic.rgb(x, y) & 0xFF) < 128) {
+        ++n;
+        x += dx;
+        y += dy;
+    }
+    return n;
+}
+
+TEST(PlayerDrawing, LinesStretchWithTheirParentClipButNotWithTheirOwnPlacement) {
+    using namespace playertest;
+    // An outlined square, 2 px line (40 twips), drawn (a) inside a sprite stretched 4x across, and (b) placed
+    // directly on the stage with the same stretch. Flash outlines a line in its parent's space: in (a) the
+    // upright sides are 8 px thick and the flat ones 2 px; in (b) every side is 2 px (the smaller scale).
+    testswf::ShapeBuilder s;
+    int line = s.lineStyle(40, 0x000000FF);
+    s.line(line).rect(100, 100, 500, 500);  // 5..25 px before stretching
+    testswf::PlaceSpec stretched;
+    stretched.depth = 1;
+    stretched.characterId = 1;
+    stretched.matrix = testswf::MatrixSpec{4, 1, 0, 0, 0, 0};
+    struct Case {
+        bool inSprite;
+        int upright, flat;
+    } cases[] = {{true, 8, 2}, {false, 2, 2}};
+    for (const Case& c : cases) {
+        auto b = movie(120, 40, 1);
+        b.tag(kDefineShape3, s.defineShape(1, 3));
+        if (c.inSprite) {
+            testswf::SwfBuilder t;
+            t.tag(kPlaceObject2, place(1, 1)).showFrame();
+            b.tag(kDefineSprite, testswf::defineSprite(2, 1, t));
+            stretched.characterId = 2;
+        } else {
+            stretched.characterId = 1;
+        }
+        b.tag(kPlaceObject2, testswf::placeObject(stretched, 2)).showFrame();
+        player::Player p;
+        load(p, b.end().build());
+        Picture pic = render(p, 120, 40);
+        // Walk in from the left edge to the upright side, and down from the top to the flat one.
+        int x = 0;
+        while (x < 40 && (pic.rgb(x, 15) & 0xFF) >= 128)
+            ++x;
+        EXPECT_EQ(darkRun(pic, x, 15, 1, 0), c.upright) << "in sprite: " << c.inSprite;
+        int y = 0;
+        while (y < 20 && (pic.rgb(60, y) & 0xFF) >= 128)
+            ++y;
+        EXPECT_EQ(darkRun(pic, 60, y, 0, 1), c.flat) << "in sprite: " << c.inSprite;
+    }
+}
+
+}  // namespace
