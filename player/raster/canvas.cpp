@@ -144,8 +144,9 @@ bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const player
 bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
     if (coverage_.edgeCount() > size_t(kMaxEdgesPerPath)) return false;
     if (!pixels_ || masks_.blocked()) return true;
-    // Mask shapes only contribute coverage; their paint is not evaluated.
-    if (!masks_.drawingToMask() && !painter_.prepare(paint)) return true;
+    // Mask shapes only contribute coverage; their paint is not evaluated. Anti-aliased (high quality) draws
+    // sample gradients the way Flash Player does at that quality.
+    if (!masks_.drawingToMask() && !painter_.prepare(paint, antialias)) return true;
     MaskStack::Rect bounds = masks_.clipBounds();
     if (bounds.empty()) return true;
     coverage_.setClip(width_, bounds.y0, bounds.y1);
