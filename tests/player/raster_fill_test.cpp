@@ -298,3 +298,30 @@ TEST(RasterFill, PathTransformRoundsTranslationToWholeTwips) {
     EXPECT_EQ(s.alpha(9, 5), 255);
     EXPECT_EQ(s.alpha(10, 5), 0);
 }
+
+// Curves are cut into as few equal chords as keep them within the flattening tolerance, and a curve that
+// strays exactly the tolerance takes the smaller count: in Flash Player's aliased pictures a twips-grid
+// curve with p0 - 2 p1 + p2 = 8 twips (0.4 px, a one-chord error of exactly 0.1 px) is drawn as one chord
+// (heavy_tesselation).
+TEST(RasterFill, CurveChordCountAtTheToleranceBoundary) {
+    struct Case {
+        const char* name;
+        double cy;  // control point's y; the ends are at y = 3.15 (63 twips)
+        size_t points;
+    } cases[] = {
+        {"straight", 3.15, 2},
+        {"strays exactly the tolerance: one chord", 3.35, 2},
+        {"strays one twip more: two chords", 3.4, 3},
+        {"four times the tolerance: two chords", 3.95, 3},
+        {"a little more: three chords", 4.0, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Path p;
+        p.moveTo(5.05, 3.15);
+        p.quadTo(7.25, c.cy, 9.45, 3.15);
+        raster::Polylines out;
+        ASSERT_TRUE(raster::flattenPath(p, 0.1, out));
+        EXPECT_EQ(out.points.size(), c.points);
+    }
+}
