@@ -25,10 +25,8 @@ TShockwaveFlash::~TShockwaveFlash() {
 
 template <class F>
 void TShockwaveFlash::engineCall(F&& f) {
-    ++engineDepth_;
     f();
-    --engineDepth_;
-    if (engineDepth_ == 0) deliverFsCommands();
+    deliverFsCommands();
 }
 
 void TShockwaveFlash::deliverFsCommands() {

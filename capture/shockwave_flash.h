@@ -104,7 +104,7 @@ class TShockwaveFlash : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
-    // Runs an engine call; FSCommands it raises are delivered once the outermost call has returned.
+    // Runs an engine call, then delivers the FSCommands it raised (the engine is never re-entered from them).
     template <class F>
     void engineCall(F&& f);
     void deliverFsCommands();
@@ -123,7 +123,6 @@ class TShockwaveFlash : public QWidget {
     bool pictureValid_ = false;
     int renderCount_ = 0;
 
-    int engineDepth_ = 0;
     bool delivering_ = false;
     std::deque<std::pair<QString, QString>> pendingFs_;
 };

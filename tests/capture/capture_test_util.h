@@ -1,5 +1,4 @@
-// Helpers for the player widget tests: one QApplication for the whole run (offscreen platform), and movie
-// files built on the fly in a temporary folder.
+// Helpers for the player widget tests: movie files built on the fly in a temporary folder, pixel reads.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,13 +19,9 @@ namespace capturetest {
 
 using namespace playertest;
 
-// The application object widgets need; created on first use and kept for the rest of the run.
+// The application object widgets need; the test environment (qt_app_environment.cpp) owns it.
 inline void ensureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_capture";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    ASSERT_NE(QApplication::instance(), nullptr);
 }
 
 // Frame colours of the three-frame movie: frame 1 red, 2 green, 3 blue, each filling the 40 x 40 stage.
