@@ -118,14 +118,8 @@ FillStyle readFillStyle(BitReader& r, int shapeVersion) {
     return f;
 }
 
-LineStyle readLineStyle(BitReader& r, int shapeVersion) {
-    LineStyle l;
-    l.width = r.u16();
-    if (shapeVersion < 4) {
-        l.color = shapeVersion == 3 ? readRGBA(r) : readRGB(r);
-        return l;
-    }
-    // SWF DefineShape4 LINESTYLE2 flags.
+bool readLineStyle2Flags(BitReader& r, LineStyle& l) {
+    // SWF DefineShape4 LINESTYLE2 flags (also MORPHLINESTYLE2).
     l.isStyle2 = true;
     uint8_t startCap = static_cast<uint8_t>(r.ub(2));
     uint8_t join = static_cast<uint8_t>(r.ub(2));
@@ -144,6 +138,17 @@ LineStyle readLineStyle(BitReader& r, int shapeVersion) {
     l.endCap = cap(endCap);
     l.join = join == 1 ? JoinStyle::Bevel : join == 2 ? JoinStyle::Miter : JoinStyle::Round;
     if (join == 2) l.miterLimit = r.u16() / 256.0;
+    return hasFill;
+}
+
+LineStyle readLineStyle(BitReader& r, int shapeVersion) {
+    LineStyle l;
+    l.width = r.u16();
+    if (shapeVersion < 4) {
+        l.color = shapeVersion == 3 ? readRGBA(r) : readRGB(r);
+        return l;
+    }
+    bool hasFill = readLineStyle2Flags(r, l);
     if (hasFill) {
         l.fill = readFillStyle(r, shapeVersion);
     } else {

@@ -41,6 +41,8 @@ RGBA readRGBA(BitReader& r);
 // shapeVersion is the DefineShape number (1..4): it decides RGB vs RGBA and the extended counts.
 FillStyle readFillStyle(BitReader& r, int shapeVersion);
 LineStyle readLineStyle(BitReader& r, int shapeVersion);
+// The LINESTYLE2 flag fields (caps, join, scale flags, miter limit) into `l`; returns whether a fill follows.
+bool readLineStyle2Flags(BitReader& r, LineStyle& l);
 StyleSet readStyles(BitReader& r, int shapeVersion, ParseContext& ctx);
 // Style count: a byte, or 0xFF followed by a 16-bit count from DefineShape2 on.
 uint32_t readStyleCount(BitReader& r, int shapeVersion);

@@ -88,24 +88,7 @@ MorphLineStyle readMorphLineStyle(BitReader& r, int version) {
     }
     // MORPHLINESTYLE2: the LINESTYLE2 flags, shared by both ends.
     LineStyle& s = m.start;
-    s.isStyle2 = true;
-    uint8_t startCap = static_cast<uint8_t>(r.ub(2));
-    uint8_t join = static_cast<uint8_t>(r.ub(2));
-    bool hasFill = r.flag();
-    s.noHScale = r.flag();
-    s.noVScale = r.flag();
-    s.pixelHinting = r.flag();
-    r.ub(5);
-    s.noClose = r.flag();
-    uint8_t endCap = static_cast<uint8_t>(r.ub(2));
-    r.align();
-    auto cap = [](uint8_t v) {
-        return v == 1 ? CapStyle::None : v == 2 ? CapStyle::Square : CapStyle::Round;
-    };
-    s.startCap = cap(startCap);
-    s.endCap = cap(endCap);
-    s.join = join == 1 ? JoinStyle::Bevel : join == 2 ? JoinStyle::Miter : JoinStyle::Round;
-    if (join == 2) s.miterLimit = r.u16() / 256.0;
+    bool hasFill = readLineStyle2Flags(r, s);
     uint16_t endWidth = m.end.width;
     m.end = s;
     m.end.width = endWidth;
