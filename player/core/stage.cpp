@@ -1,6 +1,7 @@
 #include "player/core/stage.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "player/core/movie_file.h"
 
@@ -76,10 +77,14 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     if (!base) return;
     const MovieInfo& info = base->movie->info();
     if (info.widthTwips <= 0 || info.heightTwips <= 0) return;
-    // Show the whole stage, scaled to fit and centred (Flash's default scale mode).
-    double scale = std::min(width / info.widthTwips, height / info.heightTwips);
-    double offX = (width - info.widthTwips * scale) / 2 - info.xMinTwips * scale;
-    double offY = (height - info.heightTwips * scale) / 2 - info.yMinTwips * scale;
+    // Show the whole stage, scaled to fit and centred (Flash's default scale mode). The stage measures whole
+    // pixels, its size in twips rounded down (a 101.3 px wide movie shows at 101 px, 1:1, with its origin
+    // where the frame rectangle puts it), so a picture of the stage's own size is drawn unscaled.
+    double stageW = std::max(1.0, std::floor(info.widthTwips / 20)) * 20;
+    double stageH = std::max(1.0, std::floor(info.heightTwips / 20)) * 20;
+    double scale = std::min(width / stageW, height / stageH);
+    double offX = (width - stageW * scale) / 2 - info.xMinTwips * scale;
+    double offY = (height - stageH * scale) / 2 - info.yMinTwips * scale;
     Matrix toDevice{scale, 0, 0, scale, offX, offY};
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {

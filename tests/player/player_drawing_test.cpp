@@ -304,3 +304,25 @@ TEST(PlayerDrawing, LinesStretchWithTheirParentClipButNotWithTheirOwnPlacement) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlayerDrawing, StageOfFractionalSizeShowsOneToOneAtItsWholePixelSize) {
+    using namespace playertest;
+    // A stage 20.5 px wide measures 20 px: rendered at 20x10 it is not shrunk to fit the half pixel, so a
+    // square on pixel column 19 fills exactly that column.
+    testswf::Header hd;
+    hd.xmax = 410;
+    hd.ymax = 200;
+    testswf::SwfBuilder b(hd);
+    b.backgroundColor(0xFFFFFF);
+    b.tag(kDefineShape3, rectShape(1, 19, 0, 20, 10, 0x000000));
+    b.tag(kPlaceObject2, place(1, 1)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 20, 10, player::Quality::High);
+    EXPECT_EQ(pic.rgb(19, 5), 0x000000u);
+    EXPECT_EQ(pic.rgb(18, 5), 0xFFFFFFu);
+}
+
+}  // namespace
