@@ -58,7 +58,8 @@ TEST(PlayerDrawing, ClipLayerMasksTheDepthsAboveItUpToItsClipDepth) {
     EXPECT_NE(pic.rgb(5, 15), 0x00FF00u) << "the mask itself is not drawn";
 }
 
-TEST(PlayerDrawing, MorphShapeFollowsTheRatio) {
+// A morph from a red square at 0..10 px to a blue one at 20..30 px, placed at `ratio` on a 40x10 stage.
+testswf::Bytes redToBlueMorphMovie(uint16_t ratio) {
     testswf::MorphShapeBuilder m;
     int f = m.fillSolid(0xFF0000FF, 0x0000FFFF);
     m.start().fill0(f).rect(0, 0, 200, 200);
@@ -68,10 +69,14 @@ TEST(PlayerDrawing, MorphShapeFollowsTheRatio) {
     testswf::PlaceSpec ps;
     ps.depth = 1;
     ps.characterId = 1;
-    ps.ratio = 32768;
+    ps.ratio = ratio;
     b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
+    return b.end().build();
+}
+
+TEST(PlayerDrawing, MorphShapeFollowsTheRatio) {
     player::Player p;
-    load(p, b.end().build());
+    load(p, redToBlueMorphMovie(32768));
     Picture pic = render(p, 40, 10);
     // Halfway: the square sits at x = 10..20 px, coloured half red, half blue.
     uint32_t mid = pic.rgb(15, 5);
@@ -228,19 +233,8 @@ TEST(PlayerDrawing, MorphColoursMixInFixedPointRoundingDown) {
         uint32_t rgb;
     } cases[] = {{0, 5, 0xFF0000}, {65535, 25, 0x0000FF}, {43691, 18, 0x5400AA}};
     for (const Case& c : cases) {
-        testswf::MorphShapeBuilder m;
-        int f = m.fillSolid(0xFF0000FF, 0x0000FFFF);
-        m.start().fill0(f).rect(0, 0, 200, 200);
-        m.end().rect(400, 0, 600, 200);
-        auto b = movie(40, 10, 1);
-        b.tag(kDefineMorphShape, m.defineMorphShape(1, 1));
-        testswf::PlaceSpec ps;
-        ps.depth = 1;
-        ps.characterId = 1;
-        ps.ratio = c.ratio;
-        b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
         player::Player p;
-        load(p, b.end().build());
+        load(p, redToBlueMorphMovie(c.ratio));
         EXPECT_EQ(render(p, 40, 10).rgb(c.x, 5), c.rgb) << "ratio " << c.ratio;
     }
 }
