@@ -1,10 +1,12 @@
-// tolvikan: the command line (probe, render; convert follows) and, with no arguments, the desktop program.
+// tolvikan: the command line (probe, render, convert) and, with no arguments, the desktop program.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/cmd_convert.h"
 #include "app/cmd_probe.h"
 #include "app/cmd_render.h"
+#include "app/desktop.h"
 
 namespace {
 
@@ -21,14 +23,16 @@ const char* kUsage =
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
+    if (args.empty()) return RunDesktop(argc, argv);
+    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
     std::string command = args[0];
     args.erase(args.begin());
     if (command == "probe") return cli::runProbe(args);
     if (command == "render") return cli::runRender(args);
+    if (command == "convert") return cli::runConvert(args);
     std::fprintf(stderr, "tolvikan: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
 }
