@@ -32,7 +32,10 @@ class QShowEvent;
 class QTimer;
 class QWidget;
 class TShockwaveFlashEx;
+struct MclSource;
 struct TCovSettings;
+struct TFrameSizes;
+struct TGrabSource;
 struct TVideoJob;
 
 // One item of the main window's task list: its check mark and its task record (owned by the list).
@@ -161,30 +164,42 @@ class TInteractFrm : public QDialog {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void reject() override;
 
   private:
     void FormCreate();
     void FormShow();
 
+    void runTask(int index, TCovSettings& task);
     void addStatus(const QString& line);
     void setCurrentProgress(int position, int maximum);
+    void setCurrentFrames(int position, int maximum);  // bar and "n/m Frames Done"
     void setTotalProgress(int position, int maximum);
     void setRunning(bool running);
     void updateBgSwatch(const QColor& colour);
 
-    // Waits for the gate (or steps the clock with FastClock); processes pending messages once.
-    void pumpOnce();
-    // Per-task set-up shared by the three paths.
-    bool prepareTask(TCovSettings& task, bool folderOnly, QString* outputFile);
-    void loadMovieForConversion(TCovSettings& task, bool videoPath, int* counter);
+    // Per-task steps shared by the three output paths.
+    static QString movieName(const TCovSettings& task);
+    bool checkInputs(TCovSettings& task, const QString& folder);
+    void beginTask(const TFrameSizes& sizes, int maximum);
+    int loadMovieForConversion(const TCovSettings& task, bool videoPath);  // returns the first frame number
     void startBySequenceMode(const TCovSettings& task);
     void endPlayback();
+    void pumpMessages();
+    // One step of waiting for the frame gate: sleeps until the next event, or steps the clock (FastClock).
+    void waitForFrame();
+    TGrabSource grabSource() const;
+
+    // The media library's callbacks of the video output.
+    void VideoSourceProc(MclSource* source);
+    void AudioSourceProc(MclSource* source, int32_t index);
     void ErrorProc(int32_t unused, const char* fileName, int32_t* action);
 
     TErrorPolicy errorPolicy_ = epIgnore;
     TConvertPriority priority_ = cpFastSpeed;
     TBackgroundOption backgroundOption_ = boDefault;
     QTimer* heartbeat_ = nullptr;  // wakes the frame loops' waits during a run
-    QString lastSkipReason_;       // why the last output path returned false
+    QString lastSkipReason_;       // why the current task was not converted
+    QString stoppedBy_;            // why the current task ended early ("aborted after an error")
     std::unique_ptr<TVideoJob> video_;
 };

@@ -1,0 +1,604 @@
+#include "convert/interact_frm.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <stdexcept>
+
+#include "capture/shockwave_flash_ex.h"
+#include "convert/recording_hooks.h"
+#include "convert/task_objects.h"
+#include "tasks/cov_settings.h"
+#include "tasks/file_names.h"
+#include "tasks/swf_probe.h"
+
+namespace {
+
+// Keeps the frame loops' waits from sleeping longer than this when no other event is due.
+constexpr int kHeartbeatMs = 100;
+
+QString filesDone(int position, int count) {
+    return QString::number(position) + "/" + QString::number(count) + " Files Done";
+}
+
+}  // namespace
+
+TInteractFrm::TInteractFrm(QWidget* parent) : QDialog(parent) {
+    FormCreate();
+}
+
+TInteractFrm::~TInteractFrm() = default;
+
+void TInteractFrm::FormCreate() {
+    setWindowTitle("Converting...");
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setFont(QFont("Arial"));
+    resize(599, 391);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    menuBar = new QMenuBar(this);
+    layout->setMenuBar(menuBar);
+    menStart = menuBar->addAction("&Start!", this, [this] { RunTasks(); });
+    menStop = menuBar->addAction("S&top", this, [this] { StopConverting(); });
+    menSkip = menuBar->addAction("Cancel current converting", this, [this] { CancelCurrentTask(); });
+
+    menOptions = menuBar->addMenu("Options");
+    menOptionsAction = menOptions->menuAction();
+
+    menBackground = menOptions->addMenu("Background Color");
+    auto* bgGroup = new QActionGroup(this);
+    menBgDefault = menBackground->addAction("Default", this, [this] { menBgDefaultClick(); });
+    menBgCustomize = menBackground->addAction("Customize", this, [this] { menBgCustomizeClick(); });
+    for (QAction* a : {menBgDefault, menBgCustomize}) {
+        a->setCheckable(true);
+        bgGroup->addAction(a);
+    }
+    menBgDefault->setChecked(true);
+    updateBgSwatch(Qt::white);
+
+    QMenu* errors = menOptions->addMenu("If some errors occur");
+    auto* errorGroup = new QActionGroup(this);
+    menErrorAsk = errors->addAction("Ask me", this, [this] { setErrorPolicy(epAskMe); });
+    menErrorIgnore = errors->addAction("Ignore(Recommended)", this, [this] { setErrorPolicy(epIgnore); });
+    menErrorAbort = errors->addAction("Abort", this, [this] { setErrorPolicy(epAbort); });
+    for (QAction* a : {menErrorAsk, menErrorIgnore, menErrorAbort}) {
+        a->setCheckable(true);
+        errorGroup->addAction(a);
+    }
+
+    QMenu* priority = menOptions->addMenu("Converting Priority");
+    auto* priorityGroup = new QActionGroup(this);
+    menFastSpeed = priority->addAction("Fast Speed", this, [this] { setPriority(cpFastSpeed); });
+    menBetterQuality = priority->addAction("Better Quality", this, [this] { setPriority(cpBetterQuality); });
+    for (QAction* a : {menFastSpeed, menBetterQuality}) {
+        a->setCheckable(true);
+        priorityGroup->addAction(a);
+    }
+
+    QMenu* recording = menOptions->addMenu("Recording Settings");
+    menRecordDefault = recording->addAction("&Default", this, [this] { menRecordDefaultClick(); });
+    menRecordAdvanced = recording->addAction("&Advanced", this, [this] { menRecordAdvancedClick(); });
+
+    menClose = menuBar->addAction("&Close", this, [this] { close(); });
+    menPause = menuBar->addAction("&Pause");
+    menResume = menuBar->addAction("&Resume");
+    menPause->setVisible(false);
+    menResume->setVisible(false);
+
+    setErrorPolicy(epIgnore);
+    setPriority(cpFastSpeed);
+
+    // The player panel in a scroll box: the panel takes the player size of each task.
+    scbInteract = new QScrollArea(this);
+    scbInteract->setWidgetResizable(false);
+    panInteract = new QWidget;
+    panInteract->setAutoFillBackground(true);
+    panInteract->setFixedSize(352, 240);
+    scbInteract->setWidget(panInteract);
+    layout->addWidget(scbInteract, 1);
+
+    FlashCtl = new TShockwaveFlashEx(panInteract);
+    FlashCtl->setGeometry(panInteract->rect());
+    FlashCtl->setVisible(true);
+    FlashCtl->Movie(" ");
+    FlashCtl->OnFSCommand = [this](TShockwaveFlash*, const QString& command, const QString& args) {
+        FlashFSCommand(command, args);
+    };
+    FlashCtl->OnSkipTimer = [this](TShockwaveFlashEx*) { FlashSkipTimer(); };
+    FlashCtl->OnBeforeTimer = [](TShockwaveFlashEx*) {};
+    FlashCtl->OnAfterTimer = [](TShockwaveFlashEx*) {};
+
+    memStatus = new QPlainTextEdit(this);
+    memStatus->setReadOnly(true);
+    memStatus->setFixedHeight(69);
+    memStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(memStatus);
+
+    auto* statusBar = new QWidget(this);
+    auto* bar = new QHBoxLayout(statusBar);
+    bar->setContentsMargins(4, 2, 4, 2);
+    bar->addWidget(new QLabel(" Converting progress", statusBar));
+    bar->addWidget(new QLabel("Total:", statusBar));
+    prbTotal = new QProgressBar(statusBar);
+    prbTotal->setTextVisible(false);
+    bar->addWidget(prbTotal, 1);
+    labTotal = new QLabel(statusBar);
+    bar->addWidget(labTotal);
+    bar->addWidget(new QLabel("Current:", statusBar));
+    prbCurrent = new QProgressBar(statusBar);
+    prbCurrent->setTextVisible(false);
+    bar->addWidget(prbCurrent, 1);
+    labCurrent = new QLabel(statusBar);
+    bar->addWidget(labCurrent);
+    layout->addWidget(statusBar);
+
+    timInteract = new QTimer(this);
+    timInteract->setInterval(200);
+    connect(timInteract, &QTimer::timeout, this, [this] { timInteractTimer(); });
+    heartbeat_ = new QTimer(this);
+    heartbeat_->setInterval(kHeartbeatMs);
+
+    FpsMovieFile = QDir(QCoreApplication::applicationDirPath()).filePath("fps");
+
+    ShowMessage = [this](const QString& text) { QMessageBox::information(this, windowTitle(), text); };
+    AskErrorAction = [this](const QString& text) {
+        auto answer = QMessageBox::warning(this, windowTitle(), text,
+                                           QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+        switch (answer) {
+            case QMessageBox::Abort:
+                return kMclActionAbort;
+            case QMessageBox::Retry:
+                return kMclActionRetry;
+            case QMessageBox::Ignore:
+                return kMclActionIgnore;
+            default:
+                return 0;
+        }
+    };
+    ChooseColor = [this](QColor* colour) {
+        QColor chosen = QColorDialog::getColor(*colour, this);
+        if (!chosen.isValid()) return false;
+        *colour = chosen;
+        return true;
+    };
+    OpenVolumeControl = [] {
+        // The desktop's mixer, opened on its recording tab; nothing when none is installed.
+        QString mixer = QStandardPaths::findExecutable("pavucontrol");
+        if (!mixer.isEmpty()) QProcess::startDetached(mixer, {"--tab=2"});
+    };
+
+    setRunning(false);
+    memStatus->clear();
+}
+
+void TInteractFrm::FormShow() {
+    CurFrame = 1;
+    Converting = false;
+    SkipCurrent = false;
+    FrameReady = false;
+    if (QWidget* owner = parentWidget()) {
+        QWidget* main = owner->window();
+        move(main->x() + (main->width() - width()) / 2, main->y() + (main->height() - height()) / 2);
+    }
+    const int count = static_cast<int>(TaskItems.size());
+    setTotalProgress(0, count);
+    labTotal->setText(filesDone(0, count));
+    setCurrentProgress(0, 0);
+    labCurrent->setText("0 Frames Done");
+    memStatus->clear();
+    addStatus("Status:> Ready... Click \"Start!\" menu to begin converting.");
+}
+
+void TInteractFrm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TInteractFrm::closeEvent(QCloseEvent* event) {
+    if (Converting) {
+        ShowMessage("Please stop converting at first, then close the window!");
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TInteractFrm::reject() {
+    // Escape and the window's close button end up here as well: the same refusal as a close during a run.
+    if (Converting) {
+        ShowMessage("Please stop converting at first, then close the window!");
+        return;
+    }
+    QDialog::reject();
+}
+
+// --- status and progress ---
+
+void TInteractFrm::addStatus(const QString& line) {
+    memStatus->appendPlainText(line);
+    memStatus->verticalScrollBar()->setValue(memStatus->verticalScrollBar()->maximum());
+    emit statusLine(line);
+}
+
+void TInteractFrm::setCurrentProgress(int position, int maximum) {
+    // A task whose end frame lies below its start frame has a negative total; the bar shows it as empty.
+    prbCurrent->setRange(0, std::max(maximum, 0));
+    prbCurrent->setValue(std::clamp(position, 0, std::max(maximum, 0)));
+    emit currentProgress(position, maximum);
+}
+
+void TInteractFrm::setCurrentFrames(int position, int maximum) {
+    setCurrentProgress(position, maximum);
+    labCurrent->setText(QString::number(position) + "/" + QString::number(maximum) + " Frames Done");
+}
+
+void TInteractFrm::setTotalProgress(int position, int maximum) {
+    prbTotal->setRange(0, std::max(maximum, 0));
+    prbTotal->setValue(std::clamp(position, 0, std::max(maximum, 0)));
+    emit totalProgress(position, maximum);
+}
+
+void TInteractFrm::setRunning(bool running) {
+    menStop->setVisible(running);
+    menStart->setVisible(!running);
+    menOptionsAction->setVisible(!running);
+    menClose->setVisible(!running);
+    if (!running) menSkip->setVisible(false);
+}
+
+// --- options ---
+
+void TInteractFrm::setErrorPolicy(TErrorPolicy policy) {
+    errorPolicy_ = policy;
+    menErrorAsk->setChecked(policy == epAskMe);
+    menErrorIgnore->setChecked(policy == epIgnore);
+    menErrorAbort->setChecked(policy == epAbort);
+}
+
+void TInteractFrm::setPriority(TConvertPriority priority) {
+    priority_ = priority;
+    menFastSpeed->setChecked(priority == cpFastSpeed);
+    menBetterQuality->setChecked(priority == cpBetterQuality);
+}
+
+void TInteractFrm::updateBgSwatch(const QColor& colour) {
+    QPixmap swatch(12, 12);
+    swatch.fill(colour);
+    QPainter painter(&swatch);
+    painter.setPen(Qt::gray);
+    painter.drawRect(0, 0, 11, 11);
+    painter.end();
+    menBackground->menuAction()->setIcon(QIcon(swatch));
+}
+
+void TInteractFrm::setBackgroundDefault() {
+    backgroundOption_ = boDefault;
+    menBgDefault->setChecked(true);
+    menBgCustomize->setChecked(false);
+    updateBgSwatch(Qt::white);
+    BgColor = 0x00FFFFFF;
+    FlashCtl->BackgroundColor(0x00FFFFFF);
+}
+
+void TInteractFrm::setBackgroundCustom(uint32_t rgb) {
+    backgroundOption_ = boCustomize;
+    menBgCustomize->setChecked(true);
+    menBgDefault->setChecked(false);
+    BgColor = rgb & 0x00FFFFFF;
+    updateBgSwatch(QColor::fromRgb(BgColor));
+    FlashCtl->BackgroundColor(static_cast<int>(BgColor));
+}
+
+void TInteractFrm::menBgDefaultClick() {
+    setBackgroundDefault();
+}
+
+void TInteractFrm::menBgCustomizeClick() {
+    backgroundOption_ = boCustomize;
+    menBgCustomize->setChecked(true);
+    menBgDefault->setChecked(false);
+    QColor colour = QColor::fromRgb(BgColor);
+    if (!ChooseColor || !ChooseColor(&colour)) return;  // cancelled: Customize stays, BgColor keeps its value
+    setBackgroundCustom(colour.rgb() & 0x00FFFFFF);
+}
+
+void TInteractFrm::menRecordDefaultClick() {
+    if (SetDefaultRecordingSourceHook) {
+        try {
+            SetDefaultRecordingSourceHook();
+        } catch (const std::exception&) {
+            // The message below is shown whatever the outcome.
+        }
+    }
+    ShowMessage("Recording source is set to \"Stereo Mix\".\nRecording volume is set to 100%.");
+}
+
+void TInteractFrm::menRecordAdvancedClick() {
+    if (OpenVolumeControl) OpenVolumeControl();
+}
+
+// --- commands ---
+
+void TInteractFrm::StopConverting() {
+    Converting = false;
+    FlashCtl->StopPlay();
+    addStatus("Status:> Stop converting");
+}
+
+void TInteractFrm::CancelCurrentTask() {
+    SkipCurrent = true;
+    QString ending;
+    if (CurTask) {
+        switch (CurTask->destType) {
+            case dtAVI:
+                ending = "\" to AVI.";
+                break;
+            case dtMPEG:
+                ending = "\" to MPEG.";
+                break;
+            case dtGIF:
+                ending = "\" to GIF Animation.";
+                break;
+            case dtImageSequence:
+                ending = "\" to Image Sequence.";
+                break;
+        }
+    }
+    addStatus("Status:> Cancel converting \"" + (CurTask ? movieName(*CurTask) : QString()) + ending);
+}
+
+void TInteractFrm::RunTasks() {
+    if (Converting) return;  // a run is going on already (the menu item is hidden then)
+    Converting = true;
+    setRunning(true);
+    heartbeat_->start();
+
+    const int count = static_cast<int>(TaskItems.size());
+    setTotalProgress(0, count);
+    labTotal->setText(filesDone(0, count));
+    labCurrent->setText("0 Frames Done");
+
+    QString escaped;
+    int index = 0;
+    try {
+        for (index = 0; index < count && Converting; ++index) {
+            const TTaskItem item = TaskItems[static_cast<size_t>(index)];
+            if (item.checked && item.task) runTask(index, *item.task);
+            setTotalProgress(index + 1, count);
+            labTotal->setText(filesDone(index + 1, count));
+        }
+    } catch (const std::exception& e) {
+        escaped = QString::fromStdString(e.what());
+        if (escaped.isEmpty()) escaped = "Unknown error";
+    } catch (...) {
+        escaped = "Unknown error";
+    }
+
+    Converting = false;
+    timInteract->stop();
+    heartbeat_->stop();
+    setRunning(false);
+    addStatus("Status:> All Finished");
+    setTotalProgress(0, count);
+    setCurrentProgress(0, 0);
+    labTotal->setText(filesDone(0, count));
+    labCurrent->setText("0 Frames Done");
+    if (!escaped.isEmpty()) {
+        emit taskEnded(index, false, escaped);
+        ShowMessage(escaped);
+    }
+}
+
+void TInteractFrm::runTask(int index, TCovSettings& task) {
+    lastSkipReason_.clear();
+    stoppedBy_.clear();
+    if (task.swfFileType == sftProjector || task.swfFileType == sftProjectorCompressed) {
+        if (!QFileInfo(QString::fromStdString(task.swfPlayFilename)).isFile())
+            task.swfPlayFilename = ExtractSwfFromExe(task.swfFilename);
+    } else {
+        task.swfPlayFilename = task.swfFilename;
+    }
+
+    bool done = false;
+    switch (task.destType) {
+        case dtAVI:
+        case dtMPEG:
+            task.destLastFrame = 0;
+            task.adoUseFilename.clear();
+            if (task.adoSource == asRecord) {
+                addStatus("Status:> Recording from \"" + movieName(task) + "\"");
+                if (RecordingPassHook) RecordingPassHook(task);
+            }
+            done = ConvertToVideo(task);
+            break;
+        case dtGIF:
+            done = ConvertToGIF(task);
+            break;
+        case dtImageSequence:
+            done = ConvertToImageSequence(task);
+            break;
+        default:
+            lastSkipReason_ = "unknown output type";
+            break;
+    }
+
+    if (done && lastSkipReason_.isEmpty()) {
+        QString how = stoppedBy_;
+        if (how.isEmpty() && SkipCurrent) how = "cancelled";
+        if (how.isEmpty() && !Converting) how = "stopped";
+        emit taskEnded(index, true, how);
+    } else {
+        emit taskEnded(index, false, lastSkipReason_.isEmpty() ? QString("not converted") : lastSkipReason_);
+    }
+}
+
+// --- the frame gate ---
+
+void TInteractFrm::FlashFSCommand(const QString& command, const QString&) {
+    if (command != "enterFrame") return;
+    if (!Converting || !CurTask || CurTask->destSequenceMode == smFrameByFrame) return;
+    FlashCtl->SkipTimer = true;
+    FrameReady = true;
+}
+
+void TInteractFrm::FlashSkipTimer() {
+    if (Converting && CurTask && CurTask->destSequenceMode != smFrameByFrame && !FrameReady)
+        FlashCtl->SkipTimer = false;
+}
+
+void TInteractFrm::timInteractTimer() {
+    if (!CurTask || CurTask->destSequenceMode != smSkipBackward) return;
+    try {
+        if (!FlashCtl->IsPlaying()) FlashCtl->Play();
+    } catch (const std::exception&) {
+        // A movie that cannot be restarted is tried again on the next tick.
+    }
+}
+
+// --- helpers shared by the output paths ---
+
+QString TInteractFrm::movieName(const TCovSettings& task) {
+    return QString::fromStdString(ExtractFileName(task.swfFilename));
+}
+
+bool TInteractFrm::checkInputs(TCovSettings& task, const QString& folder) {
+    CurTask = &task;
+    const QString movie = QString::fromStdString(task.swfPlayFilename);
+    if (movie.isEmpty() || !QFileInfo(movie).isFile()) {
+        lastSkipReason_ =
+            "movie missing: " + (movie.isEmpty() ? QString::fromStdString(task.swfFilename) : movie);
+        return false;
+    }
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        lastSkipReason_ = "folder not creatable: " + folder;
+        return false;
+    }
+    return true;
+}
+
+void TInteractFrm::beginTask(const TFrameSizes& sizes, int maximum) {
+    SkipCurrent = false;
+    menSkip->setText("Cancel current converting");
+    menSkip->setVisible(true);
+    setCurrentProgress(0, maximum);
+    panInteract->setFixedSize(std::max(sizes.panelW, 1), std::max(sizes.panelH, 1));
+    FlashCtl->setGeometry(0, 0, std::max(sizes.panelW, 1), std::max(sizes.panelH, 1));
+    panInteract->setFocus();
+    FlashCtl->setFocus();
+}
+
+int TInteractFrm::loadMovieForConversion(const TCovSettings& task, bool videoPath) {
+    FlashCtl->PreviewMsg = true;
+    FlashCtl->SkipTimer = false;
+    FrameReady = false;
+    // Loading a movie brings the movie's own background back, as the Flash control does; "Customize"
+    // puts the chosen colour over it below. The video path says so explicitly with the blank colour text.
+    if (videoPath)
+        FlashCtl->BGColor(" ");
+    else
+        FlashCtl->BackgroundColor(-1);
+    FlashCtl->Movie(" ");
+    FlashCtl->Movie(QString::fromStdString(task.swfPlayFilename));
+    FlashCtl->LoadMovie(88, FpsMovieFile);
+    if (task.destStartFrame > 1) FlashCtl->GotoFrame(task.destStartFrame);
+    if (backgroundOption_ == boCustomize) FlashCtl->BackgroundColor(static_cast<int>(BgColor));
+    FlashCtl->StopPlay();
+    return task.destStartFrame;
+}
+
+void TInteractFrm::startBySequenceMode(const TCovSettings& task) {
+    switch (task.destSequenceMode) {
+        case smNormal:
+            FlashCtl->Play();
+            break;
+        case smSkipBackward:
+            timInteract->start();
+            break;
+        default:
+            break;
+    }
+}
+
+void TInteractFrm::endPlayback() {
+    timInteract->stop();
+    FlashCtl->StopPlay();
+    FlashCtl->Movie(" ");
+    menSkip->setVisible(false);
+}
+
+void TInteractFrm::pumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TInteractFrm::waitForFrame() {
+    if (FastClock) {
+        // The clock is stepped here instead of by its timer; the "goto backward" restart keeps its pace.
+        if (CurTask && CurTask->destSequenceMode == smSkipBackward) timInteractTimer();
+        FlashCtl->tick();
+        pumpMessages();
+    } else {
+        // Sleeps until the next event (the player's clock, a menu command or the heartbeat).
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+TGrabSource TInteractFrm::grabSource() const {
+    TGrabSource source;
+    source.player = FlashCtl;
+    source.panel = panInteract;
+    source.bgColor = BgColor;
+    return source;
+}
+
+void TInteractFrm::ErrorProc(int32_t, const char* fileName, int32_t* action) {
+    if (!action) return;
+    switch (errorPolicy_) {
+        case epAskMe: {
+            const QString text =
+                "An error occurs while converting, in most time, please ignore it.\nFileName: \"" +
+                QString::fromUtf8(fileName ? fileName : "") + "\"";
+            const int answer = AskErrorAction ? AskErrorAction(text) : 0;
+            if (answer == kMclActionIgnore) {
+                *action = kMclActionIgnore;
+            } else if (answer == kMclActionRetry) {
+                *action = kMclActionRetry;
+            } else if (answer == kMclActionAbort) {
+                *action = kMclActionAbort;
+                Converting = false;
+                stoppedBy_ = "aborted after an error";
+            }
+            break;
+        }
+        case epIgnore:
+            *action = kMclActionIgnore;
+            break;
+        case epAbort:
+            *action = kMclActionAbort;
+            Converting = false;
+            stoppedBy_ = "aborted after an error";
+            break;
+    }
+}
