@@ -196,6 +196,12 @@ bool WriteJpeg(FILE* file, const MclImage& image, int quality) {
     cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (quality >= 90) {
+        // Full-resolution colour at high quality: Flash pictures are full of saturated edges that halved
+        // chroma smears visibly.
+        for (int c = 0; c < cinfo.num_components; ++c)
+            cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(image.bgr.data() + size_t(cinfo.next_scanline) * image.width * 3);
