@@ -18,7 +18,8 @@ class TDib {
 
     // 24 or 8; any other value is taken as 24. Changing the format keeps the size and clears the pixels.
     void setFormat(int bitsPerPixel);
-    // Sizes below 1 make an empty bitmap. The pixels are cleared to 0.
+    // Sizes below 1 make an empty bitmap. The pixels are cleared to 0. A row too long for an int stride
+    // throws std::length_error (the bitmap is then empty); memory that cannot be had throws std::bad_alloc.
     void setSize(int width, int height);
 
     int width() const { return width_; }

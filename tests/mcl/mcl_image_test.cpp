@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,27 @@ double MeanError(const TDib& dib, const mcl_test::Picture& pic) {
                 sum += std::abs(int(dib.scanLine(y)[x * 3 + c]) -
                                 int(pic.pixels[(size_t(y) * pic.width + x) * 4 + c]));
     return sum / (double(dib.width()) * dib.height() * 3);
+}
+
+TEST(MclImage, BitmapRowsArePaddedToFourBytes) {
+    struct Case {
+        int w, h, bits, stride;
+        bool empty;
+    } cases[] = {
+        {5, 3, 24, 16, false}, {5, 3, 8, 8, false},  {4, 2, 24, 12, false}, {1, 1, 8, 4, false},
+        {0, 3, 24, 0, true},   {5, -1, 24, 0, true}, {5, 3, 32, 16, false},  // any other depth is 24
+    };
+    for (const Case& c : cases) {
+        TDib dib(c.w, c.h, c.bits);
+        EXPECT_EQ(dib.stride(), c.stride) << c.w << "x" << c.h << "x" << c.bits;
+        EXPECT_EQ(dib.empty(), c.empty) << c.w << "x" << c.h << "x" << c.bits;
+    }
+    TDib dib(5, 3, 24);
+    dib.setFormat(8);
+    EXPECT_EQ(dib.width(), 5) << "a new format keeps the size";
+    EXPECT_EQ(dib.stride(), 8);
+    EXPECT_THROW(dib.setSize(0x7FFFFFFF, 1), std::length_error) << "a row an int cannot address";
+    EXPECT_TRUE(dib.empty());
 }
 
 TEST(MclImage, EachFormatRoundTripsThroughADecoder) {
