@@ -137,3 +137,34 @@ constexpr int kMclFileInfoHasAudioOffset = 584;
 constexpr int kMclFileInfoAudioSupportedOffset = 588;
 // Returns non-zero when the file could be opened and probed.
 int32_t MclGetFileInfo(const std::string& path, int32_t kind, uint8_t* record, int32_t a, int32_t b);
+
+// --- error codes ---
+// What MclCheckError and MclConvert return: 0 for success, otherwise the kind of the last failure. FFmpeg's
+// errors reach these codes through one mapping (mcl/ffmpeg/ff_error.h).
+constexpr int32_t kMclErrorNone = 0;
+constexpr int32_t kMclErrorInvalidArgument = 1;  // a value the library or FFmpeg refused
+constexpr int32_t kMclErrorNotFound = 2;         // encoder, decoder, muxer or file missing
+constexpr int32_t kMclErrorUnsupported = 3;      // a combination that exists but cannot be used
+constexpr int32_t kMclErrorOutOfMemory = 4;
+constexpr int32_t kMclErrorIo = 5;           // reading or writing a file failed
+constexpr int32_t kMclErrorEndOfStream = 6;  // a file ended before anything could be read
+constexpr int32_t kMclErrorFailed = 7;       // any other FFmpeg failure
+constexpr int32_t kMclErrorAborted = 8;      // the error callback chose abort
+constexpr int32_t kMclErrorBusy = 9;         // MclConvert called again on a conversion that is running
+
+// Notes on the conversion calls (how the values above are read):
+// - MclSetBitRate on stream 6 (AVI) sets the video bit rate in kbit/s; made after MclSetAudioFormat it sets
+//   the sound track's bit rate instead. Stream 11 is the MPEG video, 18 the MPEG audio. A value equal to
+//   MclDefault leaves that limit unset; flag non-zero asks for a constant bit rate.
+// - MclSetQuality: flag 0 favours speed, non-zero a better picture at the same bit rate.
+// - Which file is written follows the last MclSetCodec (stream 6: AVI with the codec block of
+//   MclCodecsSetInfoToData, or the catalog's codec of that identifier; stream 11: MPEG, codec numbers
+//   kMclMpegCodec*). Without MclSetCodec the file is AVI, "Full Frames, Uncompressed".
+// - MclForceCompatibility on the VCD, SVCD and DVD codecs holds their standard: frame size and rate of the
+//   norm (PAL when the rate is 25 or 50 frames/s, else NTSC), bit rates, buffer sizes and sound format.
+// - The video function callback gets (frame number from 1, picture width, picture height) after each frame
+//   delivered, the audio function callback (list index, sample rate, channels) when a sound file starts, the
+//   progress callback (frames delivered, frames written, milliseconds of sound written, 0).
+// - A sound file that cannot be read goes to the error callback with its name and the proposed action
+//   ignore (the video goes on without it); abort ends the conversion, retry opens the file again (three
+//   times at most, then it is ignored). Output errors propose abort; the file written so far is finished.

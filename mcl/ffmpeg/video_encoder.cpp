@@ -54,7 +54,7 @@ std::unique_ptr<VideoEncoder> VideoEncoder::create(const MclEncoderSetup& setup,
     ctx->pix_fmt = format;
     ctx->framerate = params.frameRate;
     ctx->time_base = av_inv_q(params.frameRate);
-    ctx->sample_aspect_ratio = AVRational{1, 1};
+    ctx->sample_aspect_ratio = params.sampleAspectRatio;
     ctx->thread_count = params.threads;
     ctx->codec_tag = setup.codecTag;
     if (muxer->flags & AVFMT_GLOBALHEADER) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;

@@ -14,8 +14,9 @@ namespace mcl::ff {
 struct VideoEncoderParams {
     int width = 0;
     int height = 0;
-    AVRational frameRate{25, 1};  // MPEG-1/2 accept only their standard rates
-    int threads = 0;              // 0: FFmpeg chooses
+    AVRational frameRate{25, 1};         // MPEG-1/2 accept only their standard rates
+    int threads = 0;                     // 0: FFmpeg chooses
+    AVRational sampleAspectRatio{1, 1};  // non-square pixels of the 4:3 disc formats
 };
 
 class VideoEncoder {

@@ -1,0 +1,411 @@
+#include "mcl/mcl_converter.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+}
+
+#include "mcl/mcl_error_state.h"
+
+using mcl::MclError;
+using mcl::MclStatus;
+
+namespace {
+
+// Sound files asked of the audio source at most; the system's list holds one.
+constexpr int32_t kMaxSoundFiles = 64;
+// Retries of one failing step the error callback may ask for before the step counts as ignored.
+constexpr int kMaxRetries = 3;
+// Frames in a row that fail to encode or write before the conversion stops whatever the callback says: a
+// full disk would otherwise ask once for every remaining frame.
+constexpr int kMaxConsecutiveErrors = 10;
+
+}  // namespace
+
+struct MclConverter::VideoTrack {
+    std::unique_ptr<mcl::ff::VideoEncoder> encoder;
+    std::unique_ptr<mcl::ff::FrameConverter> converter;
+    std::unique_ptr<MclPictureFitter> fitter;
+    mcl::ff::FramePtr frame;
+    mcl::ff::PacketPtr packet;
+    AVStream* stream = nullptr;
+    int64_t pts = 0;
+
+    MclStatus drain(mcl::ff::OutputFile& file) {
+        for (;;) {
+            const int rc = encoder->receive(packet.get());
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
+            if (rc < 0) return mcl::MclStatusFromAv(rc, "video encoder");
+            MclStatus st = file.write(packet.get(), encoder->context()->time_base, stream);
+            av_packet_unref(packet.get());
+            if (!st.ok()) return st;
+        }
+    }
+
+    // Converts the picture once and hands it to the encoder `repeats` times, one output frame each.
+    MclStatus write(mcl::ff::OutputFile& file, const MclImage& image, int64_t repeats) {
+        const uint8_t* pixels = nullptr;
+        int stride = 0;
+        MclStatus st = fitter->fit(image, &pixels, &stride);
+        if (!st.ok()) return st;
+        int rc = av_frame_make_writable(frame.get());  // the encoder may still hold the last frame
+        if (rc < 0) return mcl::MclStatusFromAv(rc, "video frame");
+        converter->convert(pixels, stride, frame.get());
+        for (int64_t i = 0; i < repeats; ++i) {
+            frame->pts = pts++;
+            rc = encoder->send(frame.get());
+            if (rc < 0) return mcl::MclStatusFromAv(rc, "video encoder");
+            st = drain(file);
+            if (!st.ok()) return st;
+        }
+        return {};
+    }
+};
+
+struct MclConverter::SoundTrack {
+    std::unique_ptr<mcl::ff::AudioEncoder> encoder;
+    AVStream* stream = nullptr;
+    mcl::ff::AudioFifoPtr fifo;
+    mcl::ff::FramePtr frame;
+    mcl::ff::PacketPtr packet;
+    size_t reader = 0;     // the file being read
+    bool started = false;  // the audio function callback has been told about `reader`
+    int64_t sent = 0;      // samples handed to the encoder
+
+    MclStatus drain(mcl::ff::OutputFile& file) {
+        for (;;) {
+            const int rc = encoder->receive(packet.get());
+            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
+            if (rc < 0) return mcl::MclStatusFromAv(rc, "sound encoder");
+            MclStatus st = file.write(packet.get(), encoder->context()->time_base, stream);
+            av_packet_unref(packet.get());
+            if (!st.ok()) return st;
+        }
+    }
+
+    MclStatus encode(mcl::ff::OutputFile& file, int samples) {
+        frame->nb_samples = samples;
+        int rc = av_frame_make_writable(frame.get());
+        if (rc < 0) return mcl::MclStatusFromAv(rc, "sound frame");
+        if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), samples) < samples)
+            return MclStatus::Error(MclError::Failed, "sound buffer ran short");
+        frame->pts = sent;
+        sent += samples;
+        rc = encoder->send(frame.get());
+        if (rc < 0) return mcl::MclStatusFromAv(rc, "sound encoder");
+        return drain(file);
+    }
+};
+
+MclConverter::MclConverter(const MclConversionSettings& settings, const MclCallbacks& callbacks)
+    : settings_(settings), callbacks_(callbacks) {}
+
+MclConverter::~MclConverter() = default;
+
+int32_t MclConverter::ask(const std::string& file, int32_t proposed) {
+    int32_t action = proposed;
+    if (callbacks_.error) callbacks_.error(0, file.c_str(), &action);
+    if (action != kMclActionAbort && action != kMclActionRetry && action != kMclActionIgnore)
+        action = proposed;
+    return action;
+}
+
+int32_t MclConverter::report(const MclStatus& status, const std::string& file, int32_t proposed) {
+    MclRecordError(status);
+    return ask(file, proposed);
+}
+
+void MclConverter::collectSoundFiles() {
+    if (!callbacks_.audioSource) return;
+    std::vector<std::pair<std::string, int32_t>> files;
+    for (int32_t index = 0; index < kMaxSoundFiles; ++index) {
+        MclSource source;
+        callbacks_.audioSource(&source, index);
+        if (source.answer != MclSource::Answer::File) break;
+        // An empty entry is the list's way of saying "no sound".
+        if (!source.path.empty()) files.emplace_back(source.path, index);
+    }
+    for (const auto& [path, index] : files) {
+        for (int attempt = 0;; ++attempt) {
+            MclStatus st;
+            std::unique_ptr<mcl::ff::AudioReader> reader = mcl::ff::AudioReader::create(path, &st);
+            if (reader) {
+                readers_.push_back(std::move(reader));
+                readerIndex_.push_back(index);
+                break;
+            }
+            const int32_t action = report(st, path, kMclActionIgnore);
+            if (action == kMclActionAbort) {
+                aborted_ = true;
+                result_ = kMclErrorAborted;
+                return;
+            }
+            if (action != kMclActionRetry || attempt >= kMaxRetries) break;  // ignored: no sound from it
+        }
+    }
+}
+
+bool MclConverter::pullFrame() {
+    havePicture_ = false;
+    if (!callbacks_.videoSource || aborted_) return false;
+    MclSource source;
+    source.staging = &picture_;
+    callbacks_.videoSource(&source, static_cast<int32_t>(clock_ ? clock_->delivered() : 0));
+    if (source.answer != MclSource::Answer::Picture) return false;  // finished, or no answer at all
+    if (source.frameRate > 0) pictureRate_ = source.frameRate;
+    havePicture_ = true;
+    return true;
+}
+
+MclStatus MclConverter::openSound() {
+    const MclAudioPlan& a = plan_.audio;
+    mcl::ff::AudioEncoderParams params;
+    params.encoders = a.encoders;
+    params.sampleRate = a.sampleRate;
+    params.channels = a.channels;
+    params.bitRate = a.bitRate;
+    params.globalHeader = file_->wantsGlobalHeader();
+    MclStatus st;
+    auto sound = std::make_unique<SoundTrack>();
+    sound->encoder = mcl::ff::AudioEncoder::create(params, &st);
+    if (!sound->encoder) return st;
+    AVCodecContext* ctx = sound->encoder->context();
+    sound->stream = file_->addStream(ctx, 0, &st);
+    if (!sound->stream) return st;
+    sound->fifo.reset(
+        av_audio_fifo_alloc(ctx->sample_fmt, ctx->ch_layout.nb_channels, sound->encoder->frameSize()));
+    sound->frame = mcl::ff::MakeFrame();
+    sound->packet = mcl::ff::MakePacket();
+    if (!sound->fifo || !sound->frame || !sound->packet)
+        return MclStatus::Error(MclError::OutOfMemory, "sound buffers");
+    AVFrame* f = sound->frame.get();
+    f->format = ctx->sample_fmt;
+    f->sample_rate = ctx->sample_rate;
+    f->nb_samples = sound->encoder->frameSize();
+    int rc = av_channel_layout_copy(&f->ch_layout, &ctx->ch_layout);
+    if (rc >= 0) rc = av_frame_get_buffer(f, 0);
+    if (rc < 0) return mcl::MclStatusFromAv(rc, "sound frame");
+
+    const mcl::ff::AudioTarget target{ctx->sample_rate, ctx->ch_layout.nb_channels, ctx->sample_fmt};
+    for (auto& reader : readers_)
+        reader->setTarget(target);
+    sound_ = std::move(sound);
+    return {};
+}
+
+MclStatus MclConverter::openOutput() {
+    file_.reset();
+    video_.reset();
+    sound_.reset();
+    soundFailed_ = false;
+    if (settings_.outputPath.empty())
+        return MclStatus::Error(MclError::InvalidArgument, "no output file was set");
+
+    const bool alpha = havePicture_ && !picture_.alpha.empty();
+    MclStatus st = MclPlanOutput(settings_, picture_.width, picture_.height, alpha, pictureRate_, &plan_);
+    if (!st.ok()) return st;
+    file_ = mcl::ff::OutputFile::create(plan_.muxer, settings_.outputPath, &st);
+    if (!file_) return st;
+
+    auto video = std::make_unique<VideoTrack>();
+    mcl::ff::VideoEncoderParams params;
+    params.width = plan_.width;
+    params.height = plan_.height;
+    params.frameRate = plan_.frameRate;
+    params.sampleAspectRatio = plan_.sampleAspect;
+    // One thread: FFmpeg's slice-threaded encoders cut the picture by the thread count, so a fixed count
+    // keeps the file the same on every machine.
+    params.threads = 1;
+    video->encoder = mcl::ff::VideoEncoder::create(plan_.video, params, &st);
+    if (!video->encoder) return st;
+    const AVPixelFormat packed = plan_.video.alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
+    video->converter = mcl::ff::FrameConverter::create(plan_.width, plan_.height, packed,
+                                                       video->encoder->pixelFormat(), &st);
+    if (!video->converter) return st;
+    video->fitter =
+        std::make_unique<MclPictureFitter>(plan_.width, plan_.height, plan_.sampleAspect, plan_.video.alpha);
+    video->frame = mcl::ff::MakeFrame();
+    video->packet = mcl::ff::MakePacket();
+    if (!video->frame || !video->packet) return MclStatus::Error(MclError::OutOfMemory, "video buffers");
+    video->frame->format = video->encoder->pixelFormat();
+    video->frame->width = plan_.width;
+    video->frame->height = plan_.height;
+    video->frame->sample_aspect_ratio = plan_.sampleAspect;
+    const int rc = av_frame_get_buffer(video->frame.get(), 0);
+    if (rc < 0) return mcl::MclStatusFromAv(rc, "video frame");
+    video->stream = file_->addStream(video->encoder->context(), video->encoder->codecTag(), &st);
+    if (!video->stream) return st;
+    video_ = std::move(video);
+
+    if (!readers_.empty() && !aborted_) {
+        st = openSound();
+        if (!st.ok()) {
+            // The stream may already be in the file's list; the caller starts again without it.
+            soundFailed_ = true;
+            return st;
+        }
+    }
+    st = file_->open(plan_.muxerOptions, plan_.maxDelayUs);
+    if (!st.ok()) return st;
+    clock_ = std::make_unique<MclFrameClock>(plan_.frameRate, settings_.keepDuration);
+    return {};
+}
+
+int64_t MclConverter::samplesAt(int64_t videoFrames) const {
+    if (!sound_) return 0;
+    const int rate = sound_->encoder->context()->sample_rate;
+    return av_rescale(videoFrames, static_cast<int64_t>(plan_.frameRate.den) * rate, plan_.frameRate.num);
+}
+
+// Encodes whole sound frames while they end at or before `limit` samples (all there is when limit < 0).
+// The last, shorter frame is written only when the limit or the sound ends inside it.
+void MclConverter::writeSoundUntil(int64_t limit) {
+    SoundTrack* s = sound_.get();
+    if (!s) return;
+    const int frameSize = s->encoder->frameSize();
+    for (;;) {
+        int64_t want = frameSize;
+        if (limit >= 0) want = std::min<int64_t>(want, limit - s->sent);
+        if (want <= 0) return;
+        // Top up the buffer from the files in turn.
+        while (av_audio_fifo_size(s->fifo.get()) < want && s->reader < readers_.size()) {
+            mcl::ff::AudioReader& reader = *readers_[s->reader];
+            if (!s->started) {
+                s->started = true;
+                if (callbacks_.audioFunc) {
+                    const AVCodecContext* ctx = s->encoder->context();
+                    callbacks_.audioFunc(readerIndex_[s->reader], ctx->sample_rate,
+                                         ctx->ch_layout.nb_channels);
+                }
+            }
+            const MclStatus st = reader.fill(s->fifo.get(), static_cast<int>(want));
+            if (!st.ok()) {
+                // The file broke off: what it gave so far stays; retrying cannot help mid-file.
+                if (report(st, reader.path(), kMclActionIgnore) == kMclActionAbort) {
+                    aborted_ = true;
+                    result_ = kMclErrorAborted;
+                }
+            }
+            if (!st.ok() || reader.ended()) {
+                ++s->reader;
+                s->started = false;
+            }
+            if (aborted_) return;
+        }
+        const int available = av_audio_fifo_size(s->fifo.get());
+        const bool soundEnded = s->reader >= readers_.size();
+        int samples = static_cast<int>(want);
+        if (available < want) {
+            if (!soundEnded || available == 0) return;
+            samples = available;  // the sound's last, shorter frame
+        } else if (want < frameSize && limit >= 0 && !finishing_) {
+            return;  // a partial frame only once the video has ended
+        }
+        const MclStatus st = s->encode(*file_, samples);
+        if (!st.ok()) {
+            if (report(st, settings_.outputPath, kMclActionIgnore) == kMclActionAbort) {
+                aborted_ = true;
+                result_ = kMclErrorAborted;
+            }
+            sound_->reader = readers_.size();  // no more sound after a failed frame
+            return;
+        }
+        if (samples < frameSize) return;  // nothing may follow a shorter frame
+    }
+}
+
+void MclConverter::writeFrame() {
+    const int64_t repeats = clock_->next(pictureRate_);
+    if (callbacks_.videoFunc)
+        callbacks_.videoFunc(static_cast<int32_t>(clock_->delivered()), picture_.width, picture_.height);
+    if (repeats > 0) {
+        const MclStatus st = video_->write(*file_, picture_, repeats);
+        if (!st.ok()) {
+            result_ = MclRecordError(st);
+            const int32_t action = ask(settings_.outputPath, kMclActionAbort);
+            if (action == kMclActionAbort || ++consecutiveErrors_ >= kMaxConsecutiveErrors) {
+                aborted_ = true;
+                return;
+            }
+        } else {
+            consecutiveErrors_ = 0;
+        }
+    }
+    writeSoundUntil(samplesAt(clock_->written()));
+    if (callbacks_.progress) {
+        const int64_t soundMs =
+            sound_ ? av_rescale(sound_->sent, 1000, sound_->encoder->context()->sample_rate) : 0;
+        callbacks_.progress(static_cast<int32_t>(clock_->delivered()),
+                            static_cast<int32_t>(clock_->written()),
+                            static_cast<int32_t>(std::min<int64_t>(soundMs, INT32_MAX)), 0);
+    }
+}
+
+void MclConverter::finish() {
+    finishing_ = true;
+    MclStatus st;
+    if (video_) {
+        st = video_->encoder->send(nullptr) < 0
+                 ? MclStatus::Error(MclError::Failed, "draining the video encoder")
+                 : video_->drain(*file_);
+        if (!st.ok()) result_ = MclRecordError(st);
+    }
+    if (sound_ && clock_) {
+        // An aborted conversion keeps the sound that belongs to the frames it wrote, no more.
+        const bool cut = settings_.truncateAudio || aborted_;
+        const bool wasAborted = aborted_;
+        aborted_ = false;  // lets the sound be written to its end; a new abort stops it again
+        writeSoundUntil(cut ? samplesAt(clock_->written()) : -1);
+        aborted_ = aborted_ || wasAborted;
+    }
+    if (sound_) {
+        st = sound_->encoder->send(nullptr) < 0
+                 ? MclStatus::Error(MclError::Failed, "draining the sound encoder")
+                 : sound_->drain(*file_);
+        if (!st.ok()) result_ = MclRecordError(st);
+    }
+    if (file_) {
+        st = file_->finish();
+        if (!st.ok()) {
+            result_ = MclRecordError(st);
+            ask(settings_.outputPath, kMclActionAbort);
+        }
+    }
+}
+
+int32_t MclConverter::run() {
+    collectSoundFiles();
+    pullFrame();
+
+    for (int attempt = 0;; ++attempt) {
+        const MclStatus st = openOutput();
+        if (st.ok()) break;
+        if (soundFailed_) {
+            // The sound track cannot be written in this file: the video goes on without it.
+            const int32_t action = report(st, readers_.front()->path(), kMclActionIgnore);
+            readers_.clear();
+            if (action == kMclActionAbort) {
+                aborted_ = true;
+                result_ = kMclErrorAborted;
+            }
+            continue;
+        }
+        const int32_t code = MclRecordError(st);
+        const int32_t action = ask(settings_.outputPath, kMclActionAbort);
+        if (action == kMclActionRetry && attempt < kMaxRetries) continue;
+        file_.reset();
+        return code;
+    }
+
+    while (havePicture_ && !aborted_) {
+        writeFrame();
+        if (aborted_) break;
+        pullFrame();
+    }
+    finish();
+    if (aborted_ && result_ == kMclErrorNone) result_ = kMclErrorAborted;
+    if (result_ == kMclErrorAborted) MclRecordError(kMclErrorAborted, "the conversion was aborted");
+    return result_;
+}
