@@ -6,6 +6,7 @@
 #include "app/cmd_convert.h"
 #include "app/cmd_probe.h"
 #include "app/cmd_render.h"
+#include "app/convert_options.h"
 #include "app/desktop.h"
 
 namespace {
@@ -17,7 +18,11 @@ const char* kUsage =
     "  probe [--json] FILE...   movie kind, version, header length, size, frame rate and frame count\n"
     "  render MOVIE --frames LIST --size WxH [--quality high|low] [--background RRGGBB] --out PATTERN\n"
     "                           pictures of the listed frames (PATTERN holds %d for the frame number)\n"
-    "  help                     this text\n";
+    "  convert MOVIE... [OPTIONS]   converts movies to AVI, MPEG, animated GIF or still images\n"
+    "  convert --tasks FILE.ini     runs the checked tasks of a task-list file\n"
+    "  convert --list-codecs        the AVI codecs: name, a tab, identifier (--codec takes either)\n"
+    "  help                     this text\n"
+    "\n";
 
 }  // namespace
 
@@ -26,6 +31,7 @@ int main(int argc, char** argv) {
     if (args.empty()) return RunDesktop(argc, argv);
     if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, stdout);
+        std::fputs(cli::kConvertUsage, stdout);
         return 0;
     }
     std::string command = args[0];
