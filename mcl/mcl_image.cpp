@@ -217,9 +217,10 @@ bool WriteJpeg(FILE* file, const MclImage& image, int quality) {
 FILE* OpenTemporaryBeside(const std::filesystem::path& target, std::string* tempName) {
     static std::atomic<unsigned> counter{0};
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    const std::string base = "." + target.filename().string() + ".part-" + std::to_string(::getpid()) + "-";
+    // Short and independent of the final name, so a name near the file system's length limit still works.
+    const std::string base = ".tlv-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = (folder / (base + std::to_string(counter.fetch_add(1)))).string();
+        std::string name = (folder / (base + std::to_string(counter.fetch_add(1)) + ".part")).string();
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;

@@ -289,6 +289,12 @@ TEST(MclImage, FailedSavesLeaveNothingBehindAndKeepTheOldFile) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "earlier picture");
     EXPECT_EQ(Entries(dir.path()).size(), 3u) << "no temporary file left";
 
+    // A name at the file system's length limit leaves no room for a longer temporary name.
+    const std::string longName = std::string(251, 'n') + ".bmp";
+    EXPECT_NE(MclImgSaveSingle(image.h, (dir.path() / longName).string(), MclDefault), 0);
+    EXPECT_TRUE(fs::exists(dir.path() / longName));
+    fs::remove(dir.path() / longName);
+
     // An existing file is replaced by a successful save.
     ASSERT_NE(MclImgSaveSingle(image.h, old.string(), MclDefault), 0);
     ReadResult read = mcl_test::ReadVideo(old, true);
