@@ -251,8 +251,8 @@ void TInteractFrm::setCurrentProgress(int position, int maximum) {
 }
 
 void TInteractFrm::setCurrentFrames(int position, int maximum) {
-    setCurrentProgress(position, maximum);
     labCurrent->setText(QString::number(position) + "/" + QString::number(maximum) + " Frames Done");
+    setCurrentProgress(position, maximum);
 }
 
 void TInteractFrm::setTotalProgress(int position, int maximum) {
@@ -377,9 +377,9 @@ void TInteractFrm::RunTasks() {
     heartbeat_->start();
 
     const int count = static_cast<int>(TaskItems.size());
-    setTotalProgress(0, count);
     labTotal->setText(filesDone(0, count));
     labCurrent->setText("0 Frames Done");
+    setTotalProgress(0, count);
 
     QString escaped;
     int index = 0;
@@ -387,8 +387,8 @@ void TInteractFrm::RunTasks() {
         for (index = 0; index < count && Converting; ++index) {
             const TTaskItem item = TaskItems[static_cast<size_t>(index)];
             if (item.checked && item.task) runTask(index, *item.task);
-            setTotalProgress(index + 1, count);
             labTotal->setText(filesDone(index + 1, count));
+            setTotalProgress(index + 1, count);
         }
     } catch (const std::exception& e) {
         escaped = QString::fromStdString(e.what());
@@ -402,10 +402,10 @@ void TInteractFrm::RunTasks() {
     heartbeat_->stop();
     setRunning(false);
     addStatus("Status:> All Finished");
-    setTotalProgress(0, count);
-    setCurrentProgress(0, 0);
     labTotal->setText(filesDone(0, count));
     labCurrent->setText("0 Frames Done");
+    setTotalProgress(0, count);
+    setCurrentProgress(0, 0);
     if (!escaped.isEmpty()) {
         emit taskEnded(index, false, escaped);
         ShowMessage(escaped);
