@@ -81,8 +81,11 @@ void unaRiffStream::run() {
         wake_.wait(kThreadWait);
         // In pieces of at most one second of samples' worth of bytes, as the queue is filled.
         const size_t limit = std::max<size_t>(format().samplesPerSec, 1);
-        while (!stop_ && appendQueued(limit)) {
-        }
+        bool wrote = false;
+        while (!stop_ && appendQueued(limit))
+            wrote = true;
+        // On disk as it comes: a recording cut off by a crash keeps what was captured up to then.
+        if (wrote) std::fflush(file_);
     }
 }
 
@@ -117,4 +120,5 @@ void unaRiffStream::writeHeader(uint32_t riffSize, uint32_t dataSize) {
     std::fseek(file_, 0, SEEK_SET);
     if (std::fwrite(h, 1, kHeaderSize, file_) != kHeaderSize) writeFailed_ = true;
     if (at > long(kHeaderSize)) std::fseek(file_, at, SEEK_SET);
+    std::fflush(file_);
 }
