@@ -79,6 +79,12 @@ struct MclConverter::SoundTrack {
             const int rc = encoder->receive(packet.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
             if (rc < 0) return mcl::MclStatusFromAv(rc, "sound encoder");
+            // The encoder stamps its priming samples (MP3, AC-3) before zero. Neither AVI nor MPEG program
+            // streams can say so, and a negative start would make the muxer move every stream, the video
+            // by a whole frame (AVI then ends on an empty repeat chunk): the sound starts at zero instead.
+            const int64_t delay = encoder->context()->initial_padding;
+            if (packet->pts != AV_NOPTS_VALUE) packet->pts += delay;
+            if (packet->dts != AV_NOPTS_VALUE) packet->dts += delay;
             MclStatus st = file.write(packet.get(), encoder->context()->time_base, stream);
             av_packet_unref(packet.get());
             if (!st.ok()) return st;

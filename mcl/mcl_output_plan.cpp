@@ -170,7 +170,9 @@ MclStatus PlanMpeg(const MclConversionSettings& s, int pictureW, int pictureH, d
                                   : 1835008.0 * std::max(1.0, area / (720.0 * 576.0));
         bufferBits = static_cast<int64_t>(std::min(base, mpeg1 ? 16760832.0 : 9781248.0));
         if (maxRate > 0) maxRate = std::max(maxRate, rate);
-        minRate = std::min(minRate, rate);
+        // No floor: a lower limit only pads the stream with stuffing, and a small customised frame cannot
+        // carry that much of it (FFmpeg's MPEG-2 encoder fails with "stuffing too large").
+        minRate = 0;
         gop = 15;
     }
     v.options.emplace_back("b", std::to_string(rate * 1000));

@@ -1,0 +1,234 @@
+// MclConvert end to end: files written through the library, read back with libavformat/libavcodec.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "mcl/mcl.h"
+#include "mcl/mcl_codec_catalog.h"
+#include "mcl/mcl_image_data.h"
+#include "mcl_test_media.h"
+#include "mcl_test_video.h"
+
+namespace {
+
+using mcl_test::ConversionJob;
+using mcl_test::MediaFacts;
+using mcl_test::ProbeMedia;
+using mcl_test::RunConversion;
+using mcl_test::TempDir;
+
+constexpr int32_t kDefault = static_cast<int32_t>(MclDefault);
+
+// The AVI settings in the order the system's video output makes them.
+void ConfigureAvi(MclHandle h, const TMclCodecInfo& block, double rate, int w, int h2) {
+    MclCodecsSetInfoToData(h, block);
+    MclSetFrameRate(h, rate);
+    MclSetResolution(h, w, h2);
+    MclSetCodec(h, kMclStreamAVI, block.codecID);
+    MclSetBitRate(h, kMclStreamAVI, block.bitRate, block.bitRateMax, block.bitRateMin, 0);
+    MclSetQuality(h, kMclStreamAVI, 0);
+    MclSetAudioFormat(h, 44100, 2, 16);
+    MclSetBitRate(h, kMclStreamAVI, 224, kDefault, kDefault, 0);
+    MclForceCompatibility(h, -1);
+}
+
+// The MPEG settings of each preset (0..7) as the system's video output makes them; frameW/H is the task's
+// frame size, rateIndex its customised frame rate.
+void ConfigureMpeg(MclHandle h, int preset, int frameW, int frameH, int rateIndex) {
+    struct Row {
+        double rate;
+        int w, h, codec, vRate, vMax, vMin, vFlag, sampleRate, aRate, aFlag;
+    };
+    const double ntsc = 30000.0 / 1001.0;
+    const double custom[] = {22.98, 24, 25, 29.97, 30, 50, 59.94, 60};
+    const double customRate = rateIndex >= 0 && rateIndex < 8 ? custom[rateIndex] : 29.97;
+    const Row rows[] = {
+        {ntsc, 352, 240, 1, 1150, 1151, 0, -1, 44100, 224, -1},
+        {25, 352, 288, 1, 1150, 1151, 0, -1, 44100, 224, -1},
+        {ntsc, 720, 480, 4, 6000, 8000, 2500, 0, 48000, 384, 0},
+        {25, 720, 576, 4, 6000, 8000, 2500, 0, 48000, 384, 0},
+        {ntsc, 480, 480, 3, 2376, 2420, 1982, 0, 44100, 224, 0},
+        {25, 480, 576, 3, 2376, 2420, 1982, 0, 44100, 224, 0},
+        {customRate, frameW, frameH, 0, 1150, 1151, 0, -1, 44100, 224, 0},
+        {customRate, frameW, frameH, 2, 6000, 8000, 2500, 0, 48000, 384, 0},
+    };
+    const Row& r = rows[preset];
+    MclSetFrameRate(h, r.rate);
+    MclSetResolution(h, r.w, r.h);
+    MclSetCodec(h, kMclStreamMPEGVideo, r.codec);
+    MclSetBitRate(h, kMclStreamMPEGVideo, r.vRate, r.vMax, r.vMin, r.vFlag);
+    MclSetQuality(h, kMclStreamMPEGVideo, 0);
+    MclSetAudioFormat(h, r.sampleRate, 2, 16);
+    MclSetBitRate(h, kMclStreamMPEGAudio, r.aRate, kDefault, kDefault, r.aFlag);
+    MclForceCompatibility(h, preset <= 5 ? -1 : 0);
+}
+
+// The MPEG video sequence header (ISO/IEC 11172-2 / 13818-2): size, aspect, rate code, bit rate (400 bit/s
+// units), VBV buffer (16 kbit units).
+struct SequenceHeader {
+    bool found = false;
+    int width = 0, height = 0, aspect = 0, rateCode = 0, bitRate = 0, vbv = 0;
+};
+SequenceHeader ReadSequenceHeader(const std::vector<uint8_t>& p) {
+    SequenceHeader s;
+    for (size_t i = 0; i + 12 <= p.size(); ++i) {
+        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && p[i + 3] == 0xB3) {
+            const uint8_t* b = &p[i + 4];
+            s.found = true;
+            s.width = (b[0] << 4) | (b[1] >> 4);
+            s.height = ((b[1] & 0xF) << 8) | b[2];
+            s.aspect = b[3] >> 4;
+            s.rateCode = b[3] & 0xF;
+            s.bitRate = (b[4] << 10) | (b[5] << 2) | (b[6] >> 6);
+            s.vbv = ((b[6] & 0x1F) << 5) | (b[7] >> 3);
+            return s;
+        }
+    }
+    return s;
+}
+
+// The program_mux_rate of the first pack header (50 bytes/s units), MPEG-1 or MPEG-2 layout.
+int PackMuxRate(const std::vector<uint8_t>& p) {
+    if (p.size() < 14 || p[0] != 0 || p[1] != 0 || p[2] != 1 || p[3] != 0xBA) return -1;
+    if ((p[4] & 0xC0) == 0x40) return (p[10] << 14) | (p[11] << 6) | (p[12] >> 2);  // MPEG-2
+    return ((p[9] & 0x7F) << 15) | (p[10] << 7) | (p[11] >> 1);                     // MPEG-1
+}
+
+class ConvertTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        mcl_test::QuietFfmpegInfo();
+        tone_ = new TempDir;
+        ASSERT_TRUE(mcl_test::WriteTone(tone_->path() / "tone.wav", "wav", 3.0, 44100, 2));
+    }
+    static void TearDownTestSuite() {
+        delete tone_;
+        tone_ = nullptr;
+    }
+    static std::string ToneWav() { return (tone_->path() / "tone.wav").string(); }
+
+    TempDir dir_;
+    static TempDir* tone_;
+};
+TempDir* ConvertTest::tone_ = nullptr;
+
+// --- every output format ---
+
+struct FormatCase {
+    const char* name;
+    int preset;         // MPEG preset 0..7, or -1 for AVI
+    uint32_t aviCodec;  // AVI codec identifier (FourCC) when preset is -1
+    const char* demuxer;
+    const char* videoCodec;
+    int width, height;
+    int rateNum, rateDen;
+    int frames;  // after keeping the duration of 10 frames at 12 frames/s
+    const char* audioCodec;
+    int sampleRate;
+    int64_t audioBitRate;
+    // MPEG streams: sequence header and multiplex values of the standard (0: not checked)
+    int aspectCode, rateCode, bitRateField, vbvField, muxRate, sectorSize;
+};
+
+// AVI sound: MP3 when FFmpeg has LAME (it has on Debian), written at the caller's 224 kbit/s.
+const FormatCase kFormats[] = {
+    {"AviUncompressed", -1, 0, "avi", "rawvideo", 64, 48, 12, 1, 10, "mp3", 44100, 224000, 0, 0, 0, 0, 0, 0},
+    {"AviMpeg4", -1, MclFourCC('F', 'M', 'P', '4'), "avi", "mpeg4", 64, 48, 12, 1, 10, "mp3", 44100, 224000,
+     0, 0, 0, 0, 0, 0},
+    {"AviMjpeg", -1, MclFourCC('M', 'J', 'P', 'G'), "avi", "mjpeg", 64, 48, 12, 1, 10, "mp3", 44100, 224000,
+     0, 0, 0, 0, 0, 0},
+    // VCD: MPEG-1 at 1150 kbit/s constant, VBV 40 KiB, 2324-byte sectors at 75 a second; MP2 224 kbit/s.
+    {"VcdNtsc", 0, 0, "mpeg", "mpeg1video", 352, 240, 30000, 1001, 25, "mp2", 44100, 224000, 12, 4, 2875, 20,
+     3528, 2324},
+    {"VcdPal", 1, 0, "mpeg", "mpeg1video", 352, 288, 25, 1, 21, "mp2", 44100, 224000, 8, 3, 2875, 20, 3528,
+     2324},
+    // DVD: MPEG-2 4:3, at most 8000 kbit/s as asked, VBV 224 KiB, 2048-byte sectors at 10.08 Mbit/s; AC-3.
+    {"DvdNtsc", 2, 0, "mpeg", "mpeg2video", 720, 480, 30000, 1001, 25, "ac3", 48000, 384000, 2, 4, 20000, 112,
+     25200, 2048},
+    {"DvdPal", 3, 0, "mpeg", "mpeg2video", 720, 576, 25, 1, 21, "ac3", 48000, 384000, 2, 3, 20000, 112, 25200,
+     2048},
+    // SVCD: MPEG-2 4:3 at most 2420 kbit/s as asked, VBV 224 KiB, 2324-byte sectors; MP2 224 kbit/s.
+    {"SvcdNtsc", 4, 0, "mpeg", "mpeg2video", 480, 480, 30000, 1001, 25, "mp2", 44100, 224000, 2, 4, 6050, 112,
+     0, 2324},
+    {"SvcdPal", 5, 0, "mpeg", "mpeg2video", 480, 576, 25, 1, 21, "mp2", 44100, 224000, 2, 3, 6050, 112, 0,
+     2324},
+    // Customised: the task's size with square pixels (MPEG-2 signals that 64 x 48 frame as 4:3); 24 frames/s
+    // as asked, and 22.98 becomes the legal 23.976.
+    {"Mpeg1Custom", 6, 0, "mpeg", "mpeg1video", 64, 48, 24, 1, 20, "mp2", 44100, 224000, 1, 2, 2875, 0, 0, 0},
+    {"Mpeg2Custom", 7, 0, "mpeg", "mpeg2video", 64, 48, 24000, 1001, 20, "mp2", 48000, 384000, 2, 1, 20000, 0,
+     0, 0},
+};
+
+class FormatTest : public ConvertTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(FormatTest, WritesTheFormatWithItsSoundTrack) {
+    const FormatCase& c = GetParam();
+    ConversionJob job;
+    job.output = dir_.path() / (std::string(c.name) + (c.preset < 0 ? ".avi" : ".mpg"));
+    job.sourceRate = 12;
+    job.sounds = {ToneWav()};
+    TMclCodecInfo block{};
+    if (c.preset < 0) {
+        ASSERT_TRUE(mcl_test::AviCodecBlock(c.aviCodec, 64, 48, &block)) << "codec not listed";
+        job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 48); };
+    } else {
+        job.configure = [&](MclHandle h) { ConfigureMpeg(h, c.preset, 64, 48, c.preset == 6 ? 1 : 0); };
+    }
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    EXPECT_TRUE(job.errorFiles.empty());
+    EXPECT_EQ(job.videoCalls, 11);  // ten frames, then the end
+
+    const MediaFacts f = ProbeMedia(job.output);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.demuxer, c.demuxer);
+    EXPECT_EQ(f.decodeErrors, 0);
+    EXPECT_EQ(f.video.codec, c.videoCodec);
+    EXPECT_EQ(f.video.width, c.width);
+    EXPECT_EQ(f.video.height, c.height);
+    EXPECT_EQ(f.video.rateNum, c.rateNum);
+    EXPECT_EQ(f.video.rateDen, c.rateDen);
+    EXPECT_EQ(f.video.frames, c.frames);
+    const double videoSeconds = c.frames * static_cast<double>(c.rateDen) / c.rateNum;
+
+    ASSERT_TRUE(f.audio.present);
+    EXPECT_EQ(f.audio.codec, c.audioCodec);
+    EXPECT_EQ(f.audio.sampleRate, c.sampleRate);
+    EXPECT_EQ(f.audio.channels, 2);
+    EXPECT_EQ(f.audio.bitRate, c.audioBitRate);
+    // The 3 s tone is cut at the video's end: at most one sound frame (and the encoder's delay) beyond it.
+    const double soundSeconds = static_cast<double>(f.audio.samples) / c.sampleRate;
+    EXPECT_GT(soundSeconds, videoSeconds - 0.05) << soundSeconds << " s of sound";
+    EXPECT_LT(soundSeconds, videoSeconds + 0.1) << soundSeconds << " s of sound";
+
+    if (c.preset < 0) {
+        EXPECT_EQ(f.nbFramesHeader, c.frames);  // the AVI index agrees
+        return;
+    }
+    // 4:3 pictures on the disc formats, square pixels on the customised ones.
+    const double aspect = c.preset <= 5 ? 4.0 / 3.0 : 64.0 / 48.0;
+    EXPECT_NEAR(f.video.displayAspect, aspect, aspect * 0.015);
+    const SequenceHeader s = ReadSequenceHeader(f.firstVideoPacket);
+    ASSERT_TRUE(s.found);
+    EXPECT_EQ(s.width, c.width);
+    EXPECT_EQ(s.height, c.height);
+    EXPECT_EQ(s.aspect, c.aspectCode);
+    EXPECT_EQ(s.rateCode, c.rateCode);
+    EXPECT_EQ(s.bitRate, c.bitRateField);
+    if (c.vbvField) {
+        EXPECT_EQ(s.vbv, c.vbvField);
+    }
+    if (c.muxRate) {
+        EXPECT_EQ(PackMuxRate(f.head), c.muxRate);
+    }
+    if (c.sectorSize) {
+        EXPECT_EQ(f.fileSize % c.sectorSize, 0) << "file of " << f.fileSize << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FormatTest, ::testing::ValuesIn(kFormats),
+                         [](const ::testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
+
+}  // namespace
