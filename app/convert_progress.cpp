@@ -97,6 +97,8 @@ void TConvertReporter::statusLine(const std::string& line) {
 }
 
 void TConvertReporter::currentProgress(int position, int maximum) {
+    // The window empties its bars when a run ends; that is no progress of any task.
+    if (position == 0 && maximum == 0) return;
     double now = clock_();
     if (position <= 0 || position < position_ || maximum != maximum_) {
         // A new task (or a restarted count): the rate is measured afresh.
@@ -123,6 +125,9 @@ void TConvertReporter::currentProgress(int position, int maximum) {
 }
 
 void TConvertReporter::totalProgress(int position, int maximum) {
+    // The same at the end of a run: the count going back to 0 is the bar being emptied.
+    if (position < lastTotal_) return;
+    lastTotal_ = position;
     if (maximum > 0) taskCount_ = maximum;
     currentTask_ = position < taskCount_ ? position : taskCount_ - 1;
     if (currentTask_ < 0) currentTask_ = 0;

@@ -49,6 +49,7 @@ class TConvertReporter {
 
     int currentTask_ = 0;  // the driver's files-done count: the index of the task being converted
     int taskCount_ = 0;
+    int lastTotal_ = 0;
     int position_ = 0;
     int maximum_ = 0;
     double taskStart_ = 0;  // when the current task's first frame was counted
