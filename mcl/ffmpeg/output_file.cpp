@@ -1,6 +1,6 @@
 #include "mcl/ffmpeg/output_file.h"
 
-#include <cstdio>
+#include <filesystem>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -30,7 +30,9 @@ OutputFile::~OutputFile() {
         finish();
     } else if (fileCreated_ && !headerWritten_) {
         avio_closep(&ctx_->pb);
-        std::remove(path_.c_str());
+        // Only a file of our making: an output path naming a device or a pipe is left alone.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path_, ec)) std::filesystem::remove(path_, ec);
     }
 }
 

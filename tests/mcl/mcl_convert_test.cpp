@@ -231,4 +231,347 @@ TEST_P(FormatTest, WritesTheFormatWithItsSoundTrack) {
 INSTANTIATE_TEST_SUITE_P(Formats, FormatTest, ::testing::ValuesIn(kFormats),
                          [](const ::testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
 
+// --- the sound track ---
+
+TMclCodecInfo UncompressedBlock() {
+    TMclCodecInfo block{};
+    EXPECT_TRUE(mcl_test::AviCodecBlock(0, 64, 48, &block));
+    return block;
+}
+
+struct SoundCase {
+    const char* name;
+    std::vector<double> seconds;  // one tone per list entry; 0 makes an empty entry
+    const char* format;           // "wav" or "mp3"
+    int sampleRate;
+    int channels;
+    bool truncate;
+    double minSeconds, maxSeconds;  // the sound track's length (the video lasts 10/12 s)
+};
+
+const SoundCase kSounds[] = {
+    {"LongWavCut", {3.0}, "wav", 44100, 2, true, 0.80, 0.90},
+    {"LongWavKeptWithoutCut", {3.0}, "wav", 44100, 2, false, 2.95, 3.08},
+    {"ShortWavEndsEarly", {0.3}, "wav", 44100, 2, true, 0.28, 0.36},
+    {"MonoHalfRateResampled", {3.0}, "wav", 22050, 1, true, 0.80, 0.90},
+    {"Mp3Decoded", {3.0}, "mp3", 44100, 2, true, 0.80, 0.90},
+    {"TwoFilesInTurn", {0.3, 0.3}, "wav", 44100, 2, false, 0.58, 0.66},
+    {"EmptyEntryNoSound", {0}, "wav", 44100, 2, true, 0, 0},
+};
+
+class SoundTest : public ConvertTest, public ::testing::WithParamInterface<SoundCase> {};
+
+TEST_P(SoundTest, BecomesTheSoundTrack) {
+    const SoundCase& c = GetParam();
+    if (std::string(c.format) == "mp3" && !mcl_test::HasEncoder("libmp3lame"))
+        GTEST_SKIP() << "this FFmpeg has no MP3 encoder to make the input file";
+    ConversionJob job;
+    job.output = dir_.path() / "out.avi";
+    job.sourceRate = 12;
+    for (size_t i = 0; i < c.seconds.size(); ++i) {
+        if (c.seconds[i] == 0) {
+            job.sounds.push_back("");
+            continue;
+        }
+        const auto path = dir_.path() / ("sound" + std::to_string(i) + "." + c.format);
+        ASSERT_TRUE(mcl_test::WriteTone(path, c.format, c.seconds[i], c.sampleRate, c.channels));
+        job.sounds.push_back(path.string());
+    }
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) {
+        ConfigureAvi(h, block, 12.0, 64, 48);
+        MclTruncateAudioToVideo(h, c.truncate ? -1 : 0);
+    };
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    EXPECT_TRUE(job.errorFiles.empty());
+
+    const MediaFacts f = ProbeMedia(job.output);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.video.frames, 10);
+    if (c.maxSeconds == 0) {
+        EXPECT_FALSE(f.audio.present);
+        return;
+    }
+    ASSERT_TRUE(f.audio.present);
+    EXPECT_EQ(f.audio.sampleRate, 44100);  // the format the conversion was told, whatever the file had
+    EXPECT_EQ(f.audio.channels, 2);
+    const double seconds = static_cast<double>(f.audio.samples) / 44100;
+    EXPECT_GE(seconds, c.minSeconds);
+    EXPECT_LE(seconds, c.maxSeconds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sounds, SoundTest, ::testing::ValuesIn(kSounds),
+                         [](const ::testing::TestParamInfo<SoundCase>& info) { return info.param.name; });
+
+// A sound file that cannot be read goes to the error callback with its name; the answer decides.
+class BadSoundTest : public ConvertTest {
+  protected:
+    void SetUp() override {
+        bad_ = (dir_.path() / "notes.wav").string();
+        std::ofstream(bad_) << "not a sound file\n";
+        job_.output = dir_.path() / "out.avi";
+        job_.sounds = {bad_};
+        block_ = UncompressedBlock();
+        job_.configure = [this](MclHandle h) { ConfigureAvi(h, block_, 12.0, 64, 48); };
+    }
+    std::string bad_;
+    ConversionJob job_;
+    TMclCodecInfo block_{};
+};
+
+TEST_F(BadSoundTest, IgnoreGoesOnWithoutSound) {
+    job_.errorAnswer = kMclActionIgnore;
+    RunConversion(job_);
+    EXPECT_EQ(job_.result, 0);
+    ASSERT_EQ(job_.errorFiles.size(), 1u);
+    EXPECT_EQ(job_.errorFiles[0], bad_);
+    EXPECT_EQ(job_.proposedActions[0], kMclActionIgnore);
+    const MediaFacts f = ProbeMedia(job_.output);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.video.frames, 10);
+    EXPECT_FALSE(f.audio.present);
+}
+
+TEST_F(BadSoundTest, MissingFileIsReportedByName) {
+    const std::string missing = (dir_.path() / "gone.mp3").string();
+    job_.sounds = {missing};
+    RunConversion(job_);
+    EXPECT_EQ(job_.result, 0);
+    ASSERT_EQ(job_.errorFiles.size(), 1u);
+    EXPECT_EQ(job_.errorFiles[0], missing);
+}
+
+TEST_F(BadSoundTest, AbortEndsWithAFinishedFile) {
+    job_.errorAnswer = kMclActionAbort;
+    RunConversion(job_);
+    EXPECT_EQ(job_.result, kMclErrorAborted);
+    EXPECT_EQ(MclCheckError(), kMclErrorAborted);
+    EXPECT_EQ(job_.videoCalls, 0);  // no frame is asked for after the abort
+    const MediaFacts f = ProbeMedia(job_.output);
+    ASSERT_TRUE(f.ok) << f.error;  // header and trailer written: a valid, empty AVI
+    EXPECT_EQ(f.demuxer, "avi");
+    EXPECT_TRUE(f.video.present);
+    EXPECT_EQ(f.video.frames, 0);
+}
+
+TEST_F(BadSoundTest, RetriesAreBounded) {
+    job_.errorAnswer = kMclActionRetry;
+    RunConversion(job_);
+    EXPECT_EQ(job_.result, 0);
+    EXPECT_EQ(job_.errorFiles.size(), 4u);  // the first failure and three retries, then it is ignored
+    const MediaFacts f = ProbeMedia(job_.output);
+    EXPECT_EQ(f.video.frames, 10);
+    EXPECT_FALSE(f.audio.present);
+}
+
+TEST_F(BadSoundTest, RetryReadsTheFileAgain) {
+    job_.errorAnswer = kMclActionRetry;
+    job_.onError = [this](const std::string& file, int32_t*) {
+        ASSERT_TRUE(mcl_test::WriteTone(file, "wav", 2.0, 44100, 2));  // the user puts the right file there
+    };
+    RunConversion(job_);
+    EXPECT_EQ(job_.result, 0);
+    EXPECT_EQ(job_.errorFiles.size(), 1u);
+    const MediaFacts f = ProbeMedia(job_.output);
+    EXPECT_TRUE(f.audio.present);
+}
+
+// --- the output file ---
+
+TEST_F(ConvertTest, UncreatableOutputIsReportedAndNothingIsAsked) {
+    ConversionJob job;
+    job.output = dir_.path() / "missing-folder" / "out.avi";
+    job.errorAnswer = kMclActionAbort;
+    RunConversion(job);
+    EXPECT_NE(job.result, 0);
+    EXPECT_EQ(MclCheckError(), job.result);
+    EXPECT_EQ(MclCheckError(), 0);  // read once, then cleared
+    ASSERT_EQ(job.errorFiles.size(), 1u);
+    EXPECT_EQ(job.errorFiles[0], job.output.string());
+    EXPECT_EQ(job.proposedActions[0], kMclActionAbort);
+    EXPECT_EQ(job.videoCalls, 1);  // the first frame decides the file's layout; then nothing more
+    EXPECT_FALSE(std::filesystem::exists(job.output));
+}
+
+struct EarlyCase {
+    const char* name;
+    int preset;         // -1: AVI
+    uint32_t aviCodec;  // AVI: H.264, whose encoder holds frames back
+    const char* encoder;
+    int delivered;
+    int frames;  // written after keeping the duration
+};
+
+const EarlyCase kEarly[] = {
+    {"AviH264", -1, MclFourCC('H', '2', '6', '4'), "libx264", 5, 5},
+    {"AviUncompressed", -1, 0, "rawvideo", 5, 5},
+    {"DvdPal", 3, 0, "mpeg2video", 5, 11},  // 5 frames at 12/s are 11 at 25/s
+};
+
+class EarlyEndTest : public ConvertTest, public ::testing::WithParamInterface<EarlyCase> {};
+
+// The source stops after a few of the frames it meant to give (Stop, Cancel): the file holds exactly those,
+// drained from the encoder, with its index.
+TEST_P(EarlyEndTest, KeepsExactlyTheFramesDelivered) {
+    const EarlyCase& c = GetParam();
+    if (!mcl_test::HasEncoder(c.encoder)) GTEST_SKIP() << "no " << c.encoder << " in this FFmpeg";
+    ConversionJob job;
+    job.output = dir_.path() / (std::string(c.name) + (c.preset < 0 ? ".avi" : ".mpg"));
+    job.frames = 30;
+    job.sourceRate = 12;
+    job.sounds = {ToneWav()};
+    job.beforeFrame = [&](MclHandle, int index) { return index < c.delivered; };
+    TMclCodecInfo block{};
+    if (c.preset < 0) {
+        ASSERT_TRUE(mcl_test::AviCodecBlock(c.aviCodec, 64, 48, &block));
+        job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 48); };
+    } else {
+        job.configure = [&](MclHandle h) { ConfigureMpeg(h, c.preset, 64, 48, 0); };
+    }
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    const MediaFacts f = ProbeMedia(job.output);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.decodeErrors, 0);
+    EXPECT_EQ(f.video.frames, c.frames);
+    if (c.preset < 0) {
+        EXPECT_EQ(f.nbFramesHeader, c.frames);
+    }
+    EXPECT_TRUE(f.audio.present);
+}
+
+INSTANTIATE_TEST_SUITE_P(EarlyEnd, EarlyEndTest, ::testing::ValuesIn(kEarly),
+                         [](const ::testing::TestParamInfo<EarlyCase>& info) { return info.param.name; });
+
+// --- frames ---
+
+// 12 frames/s written at 25: every delivered frame fills ceil(k * 25 / 12) output frames in total, so the
+// first picture shows three times, the second twice.
+TEST_F(ConvertTest, KeepDurationRepeatsFramesInOrder) {
+    ConversionJob job;
+    job.output = dir_.path() / "keep.avi";
+    job.sourceRate = 12;
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 25.0, 64, 48); };
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    const std::vector<int> shows = {0, 0, 0, 1, 1, 2};  // output frame -> delivered frame
+    for (size_t i = 0; i < shows.size(); ++i) {
+        const MediaFacts f = ProbeMedia(job.output, static_cast<int>(i));
+        ASSERT_TRUE(f.ok) << f.error;
+        EXPECT_EQ(f.video.frames, 21);
+        EXPECT_EQ(f.video.rateNum, 25);
+        EXPECT_EQ(f.picture, mcl_test::MakePicture(64, 48, shows[i], false).pixels) << "output frame " << i;
+    }
+}
+
+TEST_F(ConvertTest, WithoutKeepDurationEveryFrameOnce) {
+    ConversionJob job;
+    job.output = dir_.path() / "plain.avi";
+    job.sourceRate = 12;
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) {
+        ConfigureAvi(h, block, 25.0, 64, 48);
+        MclSetKeepDuration(h, 0);
+    };
+    RunConversion(job);
+    const MediaFacts f = ProbeMedia(job.output);
+    EXPECT_EQ(f.video.frames, 10);
+}
+
+// A picture of another shape than the frame keeps its shape: scaled to fit, centred on black.
+TEST_F(ConvertTest, PictureOfAnotherSizeIsFittedOnBlack) {
+    ConversionJob job;
+    job.output = dir_.path() / "fit.avi";
+    job.pictureW = 32;
+    job.pictureH = 16;  // 2:1 into 64 x 64: 64 x 32 at y = 16
+    job.frames = 1;
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 64); };
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    const MediaFacts f = ProbeMedia(job.output, 0);
+    ASSERT_EQ(f.picture.size(), 64u * 64 * 3);
+    auto pixel = [&](int x, int y) { return &f.picture[(static_cast<size_t>(y) * 64 + x) * 3]; };
+    for (int y : {0, 15, 48, 63}) {
+        EXPECT_EQ(pixel(32, y)[0] + pixel(32, y)[1] + pixel(32, y)[2], 0) << "border row " << y;
+    }
+    // Inside: the picture's gradient, doubled. Its top-left corner is dark blue-green, its right edge blue.
+    const mcl_test::Picture p = mcl_test::MakePicture(32, 16, 0, false);
+    EXPECT_NEAR(pixel(63, 40)[0], p.pixels[(8 * 32 + 31) * 3 + 0], 12);
+    EXPECT_NEAR(pixel(1, 17)[2], p.pixels[0 * 3 + 2], 12);
+    EXPECT_GT(pixel(63, 40)[0], 200);
+}
+
+TEST_F(ConvertTest, AlphaPicturesKeepTheirChannelWhereTheCodecCan) {
+    ConversionJob job;
+    job.output = dir_.path() / "alpha.avi";
+    job.alpha = true;
+    job.frames = 2;
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 48); };
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    const MediaFacts f = ProbeMedia(job.output);
+    EXPECT_EQ(f.video.pixelFormat, "bgra");
+    EXPECT_EQ(f.video.frames, 2);
+}
+
+// The same frames and sound make the same bytes.
+TEST_F(ConvertTest, SameInputSameFile) {
+    TMclCodecInfo block{};
+    ASSERT_TRUE(mcl_test::AviCodecBlock(MclFourCC('F', 'M', 'P', '4'), 64, 48, &block));
+    std::string bytes[2];
+    for (int run = 0; run < 2; ++run) {
+        ConversionJob job;
+        job.output = dir_.path() / ("run" + std::to_string(run) + ".avi");
+        job.sourceRate = 12;
+        job.sounds = {ToneWav()};
+        job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 48); };
+        RunConversion(job);
+        ASSERT_EQ(job.result, 0);
+        std::ifstream in(job.output, std::ios::binary);
+        bytes[run].assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_FALSE(bytes[0].empty());
+    EXPECT_TRUE(bytes[0] == bytes[1]);
+}
+
+// --- callbacks that call back in ---
+
+TEST_F(ConvertTest, CallbacksMayReenterAndFreeTheHandle) {
+    const std::string out = (dir_.path() / "reenter.avi").string();
+    MclHandle h = MclAlloc();
+    MclImage image;
+    const mcl_test::Picture p = mcl_test::MakePicture(64, 48, 0, false);
+    image.width = 64;
+    image.height = 48;
+    image.bgr = p.pixels;
+    int calls = 0;
+    int32_t nested = -1;
+    MclAssignVideoSource(h, [&](MclSourceHandle source, int32_t) {
+        ++calls;
+        if (calls == 2) nested = MclConvert(h);  // a second run of the same handle is refused
+        if (calls == 3) {
+            // Reassigning the running callback and freeing the handle: both take effect after the run.
+            MclAssignVideoSource(h, nullptr);
+            MclFree(h);
+        }
+        if (calls <= 4) {
+            MclSrcSetImg(source, &image);
+            MclSrcSetFrameRate(source, 12);
+        } else {
+            MclSrcFinished(source);
+        }
+    });
+    MclSetOutputFile(h, out, out);
+    MclSetFrameRate(h, 12);
+    EXPECT_EQ(MclConvert(h), 0);  // frees the handle on return; sanitizer builds check it
+    EXPECT_EQ(nested, kMclErrorBusy);
+    EXPECT_EQ(calls, 5);
+    const MediaFacts f = ProbeMedia(out);
+    EXPECT_EQ(f.video.frames, 4);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "mcl_test_media.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace mcl_test {
@@ -31,6 +33,11 @@ void RunConversion(ConversionJob& job) {
         image.width = p.width;
         image.height = p.height;
         image.bgr = p.pixels;
+        if (job.alpha) {
+            image.alpha.resize(static_cast<size_t>(p.width) * p.height);
+            for (size_t i = 0; i < image.alpha.size(); ++i)
+                image.alpha[i] = static_cast<uint8_t>(255 * (i % p.width) / std::max(1, p.width - 1));
+        }
         MclSrcSetImg(source, &image);
         if (job.sourceRate > 0) MclSrcSetFrameRate(source, job.sourceRate);
         ++index;
@@ -82,6 +89,10 @@ bool OpenDecoder(AVFormatContext* in, AVMediaType type, Decoder* d, StreamFacts*
     facts->codec = avcodec_get_name(st->codecpar->codec_id);
     facts->codecTag = st->codecpar->codec_tag;
     facts->bitRate = st->codecpar->bit_rate;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(st->codecpar->format));
+        facts->pixelFormat = name ? name : "";
+    }
     facts->width = st->codecpar->width;
     facts->height = st->codecpar->height;
     facts->sampleRate = st->codecpar->sample_rate;

@@ -20,6 +20,7 @@ struct ConversionJob {
     int frames = 10;                           // frames the video source delivers before it finishes
     int pictureW = 64;
     int pictureH = 48;
+    bool alpha = false;               // the pictures carry an alpha channel (a horizontal ramp)
     double sourceRate = 0;            // MclSrcSetFrameRate with every frame when > 0
     std::vector<std::string> sounds;  // the sound list's entries
     int32_t errorAnswer = kMclActionIgnore;
@@ -45,6 +46,7 @@ struct StreamFacts {
     std::string codec;  // avcodec_get_name
     uint32_t codecTag = 0;
     int64_t bitRate = 0;
+    std::string pixelFormat;  // video: av_get_pix_fmt_name of the stream
     // video
     int width = 0;
     int height = 0;
