@@ -1,0 +1,226 @@
+// `tolvikan convert` end to end: the real program converts a built movie to GIF, PNG images and AVI through
+// the conversion window; the files, their frame counts, the exit status, the JSON events, and the refusals
+// (an output that exists, a missing movie, a bad option) as a user sees them.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "convert_test_util.h"
+#include "support/swf_shapes.h"
+#include "support/swf_tags.h"
+#include "tasks/task_list_file.h"
+
+using namespace converttest;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A 320x240 movie at 12 fps whose red square moves one step per frame.
+testswf::Bytes MovingSquare(int frames) {
+    using namespace testswf;
+    Header h;
+    h.version = 8;
+    h.xmax = 320 * 20;
+    h.ymax = 240 * 20;
+    h.frameRate88 = 12 << 8;
+    h.frameCount = static_cast<uint16_t>(frames);
+    SwfBuilder m(h);
+    m.backgroundColor(0xFFFFFF);
+    ShapeBuilder s;
+    s.fill0(s.fillSolid(0xFF0000FF)).rect(0, 0, 800, 800);
+    m.tag(32, s.defineShape(1, 3));
+    for (int f = 0; f < frames; ++f) {
+        PlaceSpec p;
+        p.depth = 1;
+        p.move = f > 0;
+        if (f == 0) p.characterId = 1;
+        p.matrix = MatrixSpec{1, 1, 0, 0, 200 + f * 300, 1000};
+        m.tag(26, placeObject(p, 2));
+        m.showFrame();
+    }
+    return m.end().build(Compression::Zlib);
+}
+
+// The AVI main header ("avih"): total frames, width, height.
+struct AviInfo {
+    uint32_t frames = 0, width = 0, height = 0;
+};
+AviInfo ReadAvih(const std::string& path) {
+    std::string bytes = ReadFile(path);
+    AviInfo info;
+    size_t at = bytes.find("avih");
+    if (at == std::string::npos || at + 48 > bytes.size()) return info;
+    auto u32 = [&](size_t offset) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at + 8 + offset);
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    };
+    info.frames = u32(16);
+    info.width = u32(32);
+    info.height = u32(36);
+    return info;
+}
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+class ConvertCli : public ::testing::Test {
+  protected:
+    ScratchDir dir;
+    std::string movie = dir.write("m.swf", MovingSquare(10));
+
+    // Runs the program with its working folder in the scratch folder; stdin is not a terminal.
+    Result run(const std::vector<std::string>& args) {
+        std::string cmd = "cd '" + dir.path().string() + "' && '" TOLVIKAN_BIN "' convert";
+        for (const std::string& a : args)
+            cmd += " '" + a + "'";
+        cmd += " </dev/null >'" + dir / "stdout.txt" + "' 2>'" + dir / "stderr.txt" + "'";
+        int raw = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadFile(dir / "stdout.txt");
+        r.err = ReadFile(dir / "stderr.txt");
+        return r;
+    }
+};
+
+TEST_F(ConvertCli, GifHoldsEveryFrameOfTheMovie) {
+    Result r = run({movie, "--type", "gif", "--output", "out/m.gif"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Status:> Finish converting \"m.swf\" to GIF Animation."), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Status:> All Finished"), std::string::npos);
+    QImageReader reader(QString::fromStdString(dir / "out/m.gif"));
+    EXPECT_EQ(reader.imageCount(), 10);
+    EXPECT_EQ(reader.size(), QSize(320, 240));
+}
+
+TEST_F(ConvertCli, ImagesAreNumberedByFrameAndShowTheMovie) {
+    Result r = run({movie, "--type", "images", "--frames", "3-7", "--output", "pics"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "pics"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"3.png", "4.png", "5.png", "6.png", "7.png"}));
+    QImage first(QString::fromStdString(dir / "pics/3.png"));
+    ASSERT_EQ(first.size(), QSize(320, 240));
+    // The square's left edge moves 15 pixels a frame from x = 10; on frame 3 it starts at 40.
+    EXPECT_EQ(first.pixelColor(50, 60).rgb() & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(first.pixelColor(20, 60).rgb() & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(ConvertCli, AviKeepsAnExistingFileUnlessToldToOverwrite) {
+    Result r = run({movie, "--output", "a.avi", "--size", "160x120", "--sound", "none"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    AviInfo info = ReadAvih(dir / "a.avi");
+    EXPECT_EQ(info.frames, 10u);
+    EXPECT_EQ(info.width, 160u);
+    EXPECT_EQ(info.height, 120u);
+
+    std::string before = ReadFile(dir / "a.avi");
+    r = run({movie, "--output", "a.avi", "--sound", "none"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir / "a.avi" + " exists (-y overwrites it)"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dir / "a.avi"), before);
+
+    r = run({movie, "--output", "a.avi", "--sound", "none", "--frames", "2-5", "-y"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadAvih(dir / "a.avi").frames, 4u);
+}
+
+TEST_F(ConvertCli, JsonEventsParseAndAMissingMovieIsReportedWithoutStoppingTheOthers) {
+    Result r = run({dir / "nope.swf", movie, "--type", "gif", "--json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::stringstream ss(r.out);
+    std::vector<QJsonObject> events;
+    for (std::string line; std::getline(ss, line);) {
+        QJsonParseError e;
+        QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &e);
+        ASSERT_EQ(e.error, QJsonParseError::NoError) << line;
+        events.push_back(doc.object());
+    }
+    ASSERT_FALSE(events.empty());
+    int lastFrames = -1, lastTotal = -1;
+    std::vector<QJsonObject> ended;
+    for (const QJsonObject& e : events) {
+        if (e["event"] == "progress") {
+            lastFrames = e["frames"].toInt();
+            lastTotal = e["total"].toInt();
+        }
+        if (e["event"] == "task") ended.push_back(e);
+    }
+    EXPECT_EQ(lastFrames, 10);
+    EXPECT_EQ(lastTotal, 10);
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[0]["movie"].toString().toStdString(), dir / "nope.swf");
+    EXPECT_FALSE(ended[0]["done"].toBool());
+    EXPECT_EQ(ended[0]["reason"].toString(), "no such file");
+    EXPECT_EQ(ended[1]["task"].toInt(), 1);
+    EXPECT_TRUE(ended[1]["done"].toBool());
+    EXPECT_EQ(ended[1]["output"].toString().toStdString(), dir / "m.gif");
+    EXPECT_EQ(events.back()["event"].toString(), "finished");
+    EXPECT_EQ(events.back()["exitStatus"].toInt(), 1);
+    EXPECT_TRUE(fs::exists(dir / "m.gif"));
+
+    // Without --json the reason goes to stderr.
+    r = run({dir / "nope.swf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nope.swf: not converted: no such file"), std::string::npos) << r.err;
+}
+
+TEST_F(ConvertCli, TaskListFileRunsItsCheckedTasks) {
+    std::vector<TaskListEntry> entries(2);
+    for (int i = 0; i < 2; ++i) {
+        entries[i].task = std::make_unique<TCovSettings>();
+        FillTaskDefaults(*entries[i].task, movie, true);
+        entries[i].task->destType = dtGIF;
+        entries[i].task->destFilename = i == 0 ? "first.gif" : "second.gif";
+        entries[i].task->destEndFrame = 4;
+        entries[i].checked = i == 0;
+    }
+    SaveTaskList(dir / "list.ini", entries);
+    Result r = run({"--tasks", dir / "list.ini"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QImageReader reader(QString::fromStdString(dir / "first.gif"));
+    EXPECT_EQ(reader.imageCount(), 4);
+    EXPECT_FALSE(fs::exists(dir / "second.gif"));
+}
+
+TEST_F(ConvertCli, UsageErrorsAndTheCodecList) {
+    Result r = run({movie, "--size", "abc"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("tolvikan convert: --size needs WxH, got 'abc'"), std::string::npos) << r.err;
+
+    r = run({"--list-codecs"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::stringstream ss(r.out);
+    std::string line;
+    ASSERT_TRUE(std::getline(ss, line));
+    EXPECT_EQ(line, "Full Frames, Uncompressed\t0");
+    for (; std::getline(ss, line);) {
+        size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        EXPECT_GT(tab, 0u) << line;
+        EXPECT_EQ(line.find('\t', tab + 1), std::string::npos) << line;
+        EXPECT_LT(tab + 1, line.size()) << line;
+    }
+}
+
+}  // namespace
