@@ -522,7 +522,10 @@ int TInteractFrm::loadMovieForConversion(const TCovSettings& task, bool videoPat
         FlashCtl->BackgroundColor(-1);
     FlashCtl->Movie(" ");
     FlashCtl->Movie(QString::fromStdString(task.swfPlayFilename));
-    FlashCtl->LoadMovie(88, FpsMovieFile);
+    // Without the frame-event movie no frame is ever announced: the run waits until the user stops it or
+    // cancels the task, so the log says why.
+    if (!FlashCtl->LoadMovie(88, FpsMovieFile) && task.destSequenceMode != smFrameByFrame)
+        addStatus("Status:> Frame-event movie \"" + FpsMovieFile + "\" not loaded: " + FlashCtl->LoadError());
     if (task.destStartFrame > 1) FlashCtl->GotoFrame(task.destStartFrame);
     if (backgroundOption_ == boCustomize) FlashCtl->BackgroundColor(static_cast<int>(BgColor));
     FlashCtl->StopPlay();

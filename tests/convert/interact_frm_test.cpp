@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,37 @@ TEST_F(Driver, TheFrameGateHoldsOnlyDuringARunAndNotFrameByFrame) {
     }
     frm->Converting = false;
     frm->CurTask = nullptr;
+}
+
+TEST_F(Driver, AMissingFrameEventMovieIsLoggedAndOnlyFrameByFrameRuns) {
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 3);
+    const QString missing = QDir(dir.path()).filePath("no-fps");
+    frm->setFpsMovieFile(missing);
+    struct Case {
+        const char* what;
+        TSequenceMode mode;
+        bool logged;
+        int frames;  // -1: no file
+    } cases[] = {
+        {"normal: waits until stopped", smNormal, true, -1},
+        {"frame by frame needs no frame events", smFrameByFrame, false, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        journal = {};
+        TCovSettings task = Task(movie, dtGIF, std::string(c.what) + ".gif");
+        task.destSequenceMode = c.mode;
+        auto connection = QObject::connect(frm.get(), &TInteractFrm::statusLine, [&](const QString& line) {
+            if (line.startsWith("Status:> Frame-event movie")) frm->StopConverting();
+        });
+        Run({&task});
+        QObject::disconnect(connection);
+        const bool logged = std::any_of(journal.lines.begin(), journal.lines.end(), [&](const QString& line) {
+            return line.startsWith("Status:> Frame-event movie \"" + missing + "\" not loaded: ");
+        });
+        EXPECT_EQ(logged, c.logged);
+        EXPECT_EQ(FramesIn(task), c.frames);
+    }
 }
 
 }  // namespace
