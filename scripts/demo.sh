@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The main job on a fresh machine: install what is needed, build, and run Tolvikan on the bundled demo movie.
+# The main job on a fresh machine: install what is needed, build, and convert the bundled demo movie with Tolvikan
+# into an animated GIF and an AVI video (out/demo.gif, out/demo.avi).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh build
 ./build/bin/tolvikan probe build/demo/demo.swf
-./build/bin/tolvikan render build/demo/demo.swf --frames 1,12,24,36 --size 640x480 --out out/demo-%d.png
-echo "pictures of the demo movie: out/demo-1.png out/demo-12.png out/demo-24.png out/demo-36.png"
+./build/bin/tolvikan convert build/demo/demo.swf --type gif --output out/demo.gif -y
+./build/bin/tolvikan convert build/demo/demo.swf --type avi --codec FMP4 --sound none --output out/demo.avi -y
+echo "the demo movie converted: out/demo.gif (animated GIF), out/demo.avi (MPEG-4 AVI)"
