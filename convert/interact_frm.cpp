@@ -244,9 +244,10 @@ void TInteractFrm::addStatus(const QString& line) {
 }
 
 void TInteractFrm::setCurrentProgress(int position, int maximum) {
-    // A task whose end frame lies below its start frame has a negative total; the bar shows it as empty.
-    prbCurrent->setRange(0, std::max(maximum, 0));
-    prbCurrent->setValue(std::clamp(position, 0, std::max(maximum, 0)));
+    // A task whose end frame lies below its start frame has a negative total; the bar shows it as empty. (A
+    // range of 0..0 would make the bar a busy indicator, so the smallest range is 0..1.)
+    prbCurrent->setRange(0, std::max(maximum, 1));
+    prbCurrent->setValue(std::clamp(position, 0, std::max(maximum, 1)));
     emit currentProgress(position, maximum);
 }
 
@@ -256,8 +257,8 @@ void TInteractFrm::setCurrentFrames(int position, int maximum) {
 }
 
 void TInteractFrm::setTotalProgress(int position, int maximum) {
-    prbTotal->setRange(0, std::max(maximum, 0));
-    prbTotal->setValue(std::clamp(position, 0, std::max(maximum, 0)));
+    prbTotal->setRange(0, std::max(maximum, 1));
+    prbTotal->setValue(std::clamp(position, 0, std::max(maximum, 1)));
     emit totalProgress(position, maximum);
 }
 
