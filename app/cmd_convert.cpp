@@ -19,7 +19,9 @@
 #include "app/convert_options.h"
 #include "app/convert_progress.h"
 #include "app/convert_tasks.h"
+#include "audio/record_frm.h"
 #include "convert/interact_frm.h"
+#include "convert/recording_hooks.h"
 #include "tasks/swf_probe.h"
 
 namespace cli {
@@ -99,11 +101,14 @@ class TStopSignals {
     bool interrupted_ = false;
 };
 
-// Qt's note that it made up a runtime folder (usual on a server without a login session) says nothing about
-// the conversion; every other message passes.
+// Qt's notes that it made up a runtime folder (usual on a server without a login session) and that the
+// offscreen platform ignores a window's size hints say nothing about the conversion; every other message
+// passes.
 QtMessageHandler gQtHandler = nullptr;
 void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && message.startsWith("QStandardPaths: XDG_RUNTIME_DIR")) return;
+    if (type == QtWarningMsg && (message.startsWith("QStandardPaths: XDG_RUNTIME_DIR") ||
+                                 message == "This plugin does not support propagateSizeHints()"))
+        return;
     if (gQtHandler) gQtHandler(type, context, message);
 }
 
@@ -185,9 +190,40 @@ int runConvert(const std::vector<std::string>& args) {
             reporter.taskEnded(index, ok, reason.toStdString());
         });
 
-        TStopSignals stopSignals([&frm] { frm.StopConverting(); });
+        // Sound recorded from a movie comes from the recording window's pass, run by the driver before the
+        // video; the window is made only when a task needs it (it loads the MP3 encoder and talks to the
+        // sound system).
+        std::unique_ptr<TRecordFrm> recordFrm;
+        bool recording = false;
+        for (const TPreparedTask& t : run.tasks)
+            recording = recording || (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
+                                      (t.task->destType == dtAVI || t.task->destType == dtMPEG));
+        if (recording) {
+            TRecordFrm::Options options;
+            options.showMessage = [](const QString& text) {
+                std::fprintf(stderr, "tolvikan convert: %s\n", text.toLocal8Bit().constData());
+            };
+            options.logLine = [&reporter](const QString& line) { reporter.statusLine(line.toStdString()); };
+            recordFrm = std::make_unique<TRecordFrm>(options);
+            recordFrm->CenterOver = &frm;
+            TRecordFrm* rf = recordFrm.get();
+            RecordingPassHook = [rf](TCovSettings& t) {
+                rf->SetTask(&t);
+                rf->exec();
+            };
+            SetDefaultRecordingSourceHook = [rf] { rf->SetDefaultRecordingSource(); };
+            rf->SetDefaultRecordingSource();
+        }
+
+        TStopSignals stopSignals([&frm, &recordFrm] {
+            frm.StopConverting();
+            // A recording pass in progress ends too; the driver then sees the stop before the video.
+            if (recordFrm && recordFrm->isVisible()) recordFrm->menCancelClick();
+        });
         frm.RunTasks();
         interrupted = stopSignals.interrupted();
+        RecordingPassHook = nullptr;
+        SetDefaultRecordingSourceHook = nullptr;
     }
 
     // Refused before the run, and checked tasks a stop kept from starting.
