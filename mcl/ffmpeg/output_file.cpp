@@ -1,5 +1,6 @@
 #include "mcl/ffmpeg/output_file.h"
 
+#include <cstring>
 #include <filesystem>
 
 extern "C" {
@@ -52,6 +53,17 @@ AVStream* OutputFile::addStream(const AVCodecContext* encoder, uint32_t codecTag
         return nullptr;
     }
     stream->codecpar->codec_tag = codecTag;
+    // The encoder's coded-picture-buffer properties: the MPEG muxers size each stream's P-STD buffer from
+    // them (46 KiB of video on VCD, as the standard has it), not from the codec parameters.
+    for (int i = 0; i < encoder->nb_coded_side_data; ++i) {
+        const AVPacketSideData& side = encoder->coded_side_data[i];
+        uint8_t* data = av_stream_new_side_data(stream, side.type, side.size);
+        if (!data) {
+            *status = MclStatus::Error(MclError::OutOfMemory, "stream side data");
+            return nullptr;
+        }
+        std::memcpy(data, side.data, side.size);
+    }
     stream->time_base = encoder->time_base;
     if (encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
         stream->avg_frame_rate = encoder->framerate;
