@@ -1,10 +1,86 @@
 #include "app/desktop.h"
 
+#include <QApplication>
+#include <QMessageBox>
+
 #include <cstdio>
+#include <exception>
+
+#include "app/main_frm.h"
+#include "audio/audio_format_frm.h"
+#include "capture/shockwave_flash_ex.h"
+#include "convert/interact_frm.h"
+#include "convert/recording_hooks.h"
+#include "tasks/ui_hooks.h"
+#include "ui/seek_frm.h"
+#include "ui/select_frm.h"
+#include "ui/settings_frm.h"
+
+namespace {
+
+TInteractFrm* interactFrm = nullptr;
+
+}  // namespace
+
+void CreateDesktopWindows() {
+    PumpMessagesHook = [] { QCoreApplication::processEvents(); };
+    BeginBusyCursorHook = [] { QApplication::setOverrideCursor(Qt::WaitCursor); };
+    EndBusyCursorHook = [] { QApplication::restoreOverrideCursor(); };
+
+    MainFrm = new TMainFrm;
+    SettingsFrm = new TSettingsFrm(MainFrm);
+    SettingsFrm->Owner = MainFrm;
+    AudioFormatFrm = new TAudioFormatFrm(SettingsFrm);
+    AudioFormatFrm->Owner = SettingsFrm;
+    interactFrm = new TInteractFrm(MainFrm);
+    MainFrm->InteractFrm = interactFrm;
+    SeekFrm = new TSeekFrm(MainFrm);
+    SeekFrm->Owner = MainFrm;
+    SeekFrm->PreviewFlash = MainFrm->PreviewFlash;
+    SelectFrm = new TSelectFrm(SettingsFrm);
+
+    // The task list's last step on loading: the recording source, as the conversion window's command does.
+    MainFrm->ListOptions.setRecordingSource = [] {
+        if (SetDefaultRecordingSourceHook) SetDefaultRecordingSourceHook();
+    };
+}
+
+void DestroyDesktopWindows() {
+    delete SelectFrm;
+    SelectFrm = nullptr;
+    delete SeekFrm;
+    SeekFrm = nullptr;
+    delete interactFrm;
+    interactFrm = nullptr;
+    delete AudioFormatFrm;
+    AudioFormatFrm = nullptr;
+    delete SettingsFrm;
+    SettingsFrm = nullptr;
+    delete MainFrm;  // deletes the system's temporary files its tasks name
+    MainFrm = nullptr;
+    RecordingPassHook = nullptr;
+    SetDefaultRecordingSourceHook = nullptr;
+    PumpMessagesHook = nullptr;
+    BeginBusyCursorHook = nullptr;
+    EndBusyCursorHook = nullptr;
+}
 
 int RunDesktop(int argc, char** argv) {
-    // Not built yet: say so instead of opening an empty window.
-    std::fputs("tolvikan: the desktop program is not available in this build yet; see 'tolvikan help'\n",
-               stderr);
-    return 2;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tolvikan"));
+    try {
+        CreateDesktopWindows();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tolvikan: %s\n", e.what());
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Tolvikan"),
+            QStringLiteral("Shockwave Flash OCX file lost, please re-install it,\nthen try it "
+                           "again! Now,the application terminate!"));
+        DestroyDesktopWindows();
+        return 1;
+    }
+    MainFrm->show();
+    int status = QApplication::exec();
+    DestroyDesktopWindows();
+    return status;
 }
