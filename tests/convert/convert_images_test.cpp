@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QTimer>
 
 #include <string>
 #include <vector>
@@ -172,6 +173,35 @@ TEST_F(ImageSequence, AnEmptyFrameRangeWritesNothingButBothLines) {
     EXPECT_EQ(journal.lines, expected);
     ASSERT_EQ(journal.ends.size(), 1u);
     EXPECT_TRUE(journal.ends[0].done);
+}
+
+TEST_F(ImageSequence, SkipGotoBackwardRestartsAMovieThatStops) {
+    // The movie stops itself on frame 3. Played normally it stays there and every later still shows frame 3;
+    // "Skip goto backward" starts it again, so the stills go on with frames 4 to 6.
+    const std::string movie = WriteMovingSquareMovie(Folder(), "stops.swf", 6, 80, 60, 12, 0xFFFFFF, 3);
+    struct Case {
+        const char* what;
+        TSequenceMode mode;
+        std::vector<int> frames;  // movie frame shown in still 1..6
+    } cases[] = {
+        {"normal", smNormal, {1, 2, 3, 3, 3, 3}},
+        {"skip goto backward", smSkipBackward, {1, 2, 3, 4, 5, 6}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TCovSettings task = Task(movie, dtImageSequence, "");
+        task.destFilepath = Out(std::string(c.what) + "/");
+        task.destSequenceMode = c.mode;
+        QTimer::singleShot(10000, frm.get(), [this] { frm->StopConverting(); });  // guards against a hang
+        Run({&task});
+        for (int i = 1; i <= 6; ++i) {
+            QImage still(QString::fromStdString(task.destFilepath + std::to_string(i) + ".png"));
+            ASSERT_FALSE(still.isNull()) << i;
+            EXPECT_EQ(MaxChannelDifference(still, ReferenceFrame(movie, c.frames[size_t(i - 1)], {80, 60})),
+                      0)
+                << "still " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ int SquareY(int frame) {
 }
 
 std::string WriteMovingSquareMovie(const QString& folder, const std::string& name, int frames, int w, int h,
-                                   int fps, uint32_t background) {
+                                   int fps, uint32_t background, int stopAt) {
     using namespace playertest;
     auto b = movie(w, h, frames, 8, background);
     b.header().frameRate88 = static_cast<uint16_t>(fps << 8);
@@ -45,7 +45,9 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
         b.tag(kDefineShape3,
               rectShape(id, SquareX(f), SquareY(f), SquareX(f) + 20, SquareY(f) + 20, SquareColour(f)));
         if (f > 1) b.tag(kRemoveObject2, testswf::removeObject2(1));
-        b.tag(kPlaceObject2, place(id, 1)).showFrame();
+        b.tag(kPlaceObject2, place(id, 1));
+        if (f == stopAt) b.tag(kDoAction, testswf::ActionWriter().stop().withEnd());
+        b.showFrame();
     }
     const std::string path = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
     EXPECT_TRUE(testswf::writeFile(path, b.end().build())) << path;

@@ -29,9 +29,9 @@ int SquareX(int frame);
 int SquareY(int frame);
 
 // Writes an uncompressed movie of w x h pixels, `frames` frames at `fps` frames per second, on its own
-// background colour (0xRRGGBB).
+// background colour (0xRRGGBB). stopAt > 0: that frame's actions stop the movie.
 std::string WriteMovingSquareMovie(const QString& folder, const std::string& name, int frames, int w = 80,
-                                   int h = 60, int fps = 12, uint32_t background = 0xFFFFFF);
+                                   int h = 60, int fps = 12, uint32_t background = 0xFFFFFF, int stopAt = 0);
 // A 16-bit stereo 440 Hz tone of `seconds` at 44100 Hz.
 std::string WriteToneWav(const std::string& path, double seconds);
 
