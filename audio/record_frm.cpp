@@ -205,9 +205,8 @@ void TRecordFrm::FormShow() {
     menPause->setText(QStringLiteral("&Pause"));
     FlashCtl->SkipTimer = false;
     waveIn.consumer(&waveRiff);
-    RecordTicks = 0;
-    RecordFrames = 0;
-    RecordStopped = false;
+    paused_ = false;
+    recording_ = false;
     RecordActive = false;
     labRecord->clear();
     if (!RecordTask) {
@@ -241,7 +240,12 @@ void TRecordFrm::FormShow() {
     }
     if (task.destStartFrame > 1) FlashCtl->GotoFrame(task.destStartFrame);
     FlashCtl->Play();
-    // 6. - 11.
+    // 6. The frame shown by loading is not counted: each later frame event is one more frame played, so the
+    // pass ends with destStartFrame + RecordFrames as the last frame shown.
+    RecordTicks = 0;
+    RecordFrames = 0;
+    RecordStopped = false;
+    // 7. - 11.
     StartRecording();
     emit passStarted();
 }
@@ -253,6 +257,7 @@ void TRecordFrm::StartRecording() {
         const bool started = task.adoFileType == aftMP3 ? StartMp3(withExtension(name, ".mp3"))
                                                         : StartWav(withExtension(name, ".wav"));
         if (!started) return;
+        recording_ = true;
         RecordActive = true;
         timRecord->start();
     } catch (const std::exception& e) {
@@ -437,28 +442,36 @@ void TRecordFrm::timRecordTimer() {
 
 void TRecordFrm::menPauseClick() {
     if (!passOpen_) return;
+    // Pause and resume follow the menu's own state, so a pass that plays without recording (its capture
+    // could not start) pauses too instead of taking the first click for a resume.
     try {
-        if (RecordActive) {
+        if (!paused_) {
             timRecord->stop();
             FlashCtl->StopPlay();
             // The movie and the frame-event movie freeze: no frame events while paused.
             FlashCtl->SkipTimer = true;
-            if (passType_ == aftWAV)
-                waveIn.consumer(nullptr);  // capture runs on; nothing reaches the file
-            else
-                waveIn.active(false);
+            if (recording_) {
+                if (passType_ == aftWAV)
+                    waveIn.consumer(nullptr);  // capture runs on; nothing reaches the file
+                else
+                    waveIn.active(false);
+            }
             menPause->setText(QStringLiteral("&Resume"));
+            paused_ = true;
             RecordActive = false;
         } else {
-            if (passType_ == aftWAV)
-                waveIn.consumer(&waveRiff);  // what was captured meanwhile is discarded
-            else if (ActiveMp3Encoder)
-                waveIn.active(true);
+            if (recording_) {
+                if (passType_ == aftWAV)
+                    waveIn.consumer(&waveRiff);  // what was captured meanwhile is discarded
+                else
+                    waveIn.active(true);
+            }
             menPause->setText(QStringLiteral("&Pause"));
-            RecordActive = true;
+            paused_ = false;
+            RecordActive = recording_;
             FlashCtl->Play();
             FlashCtl->SkipTimer = false;
-            timRecord->start();
+            if (recording_) timRecord->start();
         }
     } catch (...) {
     }
@@ -484,6 +497,8 @@ void TRecordFrm::FormClose() {
     // 3.
     StopCapture();
     passOpen_ = false;
+    recording_ = false;
+    paused_ = false;
     RecordActive = false;
     panRecord->resize(kIdlePanelWidth, kIdlePanelHeight);
     emit passEnded();

@@ -145,6 +145,8 @@ class TRecordFrm : public QDialog {
     void log(const QString& line);
 
     bool passOpen_ = false;
+    bool recording_ = false;  // the capture (and encoder) started for this pass
+    bool paused_ = false;
     TAudioFileType passType_ = aftWAV;
     std::mutex mp3Lock_;
     std::FILE* mp3File_ = nullptr;  // under mp3Lock_

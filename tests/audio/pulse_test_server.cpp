@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "audio/una_pulse_context.h"
+#include "audio/una_wave_in_device.h"
 
 extern char** environ;
 
@@ -23,6 +24,8 @@ namespace pulse_test {
 namespace {
 
 std::unique_ptr<PulseServer> gServer;
+// Taken at start-up: tests may point TMPDIR at folders of their own, which go away with them.
+const std::filesystem::path gBaseTemp = std::filesystem::temp_directory_path();
 bool gTried = false;
 std::string gSkipReason;
 
@@ -133,7 +136,7 @@ bool PulseServer::start() {
         gSkipReason = "the pulseaudio program is not installed";
         return false;
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "tlv_pulse_XXXXXX").string();
+    std::string pattern = (gBaseTemp / "tlv_pulse_XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         gSkipReason = "cannot make a runtime folder";
         return false;
@@ -165,8 +168,24 @@ bool PulseServer::start() {
             return false;
         }
         if (std::filesystem::exists(socket) &&
-            unaPulseContext::connect("test", std::chrono::seconds(2), &why))
+            unaPulseContext::connect("test", std::chrono::seconds(2), &why)) {
+            // A null sink renders in blocks as long as the lowest latency any client asked for, and only
+            // takes a new request at its next block; a sound card's output keeps short blocks. A client that
+            // records the monitor at low latency all along makes the null sink behave like one.
+            keeper_ = spawn({"parec", "--server=" + address_, "--latency-msec=20",
+                             "--device=" + std::string(kMonitor), "/dev/null"},
+                            {});
+            // The sink takes the keeper's request at the end of the long block it started with; from the
+            // first monitor data on, it runs at low latency.
+            unaWaveInDevice probe(kMonitor);
+            if (probe.open()) {
+                const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (probe.outBytes() == 0 && std::chrono::steady_clock::now() < ready)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                probe.close();
+            }
             return true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     gSkipReason = "pulseaudio did not answer: " + why;
@@ -175,6 +194,8 @@ bool PulseServer::start() {
 }
 
 void PulseServer::stop() {
+    endProcess(keeper_);
+    keeper_ = -1;
     endProcess(pid_);
     pid_ = -1;
     std::error_code ignored;

@@ -38,6 +38,7 @@ class PulseServer {
     std::filesystem::path dir_;
     std::string address_;
     pid_t pid_ = -1;
+    pid_t keeper_ = -1;
 };
 
 // Skips the current test, with the reason, when no private sound server can be started.
