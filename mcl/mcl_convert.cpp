@@ -156,7 +156,7 @@ int32_t MclCodecsGetInfoFromData(MclHandle handle, TMclCodecInfo* info, int32_t 
     if (!handle || !info || count < 1) return 0;
     const MclConversionSettings& s = handle->settings;
     TMclCodecInfo block{};
-    if (stream == kMclStreamAVI || stream == kMclFormatAVI) {
+    if (stream == kMclStreamAVI) {
         if (s.hasAviInfo && s.aviInfo.codecID == s.aviCodecID) {
             block = s.aviInfo;
         } else if (const MclCodecDescriptor* d = MclFindCodec(kMclFormatAVI, s.aviCodecID)) {

@@ -538,6 +538,39 @@ TEST_F(ConvertTest, SameInputSameFile) {
     EXPECT_TRUE(bytes[0] == bytes[1]);
 }
 
+// "Better Quality" adds encoder options; every codec that takes them must still open and write.
+TEST_F(ConvertTest, BetterQualityOptionsAreAccepted) {
+    const uint32_t aviCodecs[] = {MclFourCC('F', 'M', 'P', '4'), MclFourCC('H', '2', '6', '4'),
+                                  MclFourCC('M', 'P', '4', '3')};
+    for (uint32_t codec : aviCodecs) {
+        TMclCodecInfo block{};
+        if (!mcl_test::AviCodecBlock(codec, 64, 48, &block)) continue;  // not in this FFmpeg
+        ConversionJob job;
+        job.output = dir_.path() / "better.avi";
+        job.frames = 3;
+        job.configure = [&](MclHandle h) {
+            ConfigureAvi(h, block, 12.0, 64, 48);
+            MclSetQuality(h, kMclStreamAVI, 1);
+        };
+        RunConversion(job);
+        EXPECT_EQ(job.result, 0) << block.codecName << ": " << MclLastErrorText();
+        EXPECT_EQ(ProbeMedia(job.output).video.frames, 3) << block.codecName;
+    }
+    for (int preset : {1, 7}) {
+        ConversionJob job;
+        job.output = dir_.path() / "better.mpg";
+        job.frames = 3;
+        job.sourceRate = 25;
+        job.configure = [&](MclHandle h) {
+            ConfigureMpeg(h, preset, 64, 48, 2);
+            MclSetQuality(h, kMclStreamMPEGVideo, 1);
+        };
+        RunConversion(job);
+        EXPECT_EQ(job.result, 0) << "preset " << preset << ": " << MclLastErrorText();
+        EXPECT_EQ(ProbeMedia(job.output).video.frames, 3) << "preset " << preset;
+    }
+}
+
 // --- callbacks that call back in ---
 
 TEST_F(ConvertTest, CallbacksMayReenterAndFreeTheHandle) {
