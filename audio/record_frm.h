@@ -147,7 +147,7 @@ class TRecordFrm : public QDialog {
     bool passOpen_ = false;
     bool recording_ = false;  // the capture (and encoder) started for this pass
     bool paused_ = false;
-    TAudioFileType passType_ = aftWAV;
+    std::atomic<TAudioFileType> passType_{aftWAV};  // read by the capture and encoder threads
     std::mutex mp3Lock_;
     std::FILE* mp3File_ = nullptr;  // under mp3Lock_
     std::atomic<bool> appending_{false};

@@ -31,6 +31,10 @@ struct ChooseCase {
     int chosen;
 };
 
+void PrintTo(const ChooseCase& c, std::ostream* os) {
+    *os << "chosen " << c.chosen;
+}
+
 class ChooseSource : public ::testing::TestWithParam<ChooseCase> {};
 
 TEST_P(ChooseSource, PicksTheLineByKindOrExactName) {
@@ -72,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChooseCase{
             "another kind: monitors do not count", {kSpeakersMonitor, kStereoMix}, "speakers", 0x1003, 1},
         ChooseCase{"another kind and no name: nothing", {kSpeakersMonitor, kMic}, "speakers", 0x1003, -1},
-        ChooseCase{"no lines", {}, "speakers", MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, -1}));
+        ChooseCase{"no lines", {}, "speakers", MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT, -1}),
+    [](const ::testing::TestParamInfo<ChooseCase>& info) { return "Case" + std::to_string(info.index); });
 
 // The private server's monitor, read back through the mixer model.
 tMsMixerLine MonitorLine(const tMsMixerSystem& mixer) {

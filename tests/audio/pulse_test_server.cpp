@@ -136,6 +136,12 @@ bool PulseServer::start() {
         gSkipReason = "the pulseaudio program is not installed";
         return false;
     }
+    for (const char* tool : {"paplay", "parec", "pactl"}) {
+        if (!onPath(tool)) {
+            gSkipReason = std::string("the ") + tool + " program (pulseaudio-utils) is not installed";
+            return false;
+        }
+    }
     std::string pattern = (gBaseTemp / "tlv_pulse_XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         gSkipReason = "cannot make a runtime folder";

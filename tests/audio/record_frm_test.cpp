@@ -188,6 +188,10 @@ struct Mp3Case {
     int channels;
 };
 
+void PrintTo(const Mp3Case& c, std::ostream* os) {
+    *os << c.channels << "ch";
+}
+
 class Mp3Pass : public RecordPass, public ::testing::WithParamInterface<Mp3Case> {};
 
 TEST_P(Mp3Pass, RecordsAnMp3FileThatDecodesToThePassLengthAndChannels) {
@@ -216,7 +220,11 @@ TEST_P(Mp3Pass, RecordsAnMp3FileThatDecodesToThePassLengthAndChannels) {
     ExpectToneIn(d.channels[0], d.sampleRate, "first channel");
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Mp3Pass, ::testing::Values(Mp3Case{0, 1}, Mp3Case{2, 2}));
+INSTANTIATE_TEST_SUITE_P(Modes, Mp3Pass, ::testing::Values(Mp3Case{0, 1}, Mp3Case{2, 2}),
+                         [](const ::testing::TestParamInfo<Mp3Case>& info) {
+                             return info.param.channels == 1 ? std::string("Mono")
+                                                             : std::string("JointStereo");
+                         });
 
 TEST_F(RecordPass, ACancelledMp3PassLeavesAFilePlayersAccept) {
     TLV_REQUIRE_PULSE();
@@ -279,6 +287,10 @@ struct RangeCase {
     int lastFrame;  // destLastFrame it leaves
 };
 
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.start << "-" << c.end;
+}
+
 class RangeWithoutServer : public RecordPass, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(RangeWithoutServer, ThePassPlaysTheRangeTellsTheCaptureFailureAndLeavesNoFile) {
@@ -312,7 +324,11 @@ TEST_P(RangeWithoutServer, ThePassPlaysTheRangeTellsTheCaptureFailureAndLeavesNo
 // frames as the end frame's number.
 INSTANTIATE_TEST_SUITE_P(Ranges, RangeWithoutServer,
                          ::testing::Values(RangeCase{1, 5, 5, 6}, RangeCase{4, 9, 6, 10},
-                                           RangeCase{0, 3, 3, 3}));
+                                           RangeCase{0, 3, 3, 3}),
+                         [](const ::testing::TestParamInfo<RangeCase>& info) {
+                             return "From" + std::to_string(info.param.start) + "To" +
+                                    std::to_string(info.param.end);
+                         });
 
 TEST_F(RecordPass, WithoutTheEncoderAnMp3PassPlaysAndLeavesNoFileName) {
     pulse_test::NoSoundServer noServer;

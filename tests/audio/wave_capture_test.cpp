@@ -43,6 +43,10 @@ struct CaptureCase {
     uint16_t channels;
 };
 
+void PrintTo(const CaptureCase& c, std::ostream* os) {
+    *os << c.rate << "Hz_" << c.bits << "bit_" << c.channels << "ch";
+}
+
 class CaptureFromMonitor : public ::testing::TestWithParam<CaptureCase> {};
 
 TEST_P(CaptureFromMonitor, RecordsThePlayedToneIntoACompleteWavFile) {
@@ -101,7 +105,12 @@ TEST_P(CaptureFromMonitor, RecordsThePlayedToneIntoACompleteWavFile) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, CaptureFromMonitor,
                          ::testing::Values(CaptureCase{44100, 16, 2}, CaptureCase{22050, 8, 1},
-                                           CaptureCase{11025, 16, 2}));
+                                           CaptureCase{11025, 16, 2}),
+                         [](const ::testing::TestParamInfo<CaptureCase>& info) {
+                             return std::to_string(info.param.rate) + "Hz_" +
+                                    std::to_string(info.param.bits) + "bit_" +
+                                    std::to_string(info.param.channels) + "ch";
+                         });
 
 TEST(CaptureFromDefaultSource, RecordsTheDefaultOutputsMonitor) {
     TLV_REQUIRE_PULSE();

@@ -27,6 +27,10 @@ struct ChunkCase {
     size_t chunk;
 };
 
+void PrintTo(const ChunkCase& c, std::ostream* os) {
+    *os << c.rate << "Hz_" << c.bits << "bit_" << c.channels << "ch";
+}
+
 class ChunkSize : public ::testing::TestWithParam<ChunkCase> {};
 
 TEST_P(ChunkSize, IsATenthOrAFifthOfASecondInWholeSampleFrames) {
@@ -41,7 +45,12 @@ INSTANTIATE_TEST_SUITE_P(RecordingFormats, ChunkSize,
                                            ChunkCase{22050, 8, 1, 2205}, ChunkCase{22050, 8, 2, 4410},
                                            ChunkCase{22050, 16, 1, 4410}, ChunkCase{22050, 16, 2, 8820},
                                            ChunkCase{11025, 8, 1, 2205}, ChunkCase{11025, 8, 2, 2206},
-                                           ChunkCase{11025, 16, 1, 2206}, ChunkCase{11025, 16, 2, 4412}));
+                                           ChunkCase{11025, 16, 1, 2206}, ChunkCase{11025, 16, 2, 4412}),
+                         [](const ::testing::TestParamInfo<ChunkCase>& info) {
+                             return std::to_string(info.param.rate) + "Hz_" +
+                                    std::to_string(info.param.bits) + "bit_" +
+                                    std::to_string(info.param.channels) + "ch";
+                         });
 
 // A capture device that produces what the test hands it, as the real one delivers recorded chunks.
 class FakeCaptureDevice : public unaWaveDevice {
