@@ -34,6 +34,8 @@ struct MclConversionSettings {
     TMclCodecInfo aviInfo{};
     int32_t aviCodecID = 0;
     int32_t mpegCodec = kMclMpegCodecMPEG1;
+    bool hasMpegInfo = false;  // a block of the MPEG format handed in, kept for the codec chooser
+    TMclCodecInfo mpegInfo{};
 
     MclBitRate aviVideoRate;
     MclBitRate mpegVideoRate;

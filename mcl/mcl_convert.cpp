@@ -114,6 +114,8 @@ void MclCodecsSetInfoToData(MclHandle handle, const TMclCodecInfo& info) {
     if (info.fileFmtID == kMclFormatMPEG) {
         s.container = kMclStreamMPEGVideo;
         s.mpegCodec = info.codecID;
+        s.hasMpegInfo = true;
+        s.mpegInfo = info;
         return;
     }
     s.hasAviInfo = true;
@@ -167,7 +169,9 @@ int32_t MclCodecsGetInfoFromData(MclHandle handle, TMclCodecInfo* info, int32_t 
         if (s.aviVideoRate.given && MclBitRate::IsGiven(s.aviVideoRate.rate) && block.bitRateUsed)
             block.bitRate = s.aviVideoRate.rate;
     } else if (stream == kMclStreamMPEGVideo) {
-        block = MpegBlock(s);
+        // The block handed in comes back as it was (the codec chooser shows its values); otherwise the
+        // codec's own description.
+        block = s.hasMpegInfo && s.mpegInfo.codecID == s.mpegCodec ? s.mpegInfo : MpegBlock(s);
     } else {
         return 0;
     }

@@ -412,6 +412,10 @@ int32_t MclConverter::run() {
     }
     finish();
     if (aborted_ && result_ == kMclErrorNone) result_ = kMclErrorAborted;
-    if (result_ == kMclErrorAborted) MclRecordError(kMclErrorAborted, "the conversion was aborted");
+    if (result_ == kMclErrorAborted) {
+        // Keep the cause readable: "<what failed> (aborted)".
+        const std::string cause = MclLastErrorText();
+        MclRecordError(kMclErrorAborted, cause.empty() ? "the conversion was aborted" : cause + " (aborted)");
+    }
     return result_;
 }

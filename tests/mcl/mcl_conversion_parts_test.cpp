@@ -235,6 +235,16 @@ TEST(CodecBlock, SetAndReadBack) {
     EXPECT_EQ(MclCodecsGetInfoFromData(h, nullptr, kMclStreamAVI, 8), 0);
     EXPECT_EQ(MclCodecsGetInfoFromData(nullptr, &back, kMclStreamAVI, 8), 0);
 
+    // An MPEG block handed in comes back unchanged, values and all.
+    TMclCodecInfo mpeg{};
+    ASSERT_EQ(MclCodecsInit(kMclFormatMPEG, 352, 240, 24), 2);
+    ASSERT_EQ(MclCodecsGetInfo(kMclFormatMPEG, &mpeg, 2), 0);
+    mpeg.quality = 7;
+    mpeg.keyFrameRate = 12;
+    MclCodecsSetInfoToData(h, mpeg);
+    ASSERT_NE(MclCodecsGetInfoFromData(h, &back, kMclStreamMPEGVideo, 1), 0);
+    EXPECT_EQ(std::memcmp(&back, &mpeg, sizeof mpeg), 0);
+
     MclSetCodec(h, kMclStreamMPEGVideo, kMclMpegCodecDVD);
     MclSetBitRate(h, kMclStreamMPEGVideo, 6000, 8000, 2500, 0);
     ASSERT_NE(MclCodecsGetInfoFromData(h, &back, kMclStreamMPEGVideo, 8), 0);

@@ -346,6 +346,7 @@ TEST_F(BadSoundTest, AbortEndsWithAFinishedFile) {
     job_.errorAnswer = kMclActionAbort;
     RunConversion(job_);
     EXPECT_EQ(job_.result, kMclErrorAborted);
+    EXPECT_NE(MclLastErrorText().find(bad_), std::string::npos) << MclLastErrorText();
     EXPECT_EQ(MclCheckError(), kMclErrorAborted);
     EXPECT_EQ(job_.videoCalls, 0);  // no frame is asked for after the abort
     const MediaFacts f = ProbeMedia(job_.output);
