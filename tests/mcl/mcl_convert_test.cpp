@@ -243,6 +243,7 @@ struct SoundCase {
     const char* name;
     std::vector<double> seconds;  // one tone per list entry; 0 makes an empty entry
     const char* format;           // "wav" or "mp3"
+    const char* extension;        // of the file name; the recording pass writes temporary ".tmp" files
     int sampleRate;
     int channels;
     bool truncate;
@@ -250,13 +251,15 @@ struct SoundCase {
 };
 
 const SoundCase kSounds[] = {
-    {"LongWavCut", {3.0}, "wav", 44100, 2, true, 0.80, 0.90},
-    {"LongWavKeptWithoutCut", {3.0}, "wav", 44100, 2, false, 2.95, 3.08},
-    {"ShortWavEndsEarly", {0.3}, "wav", 44100, 2, true, 0.28, 0.36},
-    {"MonoHalfRateResampled", {3.0}, "wav", 22050, 1, true, 0.80, 0.90},
-    {"Mp3Decoded", {3.0}, "mp3", 44100, 2, true, 0.80, 0.90},
-    {"TwoFilesInTurn", {0.3, 0.3}, "wav", 44100, 2, false, 0.58, 0.66},
-    {"EmptyEntryNoSound", {0}, "wav", 44100, 2, true, 0, 0},
+    {"LongWavCut", {3.0}, "wav", "wav", 44100, 2, true, 0.80, 0.90},
+    {"LongWavKeptWithoutCut", {3.0}, "wav", "wav", 44100, 2, false, 2.95, 3.08},
+    {"ShortWavEndsEarly", {0.3}, "wav", "wav", 44100, 2, true, 0.28, 0.36},
+    {"MonoHalfRateResampled", {3.0}, "wav", "wav", 22050, 1, true, 0.80, 0.90},
+    {"Mp3Decoded", {3.0}, "mp3", "mp3", 44100, 2, true, 0.80, 0.90},
+    {"TwoFilesInTurn", {0.3, 0.3}, "wav", "wav", 44100, 2, false, 0.58, 0.66},
+    {"RecordedWavNamedTmp", {3.0}, "wav", "tmp", 44100, 2, true, 0.80, 0.90},
+    {"RecordedMp3NamedTmp", {3.0}, "mp3", "tmp", 44100, 2, true, 0.80, 0.90},
+    {"EmptyEntryNoSound", {0}, "wav", "wav", 44100, 2, true, 0, 0},
 };
 
 class SoundTest : public ConvertTest, public ::testing::WithParamInterface<SoundCase> {};
@@ -273,7 +276,7 @@ TEST_P(SoundTest, BecomesTheSoundTrack) {
             job.sounds.push_back("");
             continue;
         }
-        const auto path = dir_.path() / ("sound" + std::to_string(i) + "." + c.format);
+        const auto path = dir_.path() / ("sound" + std::to_string(i) + "." + c.extension);
         ASSERT_TRUE(mcl_test::WriteTone(path, c.format, c.seconds[i], c.sampleRate, c.channels));
         job.sounds.push_back(path.string());
     }
