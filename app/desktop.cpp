@@ -8,6 +8,8 @@
 
 #include "app/main_frm.h"
 #include "audio/audio_format_frm.h"
+#include "audio/record_frm.h"
+#include "audio/volume_control.h"
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
 #include "convert/recording_hooks.h"
@@ -18,6 +20,7 @@
 
 namespace {
 
+TRecordFrm* recordFrm = nullptr;
 TInteractFrm* interactFrm = nullptr;
 
 }  // namespace
@@ -32,8 +35,16 @@ void CreateDesktopWindows() {
     SettingsFrm->Owner = MainFrm;
     AudioFormatFrm = new TAudioFormatFrm(SettingsFrm);
     AudioFormatFrm->Owner = SettingsFrm;
+    recordFrm = new TRecordFrm(MainFrm);  // loads the MP3 encoder
     interactFrm = new TInteractFrm(MainFrm);
     MainFrm->InteractFrm = interactFrm;
+    recordFrm->CenterOver = interactFrm;
+    interactFrm->OpenVolumeControl = [] { OpenRecordingVolumeControl(); };
+    RecordingPassHook = [](TCovSettings& task) {
+        recordFrm->SetTask(&task);
+        recordFrm->exec();
+    };
+    SetDefaultRecordingSourceHook = [] { recordFrm->SetDefaultRecordingSource(); };
     SeekFrm = new TSeekFrm(MainFrm);
     SeekFrm->Owner = MainFrm;
     SeekFrm->PreviewFlash = MainFrm->PreviewFlash;
@@ -52,6 +63,8 @@ void DestroyDesktopWindows() {
     SeekFrm = nullptr;
     delete interactFrm;
     interactFrm = nullptr;
+    delete recordFrm;
+    recordFrm = nullptr;
     delete AudioFormatFrm;
     AudioFormatFrm = nullptr;
     delete SettingsFrm;

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "tasks/cov_settings.h"
@@ -76,7 +77,8 @@ TAudioFormatFrm::TAudioFormatFrm(QWidget* parent) : QDialog(parent) {
 
 void TAudioFormatFrm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per showing: the window system reports the same showing again later (a spontaneous event).
+    if (!event->spontaneous()) FormShow();
 }
 
 void TAudioFormatFrm::FormShow() {

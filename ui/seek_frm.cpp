@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "capture/shockwave_flash.h"
 #include "ui/centre.h"
@@ -34,7 +35,8 @@ TSeekFrm::TSeekFrm(QWidget* parent) : QDialog(parent) {
 
 void TSeekFrm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per showing: the window system reports the same showing again later (a spontaneous event).
+    if (!event->spontaneous()) FormShow();
 }
 
 void TSeekFrm::FormShow() {

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QSlider>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -117,7 +118,8 @@ TSelectFrm::~TSelectFrm() = default;
 
 void TSelectFrm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per showing: the window system reports the same showing again later (a spontaneous event).
+    if (!event->spontaneous()) FormShow();
 }
 
 void TSelectFrm::FormShow() {

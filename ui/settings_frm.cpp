@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QSlider>
 #include <QStyle>
 #include <QTabWidget>
@@ -27,6 +28,7 @@
 #include <stdexcept>
 
 #include "audio/audio_format_frm.h"
+#include "mcl_dialog/mcl_codec_dlg.h"
 #include "tasks/swf_probe.h"
 #include "tasks/temp_files.h"
 #include "tasks/ui_hooks.h"
@@ -119,7 +121,7 @@ class CropDiagram : public QWidget {
 TSettingsFrm::TSettingsFrm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Export Settings"));
     setModal(true);
-    CodecDialog = [](MclHandle, int, int, int, int) { return 0; };
+    CodecDialog = MclCodecDlg;
 
     // --- source and target ---
     edtSource = new QLineEdit(this);
@@ -477,7 +479,8 @@ void TSettingsFrm::setColorItems(bool gif) {
 
 void TSettingsFrm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Once per showing: the window system reports the same showing again later (a spontaneous event).
+    if (!event->spontaneous()) FormShow();
 }
 
 void TSettingsFrm::FormShow() {

@@ -44,8 +44,8 @@ class TSettingsFrm : public QDialog {
 
     // The codec list the default MPEG codec is chosen from (tests hand in their own).
     TCodecSource Codecs = MclCodecSource();
-    // The media library's codec chooser, MclCodecDlg(handle, fileFmtID, width, height, bits): non-zero when
-    // the user confirmed a codec into the handle's codec block.
+    // The media library's codec chooser (MclCodecDlg unless a test sets another): non-zero when the user
+    // confirmed a codec into the handle's codec block.
     std::function<int(MclHandle handle, int fileFmtID, int width, int height, int bits)> CodecDialog;
 
     // --- controls ---

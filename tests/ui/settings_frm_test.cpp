@@ -54,6 +54,7 @@ class SettingsFrmTest : public ::testing::Test {
         task = DefaultTask(codecs);
     }
     void TearDown() override {
+        CancelPendingModalActions();
         frm->hide();
         delete AudioFormatFrm;
         AudioFormatFrm = nullptr;

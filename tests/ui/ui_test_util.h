@@ -122,13 +122,28 @@ struct DialogAnswers {
     ~DialogAnswers() { uiseams::RestoreDefaults(); }
 };
 
+// Bumped to drop the actions still waiting for a dialog (a test's end, a command that opened fewer dialogs).
+inline int& ModalGeneration() {
+    static int generation = 0;
+    return generation;
+}
+inline void CancelPendingModalActions() {
+    ++ModalGeneration();
+}
+
 // Runs `act` inside the next modal dialog to open (once its event loop runs); `act` must close the dialog.
-// Gives up waiting after about five seconds.
+// Gives up waiting after about five seconds, or when CancelPendingModalActions is called.
 inline void WhenModal(std::function<void(QDialog*)> act) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, waited] {
+    const int generation = ModalGeneration();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, waited, generation] {
+        if (generation != ModalGeneration()) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) {
             if (++*waited > 500) timer->deleteLater();
