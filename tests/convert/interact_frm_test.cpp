@@ -14,6 +14,8 @@
 #include "convert/recording_hooks.h"
 #include "convert_test_util.h"
 #include "gif_test_util.h"
+#include "support/swf_builder.h"
+#include "tasks/temp_files.h"
 
 namespace {
 
@@ -62,6 +64,8 @@ TEST_F(Driver, TheLogOfARunShownInTheWindow) {
     stills.destFilepath = QDir(dir.path()).filePath("stills").toStdString();
     frm->setTaskItems({{true, &gif}, {true, &stills}});
     frm->show();
+    EXPECT_EQ(frm->labTotal->text(), "0/2 Files Done");
+    EXPECT_EQ(frm->labCurrent->text(), "0 Frames Done");
     frm->RunTasks();
     const std::vector<QString> expected = {
         "Status:> Ready... Click \"Start!\" menu to begin converting.",
@@ -352,6 +356,29 @@ TEST_F(Driver, AMissingFrameEventMovieIsLoggedAndOnlyFrameByFrameRuns) {
         EXPECT_EQ(logged, c.logged);
         EXPECT_EQ(FramesIn(task), c.frames);
     }
+}
+
+TEST_F(Driver, AProjectorsMovieIsConvertedFromATemporaryCopyThatIsDeletedAfterwards) {
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 3);
+    QFile swf(QString::fromStdString(movie));
+    ASSERT_TRUE(swf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = swf.readAll();
+    const std::string exe = QDir(dir.path()).filePath("square.exe").toStdString();
+    ASSERT_TRUE(testswf::writeFile(exe, testswf::makeProjector(testswf::Bytes(bytes.begin(), bytes.end()))));
+    TCovSettings gif = Task(exe, dtGIF, "projector.gif");
+    ASSERT_EQ(gif.swfFileType, sftProjector);
+    TCovSettings stills = Task(exe, dtImageSequence, "");
+    stills.destFilepath = Out("stills/");
+    Run({&gif, &stills});
+    EXPECT_EQ(FramesIn(gif), 3);
+    EXPECT_EQ(FramesIn(stills), 3);
+    for (const TCovSettings* task : {&gif, &stills}) {
+        EXPECT_TRUE(IsOwnTempFile(task->swfPlayFilename)) << task->swfPlayFilename;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(task->swfPlayFilename)))
+            << "the extracted copy is deleted";
+    }
+    EXPECT_EQ(journal.lines[0], "Status:> Converting \"square.exe\" to GIF Animation. | " +
+                                    QString::fromStdString(Out("projector.gif")));
 }
 
 }  // namespace
