@@ -280,4 +280,19 @@ TEST_F(VideoOutput, AnImportedFileWithTheTemporaryPrefixStays) {
     EXPECT_TRUE(QFile::exists(QString::fromStdString(imported)));
 }
 
+TEST_F(VideoOutput, ThePlayersOwnClockFeedsTheLibrarysFrameLoop) {
+    // The library pulls frames while the movie's own timer drives the player, as in the window.
+    frm->FastClock = false;
+    const std::string movie = WriteMovingSquareMovie(Folder(), "paced.swf", 4, 80, 60, 30);
+    TCovSettings task = Task(movie, dtAVI, "paced.avi");
+    Run({&task});
+    const Media m = ReadMedia(Out("paced.avi"), true);
+    ASSERT_TRUE(m.ok) << m.error;
+    EXPECT_NEAR(m.frameRate, 30, 0.01);
+    ASSERT_EQ(m.pictures.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(MaxChannelDifference(m.pictures[size_t(i)], ReferenceFrame(movie, i + 1, {80, 60})), 0)
+            << "frame " << i + 1;
+}
+
 }  // namespace
