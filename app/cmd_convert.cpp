@@ -1,6 +1,7 @@
 #include "app/cmd_convert.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
@@ -168,6 +169,19 @@ int runConvert(const std::vector<std::string>& args) {
         };
         frm.AskErrorAction = [](const QString&) { return 4; };  // never asked: the policy is "Ignore"
         frm.setErrorPolicy(epIgnore);
+        // Without the frame-event movie no frame is ever announced and the frame loops would wait for a Stop
+        // that no one gives here.
+        bool needsFrameEvents = false;
+        for (const TPreparedTask& t : run.tasks)
+            needsFrameEvents = needsFrameEvents ||
+                               (t.checked && t.error.empty() && t.task->destSequenceMode != smFrameByFrame);
+        if (needsFrameEvents && !QFileInfo(frm.FpsMovieFile).isFile()) {
+            std::fprintf(
+                stderr,
+                "tolvikan convert: the frame-event movie %s is missing (it belongs beside the program)\n",
+                frm.FpsMovieFile.toLocal8Bit().constData());
+            return 1;
+        }
         if (request.background) frm.setBackgroundCustom(*request.background);
 
         std::vector<TTaskItem> items;
