@@ -108,6 +108,7 @@ class MixerOnServer : public ::testing::Test {
         server->pactl(std::string("set-source-volume ") + pulse_test::PulseServer::kMonitor + " 100%");
         server->pactl("unload-module module-null-source");
         server->pactl(std::string("set-default-source ") + pulse_test::PulseServer::kMonitor);
+        server->settle();
     }
 
     pulse_test::PulseServer* server = nullptr;

@@ -181,15 +181,7 @@ bool PulseServer::start() {
             keeper_ = spawn({"parec", "--server=" + address_, "--latency-msec=20",
                              "--device=" + std::string(kMonitor), "/dev/null"},
                             {});
-            // The sink takes the keeper's request at the end of the long block it started with; from the
-            // first monitor data on, it runs at low latency.
-            unaWaveInDevice probe(kMonitor);
-            if (probe.open()) {
-                const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-                while (probe.outBytes() == 0 && std::chrono::steady_clock::now() < ready)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                probe.close();
-            }
+            settle();
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -197,6 +189,17 @@ bool PulseServer::start() {
     gSkipReason = "pulseaudio did not answer: " + why;
     stop();
     return false;
+}
+
+void PulseServer::settle() {
+    // The sink takes the keeper's request at the end of the long block it is in; from the first monitor
+    // data on, it runs at low latency.
+    unaWaveInDevice probe(kMonitor);
+    if (!probe.open()) return;
+    const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (probe.outBytes() == 0 && std::chrono::steady_clock::now() < ready)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    probe.close();
 }
 
 void PulseServer::stop() {

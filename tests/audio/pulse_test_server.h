@@ -26,6 +26,9 @@ class PulseServer {
     static constexpr const char* kSink = "tlv_out";
     static constexpr const char* kMonitor = "tlv_out.monitor";
 
+    // Waits until the sink renders in short blocks again: changing the default source moves every recording
+    // stream for a moment, the low-latency keeper too, and the null sink falls back to two-second blocks.
+    void settle();
     // Runs pactl against this server; true when it exits with 0.
     bool pactl(const std::string& arguments) const;
     const std::string& address() const { return address_; }
