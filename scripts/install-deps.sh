@@ -12,4 +12,5 @@ $SUDO apt-get install -y --no-install-recommends \
     libmp3lame-dev libpulse-dev pulseaudio pulseaudio-utils \
     zlib1g-dev liblzma-dev libjpeg-dev libpng-dev \
     libgtest-dev libgmock-dev \
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format \
+    xvfb imagemagick xdotool x11-utils
