@@ -46,8 +46,9 @@ TEST_F(VideoOutput, EachKindOfFileWithItsFramesRateSizeCodecAndSound) {
         const char* codec;
         int width, height;
         double rate;
-        int frames;          // -1: from the duration (kept duration at another rate)
-        bool exactPictures;  // lossless: every frame equals the engine's picture
+        int frames;            // -1: from the duration (kept duration at another rate)
+        bool exactPictures;    // lossless: every frame equals the engine's picture
+        int32_t mpegRate = 3;  // destMPEGFrameRate of the customised formats
     } cases[] = {
         {"AVI uncompressed", dtAVI, nullptr, mpVCDNTSC, smNormal, 1, 6, false, "rawvideo", 80, 60, 12, 6,
          true},
@@ -59,6 +60,10 @@ TEST_F(VideoOutput, EachKindOfFileWithItsFramesRateSizeCodecAndSound) {
          12, 6, false},
         {"MPEG VCD NTSC with sound", dtMPEG, nullptr, mpVCDNTSC, smNormal, 1, 6, true, "mpeg1video", 352, 240,
          30000.0 / 1001, -1, false},
+        {"MPEG DVD PAL", dtMPEG, nullptr, mpDVDPAL, smNormal, 1, 6, false, "mpeg2video", 720, 576, 25, -1,
+         false},
+        {"customised MPEG-1 at 25 fps, the task's size", dtMPEG, nullptr, mpMPEG1Custom, smNormal, 1, 6,
+         false, "mpeg1video", 80, 60, 25, -1, false, 2},
     };
     const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 6);
     const std::string tone = WriteToneWav(QDir(dir.path()).filePath("tone.wav").toStdString(), 2.0);
@@ -68,6 +73,7 @@ TEST_F(VideoOutput, EachKindOfFileWithItsFramesRateSizeCodecAndSound) {
         const std::string name = c.type == dtAVI ? "square.avi" : "square.mpg";
         TCovSettings task = Task(movie, c.type, name);
         task.destMPEGCodec = c.preset;
+        task.destMPEGFrameRate = c.mpegRate;
         task.destSequenceMode = c.mode;
         task.destStartFrame = c.start;
         task.destEndFrame = c.end;
