@@ -128,6 +128,8 @@ TMclCodecDialog::TMclCodecDialog(MclHandle handle, int stream, int width, int he
     }
 
     connect(lstCodecs, &QListWidget::currentRowChanged, this, &TMclCodecDialog::lstCodecsCurrentRowChanged);
+    // A double click picks the codec as it stands, like choosing it and pressing OK.
+    connect(lstCodecs, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
     if (row >= 0)
         lstCodecs->setCurrentRow(row);
     else

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 
 #include <cstring>
 #include <memory>
@@ -102,6 +103,15 @@ TEST_F(CodecDialog, ChosenMpegFormatGoesIntoTheHandleOnOK) {
     EXPECT_EQ(Held(h.get(), kMclStreamMPEGVideo).codecID, list[1].codecID);
     TMclCodecDialog again(h.get(), kMclStreamMPEGVideo, kW, kH, 24);
     EXPECT_EQ(again.lstCodecs->currentRow(), 1) << "the stored choice is preselected";
+
+    // A double click on a format chooses it at once.
+    again.show();
+    QListWidget* view = again.lstCodecs;
+    const QPoint at = view->visualItemRect(view->item(0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(again.result(), QDialog::Accepted);
+    EXPECT_EQ(Held(h.get(), kMclStreamMPEGVideo).codecID, list[0].codecID);
 }
 
 TEST_F(CodecDialog, CancelLeavesTheHandlesBlockAlone) {
