@@ -192,6 +192,11 @@ TEST_P(FormatTest, WritesTheFormatWithItsSoundTrack) {
     EXPECT_EQ(f.video.rateDen, c.rateDen);
     EXPECT_EQ(f.video.frames, c.frames);
     const double videoSeconds = c.frames * static_cast<double>(c.rateDen) / c.rateNum;
+    // The timestamps run without gaps. (The tiny frames of the customised cases share PES packets, so not
+    // every one carries a timestamp of its own to check.)
+    if (c.preset <= 5) {
+        EXPECT_NEAR(f.video.seconds, videoSeconds, 0.002);
+    }
 
     ASSERT_TRUE(f.audio.present);
     EXPECT_EQ(f.audio.codec, c.audioCodec);

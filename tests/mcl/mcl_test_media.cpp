@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "mcl/ffmpeg/ff_raii.h"
@@ -148,6 +149,8 @@ MediaFacts ProbeMedia(const std::filesystem::path& path, int pictureIndex) {
 
     mcl::ff::PacketPtr packet = mcl::ff::MakePacket();
     mcl::ff::FramePtr frame = mcl::ff::MakeFrame();
+    int64_t firstTs = INT64_MAX;
+    int64_t lastTs = INT64_MIN;
     auto receive = [&](Decoder& d, StreamFacts& s) {
         while (avcodec_receive_frame(d.ctx.get(), frame.get()) == 0) {
             if (&s == &facts.video) {
@@ -155,6 +158,11 @@ MediaFacts ProbeMedia(const std::filesystem::path& path, int pictureIndex) {
                     const AVRational sar =
                         frame->sample_aspect_ratio.num ? frame->sample_aspect_ratio : AVRational{1, 1};
                     s.displayAspect = frame->width * av_q2d(sar) / frame->height;
+                }
+                const int64_t ts = frame->best_effort_timestamp;
+                if (ts != AV_NOPTS_VALUE) {
+                    firstTs = std::min(firstTs, ts);
+                    lastTs = std::max(lastTs, ts);
                 }
                 if (s.frames == pictureIndex) {
                     mcl::ff::SwsPtr sws(sws_getContext(
@@ -189,6 +197,11 @@ MediaFacts ProbeMedia(const std::filesystem::path& path, int pictureIndex) {
         if (d->index < 0) continue;
         avcodec_send_packet(d->ctx.get(), nullptr);
         receive(*d, d == &video ? facts.video : facts.audio);
+    }
+    if (video.index >= 0 && lastTs >= firstTs && facts.video.frameRate > 0) {
+        const AVRational tb = raw->streams[video.index]->time_base;
+        facts.video.seconds =
+            static_cast<double>(lastTs - firstTs) * av_q2d(tb) + 1.0 / facts.video.frameRate;
     }
     facts.ok = true;
     return facts;

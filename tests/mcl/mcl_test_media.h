@@ -55,6 +55,7 @@ struct StreamFacts {
     int rateNum = 0;
     int rateDen = 0;
     double displayAspect = 0;  // width * SAR / height of the decoded frames
+    double seconds = 0;        // from the first decoded frame's timestamp to the end of the last one
     // audio
     int sampleRate = 0;
     int channels = 0;
