@@ -8,7 +8,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -201,6 +205,48 @@ TEST_F(ConvertCli, TaskListFileRunsItsCheckedTasks) {
     QImageReader reader(QString::fromStdString(dir / "first.gif"));
     EXPECT_EQ(reader.imageCount(), 4);
     EXPECT_FALSE(fs::exists(dir / "second.gif"));
+}
+
+TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
+    // A long run of a looping movie, interrupted once its first frames are written.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    std::string avi = dir / "long.avi";
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 2);
+        execl(TOLVIKAN_BIN, TOLVIKAN_BIN, "convert", movie.c_str(), "--frames", "1-1000000", "--sound",
+              "none", "--output", avi.c_str(), "--json", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string text, line;
+    bool signalled = false;
+    char buf[4096];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) {
+        text.append(buf, size_t(n));
+        if (!signalled && text.find("\"event\":\"progress\",\"task\":0,\"frames\":5,") != std::string::npos) {
+            kill(pid, SIGINT);
+            signalled = true;
+        }
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(signalled) << text;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"interrupted\":true"), std::string::npos) << text;
+    // The file is finished: its header counts the frames written, and its index is there.
+    AviInfo info = ReadAvih(avi);
+    EXPECT_GE(info.frames, 5u);
+    EXPECT_LT(info.frames, 1000000u);
+    EXPECT_NE(ReadFile(avi).find("idx1"), std::string::npos);
 }
 
 TEST_F(ConvertCli, UsageErrorsAndTheCodecList) {
