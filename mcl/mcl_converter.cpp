@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "mcl/ffmpeg/ff_log.h"
 #include "mcl/mcl_error_state.h"
 
 using mcl::MclError;
@@ -367,6 +368,9 @@ void MclConverter::finish() {
         aborted_ = aborted_ || wasAborted;
     }
     if (sound_) {
+        // FFmpeg's LAME wrapper warns on every drain that LAME gives one frame more than it was handed (its
+        // encoder delay); a failure still shows in the result.
+        mcl::ff::QuietLog quiet;
         st = sound_->encoder->send(nullptr) < 0
                  ? MclStatus::Error(MclError::Failed, "draining the sound encoder")
                  : sound_->drain(*file_);
