@@ -14,6 +14,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -151,6 +152,7 @@ Media ReadMedia(const std::string& path, bool keepPictures) {
     AVStream* stream = format->streams[videoIndex];
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     m.videoCodec = avcodec_get_name(stream->codecpar->codec_id);
+    if (const char* name = av_get_pix_fmt_name(AVPixelFormat(stream->codecpar->format))) m.pixelFormat = name;
     m.width = stream->codecpar->width;
     m.height = stream->codecpar->height;
     AVRational rate = stream->avg_frame_rate.num ? stream->avg_frame_rate : stream->r_frame_rate;

@@ -44,8 +44,9 @@ int MaxChannelDifference(const QImage& a, const QImage& b);
 struct Media {
     bool ok = false;
     std::string error;
-    std::string videoCodec;  // FFmpeg's codec name: "rawvideo", "mpeg4", "mpeg1video", ...
-    std::string container;   // the demuxer's name
+    std::string videoCodec;   // FFmpeg's codec name: "rawvideo", "mpeg4", "mpeg1video", ...
+    std::string pixelFormat;  // the stream's pixel format: "bgr24", "bgra", "yuv420p", ...
+    std::string container;    // the demuxer's name
     int width = 0, height = 0;
     double frameRate = 0;  // the stream's average (or real) frame rate
     double duration = 0;   // seconds, the container's

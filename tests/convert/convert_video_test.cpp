@@ -301,4 +301,30 @@ TEST_F(VideoOutput, ThePlayersOwnClockFeedsTheLibrarysFrameLoop) {
             << "frame " << i + 1;
 }
 
+TEST_F(VideoOutput, AlphaReachesAnUncompressedAviOnlyWhenAsked) {
+    // 32-bit output with an alpha mode hands the library pictures with an alpha channel, which the
+    // uncompressed codec keeps; 24-bit output ignores the alpha mode.
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 2);
+    struct Case {
+        const char* what;
+        TColorDepth depth;
+        TAlphaMode mode;
+        const char* pixelFormat;
+    } cases[] = {
+        {"32 bits, intensity", cd32BitAlpha, amIntensity, "bgra"},
+        {"24 bits", cd24Bit, amIntensity, "bgr24"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TCovSettings task = Task(movie, dtAVI, std::string(c.what) + ".avi");
+        task.destColorDepth = c.depth;
+        task.destAlphaMode = c.mode;
+        Run({&task});
+        const Media m = ReadMedia(Out(std::string(c.what) + ".avi"));
+        ASSERT_TRUE(m.ok) << m.error;
+        EXPECT_EQ(m.frames, 2);
+        EXPECT_EQ(m.pixelFormat, c.pixelFormat);
+    }
+}
+
 }  // namespace
