@@ -138,7 +138,7 @@ void TRecordFrm::FormCreate(const Options& options) {
     };
     waveRiff.isInput(false);
 
-    // 1. The Flash host fills panRecord; the movie takes the mouse during a pass.
+    // The Flash host fills panRecord; the movie takes the mouse during a pass.
     FlashCtl = new TShockwaveFlashEx(panRecord);
     auto* hostLayout = new QVBoxLayout(panRecord);
     hostLayout->setContentsMargins(0, 0, 0, 0);
@@ -149,16 +149,14 @@ void TRecordFrm::FormCreate(const Options& options) {
     FlashCtl->OnFSCommand = [this](TShockwaveFlash*, const QString& command, const QString& args) {
         FlashFSCommand(command, args);
     };
-    // 2.
     panRecord->move(0, 0);
     panRecord->resize(kIdlePanelWidth, kIdlePanelHeight);
     resize(kClientWidth, kClientHeight + MainMenu->sizeHint().height());
 
-    // 3.
     const std::string folder = unaExecutableFolder();
     FpsMovieFile = QString::fromStdString(folder) + QStringLiteral("fps1");
 
-    // 4. The MP3 encoder; a failure only affects MP3 recording.
+    // The MP3 encoder; a failure only affects MP3 recording.
     const QString library = options.mp3EncoderPath.isEmpty()
                                 ? QString::fromStdString(folder) + QStringLiteral(MP3ENC_LIBRARY_FILE_NAME)
                                 : options.mp3EncoderPath;
@@ -199,9 +197,8 @@ void TRecordFrm::showEvent(QShowEvent* event) {
 
 void TRecordFrm::FormShow() {
     passOpen_ = true;
-    // 1.
     centreWindow();
-    // 2. Whatever an earlier pass left paused is running again.
+    // Whatever an earlier pass left paused is running again.
     menPause->setText(QStringLiteral("&Pause"));
     FlashCtl->SkipTimer = false;
     waveIn.consumer(&waveRiff);
@@ -216,14 +213,11 @@ void TRecordFrm::FormShow() {
     }
     TCovSettings& task = *RecordTask;
     passType_ = task.adoFileType;
-    // 3.
     prbRecord->setRange(0, std::max(1, task.destEndFrame - task.destStartFrame + 1));
     prbRecord->setValue(0);
-    // 4.
     panRecord->resize(std::max(1, task.swfW), std::max(1, task.swfH));
     panRecord->setFocus();
     FlashCtl->setFocus();
-    // 5.
     FlashCtl->Movie(QStringLiteral(" "));
     FlashCtl->Movie(QString::fromStdString(task.swfPlayFilename));
     QString loadError = FlashCtl->LoadError();
@@ -240,12 +234,11 @@ void TRecordFrm::FormShow() {
     }
     if (task.destStartFrame > 1) FlashCtl->GotoFrame(task.destStartFrame);
     FlashCtl->Play();
-    // 6. The frame shown by loading is not counted: each later frame event is one more frame played, so the
+    // The frame shown by loading is not counted: each later frame event is one more frame played, so the
     // pass ends with destStartFrame + RecordFrames as the last frame shown.
     RecordTicks = 0;
     RecordFrames = 0;
     RecordStopped = false;
-    // 7. - 11.
     StartRecording();
     emit passStarted();
 }
@@ -487,14 +480,11 @@ void TRecordFrm::done(int result) {
 }
 
 void TRecordFrm::FormClose() {
-    // 1.
     RecordStopped = true;
     if (RecordTask) RecordTask->destLastFrame = RecordTask->destStartFrame + RecordFrames;
-    // 2.
     timRecord->stop();
     FlashCtl->StopPlay();
     FlashCtl->Movie(QStringLiteral(" "));
-    // 3.
     StopCapture();
     passOpen_ = false;
     recording_ = false;
