@@ -6,12 +6,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -204,6 +208,29 @@ TEST_F(MainFrmTest, SeveralMoviesAtOnceEachGetTheirSettings) {
     ASSERT_EQ(MainFrm->TaskCount(), 3);
     EXPECT_EQ(column(2, 0).toStdString(), "c.swf@" + files.folder());
     EXPECT_EQ(MainFrm->SelectedItem(), MainFrm->TaskItem(2));
+}
+
+TEST_F(MainFrmTest, FilesDroppedOnTheListAreAdded) {
+    MainFrm->show();
+    const std::string b = files.colourFrames("b.swf", 20, 20, 2);
+    auto* mime = new QMimeData;
+    mime->setUrls(
+        {QUrl::fromLocalFile(QString::fromStdString(movie)), QUrl::fromLocalFile(QString::fromStdString(b))});
+    QWidget* target = MainFrm->lstFile->viewport();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    delete mime;
+    // The settings dialogs open once the drop is over.
+    actOnDialogs(2, [](QDialog* d) { static_cast<TSettingsFrm*>(d)->btnOK->click(); });
+    for (int i = 0; i < 200 && MainFrm->TaskCount() < 2; ++i)
+        QTest::qWait(10);
+    ASSERT_EQ(MainFrm->TaskCount(), 2);
+    EXPECT_EQ(column(1, 0).toStdString(), "b.swf@" + files.folder());
+    EXPECT_TRUE(MainFrm->Modified);
 }
 
 TEST_F(MainFrmTest, RemoveClearAndEditChangeTheList) {

@@ -2,6 +2,7 @@
 // the task at once, and the messages of the choosers.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -12,10 +13,12 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "audio/audio_format_frm.h"
+#include "tasks/temp_files.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/color_box.h"
 #include "ui/select_frm.h"
@@ -600,6 +603,35 @@ TEST_F(SettingsFrmTest, VisualSelectionRefusesMissingAndForeignSources) {
     ASSERT_EQ(answers.messages.size(), 2u);
     EXPECT_EQ(answers.messages[0], "This file does not exist!");
     EXPECT_EQ(answers.messages[1], "This is not a flash file!");
+}
+
+TEST_F(SettingsFrmTest, VisualSelectionShowsAProjectorsMovieAndRemovesItsCopyAfterwards) {
+    MovieFiles files;
+    std::ifstream in(files.colourFrames("inner.swf", 40, 30, 4), std::ios::binary);
+    const testswf::Bytes movie((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    task.swfFilename = files.write("player.exe", testswf::makeProjector(movie));
+    task.swfFileType = sftProjector;
+    task.destIsCrop = true;
+    task.destStartFrame = 3;
+    TSelectFrm select;
+    SelectFrm = &select;
+    open();
+    std::string shown;
+    int startFrame = 0;
+    WhenModal([&](QDialog* d) {
+        auto* s = static_cast<TSelectFrm*>(d);
+        shown = s->MovieFile.toStdString();
+        startFrame = s->StartFrame;
+        EXPECT_TRUE(std::filesystem::exists(shown));
+        EXPECT_EQ(s->TotalFrames, 4);
+        s->menCancel->trigger();
+    });
+    frm->btnVisualSelectionClick();
+    SelectFrm = nullptr;
+    EXPECT_TRUE(IsOwnTempFile(shown)) << shown;
+    EXPECT_EQ(startFrame, 3);
+    EXPECT_FALSE(std::filesystem::exists(shown));
+    EXPECT_TRUE(answers.messages.empty());
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ inline void CancelPendingModalActions() {
 // Runs `act` inside the next modal dialog to open (once its event loop runs); `act` must close the dialog.
 // Gives up waiting after about five seconds, or when CancelPendingModalActions is called.
 inline void WhenModal(std::function<void(QDialog*)> act) {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(QCoreApplication::instance());  // goes with the application at the latest
     timer->setInterval(10);
     auto waited = std::make_shared<int>(0);
     const int generation = ModalGeneration();
