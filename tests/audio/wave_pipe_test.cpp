@@ -229,3 +229,32 @@ TEST(WavePipeLinks, APipeThatGoesAwayLeavesNoLinkBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WavePipeFormat, AFormatProviderHandsItsFormatToTheWriterWhenItOpens) {
+    mp3_test::TempDir dir;
+    const auto file = dir.path() / "provided.wav";
+    FakeCapturePipe capture;
+    TunavclWaveRiff riff;
+    capture.pcm_SamplesPerSec(22050);
+    capture.pcm_BitsPerSample(8);
+    capture.pcm_NumChannels(1);
+    capture.isFormatProvider = true;
+    capture.consumer(&riff);
+    riff.isInput(false);
+    riff.fileName(file.string());
+    capture.active(true);
+    capture.fake().produce(Block(capture.device()->chunkSize(), 7));
+    capture.active(false);
+
+    EXPECT_EQ(riff.pcm_SamplesPerSec(), 22050u);
+    const WavFile w = ReadWav(file);
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_EQ(w.sampleRate, 22050u);
+    EXPECT_EQ(w.bits, 8);
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.dataSize, 2205u);
+}
+
+}  // namespace
