@@ -1,7 +1,9 @@
 #include "mcl/mcl_frame_clock.h"
 
+#include <algorithm>
+
 extern "C" {
-#include <libavutil/mathematics.h>
+#include <libavutil/mathematics.h>  // av_d2q
 }
 
 MclFrameClock::MclFrameClock(AVRational outputRate, bool keepDuration)
@@ -21,11 +23,14 @@ int64_t MclFrameClock::next(double sourceRate) {
         stretchInput_ = delivered_ - 1;
         stretchOutput_ = written_;
     }
-    // ceil(k * output / source) for the k frames of this stretch, in integers: k * on * sd / (od * sn).
+    // round(k * output / source) for the k frames of this stretch, in integers: with r = n / d,
+    // floor((2 k n + d) / (2 d)).
     const int64_t k = delivered_ - stretchInput_;
-    const int64_t num = static_cast<int64_t>(output_.num) * source_.den;
-    const int64_t den = static_cast<int64_t>(output_.den) * source_.num;
-    const int64_t total = stretchOutput_ + av_rescale_rnd(k, num, den, AV_ROUND_UP);
+    const __int128 n = static_cast<__int128>(output_.num) * source_.den;
+    const __int128 d = static_cast<__int128>(output_.den) * source_.num;
+    int64_t total = stretchOutput_ + static_cast<int64_t>((2 * k * n + d) / (2 * d));
+    if (delivered_ == 1) total = std::max<int64_t>(total, 1);  // the movie's first frame always shows
+    total = std::max(total, written_);
     const int64_t count = total - written_;
     written_ = total;
     return count;

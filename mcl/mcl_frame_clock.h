@@ -1,10 +1,10 @@
 // How many output frames each delivered frame becomes when the duration is kept: a frame delivered at the
-// source rate covers [i / source, (i + 1) / source) seconds, and the output frame j (shown at j / output)
-// takes the frame delivered for its moment. So after k frames of one source rate the file holds
-// ceil(k * output / source) frames of that stretch: a 12 frames/s movie written at 29.97 frames/s repeats
-// frames (12 frames become 30), a 25 frames/s one written at 12 drops some. Exact rational arithmetic, so
-// the same frames always give the same file. Without keeping the duration every frame is written once.
-// Internal to mcl/.
+// source rate covers [i / source, (i + 1) / source) seconds, and after k frames of one source rate the file
+// holds round(k * output / source) frames of that stretch, so every output frame shows the delivered frame
+// nearest its moment. A 12 frames/s movie written at 29.97 frames/s repeats frames (12 frames become 30), a
+// 25 frames/s one written at 12 drops some; two spellings of one rate (29.97 and 30000/1001) write every
+// frame once. The movie's first frame is always written. Exact rational arithmetic, so the same frames
+// always give the same file. Without keeping the duration every frame is written once. Internal to mcl/.
 #pragma once
 
 #include <cstdint>

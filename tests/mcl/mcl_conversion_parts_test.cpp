@@ -28,10 +28,12 @@ struct ClockCase {
 };
 
 const ClockCase kClocks[] = {
-    {"TwelveToNtsc", {30000, 1001}, true, 12, 12, 30, {3, 2, 3, 2, 3}},  // 12 s of movie stay 12 s
-    {"TwelveToTwentyFive", {25, 1}, true, 12, 12, 25, {3, 2, 2, 2, 2}},
-    {"TwentyFiveToTwelveDrops", {12, 1}, true, 25, 25, 12, {1, 0, 1, 0, 1}},
+    {"TwelveToNtsc", {30000, 1001}, true, 12, 12, 30, {2, 3, 2, 3, 2}},  // 12 s of movie stay 12 s
+    {"TwelveToTwentyFive", {25, 1}, true, 12, 12, 25, {2, 2, 2, 2, 2}},
+    {"TwentyFiveToTwelveDropsButShowsTheFirst", {12, 1}, true, 25, 25, 12, {1, 0, 0, 1, 0}},
     {"SameRate", {25, 1}, true, 25, 10, 10, {1, 1, 1}},
+    {"SameRateSpelledTwoWays", {30000, 1001}, true, 29.97, 100000, 100000, {1, 1, 1}},
+    {"TwentyFourToFilmRateDropsOneInAThousand", {24000, 1001}, true, 24, 1001, 1000, {1, 1, 1}},
     {"NoRateGivenMeansOutputRate", {25, 1}, true, 0, 10, 10, {1, 1, 1}},
     {"WithoutKeepingEveryFrameOnce", {30000, 1001}, false, 12, 12, 12, {1, 1, 1}},
 };

@@ -415,7 +415,7 @@ struct EarlyCase {
 const EarlyCase kEarly[] = {
     {"AviH264", -1, MclFourCC('H', '2', '6', '4'), "libx264", 5, 5},
     {"AviUncompressed", -1, 0, "rawvideo", 5, 5},
-    {"DvdPal", 3, 0, "mpeg2video", 5, 11},  // 5 frames at 12/s are 11 at 25/s
+    {"DvdPal", 3, 0, "mpeg2video", 5, 10},  // 5 frames at 12/s are 10 at 25/s
 };
 
 class EarlyEndTest : public ConvertTest, public ::testing::WithParamInterface<EarlyCase> {};
@@ -455,8 +455,8 @@ INSTANTIATE_TEST_SUITE_P(EarlyEnd, EarlyEndTest, ::testing::ValuesIn(kEarly),
 
 // --- frames ---
 
-// 12 frames/s written at 25: every delivered frame fills ceil(k * 25 / 12) output frames in total, so the
-// first picture shows three times, the second twice.
+// 12 frames/s written at 25: after k delivered frames the file holds round(k * 25 / 12), so each output frame
+// shows the picture nearest its moment: 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 5, ...
 TEST_F(ConvertTest, KeepDurationRepeatsFramesInOrder) {
     ConversionJob job;
     job.output = dir_.path() / "keep.avi";
@@ -465,7 +465,8 @@ TEST_F(ConvertTest, KeepDurationRepeatsFramesInOrder) {
     job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 25.0, 64, 48); };
     RunConversion(job);
     ASSERT_EQ(job.result, 0) << MclLastErrorText();
-    const std::vector<int> shows = {0, 0, 0, 1, 1, 2};  // output frame -> delivered frame
+    const std::vector<int> shows = {0, 0, 1, 1, 2, 2, 3,
+                                    3, 4, 4, 5, 5, 5};  // output frame -> delivered frame
     for (size_t i = 0; i < shows.size(); ++i) {
         const MediaFacts f = ProbeMedia(job.output, static_cast<int>(i));
         ASSERT_TRUE(f.ok) << f.error;
