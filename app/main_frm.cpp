@@ -144,6 +144,15 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent) {
     popMenu->addSeparator();
     menCheckAll = popMenu->addAction(QStringLiteral("Check All"));
     menUncheckAll = popMenu->addAction(QStringLiteral("Uncheck All"));
+    // The usual keys of a list window: Ctrl+O adds, Delete removes, Enter edits the selected task.
+    menAdd->setShortcut(QKeySequence::Open);
+    menRemove->setShortcut(QKeySequence::Delete);
+    menSettings->setShortcut(Qt::Key_Return);
+    for (QAction* a : {menAdd, menRemove, menSettings})
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(menAdd);
+    lstFile->addAction(menRemove);
+    lstFile->addAction(menSettings);
     connect(menAdd, &QAction::triggered, this, &TMainFrm::btnAddClick);
     connect(menRemove, &QAction::triggered, this, &TMainFrm::btnRemoveClick);
     connect(menClear, &QAction::triggered, this, &TMainFrm::btnClearClick);
