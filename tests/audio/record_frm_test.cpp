@@ -72,13 +72,16 @@ class RecordPass : public ::testing::Test {
     }
 
     // A task over a movie of `frames` frames at kRate frames per second.
-    void makeTask(int frames, TAudioFileType type) {
+    void makeTask(int frames, TAudioFileType type, int stopAt = 0) {
         auto b = playertest::movie(40, 40, frames);
         b.header().frameRate88 = kRate << 8;
         b.tag(playertest::kDefineShape3, playertest::rectShape(1, 0, 0, 40, 40, 0x3366CC));
         b.tag(playertest::kPlaceObject2, playertest::place(1, 1));
-        for (int f = 0; f < frames; ++f)
+        for (int f = 1; f <= frames; ++f) {
+            if (f == stopAt)
+                b.tag(playertest::kDoAction, testswf::ActionWriter().op(0x07).withEnd());  // stop()
             b.showFrame();
+        }
         const auto movie = dir_.path() / "movie.swf";
         ASSERT_TRUE(testswf::writeFile(movie.string(), b.end().build()));
         task.swfPlayFilename = movie.string();
@@ -279,6 +282,38 @@ TEST_F(RecordPass, PauseFreezesTheMovieAndLeavesThePausedSpanOut) {
     EXPECT_LT(w.seconds(), ranSeconds - 0.9);
     EXPECT_LE(frm->RecordTicks, int(10 * (ranSeconds - 1.0)));
 }
+
+struct ModeCase {
+    TSequenceMode mode;
+    bool restarted;
+};
+
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << "mode " << int(c.mode);
+}
+
+class SequenceMode : public RecordPass, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(SequenceMode, AMovieThatStopsItselfIsRestartedOnlyWhenTheModeSaysSo) {
+    TLV_REQUIRE_PULSE();
+    makeWindow();
+    makeTask(20, aftWAV, 3);
+    task.destSequenceMode = GetParam().mode;
+    int furthest = 0;
+    std::vector<std::pair<int, std::function<void()>>> looks;
+    for (int ms = 300; ms <= 900; ms += 100)
+        looks.emplace_back(ms, [&] { furthest = std::max(furthest, frm->FlashCtl->CurrentFrame()); });
+    runPass(looks);
+    EXPECT_EQ(furthest > 3, GetParam().restarted) << "furthest frame " << furthest;
+    EXPECT_EQ(task.destLastFrame, 21);  // the frame events count on while the movie stands
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SequenceMode,
+                         ::testing::Values(ModeCase{smNormal, false}, ModeCase{smSkipBackward, true},
+                                           ModeCase{smFrameByFrame, true}),
+                         [](const ::testing::TestParamInfo<ModeCase>& info) {
+                             return "Mode" + std::to_string(int(info.param.mode));
+                         });
 
 struct RangeCase {
     int32_t start;
