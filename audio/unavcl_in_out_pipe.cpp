@@ -47,7 +47,9 @@ bool unavclInOutPipe::active() const {
 }
 
 void unavclInOutPipe::consumer(unavclInOutPipe* pipe) {
-    if (pipe == this) pipe = nullptr;
+    // A ring of pipes would open and close itself without end: such a link is refused.
+    for (unavclInOutPipe* p = pipe; p; p = p->consumer())
+        if (p == this) return;
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (pipe == consumer_) return;
     if (consumer_) consumer_->removeProvider(this);

@@ -38,7 +38,7 @@ class unavclInOutPipe {
     bool active() const;
     virtual std::string errorText() const = 0;
 
-    // The pipe that receives this pipe's output, or none.
+    // The pipe that receives this pipe's output, or none. A link that would close a ring is refused.
     void consumer(unavclInOutPipe* pipe);
     unavclInOutPipe* consumer() const;
     size_t providerCount() const;

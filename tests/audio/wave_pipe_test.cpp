@@ -226,6 +226,13 @@ TEST(WavePipeLinks, APipeThatGoesAwayLeavesNoLinkBehind) {
         EXPECT_EQ(riff.providerCount(), 1u);
     }
     EXPECT_EQ(riff.providerCount(), 0u);
+
+    // A ring would open itself without end.
+    capture.consumer(&riff);
+    riff.consumer(&capture);
+    EXPECT_EQ(riff.consumer(), nullptr);
+    riff.consumer(&riff);
+    EXPECT_EQ(riff.consumer(), nullptr);
 }
 
 }  // namespace
