@@ -327,4 +327,22 @@ TEST_F(VideoOutput, AlphaReachesAnUncompressedAviOnlyWhenAsked) {
     }
 }
 
+TEST_F(VideoOutput, AFileTheLibraryCannotWriteIsReportedAndTheRunGoesOn) {
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 2);
+    QDir().mkpath(QString::fromStdString(Out("taken.avi")));  // a folder where the file should go
+    TCovSettings blocked = Task(movie, dtAVI, "taken.avi");
+    TCovSettings next = Task(movie, dtAVI, "next.avi");
+    Run({&blocked, &next});
+    ASSERT_EQ(journal.ends.size(), 2u);
+    EXPECT_FALSE(journal.ends[0].done) << "not reported as converted";
+    EXPECT_TRUE(journal.ends[0].reason.startsWith("error: ")) << journal.ends[0].reason.toStdString();
+    EXPECT_TRUE(journal.ends[1].done);
+    EXPECT_EQ(ReadMedia(Out("next.avi")).frames, 2);
+    ASSERT_GE(journal.lines.size(), 3u);
+    EXPECT_TRUE(journal.lines[1].startsWith("Status:> Error converting \"square.swf\" to AVI. | "))
+        << journal.lines[1].toStdString();
+    EXPECT_EQ(journal.lines[2], "Status:> Finish converting \"square.swf\" to AVI.");
+    EXPECT_TRUE(journal.messages.empty()) << "the default policy ignores library errors";
+}
+
 }  // namespace
