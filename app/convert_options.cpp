@@ -162,7 +162,8 @@ const char* const kConvertUsage =
     "       tolvikan convert --tasks FILE.ini [-y|-n] [--json] [--background RRGGBB]\n"
     "       tolvikan convert --list-codecs [MOVIE] [--size WxH] [--alpha MODE]\n"
     "options:\n"
-    "  --type avi|mpeg|gif|images   output kind (default: from --output's extension, else avi)\n"
+    "  --type avi|mpeg|gif|images   output kind (default: named by --output's extension or by the\n"
+    "                               options of one kind, else avi)\n"
     "  --output PATH                output file, or folder (ending in /) for several movies and images\n"
     "  --size WxH                   picture size (default: the movie's own); --keep-aspect keeps its shape\n"
     "  --frames FIRST-LAST          frames to convert (default: all)\n"
@@ -351,7 +352,19 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
         return true;
     }
     if (r.movies.empty()) return fail("no movie given");
-    if (!requestedType(r, error)) return false;
+    std::optional<TDestType> type = requestedType(r, error);
+    if (!type) return false;
+    if (*type == dtMPEG) {
+        // A standard MPEG format fixes the picture (VCD-NTSC when no preset is named).
+        TMPEGPreset preset = r.mpegPreset.value_or(mpVCDNTSC);
+        if (presetSize(preset)) {
+            const char* name = nameOf(kPresets, preset);
+            if (r.size) return fail(std::string("--size cannot be used with the MPEG preset ") + name);
+            if (r.keepAspect)
+                return fail(std::string("--keep-aspect cannot be used with the MPEG preset ") + name);
+            if (r.crop) return fail(std::string("--crop cannot be used with the MPEG preset ") + name);
+        }
+    }
     if (r.soundFormat && r.sound && *r.sound != "record")
         return fail("--sound-format applies to recorded sound (--sound record)");
     return true;

@@ -18,9 +18,10 @@ const char* kUsage =
     "  probe [--json] FILE...   movie kind, version, header length, size, frame rate and frame count\n"
     "  render MOVIE --frames LIST --size WxH [--quality high|low] [--background RRGGBB] --out PATTERN\n"
     "                           pictures of the listed frames (PATTERN holds %d for the frame number)\n"
-    "  convert MOVIE... [OPTIONS]   converts movies to AVI, MPEG, animated GIF or still images\n"
-    "  convert --tasks FILE.ini     runs the checked tasks of a task-list file\n"
-    "  convert --list-codecs        the AVI codecs: name, a tab, identifier (--codec takes either)\n"
+    "  convert MOVIE... [OPTIONS]\n"
+    "                           converts movies to AVI, MPEG, animated GIF or still images (options below)\n"
+    "  convert --tasks FILE.ini runs the checked tasks of a task-list file\n"
+    "  convert --list-codecs    the AVI codecs: name, a tab, identifier (--codec takes either)\n"
     "  help                     this text\n"
     "\n";
 
