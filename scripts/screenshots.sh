@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Starts the desktop program under a virtual X server (Xvfb) with a task list of a few movies and saves
-# pictures of the main window and of the settings dialog in out/screenshots/, so anyone can look at them.
+# Starts the desktop program under a virtual X server (Xvfb) with a task list of a few movies and saves pictures
+# of the main window, the settings dialog, the visual selection and the seek dialog in out/screenshots/, so
+# anyone can look at them.
 # Usage: scripts/screenshots.sh [BUILD_FOLDER]   (default: build; built first when the program is missing)
 # Needs: xvfb, imagemagick (import), xdotool, x11-utils (xwininfo); pulseaudio for a sound server of its own.
 set -euo pipefail
@@ -89,4 +90,22 @@ settings=$(window_of "Export Settings")
 sleep 0.5
 import -window "$settings" "$out/settings-dialog.png"
 
-echo "screenshots: $out/main-window.png $out/settings-dialog.png"
+# The crop rectangle drawn on a frame: check the crop box, then "Visual selection".
+xdotool mousemove --window "$settings" 30 356 click 1
+sleep 0.3
+xdotool mousemove --window "$settings" 566 383 click 1
+selection=$(window_of "Visual Selection")
+sleep 1
+import -window "$selection" "$out/visual-selection.png"
+xdotool key Escape
+sleep 0.3
+xdotool key Escape  # the settings dialog, cancelled
+sleep 0.3
+
+# The seek dialog over the main window.
+xdotool mousemove --window "$main" 650 598 click 1
+seek=$(window_of " Seek")
+sleep 0.3
+import -window "$seek" "$out/seek-dialog.png"
+
+echo "screenshots: $(cd "$out" && echo *.png) in $out"

@@ -80,6 +80,7 @@ TSelectFrm::TSelectFrm(QWidget* parent) : QDialog(parent) {
 
     scrollBox = new QScrollArea(this);
     scrollBox->setBackgroundRole(QPalette::Dark);
+    scrollBox->setAlignment(Qt::AlignCenter);
     RgnSelect = new TRgnSelect;
     RgnSelect->EditMode = true;
     RgnSelect->Color = Qt::black;
