@@ -128,6 +128,17 @@ TEST_F(ConvertCli, ImagesAreNumberedByFrameAndShowTheMovie) {
     // The square's left edge moves 15 pixels a frame from x = 10; on frame 3 it starts at 40.
     EXPECT_EQ(first.pixelColor(50, 60).rgb() & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(first.pixelColor(20, 60).rgb() & 0xFFFFFF, 0xFFFFFFu);
+
+    // --background replaces the movie's white and is the key of the background alpha rule.
+    r = run({movie, "--type", "images", "--frames", "3-3", "--output", "keyed", "--alpha", "background",
+             "--background", "00FF00"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    QImage keyed(QString::fromStdString(dir / "keyed/3.png"));
+    ASSERT_TRUE(keyed.hasAlphaChannel());
+    EXPECT_EQ(keyed.pixelColor(20, 60).alpha(), 0);
+    EXPECT_EQ(keyed.pixelColor(20, 60).green(), 255);
+    EXPECT_EQ(keyed.pixelColor(50, 60).alpha(), 255);
+    EXPECT_EQ(keyed.pixelColor(50, 60).red(), 255);
 }
 
 TEST_F(ConvertCli, AviKeepsAnExistingFileUnlessToldToOverwrite) {
