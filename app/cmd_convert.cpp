@@ -196,12 +196,22 @@ int runConvert(const std::vector<std::string>& args) {
         QObject::connect(&frm, &TInteractFrm::totalProgress,
                          [&](int position, int maximum) { reporter.totalProgress(position, maximum); });
         QObject::connect(&frm, &TInteractFrm::taskEnded, [&](int index, bool ok, const QString& reason) {
-            if (index >= 0 && index < static_cast<int>(run.tasks.size())) run.tasks[index].ended = true;
+            std::string why = reason.toStdString();
+            if (index >= 0 && index < static_cast<int>(run.tasks.size())) {
+                TPreparedTask& t = run.tasks[static_cast<size_t>(index)];
+                t.ended = true;
+                // A task reported done must have left its file; a success without one would be a lie.
+                if (ok && t.task->destType != dtImageSequence &&
+                    !QFileInfo(QString::fromStdString(t.output)).isFile()) {
+                    ok = false;
+                    why = t.output + " was not written";
+                }
+            }
             if (ok)
                 ++done;
             else
                 ++failed;
-            reporter.taskEnded(index, ok, reason.toStdString());
+            reporter.taskEnded(index, ok, why);
         });
 
         // Sound recorded from a movie comes from the recording window's pass, run by the driver before the
