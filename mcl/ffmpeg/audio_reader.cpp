@@ -163,6 +163,8 @@ MclStatus AudioReader::fill(AVAudioFifo* fifo, int wanted) {
             ended_ = true;
             return resample(nullptr, fifo);  // the resampler's delayed samples
         }
+        // A damaged packet (a file cut off inside its last block) costs its own samples only.
+        if (rc == AVERROR_INVALIDDATA) continue;
         if (rc != AVERROR(EAGAIN)) return MclStatusFromAv(rc, "decoding sound file " + path_);
 
         if (demuxerEnded_) return MclStatus::Error(MclError::Failed, "sound decoder stalled on " + path_);

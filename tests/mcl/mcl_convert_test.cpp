@@ -253,7 +253,26 @@ struct SoundCase {
     int channels;
     bool truncate;
     double minSeconds, maxSeconds;  // the sound track's length (the video lasts 10/12 s)
+    // Damage done to the file after writing it: a file cut off halfway (a copy that broke off), or a WAV
+    // whose length fields were never filled in (a recording that ended abruptly).
+    enum class Damage { None, CutInHalf, OpenLengths } damage = Damage::None;
 };
+
+void Damage(const std::filesystem::path& path, SoundCase::Damage damage) {
+    if (damage == SoundCase::Damage::CutInHalf) {
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    } else if (damage == SoundCase::Damage::OpenLengths) {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        std::string head(256, '\0');
+        f.read(head.data(), static_cast<std::streamsize>(head.size()));
+        f.clear();
+        const char open[4] = {'\xFF', '\xFF', '\xFF', '\xFF'};
+        f.seekp(4);  // RIFF size
+        f.write(open, 4);
+        f.seekp(static_cast<std::streamoff>(head.find("data") + 4));  // the data chunk's size
+        f.write(open, 4);
+    }
+}
 
 const SoundCase kSounds[] = {
     {"LongWavCut", {3.0}, "wav", "wav", 44100, 2, true, 0.80, 0.90},
@@ -264,6 +283,9 @@ const SoundCase kSounds[] = {
     {"TwoFilesInTurn", {0.3, 0.3}, "wav", "wav", 44100, 2, false, 0.58, 0.66},
     {"RecordedWavNamedTmp", {3.0}, "wav", "tmp", 44100, 2, true, 0.80, 0.90},
     {"RecordedMp3NamedTmp", {3.0}, "mp3", "tmp", 44100, 2, true, 0.80, 0.90},
+    {"Mp3CutInHalf", {3.0}, "mp3", "mp3", 44100, 2, false, 1.4, 1.6, SoundCase::Damage::CutInHalf},
+    {"WavCutInHalf", {3.0}, "wav", "wav", 44100, 2, false, 1.45, 1.55, SoundCase::Damage::CutInHalf},
+    {"WavWithOpenLengths", {3.0}, "wav", "wav", 44100, 2, false, 2.95, 3.08, SoundCase::Damage::OpenLengths},
     {"EmptyEntryNoSound", {0}, "wav", "wav", 44100, 2, true, 0, 0},
 };
 
@@ -283,6 +305,7 @@ TEST_P(SoundTest, BecomesTheSoundTrack) {
         }
         const auto path = dir_.path() / ("sound" + std::to_string(i) + "." + c.extension);
         ASSERT_TRUE(mcl_test::WriteTone(path, c.format, c.seconds[i], c.sampleRate, c.channels));
+        Damage(path, c.damage);
         job.sounds.push_back(path.string());
     }
     const TMclCodecInfo block = UncompressedBlock();
@@ -292,7 +315,7 @@ TEST_P(SoundTest, BecomesTheSoundTrack) {
     };
     RunConversion(job);
     ASSERT_EQ(job.result, 0) << MclLastErrorText();
-    EXPECT_TRUE(job.errorFiles.empty());
+    EXPECT_TRUE(job.errorFiles.empty()) << MclLastErrorText();
 
     const MediaFacts f = ProbeMedia(job.output);
     ASSERT_TRUE(f.ok) << f.error;
