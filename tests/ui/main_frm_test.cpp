@@ -23,11 +23,15 @@
 
 #include "app/desktop.h"
 #include "app/main_frm.h"
+#include "audio/audio_format_frm.h"
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
+#include "convert/recording_hooks.h"
 #include "tasks/temp_files.h"
+#include "tasks/ui_hooks.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/seek_frm.h"
+#include "ui/select_frm.h"
 #include "ui/settings_frm.h"
 #include "ui/spin_edit.h"
 
@@ -101,6 +105,30 @@ class MainFrmTest : public ::testing::Test {
     std::string movie;
     int recordingSourceCalls = 0;
 };
+
+TEST(DesktopStartUp, CreatesEveryWindowOnceAndWiresThemTogether) {
+    CreateDesktopWindows();
+    ASSERT_NE(MainFrm, nullptr);
+    ASSERT_NE(SettingsFrm, nullptr);
+    ASSERT_NE(AudioFormatFrm, nullptr);
+    ASSERT_NE(SeekFrm, nullptr);
+    ASSERT_NE(SelectFrm, nullptr);
+    ASSERT_NE(MainFrm->InteractFrm, nullptr);
+    EXPECT_EQ(SettingsFrm->Owner, MainFrm);
+    EXPECT_EQ(AudioFormatFrm->Owner, SettingsFrm);
+    EXPECT_EQ(SeekFrm->PreviewFlash, MainFrm->PreviewFlash);
+    EXPECT_TRUE(bool(RecordingPassHook));
+    EXPECT_TRUE(bool(SetDefaultRecordingSourceHook));
+    EXPECT_TRUE(bool(MainFrm->ListOptions.setRecordingSource));
+    EXPECT_TRUE(bool(MainFrm->InteractFrm->OpenVolumeControl));
+    EXPECT_TRUE(bool(PumpMessagesHook));
+    DestroyDesktopWindows();
+    EXPECT_EQ(MainFrm, nullptr);
+    EXPECT_EQ(SettingsFrm, nullptr);
+    EXPECT_EQ(SelectFrm, nullptr);
+    EXPECT_FALSE(bool(RecordingPassHook));
+    EXPECT_FALSE(bool(PumpMessagesHook));
+}
 
 TEST_F(MainFrmTest, AddEditConvertFindTheOutput) {
     MainFrm->show();

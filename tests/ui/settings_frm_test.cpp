@@ -100,6 +100,10 @@ struct RuleCase {
     std::function<void(TSettingsFrm*)> check;
 };
 
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SettingsRules : public SettingsFrmTest, public ::testing::WithParamInterface<RuleCase> {};
 
 TEST_P(SettingsRules, ControlsFollowTheRule) {
