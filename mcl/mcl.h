@@ -160,8 +160,9 @@ constexpr int32_t kMclErrorBusy = 9;         // MclConvert called again on a con
 // - Which file is written follows the last MclSetCodec (stream 6: AVI with the codec block of
 //   MclCodecsSetInfoToData, or the catalog's codec of that identifier; stream 11: MPEG, codec numbers
 //   kMclMpegCodec*). Without MclSetCodec the file is AVI, "Full Frames, Uncompressed".
-// - MclForceCompatibility on the VCD, SVCD and DVD codecs holds their standard: frame size and rate of the
-//   norm (PAL when the rate is 25 or 50 frames/s, else NTSC), bit rates, buffer sizes and sound format.
+// - MclForceCompatibility on the VCD, SVCD and DVD codecs holds the frame size and rate of their norm (PAL
+//   when the rate is 25 or 50 frames/s, else NTSC). Their bit rates, buffer sizes, multiplex and sound format
+//   follow the standard in any case; the customised MPEG formats take the nearest legal MPEG frame rate.
 // - The video function callback gets (frame number from 1, picture width, picture height) after each frame
 //   delivered, the audio function callback (list index, sample rate, channels) when a sound file starts, the
 //   progress callback (frames delivered, frames written, milliseconds of sound written, 0).

@@ -1,5 +1,6 @@
 // The conversion calls of the media library: settings, callbacks, MclConvert and the source answers.
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "mcl/mcl.h"
@@ -185,10 +186,15 @@ int32_t MclConvert(MclHandle handle) {
 
     handle->converting = true;
     int32_t result = kMclErrorNone;
-    {
+    try {
         // The run works on copies: a callback may change settings, reassign callbacks or free the handle.
+        // Should a callback throw, the converter's destruction still finishes the file.
         MclConverter converter(handle->settings, handle->callbacks);
         result = converter.run();
+    } catch (const std::exception& e) {
+        result = MclRecordError(kMclErrorFailed, std::string("the conversion stopped: ") + e.what());
+    } catch (...) {
+        result = MclRecordError(kMclErrorFailed, "the conversion stopped on an unknown error");
     }
     handle->converting = false;
     if (handle->freePending) delete handle;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "mcl/mcl.h"
 #include "mcl/mcl_codec_catalog.h"
@@ -605,6 +606,31 @@ TEST_F(ConvertTest, BetterQualityOptionsAreAccepted) {
 }
 
 // --- callbacks that call back in ---
+// A callback that throws ends the conversion with an error, not with an exception through the library; the
+// file is still finished and the handle usable.
+TEST_F(ConvertTest, ThrowingCallbackEndsTheConversionCleanly) {
+    const std::string out = (dir_.path() / "thrown.avi").string();
+    MclHandle h = MclAlloc();
+    MclImage image;
+    image.width = 64;
+    image.height = 48;
+    image.bgr = mcl_test::MakePicture(64, 48, 0, false).pixels;
+    int calls = 0;
+    MclAssignVideoSource(h, [&](MclSourceHandle source, int32_t) {
+        if (++calls == 3) throw std::runtime_error("grab failed");
+        MclSrcSetImg(source, &image);
+    });
+    MclSetOutputFile(h, out, out);
+    MclSetFrameRate(h, 12);
+    EXPECT_EQ(MclConvert(h), kMclErrorFailed);
+    EXPECT_NE(MclLastErrorText().find("grab failed"), std::string::npos);
+    const MediaFacts f = ProbeMedia(out);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.demuxer, "avi");
+    MclAssignVideoSource(h, [](MclSourceHandle source, int32_t) { MclSrcFinished(source); });
+    EXPECT_EQ(MclConvert(h), 0);  // not left "running"
+    MclFree(h);
+}
 
 TEST_F(ConvertTest, CallbacksMayReenterAndFreeTheHandle) {
     const std::string out = (dir_.path() / "reenter.avi").string();
