@@ -135,7 +135,10 @@ int runConvert(const std::vector<std::string>& args) {
 
     // The window layer runs headless: Qt's offscreen platform unless the caller chose one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    gQtHandler = qInstallMessageHandler(quietQtMessages);
+    struct TQuietQt {
+        TQuietQt() { gQtHandler = qInstallMessageHandler(quietQtMessages); }
+        ~TQuietQt() { qInstallMessageHandler(gQtHandler); }
+    } quietQt;
     std::unique_ptr<QApplication> ownApp;
     static int argc = 1;
     static char arg0[] = "tolvikan";
