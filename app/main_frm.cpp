@@ -123,6 +123,12 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent) {
     lstFile->viewport()->setAcceptDrops(true);
     lstFile->viewport()->installEventFilter(this);
     lstFile->setDragDropMode(QAbstractItemView::NoDragDrop);
+    // An empty list says how to fill it.
+    labEmptyHint = new QLabel(QStringLiteral("No movies yet.\nPress Add, or drop .swf and .exe files here."),
+                              lstFile->viewport());
+    labEmptyHint->setAlignment(Qt::AlignCenter);
+    labEmptyHint->setStyleSheet(QStringLiteral("color: palette(mid);"));
+    labEmptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     auto* preview = new QWidget(splitter);
     buildPreview(preview);
@@ -326,6 +332,8 @@ void TMainFrm::buildPreview(QWidget* panel) {
 }
 
 TMainFrm::~TMainFrm() {
+    lstFile->viewport()->removeEventFilter(this);
+    trkSeek->removeEventFilter(this);
     // The system's temporary files named by tasks (a projector's extracted movie, a recorded sound) go now;
     // any other file a task names is the user's and stays.
     for (int i = 0; i < TaskCount(); ++i) {
@@ -371,6 +379,7 @@ void TMainFrm::appendTask(std::unique_ptr<TCovSettings> task, bool checked) {
     item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     lstFile->addTopLevelItem(item);
     updatingItems_ = false;
+    labEmptyHint->setVisible(false);
     setColumns(item);
 }
 
@@ -385,6 +394,7 @@ void TMainFrm::deleteAllItems() {
     updatingItems_ = true;
     lstFile->clear();  // each item frees its task record
     updatingItems_ = false;
+    labEmptyHint->setVisible(true);
 }
 
 std::vector<TaskListItemRef> TMainFrm::itemRefs() const {
@@ -442,6 +452,7 @@ void TMainFrm::btnRemoveClick() {
     delete item;
     updatingItems_ = false;
     Modified = true;
+    labEmptyHint->setVisible(TaskCount() == 0);
     if (TTaskListItem* next = static_cast<TTaskListItem*>(lstFile->currentItem())) {
         next->setSelected(true);
         ShowTaskSummary(*next->Task());
@@ -620,6 +631,7 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == lstFile->viewport()) {
+        if (event->type() == QEvent::Resize) labEmptyHint->setGeometry(lstFile->viewport()->rect());
         auto movieFiles = [](const QMimeData* mime) {
             QStringList files;
             if (!mime || !mime->hasUrls()) return files;

@@ -68,6 +68,7 @@ class TMainFrm : public QMainWindow {
 
     // --- controls ---
     QTreeWidget* lstFile = nullptr;
+    QLabel* labEmptyHint = nullptr;  // shown over the empty list
     QMenu* popMenu = nullptr;
     QAction* menAdd = nullptr;
     QAction* menRemove = nullptr;
