@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "mcl/ffmpeg/audio_encoder.h"
 #include "mcl/mcl.h"
 #include "mcl/mcl_codec_catalog.h"
 #include "mcl/mcl_frame_clock.h"
@@ -282,6 +283,42 @@ TEST(CodecBlock, SoundBitRateReachesTheFile) {
     const mcl_test::MediaFacts f = mcl_test::ProbeMedia(job.output);
     EXPECT_EQ(f.audio.codec, "mp3");
     EXPECT_EQ(f.audio.bitRate, 128000);
+}
+
+// --- the sound encoder's fallbacks ---
+
+// AVI sound is the first of MP3, MP2, PCM that this FFmpeg opens: a missing or refusing encoder passes to the
+// next one.
+TEST(SoundEncoder, FallsBackInOrder) {
+    mcl_test::QuietFfmpegInfo();
+    struct Case {
+        std::vector<std::string> encoders;
+        int sampleRate;
+        int64_t bitRate;
+        const char* chosen;  // nullptr: none opens
+    };
+    const Case cases[] = {
+        {{"no_such_encoder", "mp2", "pcm_s16le"}, 44100, 224000, "mp2"},
+        {{"mp2", "pcm_s16le"}, 11025, 224000, "pcm_s16le"},  // MPEG audio has no 11025 Hz
+        {{"h264", "pcm_u8"}, 44100, 0, "pcm_u8"},            // a video encoder is no sound encoder
+        {{"no_such_encoder"}, 44100, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        mcl::ff::AudioEncoderParams params;
+        params.encoders = c.encoders;
+        params.sampleRate = c.sampleRate;
+        params.bitRate = c.bitRate;
+        mcl::MclStatus status;
+        const auto encoder = mcl::ff::AudioEncoder::create(params, &status);
+        if (!c.chosen) {
+            EXPECT_EQ(encoder, nullptr);
+            EXPECT_FALSE(status.ok());
+            continue;
+        }
+        ASSERT_NE(encoder, nullptr) << c.chosen << ": " << status.message;
+        EXPECT_STREQ(encoder->context()->codec->name, c.chosen);
+        EXPECT_GT(encoder->frameSize(), 0);
+    }
 }
 
 // --- the plan's choices where the caller's values break a standard ---
