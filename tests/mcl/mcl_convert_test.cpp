@@ -1,7 +1,10 @@
 // MclConvert end to end: files written through the library, read back with libavformat/libavcodec.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -603,6 +606,43 @@ TEST_F(ConvertTest, BetterQualityOptionsAreAccepted) {
         EXPECT_EQ(job.result, 0) << "preset " << preset << ": " << MclLastErrorText();
         EXPECT_EQ(ProbeMedia(job.output).video.frames, 3) << "preset " << preset;
     }
+}
+
+// A disk that fills up halfway: every failed write goes to the error callback with the output file; answered
+// with "ignore" again and again, the conversion still stops after a few frames in a row instead of asking
+// for every remaining frame. (The full disk is a file size limit on this process, lifted again at once.)
+TEST_F(ConvertTest, FullDiskStopsAfterRepeatedFailures) {
+    struct SizeLimit {
+        rlimit saved{};
+        void (*savedHandler)(int) = nullptr;
+        explicit SizeLimit(rlim_t bytes) {
+            getrlimit(RLIMIT_FSIZE, &saved);
+            savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+            rlimit limit = saved;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~SizeLimit() {
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, savedHandler);
+        }
+    };
+    ConversionJob job;
+    job.output = dir_.path() / "full.avi";
+    job.frames = 200;  // 9 KiB each, uncompressed
+    job.errorAnswer = kMclActionIgnore;
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 12.0, 64, 48); };
+    {
+        SizeLimit limit(256 * 1024);
+        RunConversion(job);
+    }
+    EXPECT_NE(job.result, 0);
+    ASSERT_FALSE(job.errorFiles.empty());
+    EXPECT_EQ(job.errorFiles[0], job.output.string());
+    EXPECT_EQ(job.proposedActions[0], kMclActionAbort);
+    EXPECT_LE(job.errorFiles.size(), 12u);  // ten frames in a row, and the file's end
+    EXPECT_LT(job.videoCalls, 200);         // it stopped asking for frames
 }
 
 // --- callbacks that call back in ---
