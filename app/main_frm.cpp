@@ -717,7 +717,12 @@ void TMainFrm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    LoadList();
+    // Right after the window is on screen, so a message of the load (or of the recording source) has the
+    // window behind it.
+    QTimer::singleShot(0, this, [this] {
+        LoadList();
+        listLoaded_ = true;
+    });
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {

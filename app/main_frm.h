@@ -127,7 +127,8 @@ class TMainFrm : public QMainWindow {
     void btnConvertClick();
     void btnHelpClick();
 
-    void LoadList();  // the first showing's load
+    void LoadList();  // the first showing's load, run as soon as the window is on screen
+    bool ListLoaded() const { return listLoaded_; }
     void SaveList();  // the closing's save
 
   protected:
@@ -146,6 +147,7 @@ class TMainFrm : public QMainWindow {
     std::vector<TaskListItemRef> itemRefs() const;
 
     bool shown_ = false;
+    bool listLoaded_ = false;
     bool updatingItems_ = false;  // item changes made by the window itself, not by a click
 };
 

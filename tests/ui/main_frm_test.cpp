@@ -89,6 +89,13 @@ class MainFrmTest : public ::testing::Test {
             actOnDialogs(count - 1, act);
         });
     }
+    // Shows the main window and waits for its first showing's load.
+    static void showMain() {
+        MainFrm->show();
+        for (int i = 0; i < 500 && !MainFrm->ListLoaded(); ++i)
+            QTest::qWait(5);
+        ASSERT_TRUE(MainFrm->ListLoaded());
+    }
     static void okAsIs(TSettingsFrm* s) { s->btnOK->click(); }
     QString column(int row, int col) const { return MainFrm->lstFile->topLevelItem(row)->text(col); }
     void convert() {
@@ -131,7 +138,7 @@ TEST(DesktopStartUp, CreatesEveryWindowOnceAndWiresThemTogether) {
 }
 
 TEST_F(MainFrmTest, AddEditConvertFindTheOutput) {
-    MainFrm->show();
+    showMain();
     EXPECT_EQ(recordingSourceCalls, 1);  // the first showing loads the (missing) list, then sets the source
     const std::string out = files.path("anim.gif");
     add({movie}, [&](TSettingsFrm* s) {
@@ -172,7 +179,7 @@ TEST_F(MainFrmTest, AddEditConvertFindTheOutput) {
 }
 
 TEST_F(MainFrmTest, ConvertsOnlyTheCheckedTasksInto) {
-    MainFrm->show();
+    showMain();
     const std::string frames = files.path("frames");
     fs::create_directory(frames);
     add({movie}, [&](TSettingsFrm* s) {
@@ -211,7 +218,7 @@ TEST_F(MainFrmTest, ConvertsOnlyTheCheckedTasksInto) {
 }
 
 TEST_F(MainFrmTest, CancelledSettingsAndInvalidFilesAddNothing) {
-    MainFrm->show();
+    showMain();
     add({movie}, [](TSettingsFrm* s) { s->btnCancel->click(); });
     EXPECT_EQ(MainFrm->TaskCount(), 0);
     EXPECT_FALSE(MainFrm->Modified);
@@ -229,7 +236,7 @@ TEST_F(MainFrmTest, CancelledSettingsAndInvalidFilesAddNothing) {
 }
 
 TEST_F(MainFrmTest, SeveralMoviesAtOnceEachGetTheirSettings) {
-    MainFrm->show();
+    showMain();
     const std::string b = files.colourFrames("b.swf", 20, 20, 2);
     const std::string c = files.colourFrames("c.swf", 30, 20, 2);
     add({movie, b, c}, okAsIs);
@@ -239,7 +246,7 @@ TEST_F(MainFrmTest, SeveralMoviesAtOnceEachGetTheirSettings) {
 }
 
 TEST_F(MainFrmTest, FilesDroppedOnTheListAreAdded) {
-    MainFrm->show();
+    showMain();
     const std::string b = files.colourFrames("b.swf", 20, 20, 2);
     auto* mime = new QMimeData;
     mime->setUrls(
@@ -262,7 +269,7 @@ TEST_F(MainFrmTest, FilesDroppedOnTheListAreAdded) {
 }
 
 TEST_F(MainFrmTest, RemoveClearAndEditChangeTheList) {
-    MainFrm->show();
+    showMain();
     add({movie, files.colourFrames("b.swf", 20, 20, 2)}, okAsIs);
     MainFrm->Modified = false;
 
@@ -299,7 +306,7 @@ TEST_F(MainFrmTest, RemoveClearAndEditChangeTheList) {
 }
 
 TEST_F(MainFrmTest, ListIsSavedOnCloseOnlyAfterAChange) {
-    MainFrm->show();
+    showMain();
     add({movie}, okAsIs);
     MainFrm->close();
     ASSERT_TRUE(fs::exists(MainFrm->TaskListPath));
@@ -309,7 +316,7 @@ TEST_F(MainFrmTest, ListIsSavedOnCloseOnlyAfterAChange) {
     CreateDesktopWindows();
     MainFrm->TaskListPath = files.path("tolvikan.ini");
     MainFrm->ListOptions.setRecordingSource = [this] { ++recordingSourceCalls; };
-    MainFrm->show();
+    showMain();
     ASSERT_EQ(MainFrm->TaskCount(), 1);
     EXPECT_EQ(MainFrm->SelectedItem(), MainFrm->TaskItem(0));
     EXPECT_EQ(MainFrm->PreviewFlash->Movie().toStdString(), movie);
@@ -322,7 +329,7 @@ TEST_F(MainFrmTest, ListIsSavedOnCloseOnlyAfterAChange) {
     EXPECT_FALSE(fs::exists(MainFrm->TaskListPath));
     (void)written;
 
-    MainFrm->show();
+    showMain();
     MainFrm->TaskItem(0)->setCheckState(0, Qt::Checked);  // as a click on the box does
     EXPECT_TRUE(MainFrm->Modified);
     MainFrm->close();
@@ -335,7 +342,7 @@ TEST_F(MainFrmTest, ProjectorPreviewUsesATemporaryMovieRemovedAtTheEnd) {
     const std::string exe = files.write("player.exe", testswf::makeProjector(bytes));
     // Files a task names that are not the system's temporary files are the user's: never deleted.
     const std::string userSound = files.write("QMRsound.wav", testswf::Bytes{1, 2, 3});
-    MainFrm->show();
+    showMain();
     add({exe}, okAsIs);
     ASSERT_EQ(MainFrm->TaskCount(), 1);
     TCovSettings* task = MainFrm->TaskItem(0)->Task();
@@ -358,7 +365,7 @@ TEST_F(MainFrmTest, ProjectorPreviewUsesATemporaryMovieRemovedAtTheEnd) {
 }
 
 TEST_F(MainFrmTest, PlaybackSeekAndHelp) {
-    MainFrm->show();
+    showMain();
     add({movie}, okAsIs);
     MainFrm->btnForwardClick();
     MainFrm->btnForwardClick();
