@@ -175,7 +175,7 @@ const char* const kConvertUsage =
     "  --alpha intensity|sqrt|background|none   32-bit output with an alpha channel\n"
     "  --background RRGGBB          colour behind the movie (the key of --alpha background)\n"
     "  --gif-fps N, --gif-loop N|off    GIF frame rate and repeat count (0 repeats forever)\n"
-    "  --sound none|record|FILE     sound track of AVI and MPEG output (default: record);\n"
+    "  --sound none|record|FILE     sound track of AVI and MPEG output (default: none);\n"
     "                               --sound-format wav|mp3 for recorded sound\n"
     "  -y / -n                      overwrite existing output / never overwrite (default: ask)\n"
     "  --json                       one JSON object per event on stdout\n";
@@ -562,6 +562,10 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
             return "the movie's frame rate is below 1; give the GIF's with --gif-fps";
     }
 
+    // The command line records only when asked: a recording pass plays the movie in real time and captures
+    // whatever the sound system plays meanwhile, which nobody expects from a batch conversion by default.
+    if (!r.sound && !r.soundFormat && (task.destType == dtAVI || task.destType == dtMPEG))
+        task.adoSource = asNone;
     if (r.sound) {
         if (*r.sound == "none") {
             task.adoSource = asNone;

@@ -140,7 +140,7 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
     const std::vector<ApplyCase> cases = {
         {{},
          [&](const TCovSettings& t, const FakeCodecs&) {
-             // Nothing given: FillTaskDefaults's task.
+             // Nothing given: FillTaskDefaults's task, but no recording pass unless asked for.
              EXPECT_EQ(t.destType, dtAVI);
              EXPECT_EQ(t.destFilepath, d);
              EXPECT_EQ(t.destFilename, "m.avi");
@@ -153,7 +153,7 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
              EXPECT_EQ(t.destEndFrame, 10);
              EXPECT_EQ(t.destSequenceMode, smNormal);
              EXPECT_EQ(t.destColorDepth, cd24Bit);
-             EXPECT_EQ(t.adoSource, asRecord);
+             EXPECT_EQ(t.adoSource, asNone);
              EXPECT_EQ(t.adoFileType, aftMP3);
              EXPECT_STREQ(t.DestAVICodecInfo.codecName, "Full Frames, Uncompressed");
              EXPECT_EQ(t.destAVICodec, 0);
