@@ -1,5 +1,7 @@
 #include "audio/una_wave_device.h"
 
+#include "audio/una_timed_lock.h"
+
 namespace {
 
 // How long open and close wait for a device busy opening or closing on another call.
@@ -27,8 +29,8 @@ unaPcmFormat unaWaveDevice::format() const {
 }
 
 bool unaWaveDevice::open() {
-    std::unique_lock<std::recursive_timed_mutex> guard(openLock_, kOpenCloseTimeout);
-    if (!guard.owns_lock()) return false;
+    unaTimedLock guard(openLock_, kOpenCloseTimeout);
+    if (!guard.owns()) return false;
     if (open_) return true;
     setError({});
     if (!doOpen()) return false;
@@ -37,8 +39,8 @@ bool unaWaveDevice::open() {
 }
 
 void unaWaveDevice::close() {
-    std::unique_lock<std::recursive_timed_mutex> guard(openLock_, kOpenCloseTimeout);
-    if (!guard.owns_lock() || !open_) return;
+    unaTimedLock guard(openLock_, kOpenCloseTimeout);
+    if (!guard.owns() || !open_) return;
     doClose();
     open_ = false;
 }

@@ -77,7 +77,7 @@ class unaWaveDevice {
     unaPcmFormat format_;
     std::atomic<size_t> chunkSize_{0};
 
-    std::recursive_timed_mutex openLock_;
+    std::recursive_mutex openLock_;  // taken within 10 s by open and close
     std::atomic<bool> open_{false};
 
     std::unique_ptr<unaMemoryStream> inQueue_;

@@ -1,5 +1,7 @@
 #include "audio/unavcl_in_out_pipe.h"
 
+#include "audio/una_timed_lock.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -15,19 +17,28 @@ unavclInOutPipe::~unavclInOutPipe() {
 }
 
 void unavclInOutPipe::unlink() {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (consumer_) consumer_->removeProvider(this);
-    consumer_ = nullptr;
-    for (unavclInOutPipe* provider : providers_) {
-        std::lock_guard<std::recursive_mutex> providerGuard(provider->lock_);
-        provider->consumer_ = nullptr;
+    // One pipe's lock at a time: two pipes are never locked together, so no order between them can deadlock.
+    unavclInOutPipe* next;
+    std::vector<unavclInOutPipe*> providers;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        next = consumer_;
+        consumer_ = nullptr;
+        providers.swap(providers_);
     }
-    providers_.clear();
+    if (next) next->removeProvider(this);
+    for (unavclInOutPipe* provider : providers) {
+        // Waits for a block the provider is writing into this pipe right now.
+        std::lock_guard<std::recursive_mutex> guard(provider->lock_);
+        if (provider->consumer_ != this) continue;
+        provider->consumer_ = nullptr;
+        provider->consumerChanged(false);
+    }
 }
 
 void unavclInOutPipe::active(bool value) {
-    std::unique_lock<std::recursive_timed_mutex> guard(activeLock_, kActiveTimeout);
-    if (!guard.owns_lock() || active() == value) return;
+    unaTimedLock guard(activeLock_, kActiveTimeout);
+    if (!guard.owns() || active() == value) return;
     unavclInOutPipe* next = consumer();
     if (autoActivate && next) {
         if (value && isFormatProvider) next->takeFormatFrom(*this);
@@ -50,12 +61,16 @@ void unavclInOutPipe::consumer(unavclInOutPipe* pipe) {
     // A ring of pipes would open and close itself without end: such a link is refused.
     for (unavclInOutPipe* p = pipe; p; p = p->consumer())
         if (p == this) return;
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (pipe == consumer_) return;
-    if (consumer_) consumer_->removeProvider(this);
-    consumer_ = pipe;
-    if (consumer_) consumer_->addProvider(this);
-    consumerChanged(consumer_ != nullptr);
+    unavclInOutPipe* old;
+    {
+        std::lock_guard<std::recursive_mutex> guard(lock_);
+        if (pipe == consumer_) return;
+        old = consumer_;
+        consumer_ = pipe;
+        consumerChanged(consumer_ != nullptr);
+    }
+    if (old) old->removeProvider(this);
+    if (pipe) pipe->addProvider(this);
 }
 
 unavclInOutPipe* unavclInOutPipe::consumer() const {

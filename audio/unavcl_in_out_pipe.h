@@ -76,7 +76,7 @@ class unavclInOutPipe {
     mutable std::recursive_mutex lock_;  // consumer_ and providers_
     unavclInOutPipe* consumer_ = nullptr;
     std::vector<unavclInOutPipe*> providers_;
-    std::recursive_timed_mutex activeLock_;
+    std::recursive_mutex activeLock_;  // taken within 500 ms by active(), else nothing happens
     std::atomic<uint64_t> inBytes_{0};
     std::atomic<uint64_t> outBytes_{0};
 };

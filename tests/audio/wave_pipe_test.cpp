@@ -218,6 +218,7 @@ TEST(WavePipeLinks, APipeThatGoesAwayLeavesNoLinkBehind) {
         EXPECT_FALSE(capture.device()->hasOutputQueue());
     }
     EXPECT_EQ(capture.consumer(), nullptr);
+    EXPECT_TRUE(capture.device()->hasOutputQueue());  // without a consumer it keeps its output again
 
     TunavclWaveRiff riff;
     {
