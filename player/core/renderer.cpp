@@ -15,6 +15,7 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
                         const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt) {
     antialias_ = antialias;
     stageScale_ = stageScale;
+    canvas.setGradientRampCache(&ramps_);
     if (++nesting_ > kMaxRenderNesting) {
         --nesting_;
         return;

@@ -26,6 +26,7 @@ class Renderer {
                   const ColorTransform& cx, const MovieDef* movie, Runtime& rt);
 
     raster::Path scratch_;
+    raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
     bool maskMode_ = false;
     double stageScale_ = 1.0 / 20;

@@ -81,6 +81,10 @@ class Canvas {
     void popMask();
     int maskDepth() const { return masks_.depth(); }
 
+    // Where gradient ramps are kept from draw to draw: `cache` (which must outlive the draws, nullptr for
+    // the canvas's own). A caller that makes a canvas per picture passes one it keeps between pictures.
+    void setGradientRampCache(GradientRampCache* cache) { rampCache_ = cache; }
+
   private:
     class Sink;
     bool draw(FillRule rule, const Paint& paint, bool antialias);
@@ -92,6 +96,8 @@ class Canvas {
     CoverageRasterizer coverage_;
     Stroker stroker_;
     SpanPainter painter_;
+    GradientRampCache ownRamps_;
+    GradientRampCache* rampCache_ = nullptr;
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;
     std::vector<uint8_t> rowCoverage_;

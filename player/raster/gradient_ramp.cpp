@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "player/raster/color.h"
 
@@ -98,6 +99,43 @@ void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, Grad
     }
     for (int r = pos + 1; r < 256; ++r)
         out[r] = premultiply(color[n - 1]);
+}
+
+const GradientRamp& GradientRampCache::ramp(const Gradient& g, const player::ColorTransform& ct,
+                                            GradientSampling sampling) {
+    Key key{};
+    const int n = std::min<int>(int(g.stops.size()), Gradient::kMaxStops);
+    size_t k = 0;
+    for (int i = 0; i < n; ++i) {
+        const GradientStop& s = g.stops[i];
+        key[k++] = s.ratio;
+        key[k++] = s.color.r;
+        key[k++] = s.color.g;
+        key[k++] = s.color.b;
+        key[k++] = s.color.a;
+    }
+    k = Gradient::kMaxStops * 5;
+    key[k++] = uint8_t(n);
+    key[k++] = uint8_t(g.interpolation);
+    key[k++] = uint8_t(sampling);
+    key[k++] = 0;
+    std::memcpy(key.data() + k, &ct, sizeof ct);
+
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint8_t b : key)
+        h = (h ^ b) * 0x100000001b3ull;
+    const size_t set = size_t(h >> 32) % kSets;
+    if (entries_.empty()) entries_.resize(size_t(kSets) * kWays);
+    Entry* ways = entries_.data() + set * kWays;
+    for (int w = 0; w < kWays; ++w) {
+        if (ways[w].used && ways[w].key == key) return ways[w].ramp;
+    }
+    Entry& e = ways[victim_[set]];
+    victim_[set] = uint8_t((victim_[set] + 1) % kWays);
+    e.key = key;
+    e.used = true;
+    buildGradientRamp(g, ct, e.ramp, sampling);
+    return e.ramp;
 }
 
 }  // namespace raster

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "player/raster/paint.h"
 
@@ -25,5 +27,26 @@ enum class GradientSampling { Blended, Stepped };
 // gives a transparent ramp.
 void buildGradientRamp(const Gradient& g, const player::ColorTransform& ct, GradientRamp& out,
                        GradientSampling sampling = GradientSampling::Blended);
+
+// Ramps built before, looked up by everything buildGradientRamp reads (stops, interpolation, colour
+// transform, sampling): a movie draws the same few gradients frame after frame, and building a ramp costs
+// far more than finding it. Set-associative, a fixed number of entries, the oldest of a set replaced.
+class GradientRampCache {
+  public:
+    // The ramp buildGradientRamp(g, ct, out, sampling) gives. Valid until the next call.
+    const GradientRamp& ramp(const Gradient& g, const player::ColorTransform& ct, GradientSampling sampling);
+
+  private:
+    static constexpr int kSets = 32, kWays = 4;
+    // Stops (ratio and colour), their count, interpolation, sampling and the transform's bytes.
+    using Key = std::array<uint8_t, Gradient::kMaxStops * 5 + 4 + sizeof(player::ColorTransform)>;
+    struct Entry {
+        Key key{};
+        bool used = false;
+        GradientRamp ramp{};
+    };
+    std::vector<Entry> entries_;  // kSets x kWays, allocated on first use
+    std::array<uint8_t, kSets> victim_{};
+};
 
 }  // namespace raster

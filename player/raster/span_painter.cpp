@@ -140,7 +140,7 @@ inline int wrapIndex(int64_t i, int n, bool repeat) {
 
 }  // namespace
 
-bool SpanPainter::prepare(const Paint& paint, bool antialias) {
+bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps) {
     paint_ = &paint;
     sampling_ = antialias ? GradientSampling::Stepped : GradientSampling::Blended;
     const player::ColorTransform& ct = paint.colorTransform();
@@ -152,7 +152,10 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias) {
         case Paint::Kind::Gradient: {
             solid_ = false;
             const Gradient& g = paint.gradientFill();
-            buildGradientRamp(g, ct, ramp_, sampling_);
+            if (ramps)
+                ramp_ = ramps->ramp(g, ct, sampling_);
+            else
+                buildGradientRamp(g, ct, ramp_, sampling_);
             inverse_ = g.matrix.inverted();
             focal_ = std::isfinite(g.focalPoint) ? std::clamp(g.focalPoint, -0.98f, 0.98f) : 0.0f;
             if (g.type != GradientType::Focal) focal_ = 0;

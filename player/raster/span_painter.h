@@ -12,8 +12,9 @@ class SpanPainter {
   public:
     // Returns false when the paint can draw nothing (no bitmap, an empty one, a fully transparent solid).
     // `antialias` says whether the draw is anti-aliased; gradients are then sampled Stepped, as Flash
-    // Player's anti-aliased pictures show them, else Blended (see GradientSampling).
-    bool prepare(const Paint& paint, bool antialias = false);
+    // Player's anti-aliased pictures show them, else Blended (see GradientSampling). Gradient ramps come
+    // from `ramps` when given (built there once for every later draw of the same gradient).
+    bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr);
 
     bool isSolid() const { return solid_; }
     player::Pixel solidColor() const { return color_; }

@@ -166,6 +166,54 @@ TEST(RasterGradient, AntialiasedDrawsStepThroughEntries) {
     }
 }
 
+// The ramp cache must hand back exactly what building the ramp gives, for gradients that differ in any one
+// input only (a stop's ratio or colour, the stop count, interpolation, colour transform, sampling), also
+// after more gradients than it holds have pushed earlier ones out.
+TEST(RasterGradient, RampCacheGivesTheBuiltRampForEveryInput) {
+    struct Variant {
+        Gradient g;
+        player::ColorTransform ct;
+        raster::GradientSampling sampling;
+    };
+    std::vector<Variant> variants;
+    for (int i = 0; i < 300; ++i) {
+        Variant v;
+        v.g.stops = {{0, {255, 0, 0, 255}}, {200, {0, 0, 255, 128}}};
+        v.sampling = raster::GradientSampling::Blended;
+        switch (i % 6) {
+            case 0:
+                v.g.stops[1].ratio = uint8_t(100 + i / 6);
+                break;
+            case 1:
+                v.g.stops[0].color.g = uint8_t(i);
+                break;
+            case 2:
+                v.g.stops.push_back({uint8_t(201 + i / 6), {9, 9, 9, 9}});
+                break;
+            case 3:
+                v.g.interpolation = raster::Interpolation::LinearRGB, v.ct.ra = float(i);
+                break;
+            case 4:
+                v.ct.am = 0.5f + float(i) / 1000;
+                break;
+            case 5:
+                v.sampling = raster::GradientSampling::Stepped, v.g.stops[1].ratio = uint8_t(i / 6);
+                break;
+        }
+        variants.push_back(v);
+    }
+    raster::GradientRampCache cache;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (size_t i = 0; i < variants.size(); ++i) {
+            const Variant& v = variants[i];
+            raster::GradientRamp built;
+            raster::buildGradientRamp(v.g, v.ct, built, v.sampling);
+            ASSERT_EQ(cache.ramp(v.g, v.ct, v.sampling), built) << "variant " << i << " pass " << pass;
+            ASSERT_EQ(cache.ramp(v.g, v.ct, v.sampling), built) << "variant " << i << " again";
+        }
+    }
+}
+
 TEST(RasterGradient, LinearRgbInterpolationIsBrighterAtTheMiddle) {
     Gradient g;
     g.stops = {{0, {255, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
