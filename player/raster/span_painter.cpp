@@ -65,6 +65,40 @@ void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int 
         std::fill_n(out, n, sampleRamp<S, M>(ramp, fu));
         return;
     }
+    if constexpr (S == SpreadMode::Pad) {
+        // Padded, the clamp in sampleRamp bites only before and after the positions [lo, hi] where the
+        // ramp is read unclamped: there every pixel takes the end entry it clamps to. In between the
+        // entries are read directly, with the same arithmetic as sampleRamp.
+        constexpr int64_t kHalf = M == GradientSampling::Stepped ? 0 : int64_t(1) << 15;
+        constexpr int64_t lo = kHalf,
+                          hi = kHalf + (int64_t(255) << 16) + (M == GradientSampling::Stepped ? 0xffff : 0);
+        // First pixel at or past a position, counted along the step's direction.
+        auto firstAtOrPast = [&](int64_t bound, bool rising) -> int64_t {
+            if (rising ? fu >= bound : fu <= bound) return 0;
+            int64_t dist = rising ? bound - fu : fu - bound, step = rising ? fdu : -fdu;
+            return (dist + step - 1) / step;
+        };
+        const bool rising = fdu > 0;
+        // Pixels [0, a) lie before the unclamped range, [a, b) inside, [b, n) after.
+        int64_t a = firstAtOrPast(rising ? lo : hi, rising);
+        int64_t b = rising ? firstAtOrPast(hi + 1, true) : firstAtOrPast(lo - 1, false);
+        const int ia = int(std::min<int64_t>(a, n)), ib = int(std::clamp<int64_t>(b, ia, n));
+        if (ia > 0) std::fill_n(out, ia, sampleRamp<S, M>(ramp, fu));
+        int64_t u = fu + ia * fdu;
+        const player::Pixel* r = ramp.data();
+        for (int i = ia; i < ib; ++i, u += fdu) {
+            if constexpr (M == GradientSampling::Stepped) {
+                out[i] = r[u >> 16];
+            } else {
+                const int64_t rho = u - kHalf;
+                const uint32_t w = uint32_t(rho >> 8) & 255;
+                const int k = int(rho >> 16);
+                out[i] = w ? lerpPixel(r[k], r[k + 1], w) : r[k];
+            }
+        }
+        if (ib < n) std::fill_n(out + ib, n - ib, sampleRamp<S, M>(ramp, fu + ib * fdu));
+        return;
+    }
     for (int i = 0; i < n; ++i, fu += fdu)
         out[i] = sampleRamp<S, M>(ramp, fu);
 }
