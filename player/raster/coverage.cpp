@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "player/raster/limits.h"
 
@@ -32,8 +33,9 @@ void CoverageRasterizer::setClip(int width, int y0, int y1) {
     clipY1_ = std::max(y0, y1);
     if (delta_.size() < size_t(width_) + 2) {
         delta_.assign(size_t(width_) + 2, 0);
-        marks_.assign(size_t(width_) + 2, 0u);
-        stamp_ = 1;
+        touched_.assign((size_t(width_) + 2 + 63) / 64, 0);
+        minCell_ = std::numeric_limits<int>::max();
+        maxCell_ = -1;
     }
 }
 
@@ -72,47 +74,36 @@ inline void CoverageRasterizer::addSpan(int qa, int qb) {
 }
 
 void CoverageRasterizer::emitRow(int y, RowSink& sink) {
-    // A row touches a handful of cells per edge; insertion sort beats a general sort at these sizes.
-    if (touched_.size() <= 64) {
-        int* t = touched_.data();
-        for (size_t i = 1, n = touched_.size(); i < n; ++i) {
-            int v = t[i];
-            size_t j = i;
-            while (j > 0 && t[j - 1] > v) {
-                t[j] = t[j - 1];
-                --j;
-            }
-            t[j] = v;
-        }
-    } else {
-        std::sort(touched_.begin(), touched_.end());
-    }
+    // The touched cells in increasing order, read off their bits (and the bits cleared for the next row).
     spans_.clear();
     int32_t acc = 0;
-    int x = touched_.front();
-    for (int cell : touched_) {
-        if (cell != x) {
-            // Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, a full pixel's 256 becomes 255.
-            int a = acc << alphaShift_;
-            a -= a >> 8;
-            int end = std::min(cell, width_);
-            if (a > 0 && x < end) {
-                if (!spans_.empty() && spans_.back().x1 == x && spans_.back().coverage == a) {
-                    spans_.back().x1 = end;
-                } else {
-                    spans_.push_back({x, end, a});
+    int x = minCell_;
+    for (int word = minCell_ >> 6, lastWord = maxCell_ >> 6; word <= lastWord; ++word) {
+        uint64_t bits = touched_[size_t(word)];
+        touched_[size_t(word)] = 0;
+        for (; bits; bits &= bits - 1) {
+            const int cell = word * 64 + std::countr_zero(bits);
+            if (cell != x) {
+                // Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, a full pixel's 256 becomes
+                // 255.
+                int a = acc << alphaShift_;
+                a -= a >> 8;
+                int end = std::min(cell, width_);
+                if (a > 0 && x < end) {
+                    if (!spans_.empty() && spans_.back().x1 == x && spans_.back().coverage == a) {
+                        spans_.back().x1 = end;
+                    } else {
+                        spans_.push_back({x, end, a});
+                    }
                 }
+                x = cell;
             }
-            x = cell;
+            acc += delta_[size_t(cell)];
+            delta_[size_t(cell)] = 0;
         }
-        acc += delta_[cell];
-        delta_[cell] = 0;
     }
-    touched_.clear();
-    if (++stamp_ == 0) {  // wrapped: forget every old mark
-        std::fill(marks_.begin(), marks_.end(), 0u);
-        stamp_ = 1;
-    }
+    minCell_ = std::numeric_limits<int>::max();
+    maxCell_ = -1;
     if (!spans_.empty()) sink.row(y, spans_.data(), int(spans_.size()));
 }
 
@@ -161,7 +152,6 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     std::sort(sweep_.begin(), sweep_.end(),
               [](const SweepEdge& a, const SweepEdge& b) { return a.s0 < b.s0; });
 
-    touched_.clear();
     active_.clear();
     size_t next = 0;
     const bool evenOdd = rule == FillRule::EvenOdd;
@@ -173,21 +163,26 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
         for (; s < rowEnd; ++s) {
             while (next < sweep_.size() && sweep_[next].s0 <= s)
                 active_.push_back(sweep_[next++]);
-            // Drop finished edges and keep the rest ordered by x (insertion sort: the order barely changes
-            // from one sub-scanline to the next).
+            // Drop finished edges and keep the rest ordered by x (a stable insertion sort, touching only
+            // edges that came out of order: the order barely changes from one sub-scanline to the next).
             size_t n = 0;
-            for (size_t i = 0; i < active_.size(); ++i) {
+            for (size_t i = 0, count = active_.size(); i < count; ++i) {
                 if (active_[i].s1 <= s) continue;
+                if (n != i) active_[n] = active_[i];
+                ++n;
+            }
+            active_.resize(n);
+            if (n == 0) continue;
+            for (size_t i = 1; i < n; ++i) {
+                if (active_[i - 1].x <= active_[i].x) continue;
                 SweepEdge e = active_[i];
-                size_t j = n++;
+                size_t j = i;
                 while (j > 0 && active_[j - 1].x > e.x) {
                     active_[j] = active_[j - 1];
                     --j;
                 }
                 active_[j] = e;
             }
-            active_.resize(n);
-            if (n == 0) continue;
 
             int winding = 0, spanStart = 0;
             bool inside = false;
@@ -207,7 +202,7 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
                 e.x += e.step;
             }
         }
-        if (!touched_.empty()) emitRow((s - 1) >> subShift, sink);
+        if (maxCell_ >= 0) emitRow((s - 1) >> subShift, sink);
     }
 }
 

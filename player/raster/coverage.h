@@ -9,7 +9,9 @@
 // Work is proportional to edges x sub-scanlines, not to the area filled; buffers are reused.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "player/raster/flatten.h"
@@ -59,12 +61,11 @@ class CoverageRasterizer {
     };
 
     void addSpan(int qa, int qb);
-    // Records that a cell of the difference array changed this row (once per row).
+    // Records that a cell of the difference array changed this row.
     void touch(int cell) {
-        if (marks_[cell] != stamp_) {
-            marks_[cell] = stamp_;
-            touched_.push_back(cell);
-        }
+        touched_[size_t(cell) >> 6] |= uint64_t(1) << (cell & 63);
+        minCell_ = std::min(minCell_, cell);
+        maxCell_ = std::max(maxCell_, cell);
     }
     void emitRow(int y, RowSink& sink);
 
@@ -75,9 +76,8 @@ class CoverageRasterizer {
     std::vector<SweepEdge> sweep_;
     std::vector<SweepEdge> active_;
     std::vector<int32_t> delta_;
-    std::vector<int> touched_;     // cells of delta_ changed this row, each once
-    std::vector<uint32_t> marks_;  // per cell: the row stamp when last touched
-    uint32_t stamp_ = 1;
+    std::vector<uint64_t> touched_;  // a bit per cell of delta_: changed this row
+    int minCell_ = std::numeric_limits<int>::max(), maxCell_ = -1;  // touched cells lie within these
     std::vector<CoverageSpan> spans_;
 };
 
