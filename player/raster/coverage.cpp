@@ -71,6 +71,9 @@ inline void CoverageRasterizer::addSpan(int qa, int qb) {
         delta_[ib + 1] -= fb;
         touch(ib + 1);
     }
+    // The span's cells run from ia to ib, or ib + 1.
+    minCell_ = std::min(minCell_, ia);
+    maxCell_ = std::max(maxCell_, fb ? ib + 1 : ib);
 }
 
 void CoverageRasterizer::emitRow(int y, RowSink& sink) {

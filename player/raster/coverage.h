@@ -9,7 +9,6 @@
 // Work is proportional to edges x sub-scanlines, not to the area filled; buffers are reused.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -61,12 +60,8 @@ class CoverageRasterizer {
     };
 
     void addSpan(int qa, int qb);
-    // Records that a cell of the difference array changed this row.
-    void touch(int cell) {
-        touched_[size_t(cell) >> 6] |= uint64_t(1) << (cell & 63);
-        minCell_ = std::min(minCell_, cell);
-        maxCell_ = std::max(maxCell_, cell);
-    }
+    // Records that a cell of the difference array changed this row (the caller widens [minCell_, maxCell_]).
+    void touch(int cell) { touched_[size_t(cell) >> 6] |= uint64_t(1) << (cell & 63); }
     void emitRow(int y, RowSink& sink);
 
     int width_ = 0, clipY0_ = 0, clipY1_ = 0;
