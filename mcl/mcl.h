@@ -3,6 +3,8 @@
 // Owns: conversions (one output file each, AVI or MPEG, with an optional sound track read from a WAV or MP3
 // file), still images (PNG, TGA, BMP, JPEG) and the sound list. Thread: every call and every callback runs on
 // the caller's thread (the user-interface thread); MclConvert blocks it and calls the callbacks from inside.
+// (MclConvert encodes and writes the delivered frames on a thread of its own while the video source prepares
+// the next; that thread never calls back.)
 // Never: include Qt or FFmpeg headers here; throw out of a call (errors go to the error callback or the
 // result); leave an unfinished file behind when the video source reports the end early (a stopped or
 // cancelled task still ends with a playable, correctly indexed file).

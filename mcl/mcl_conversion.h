@@ -69,7 +69,7 @@ struct MclConversion {
 struct MclSource {
     enum class Answer { None, Picture, File, Finished };
     Answer answer = Answer::None;
-    MclImage* staging = nullptr;  // MclSrcSetImg copies the picture here (a buffer reused for every frame)
+    MclImage* staging = nullptr;  // MclSrcSetImg copies the picture here (one of the run's reused buffers)
     double frameRate = 0;
     std::string path;
 };

@@ -109,7 +109,10 @@ struct MclConverter::SoundTrack {
 MclConverter::MclConverter(const MclConversionSettings& settings, const MclCallbacks& callbacks)
     : settings_(settings), callbacks_(callbacks) {}
 
-MclConverter::~MclConverter() = default;
+MclConverter::~MclConverter() {
+    // A callback threw out of run(): the frames already handed over are still written, nothing is asked.
+    if (worker_.joinable()) stopWorker(true);
+}
 
 int32_t MclConverter::ask(const std::string& file, int32_t proposed) {
     int32_t action = proposed;
@@ -157,8 +160,9 @@ void MclConverter::collectSoundFiles() {
 bool MclConverter::pullFrame() {
     havePicture_ = false;
     if (!callbacks_.videoSource || aborted_) return false;
+    if (!settleWorker(true)) return false;
     MclSource source;
-    source.staging = &picture_;
+    source.staging = &slotPicture();
     callbacks_.videoSource(&source, static_cast<int32_t>(clock_ ? clock_->delivered() : 0));
     if (source.answer != MclSource::Answer::Picture) return false;  // finished, or no answer at all
     if (source.frameRate > 0) pictureRate_ = source.frameRate;
@@ -210,8 +214,9 @@ MclStatus MclConverter::openOutput() {
     if (settings_.outputPath.empty())
         return MclStatus::Error(MclError::InvalidArgument, "no output file was set");
 
-    const bool alpha = havePicture_ && !picture_.alpha.empty();
-    MclStatus st = MclPlanOutput(settings_, picture_.width, picture_.height, alpha, pictureRate_, &plan_);
+    const MclImage& first = slotPicture();
+    const bool alpha = havePicture_ && !first.alpha.empty();
+    MclStatus st = MclPlanOutput(settings_, first.width, first.height, alpha, pictureRate_, &plan_);
     if (!st.ok()) return st;
     file_ = mcl::ff::OutputFile::create(plan_.muxer, settings_.outputPath, &st);
     if (!file_) return st;
@@ -325,21 +330,13 @@ void MclConverter::writeSoundUntil(int64_t limit) {
 
 void MclConverter::writeFrame() {
     const int64_t repeats = clock_->next(pictureRate_);
-    if (callbacks_.videoFunc)
-        callbacks_.videoFunc(static_cast<int32_t>(clock_->delivered()), picture_.width, picture_.height);
-    if (repeats > 0) {
-        const MclStatus st = video_->write(*file_, picture_, repeats);
-        if (!st.ok()) {
-            result_ = MclRecordError(st);
-            const int32_t action = ask(settings_.outputPath, kMclActionAbort);
-            if (action == kMclActionAbort || ++consecutiveErrors_ >= kMaxConsecutiveErrors) {
-                aborted_ = true;
-                return;
-            }
-        } else {
-            consecutiveErrors_ = 0;
-        }
+    if (callbacks_.videoFunc) {
+        const MclImage& picture = slotPicture();
+        callbacks_.videoFunc(static_cast<int32_t>(clock_->delivered()), picture.width, picture.height);
     }
+    if (repeats > 0) submitFrame(repeats);
+    // Failures of the frames before are put to the error callback as soon as they are known.
+    if (!settleWorker(false)) return;
     writeSoundUntil(samplesAt(clock_->written()));
     if (callbacks_.progress) {
         const int64_t soundMs =
@@ -350,7 +347,95 @@ void MclConverter::writeFrame() {
     }
 }
 
+void MclConverter::startWorker() {
+    worker_ = std::thread([this] { workerLoop(); });
+}
+
+void MclConverter::submitFrame(int64_t repeats) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slots_[static_cast<size_t>(submitted_ % kSlots)].repeats = repeats;
+    ++submitted_;
+    changed_.notify_all();
+}
+
+void MclConverter::workerLoop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] {
+            if (done_ == submitted_) return stopping_;
+            return !failurePending_ || unattended_;
+        });
+        if (done_ == submitted_) return;  // stopping, and nothing is left
+        if (dropQueued_ || failurePending_) {
+            // Aborted, or a failure no one will answer any more: what is queued is not written.
+            done_ = submitted_;
+            changed_.notify_all();
+            continue;
+        }
+        Slot& slot = slots_[static_cast<size_t>(done_ % kSlots)];
+        lock.unlock();
+        const MclStatus st = video_->write(*file_, slot.picture, slot.repeats);
+        lock.lock();
+        if (st.ok()) {
+            failuresInRow_ = 0;
+        } else {
+            ++failuresInRow_;
+            failure_ = st;
+            failurePending_ = true;
+        }
+        ++done_;
+        changed_.notify_all();
+    }
+}
+
+bool MclConverter::settleWorker(bool block) {
+    if (!worker_.joinable()) return !aborted_;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (failurePending_) {
+            const MclStatus st = failure_;
+            const int inRow = failuresInRow_;
+            lock.unlock();
+            result_ = MclRecordError(st);
+            const int32_t action = ask(settings_.outputPath, kMclActionAbort);
+            const bool abort = action == kMclActionAbort || inRow >= kMaxConsecutiveErrors;
+            lock.lock();
+            if (abort) {
+                aborted_ = true;
+                dropQueued_ = true;
+            }
+            failurePending_ = false;
+            changed_.notify_all();
+            continue;
+        }
+        if (aborted_) return false;
+        if (!block || submitted_ - done_ < kSlots) return true;
+        changed_.wait(lock);
+    }
+}
+
+void MclConverter::stopWorker(bool unattended) {
+    if (!worker_.joinable()) return;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        stopping_ = true;
+        unattended_ = unattended;
+        changed_.notify_all();
+        while (!unattended && (done_ < submitted_ || failurePending_)) {
+            if (failurePending_) {
+                lock.unlock();
+                settleWorker(false);
+                lock.lock();
+                continue;
+            }
+            changed_.wait(lock);
+        }
+    }
+    worker_.join();
+}
+
 void MclConverter::finish() {
+    stopWorker(false);
     finishing_ = true;
     MclStatus st;
     if (video_) {
@@ -409,6 +494,7 @@ int32_t MclConverter::run() {
         return code;
     }
 
+    startWorker();
     while (havePicture_ && !aborted_) {
         writeFrame();
         if (aborted_) break;

@@ -93,6 +93,7 @@ MclStatus OutputFile::open(const std::vector<std::pair<std::string, std::string>
 }
 
 MclStatus OutputFile::write(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
     av_packet_rescale_ts(packet, encoderTimeBase, stream->time_base);
     packet->stream_index = stream->index;
     const int rc =
@@ -102,6 +103,7 @@ MclStatus OutputFile::write(AVPacket* packet, AVRational encoderTimeBase, const 
 }
 
 MclStatus OutputFile::finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!headerWritten_ || finished_) return {};
     finished_ = true;
     int rc = av_write_trailer(ctx_.get());

@@ -2,11 +2,14 @@
 // once, packets are interleaved by the muxer as they come (nothing is kept beyond its interleaving queue),
 // and finish() writes the trailer (the AVI index, the MPEG end code). A file whose header was written is
 // always finished, by finish() or at the latest by the destructor; a file whose header could not be written
-// is removed again. Internal to mcl/ (FFmpeg types). Not thread-safe.
+// is removed again. Internal to mcl/ (FFmpeg types). Streams are added and the file opened on one thread;
+// after that write() and finish() may be called from two threads (the conversion's video worker and its
+// caller's sound track): they take turns.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +49,7 @@ class OutputFile {
   private:
     OutputFile() = default;
 
+    std::mutex mutex_;  // write() and finish()
     std::string path_;
     OutputFormatPtr ctx_;
     bool fileCreated_ = false;

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "mcl/mcl.h"
 #include "mcl/mcl_codec_catalog.h"
+#include "mcl/mcl_converter.h"
 #include "mcl/mcl_image_data.h"
 #include "mcl_test_media.h"
 #include "mcl_test_video.h"
@@ -608,25 +610,28 @@ TEST_F(ConvertTest, BetterQualityOptionsAreAccepted) {
     }
 }
 
+// A full disk for this process: a file size limit, lifted again when it goes. A write past the limit fails
+// with EFBIG instead of raising SIGXFSZ.
+struct SizeLimit {
+    rlimit saved{};
+    void (*savedHandler)(int) = nullptr;
+    explicit SizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~SizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, savedHandler);
+    }
+};
+
 // A disk that fills up halfway: every failed write goes to the error callback with the output file; answered
 // with "ignore" again and again, the conversion still stops after a few frames in a row instead of asking
 // for every remaining frame. (The full disk is a file size limit on this process, lifted again at once.)
 TEST_F(ConvertTest, FullDiskStopsAfterRepeatedFailures) {
-    struct SizeLimit {
-        rlimit saved{};
-        void (*savedHandler)(int) = nullptr;
-        explicit SizeLimit(rlim_t bytes) {
-            getrlimit(RLIMIT_FSIZE, &saved);
-            savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
-            rlimit limit = saved;
-            limit.rlim_cur = bytes;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        ~SizeLimit() {
-            setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, savedHandler);
-        }
-    };
     ConversionJob job;
     job.output = dir_.path() / "full.avi";
     job.frames = 200;  // 9 KiB each, uncompressed
@@ -667,6 +672,7 @@ TEST_F(ConvertTest, ThrowingCallbackEndsTheConversionCleanly) {
     const MediaFacts f = ProbeMedia(out);
     ASSERT_TRUE(f.ok) << f.error;
     EXPECT_EQ(f.demuxer, "avi");
+    EXPECT_EQ(f.video.frames, 2) << "the frames delivered before the throw are written";
     MclAssignVideoSource(h, [](MclSourceHandle source, int32_t) { MclSrcFinished(source); });
     EXPECT_EQ(MclConvert(h), 0);  // not left "running"
     MclFree(h);
@@ -704,6 +710,124 @@ TEST_F(ConvertTest, CallbacksMayReenterAndFreeTheHandle) {
     EXPECT_EQ(calls, 5);
     const MediaFacts f = ProbeMedia(out);
     EXPECT_EQ(f.video.frames, 4);
+}
+
+// --- the frame worker ---
+// Delivered frames are written by a worker thread while the video source prepares the next; these pin what
+// the hand-over must not change.
+
+// A frame the worker fails to write is put to the error callback on the caller's thread, and soon: before
+// the source is asked for more than the queue's worth of frames after the failing one. (The failing frame is
+// a picture too tall for the scaler to take.) "Ignore" writes the other frames; "abort" stops
+// asking at once, drops what is queued and still finishes the file with the frames before.
+TEST_F(ConvertTest, WorkerFailureIsAskedOnTheCallersThreadWithinTheQueue) {
+    constexpr int kFailing = 5;
+    struct Case {
+        int32_t answer;
+        int frames;  // in the file
+        int calls;   // to the video source; -1: all 20 and the end
+    } cases[] = {{kMclActionIgnore, 19, -1}, {kMclActionAbort, kFailing, 0}};
+    const TMclCodecInfo block = UncompressedBlock();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer == kMclActionAbort ? "abort" : "ignore");
+        const std::filesystem::path out = dir_.path() / "failing.avi";
+        MclHandle h = MclAlloc();
+        MclImage image;
+        int calls = 0;
+        int callsAtFailure = -1;
+        int failures = 0;
+        std::thread::id askedOn;
+        MclAssignVideoSource(h, [&](MclSourceHandle source, int32_t) {
+            const int index = calls++;
+            if (index == 20) {
+                MclSrcFinished(source);
+                return;
+            }
+            image.width = index == kFailing ? 1 : 64;
+            image.height = index == kFailing ? 2200000 : 48;
+            image.bgr.assign(static_cast<size_t>(image.width) * image.height * 3, uint8_t(index * 10));
+            MclSrcSetImg(source, &image);
+        });
+        MclAssignError(h, [&](int32_t, const char*, int32_t* action) {
+            if (++failures == 1) callsAtFailure = calls;
+            askedOn = std::this_thread::get_id();
+            *action = c.answer;
+        });
+        ConfigureAvi(h, block, 12.0, 64, 48);
+        MclSetOutputFile(h, out.string(), out.string());
+        EXPECT_NE(MclConvert(h), 0);
+        MclFree(h);
+        EXPECT_EQ(failures, 1);
+        EXPECT_EQ(askedOn, std::this_thread::get_id());
+        EXPECT_GT(callsAtFailure, kFailing);
+        EXPECT_LE(callsAtFailure, kFailing + MclConverter::kQueuedFrames + 1);
+        EXPECT_EQ(calls, c.calls < 0 ? 21 : callsAtFailure);
+        const MediaFacts f = ProbeMedia(out);
+        ASSERT_TRUE(f.ok) << f.error;
+        EXPECT_EQ(f.video.frames, c.frames);
+    }
+}
+
+// The source ends while the worker is still behind (each frame is written 25 times, the source gives them
+// at once): every queued frame is still written, in order, before the file is finished.
+TEST_F(ConvertTest, EndWithAFullQueueWritesEveryQueuedFrameInOrder) {
+    constexpr int kDelivered = 6;
+    constexpr int kRepeats = 25;  // 1 frame/s written at 25
+    ConversionJob job;
+    job.output = dir_.path() / "queued.avi";
+    job.frames = 30;
+    job.sourceRate = 1;
+    job.beforeFrame = [](MclHandle, int index) { return index < kDelivered; };
+    const TMclCodecInfo block = UncompressedBlock();
+    job.configure = [&](MclHandle h) { ConfigureAvi(h, block, 25.0, 64, 48); };
+    RunConversion(job);
+    ASSERT_EQ(job.result, 0) << MclLastErrorText();
+    const mcl_test::ReadResult r = mcl_test::ReadVideo(job.output, false);
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.pictures.size(), size_t{kDelivered * kRepeats});
+    for (size_t i = 0; i < r.pictures.size(); ++i) {
+        ASSERT_EQ(r.pictures[i].pixels,
+                  mcl_test::MakePicture(64, 48, static_cast<int>(i / kRepeats), false).pixels)
+            << "output frame " << i;
+    }
+}
+
+// The handle freed, and a second run refused, from callbacks that run while the worker holds frames; the
+// run goes on to its end on its own copies (sanitizer builds check the memory).
+TEST_F(ConvertTest, HandleFreedWhileTheWorkerHoldsFrames) {
+    const std::string out = (dir_.path() / "freed.avi").string();
+    MclHandle h = MclAlloc();
+    MclImage image;
+    image.width = 64;
+    image.height = 48;
+    int delivered = 0;
+    int progressCalls = 0;
+    int32_t nested = -1;
+    MclAssignVideoSource(h, [&](MclSourceHandle source, int32_t) {
+        if (delivered == 8) {
+            MclSrcFinished(source);
+            return;
+        }
+        image.bgr = mcl_test::MakePicture(64, 48, delivered++, false).pixels;
+        MclSrcSetImg(source, &image);
+        MclSrcSetFrameRate(source, 1);
+    });
+    MclAssignProgress(h, [&](int32_t, int32_t, int32_t, int32_t) {
+        if (++progressCalls != 2) return;
+        nested = MclConvert(h);
+        MclFree(h);
+    });
+    const TMclCodecInfo block = UncompressedBlock();
+    ConfigureAvi(h, block, 25.0, 64, 48);
+    MclSetOutputFile(h, out, out);
+    MclSetKeepDuration(h, -1);
+    EXPECT_EQ(MclConvert(h), 0) << MclLastErrorText();
+    EXPECT_EQ(nested, kMclErrorBusy);
+    EXPECT_EQ(progressCalls, 8);
+    const MediaFacts f = ProbeMedia(out, 8 * 25 - 1);
+    ASSERT_TRUE(f.ok) << f.error;
+    EXPECT_EQ(f.video.frames, 8 * 25);
+    EXPECT_EQ(f.picture, mcl_test::MakePicture(64, 48, 7, false).pixels);
 }
 
 }  // namespace
