@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "capture/shockwave_flash.h"
@@ -56,18 +58,48 @@ void FillRect(TDib& target, const QRect& rect, const QColor& colour) {
     }
 }
 
-// Draws a premultiplied ARGB picture with its top-left corner at `at`, over what the bitmap holds, clipped to
-// `clip` and the bitmap. The player's pictures are opaque, so this is normally a plain copy.
-void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& clip) {
+// Fills the part of `area` outside `hole` (up to four bands) with one colour.
+void FillAround(TDib& target, const QRect& area, const QRect& hole, const QColor& colour) {
+    const QRect h = hole.intersected(area);
+    if (h.isEmpty()) {
+        FillRect(target, area, colour);
+        return;
+    }
+    FillRect(target, QRect(area.left(), area.top(), area.width(), h.top() - area.top()), colour);
+    FillRect(target, QRect(area.left(), h.bottom() + 1, area.width(), area.bottom() - h.bottom()), colour);
+    FillRect(target, QRect(area.left(), h.top(), h.left() - area.left(), h.height()), colour);
+    FillRect(target, QRect(h.right() + 1, h.top(), area.right() - h.right(), h.height()), colour);
+}
+
+// Draws a premultiplied ARGB picture with its top-left corner at `at` over the panel's background colour,
+// clipped to `clip` and the bitmap. The player's pictures are opaque, so this is normally a plain copy: rows
+// without a translucent pixel store each pixel as four bytes (the fourth is overwritten by the next pixel).
+void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& clip,
+                 const QColor& background) {
     const QRect r =
         QRect(at, picture.size()).intersected(clip).intersected(QRect(0, 0, target.width(), target.height()));
     if (r.isEmpty()) return;
+    const uint32_t bb = uint32_t(background.blue()), bg = uint32_t(background.green()),
+                   br = uint32_t(background.red());
+    const int count = r.width();
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const auto* src =
             reinterpret_cast<const uint32_t*>(picture.constScanLine(y - at.y())) + (r.left() - at.x());
         uint8_t* dst = target.scanLine(y) + size_t(r.left()) * 3;
-        for (int x = r.left(); x <= r.right(); ++x, ++src, dst += 3) {
-            const uint32_t p = *src;
+        uint32_t opaque = 0xFF000000u;
+        for (int i = 0; i < count; ++i)
+            opaque &= src[i];
+        if (std::endian::native == std::endian::little && opaque == 0xFF000000u) {
+            for (int i = 0; i < count - 1; ++i, dst += 3)
+                std::memcpy(dst, &src[i], 4);
+            const uint32_t p = src[count - 1];
+            dst[0] = uint8_t(p);
+            dst[1] = uint8_t(p >> 8);
+            dst[2] = uint8_t(p >> 16);
+            continue;
+        }
+        for (int i = 0; i < count; ++i, dst += 3) {
+            const uint32_t p = src[i];
             const uint32_t a = p >> 24;
             const uint8_t sb = uint8_t(p), sg = uint8_t(p >> 8), sr = uint8_t(p >> 16);
             if (a == 255) {
@@ -77,9 +109,9 @@ void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& cl
             } else {
                 // Premultiplied source over the panel's background.
                 const uint32_t inv = 255 - a;
-                dst[0] = uint8_t(std::min<uint32_t>(255, sb + (dst[0] * inv + 127) / 255));
-                dst[1] = uint8_t(std::min<uint32_t>(255, sg + (dst[1] * inv + 127) / 255));
-                dst[2] = uint8_t(std::min<uint32_t>(255, sr + (dst[2] * inv + 127) / 255));
+                dst[0] = uint8_t(std::min<uint32_t>(255, sb + (bb * inv + 127) / 255));
+                dst[1] = uint8_t(std::min<uint32_t>(255, sg + (bg * inv + 127) / 255));
+                dst[2] = uint8_t(std::min<uint32_t>(255, sr + (br * inv + 127) / 255));
             }
         }
     }
@@ -88,25 +120,28 @@ void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& cl
 // What the panel shows, painted into `target` at (0, 0): the panel's background, then the player's picture at
 // its widget size and at its place in the panel. Without a panel the player stands alone at (0, 0). A player
 // hidden in the panel, or not inside it at all, is not painted. Returns false when there is nothing to paint
-// from.
+// from. Each pixel is written once: the background only around the picture, and under its translucent pixels.
 bool PaintPanel(const TGrabSource& source, TDib& target) {
     QWidget* panel = source.panel ? source.panel : source.player;
     if (!panel) return false;
     const QRect panelRect(QPoint(0, 0), panel->size());
-    FillRect(target, panelRect, panel->palette().color(panel->backgroundRole()));
+    const QColor background = panel->palette().color(panel->backgroundRole());
 
     TShockwaveFlash* player = source.player;
-    if (!player) return true;
     QPoint offset(0, 0);
-    if (panel != player) {
-        if (!panel->isAncestorOf(player) || !player->isVisibleTo(panel)) return true;
-        offset = player->mapTo(panel, QPoint(0, 0));
+    QImage picture;
+    if (player && (panel == player || (panel->isAncestorOf(player) && player->isVisibleTo(panel)))) {
+        if (panel != player) offset = player->mapTo(panel, QPoint(0, 0));
+        picture = player->currentPicture(player->size());
     }
-    QImage picture = player->currentPicture(player->size());
-    if (picture.isNull()) return true;
+    if (picture.isNull()) {
+        FillRect(target, panelRect, background);
+        return true;
+    }
     if (picture.format() != QImage::Format_ARGB32_Premultiplied)
         picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    DrawPicture(target, picture, offset, panelRect);
+    FillAround(target, panelRect, QRect(offset, picture.size()), background);
+    DrawPicture(target, picture, offset, panelRect, background);
     return true;
 }
 

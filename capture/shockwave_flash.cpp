@@ -163,8 +163,16 @@ void TShockwaveFlash::timerEvent(QTimerEvent* event) {
 QImage TShockwaveFlash::currentPicture(QSize size) {
     if (size.width() <= 0 || size.height() <= 0) return {};
     if (pictureValid_ && picture_.size() == size) return picture_;
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) return {};  // too large to allocate
+    // The engine paints every pixel, so the last picture's memory is drawn over when no one holds it any more
+    // (a grab lets go of it at once); bits() still gives the new picture a new cacheKey.
+    if (picture_.size() != size || !picture_.isDetached() ||
+        picture_.format() != QImage::Format_ARGB32_Premultiplied) {
+        picture_ = QImage();
+        picture_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    }
+    pictureValid_ = false;
+    if (picture_.isNull()) return {};  // too large to allocate
+    QImage& image = picture_;
     player::RenderOptions options;
     options.background = background_;
     engineCall([&] {
@@ -172,7 +180,6 @@ QImage TShockwaveFlash::currentPicture(QSize size) {
                        int(image.bytesPerLine() / 4), options);
     });
     ++renderCount_;
-    picture_ = image;
     pictureValid_ = true;
     return picture_;
 }

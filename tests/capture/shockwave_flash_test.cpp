@@ -264,4 +264,27 @@ TEST_F(ShockwaveFlash, RendersOncePerShownFrame) {
     EXPECT_TRUE(w.currentPicture(QSize(0, 10)).isNull());
 }
 
+// A new frame is drawn into the last picture's memory only once no one holds that picture: a picture kept
+// (a preview, a grab in progress) keeps showing its frame.
+TEST_F(ShockwaveFlash, PictureHeldByTheCallerIsNotDrawnOver) {
+    TShockwaveFlash w;
+    w.resize(40, 40);
+    w.Movie(QString::fromStdString(files.threeFrames()));
+    w.StopPlay();
+    QImage held = w.currentPicture(QSize(40, 40));
+    w.Forward();
+    QImage next = w.currentPicture(QSize(40, 40));
+    EXPECT_EQ(rgbAt(held, 20, 20), kFrameColour[1]);
+    EXPECT_EQ(rgbAt(next, 20, 20), kFrameColour[2]);
+    EXPECT_NE(held.constBits(), next.constBits());
+
+    const qint64 key = next.cacheKey();
+    next = QImage();
+    w.Forward();
+    const QImage third = w.currentPicture(QSize(40, 40));
+    EXPECT_EQ(rgbAt(third, 20, 20), kFrameColour[3]);
+    EXPECT_NE(third.cacheKey(), key);
+    EXPECT_EQ(rgbAt(held, 20, 20), kFrameColour[1]);
+}
+
 }  // namespace
