@@ -72,8 +72,8 @@ void FillAround(TDib& target, const QRect& area, const QRect& hole, const QColor
 }
 
 // Draws a premultiplied ARGB picture with its top-left corner at `at` over the panel's background colour,
-// clipped to `clip` and the bitmap. The player's pictures are opaque, so this is normally a plain copy: rows
-// without a translucent pixel store each pixel as four bytes (the fourth is overwritten by the next pixel).
+// clipped to `clip` and the bitmap. The player's pictures are opaque, so this is normally a plain copy: each
+// pixel is stored as four bytes (the fourth is overwritten by the next pixel).
 void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& clip,
                  const QColor& background) {
     const QRect r =
@@ -86,17 +86,21 @@ void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& cl
         const auto* src =
             reinterpret_cast<const uint32_t*>(picture.constScanLine(y - at.y())) + (r.left() - at.x());
         uint8_t* dst = target.scanLine(y) + size_t(r.left()) * 3;
-        uint32_t opaque = 0xFF000000u;
-        for (int i = 0; i < count; ++i)
-            opaque &= src[i];
-        if (std::endian::native == std::endian::little && opaque == 0xFF000000u) {
-            for (int i = 0; i < count - 1; ++i, dst += 3)
-                std::memcpy(dst, &src[i], 4);
+        if constexpr (std::endian::native == std::endian::little) {
+            // Copied as if opaque, in one pass; a row that turns out to hold a translucent pixel is drawn
+            // again below.
+            uint32_t opaque = 0xFF000000u;
+            for (int i = 0; i < count - 1; ++i) {
+                opaque &= src[i];
+                std::memcpy(dst + size_t(i) * 3, &src[i], 4);
+            }
             const uint32_t p = src[count - 1];
-            dst[0] = uint8_t(p);
-            dst[1] = uint8_t(p >> 8);
-            dst[2] = uint8_t(p >> 16);
-            continue;
+            opaque &= p;
+            uint8_t* last = dst + size_t(count - 1) * 3;
+            last[0] = uint8_t(p);
+            last[1] = uint8_t(p >> 8);
+            last[2] = uint8_t(p >> 16);
+            if (opaque == 0xFF000000u) continue;
         }
         for (int i = 0; i < count; ++i, dst += 3) {
             const uint32_t p = src[i];
