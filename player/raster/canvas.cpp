@@ -51,6 +51,18 @@ class Canvas::Sink final : public RowSink {
                 int x0 = std::max(spans[i].x0, rx0), x1 = std::min(spans[i].x1, rx1);
                 if (x0 < x1) compositeSolidRun(row + x0, x1 - x0, color, uint32_t(spans[i].coverage));
             }
+        } else if (painter.isOpaque() && mostlyFull(spans, count, rx0, rx1)) {
+            // An opaque paint over full coverage replaces the pixels: the colours go straight into the row,
+            // and only the pixels not fully covered (kept aside first) are blended afterwards.
+            player::Pixel* saved = c_.spanColors_.data();
+            forEachPartial(spans, count, rx0, rx1,
+                           [&](int x0, int x1, int) { std::copy(row + x0, row + x1, saved + (x0 - rx0)); });
+            painter.fill(y, rx0, rx1, row + rx0);
+            forEachPartial(spans, count, rx0, rx1, [&](int x0, int x1, int coverage) {
+                player::Pixel* keep = saved + (x0 - rx0);
+                if (coverage) compositeRun(keep, row + x0, x1 - x0, uint32_t(coverage));
+                std::copy(keep, keep + (x1 - x0), row + x0);
+            });
         } else {
             player::Pixel* colors = c_.spanColors_.data();
             painter.fill(y, rx0, rx1, colors);
@@ -63,6 +75,31 @@ class Canvas::Sink final : public RowSink {
     }
 
   private:
+    // Whether at least half of [rx0, rx1) has full coverage.
+    static bool mostlyFull(const CoverageSpan* spans, int count, int rx0, int rx1) {
+        int full = 0;
+        for (int i = 0; i < count; ++i) {
+            if (spans[i].coverage == 255)
+                full += std::max(0, std::min(spans[i].x1, rx1) - std::max(spans[i].x0, rx0));
+        }
+        return 2 * full >= rx1 - rx0;
+    }
+
+    // Calls f(x0, x1, coverage) for each piece of [rx0, rx1) without full coverage: partly covered spans
+    // and the uncovered gaps between spans (coverage 0).
+    template <typename F>
+    static void forEachPartial(const CoverageSpan* spans, int count, int rx0, int rx1, F&& f) {
+        int x = rx0;
+        for (int i = 0; i < count && x < rx1; ++i) {
+            const int x0 = std::max(spans[i].x0, x), x1 = std::min(spans[i].x1, rx1);
+            if (x0 >= x1) continue;
+            if (x < x0) f(x, x0, 0);
+            if (spans[i].coverage != 255) f(x0, x1, spans[i].coverage);
+            x = x1;
+        }
+        if (x < rx1) f(x, rx1, 0);
+    }
+
     Canvas& c_;
     MaskStack::Rect bounds_;
 };

@@ -176,6 +176,7 @@ inline int wrapIndex(int64_t i, int n, bool repeat) {
 
 bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps) {
     paint_ = &paint;
+    opaque_ = false;
     sampling_ = antialias ? GradientSampling::Stepped : GradientSampling::Blended;
     const player::ColorTransform& ct = paint.colorTransform();
     switch (paint.kind()) {
@@ -199,6 +200,9 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
                 color_ = ramp_[0];
                 return (color_ >> 24) != 0;
             }
+            // Blending two opaque entries gives an opaque colour, so one check covers both samplings.
+            opaque_ =
+                std::all_of(ramp_.begin(), ramp_.end(), [](player::Pixel p) { return (p >> 24) == 255; });
             return true;
         }
         case Paint::Kind::Bitmap: {

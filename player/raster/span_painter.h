@@ -17,6 +17,8 @@ class SpanPainter {
     bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr);
 
     bool isSolid() const { return solid_; }
+    // Whether every colour fill() gives is opaque (a gradient whose every entry is).
+    bool isOpaque() const { return opaque_; }
     player::Pixel solidColor() const { return color_; }
 
     // Colours of pixels x0 <= x < x1 on row y, sampled at pixel centres. Not for solid paints.
@@ -35,6 +37,7 @@ class SpanPainter {
     float focal_ = 0;
     const player::Bitmap* bitmap_ = nullptr;
     bool transformPixels_ = false;
+    bool opaque_ = false;
 };
 
 }  // namespace raster

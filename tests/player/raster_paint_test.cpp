@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <memory>
+#include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "player/raster/color.h"
@@ -210,6 +212,52 @@ TEST(RasterGradient, RampCacheGivesTheBuiltRampForEveryInput) {
             raster::buildGradientRamp(v.g, v.ct, built, v.sampling);
             ASSERT_EQ(cache.ramp(v.g, v.ct, v.sampling), built) << "variant " << i << " pass " << pass;
             ASSERT_EQ(cache.ramp(v.g, v.ct, v.sampling), built) << "variant " << i << " again";
+        }
+    }
+}
+
+// An opaque gradient writes its colours straight into rows that are mostly fully covered and blends only the
+// rest; under a mask covering the whole canvas the same draw goes through the general blending path. Both
+// must give the same picture, and pixels in gaps between a row's spans (the ring's hole) stay as they were.
+TEST(RasterGradient, OpaqueGradientDrawsAsTheBlendingPathDoes) {
+    // A ring: two circles, the fill rule leaving the inner one empty.
+    raster::Path ringShape;
+    for (auto [cx, cy, r] : {std::tuple{32.0, 32.0, 28.0}, std::tuple{32.3, 31.7, 12.0}}) {
+        const double k = r / std::cos(std::numbers::pi / 8);
+        ringShape.moveTo(cx + r, cy);
+        for (int i = 1; i <= 8; ++i) {
+            double mid = (i - 0.5) * std::numbers::pi / 4, end = i * std::numbers::pi / 4;
+            ringShape.quadTo(cx + k * std::cos(mid), cy + k * std::sin(mid), cx + r * std::cos(end),
+                             cy + r * std::sin(end));
+        }
+        ringShape.close();
+    }
+    raster::Path sliver;
+    sliver.moveTo(2, 60.2);
+    sliver.lineTo(61.7, 3);
+    sliver.lineTo(62.4, 4.1);
+    sliver.close();
+    Gradient g;
+    g.stops = {{0, {255, 40, 0, 255}}, {120, {10, 200, 90, 255}}, {255, {0, 30, 250, 255}}};
+    g.matrix = {0.002, 0.0012, -0.0012, 0.002, 30, 34};
+    for (bool antialias : {true, false}) {
+        for (const raster::Path* shape : {&ringShape, &sliver}) {
+            Surface plain(64, 64), masked(64, 64);
+            for (size_t i = 0; i < plain.pixels.size(); ++i) {  // a busy background, some of it translucent
+                uint32_t a = i % 5 == 0 ? 0x80 : 0xff, c = uint32_t(i * 2654435761u) & 0x7f7f7f;
+                plain.pixels[i] = masked.pixels[i] = (a << 24) | (a == 0xff ? c : c & 0x3f3f3f);
+            }
+            const std::vector<player::Pixel> before = plain.pixels;
+            plain.canvas.fillPath(*shape, raster::FillRule::EvenOdd, Paint::gradient(g), antialias);
+            masked.canvas.beginMask();
+            masked.canvas.fillPath(rect(0, 0, 64, 64), solid(0, 0, 0));
+            masked.canvas.endMask();
+            masked.canvas.fillPath(*shape, raster::FillRule::EvenOdd, Paint::gradient(g), antialias);
+            ASSERT_EQ(plain.pixels, masked.pixels) << (shape == &sliver ? "sliver" : "ring") << antialias;
+            if (shape == &ringShape) {
+                EXPECT_EQ(plain.at(32, 32), before[32 * 64 + 32]);
+            }
+            EXPECT_NE(plain.pixels, before);
         }
     }
 }
