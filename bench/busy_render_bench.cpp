@@ -4,7 +4,10 @@
 // wall clock, best of several passes, and a checksum of every rendered pixel so that a change to the
 // rasterizer can be checked to leave the pictures alone. With --dump FILE the raw frames are written too.
 //
+// With --save-movie FILE the movie itself is written out (to profile other programs on it).
+//
 // usage: busy_render_bench [FRAMES (default 300)] [PASSES (default 3)] [--low] [--dump FILE]
+//                          [--save-movie FILE]
 #include <time.h>
 
 #include <algorithm>
@@ -129,7 +132,7 @@ uint64_t hashFrame(const std::vector<player::Pixel>& px, uint64_t h) {
 int main(int argc, char** argv) {
     int frames = 300, passes = 3;
     bool low = false;
-    std::string dump;
+    std::string dump, saveMovie;
     std::vector<int> numbers;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -137,6 +140,8 @@ int main(int argc, char** argv) {
             low = true;
         } else if (a == "--dump" && i + 1 < argc) {
             dump = argv[++i];
+        } else if (a == "--save-movie" && i + 1 < argc) {
+            saveMovie = argv[++i];
         } else {
             numbers.push_back(std::atoi(a.c_str()));
         }
@@ -145,6 +150,15 @@ int main(int argc, char** argv) {
     if (numbers.size() > 1) passes = std::clamp(numbers[1], 1, 100);
 
     Bytes movie = busyMovie(frames);
+    if (!saveMovie.empty()) {
+        FILE* f = std::fopen(saveMovie.c_str(), "wb");
+        if (!f || std::fwrite(movie.data(), 1, movie.size(), f) != movie.size()) {
+            std::fprintf(stderr, "cannot write %s\n", saveMovie.c_str());
+            if (f) std::fclose(f);
+            return 1;
+        }
+        std::fclose(f);
+    }
     std::vector<player::Pixel> pixels(size_t(kWidth) * kHeight);
     player::RenderOptions options;
     options.quality = low ? player::Quality::Low : player::Quality::High;
