@@ -159,36 +159,52 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     size_t next = 0;
     const bool evenOdd = rule == FillRule::EvenOdd;
     const int64_t ceilBias = (int64_t(1) << kFracBits) - 1;
+    // The active edges are kept ordered by x. They are dropped once finished (looked for only from the
+    // first sub-scanline where one finishes), and sorted again (a stable insertion sort) only when edges
+    // were added or the last step left two out of order: the order barely changes between sub-scanlines.
+    constexpr int kNever = std::numeric_limits<int>::max();
+    int firstEnd = kNever;  // smallest s1 of the active edges
+    bool unordered = false;
     int s = sweep_[0].s0 & ~(subs - 1);
     while (next < sweep_.size() || !active_.empty()) {
         if (active_.empty()) s = std::max(s, sweep_[next].s0 & ~(subs - 1));
         const int rowEnd = s + subs;
         for (; s < rowEnd; ++s) {
-            while (next < sweep_.size() && sweep_[next].s0 <= s)
+            while (next < sweep_.size() && sweep_[next].s0 <= s) {
                 active_.push_back(sweep_[next++]);
-            // Drop finished edges and keep the rest ordered by x (a stable insertion sort, touching only
-            // edges that came out of order: the order barely changes from one sub-scanline to the next).
-            size_t n = 0;
-            for (size_t i = 0, count = active_.size(); i < count; ++i) {
-                if (active_[i].s1 <= s) continue;
-                if (n != i) active_[n] = active_[i];
-                ++n;
+                firstEnd = std::min(firstEnd, active_.back().s1);
+                unordered = true;
             }
-            active_.resize(n);
-            if (n == 0) continue;
-            for (size_t i = 1; i < n; ++i) {
-                if (active_[i - 1].x <= active_[i].x) continue;
-                SweepEdge e = active_[i];
-                size_t j = i;
-                while (j > 0 && active_[j - 1].x > e.x) {
-                    active_[j] = active_[j - 1];
-                    --j;
+            if (firstEnd <= s) {
+                size_t n = 0;
+                firstEnd = kNever;
+                for (size_t i = 0, count = active_.size(); i < count; ++i) {
+                    if (active_[i].s1 <= s) continue;
+                    if (n != i) active_[n] = active_[i];
+                    firstEnd = std::min(firstEnd, active_[n].s1);
+                    ++n;
                 }
-                active_[j] = e;
+                active_.resize(n);
+            }
+            const size_t n = active_.size();
+            if (n == 0) continue;
+            if (unordered) {
+                for (size_t i = 1; i < n; ++i) {
+                    if (active_[i - 1].x <= active_[i].x) continue;
+                    SweepEdge e = active_[i];
+                    size_t j = i;
+                    while (j > 0 && active_[j - 1].x > e.x) {
+                        active_[j] = active_[j - 1];
+                        --j;
+                    }
+                    active_[j] = e;
+                }
+                unordered = false;
             }
 
             int winding = 0, spanStart = 0;
             bool inside = false;
+            int64_t previous = std::numeric_limits<int64_t>::min();
             for (SweepEdge& e : active_) {
                 int64_t q64 = (e.x + ceilBias) >> kFracBits;
                 int q = int(std::clamp<int64_t>(q64, 0, qMax));
@@ -203,6 +219,8 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
                     inside = nowInside;
                 }
                 e.x += e.step;
+                unordered |= e.x < previous;
+                previous = e.x;
             }
         }
         if (maxCell_ >= 0) emitRow((s - 1) >> subShift, sink);
