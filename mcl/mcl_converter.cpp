@@ -445,11 +445,13 @@ void MclConverter::finish() {
         if (!st.ok()) result_ = MclRecordError(st);
     }
     if (sound_ && clock_) {
-        // An aborted conversion keeps the sound that belongs to the frames it wrote, no more.
+        // An aborted conversion keeps the sound that belongs to the frames it wrote, no more (frames still
+        // queued when it was aborted were dropped).
         const bool cut = settings_.truncateAudio || aborted_;
+        const int64_t frames = aborted_ && video_ ? video_->pts : clock_->written();
         const bool wasAborted = aborted_;
         aborted_ = false;  // lets the sound be written to its end; a new abort stops it again
-        writeSoundUntil(cut ? samplesAt(clock_->written()) : -1);
+        writeSoundUntil(cut ? samplesAt(frames) : -1);
         aborted_ = aborted_ || wasAborted;
     }
     if (sound_) {

@@ -719,7 +719,7 @@ TEST_F(ConvertTest, CallbacksMayReenterAndFreeTheHandle) {
 // A frame the worker fails to write is put to the error callback on the caller's thread, and soon: before
 // the source is asked for more than the queue's worth of frames after the failing one. (The failing frame is
 // a picture too tall for the scaler to take.) "Ignore" writes the other frames; "abort" stops
-// asking at once, drops what is queued and still finishes the file with the frames before.
+// asking at once, drops what is queued and still finishes the file (with its sound) with the frames before.
 TEST_F(ConvertTest, WorkerFailureIsAskedOnTheCallersThreadWithinTheQueue) {
     constexpr int kFailing = 5;
     struct Case {
@@ -748,6 +748,12 @@ TEST_F(ConvertTest, WorkerFailureIsAskedOnTheCallersThreadWithinTheQueue) {
             image.bgr.assign(static_cast<size_t>(image.width) * image.height * 3, uint8_t(index * 10));
             MclSrcSetImg(source, &image);
         });
+        MclAssignAudioSource(h, [&](MclSourceHandle source, int32_t index) {
+            if (index == 0)
+                MclSrcSetFile(source, ToneWav());
+            else
+                MclSrcFinished(source);
+        });
         MclAssignError(h, [&](int32_t, const char*, int32_t* action) {
             if (++failures == 1) callsAtFailure = calls;
             askedOn = std::this_thread::get_id();
@@ -755,6 +761,7 @@ TEST_F(ConvertTest, WorkerFailureIsAskedOnTheCallersThreadWithinTheQueue) {
         });
         ConfigureAvi(h, block, 12.0, 64, 48);
         MclSetOutputFile(h, out.string(), out.string());
+        MclTruncateAudioToVideo(h, -1);
         EXPECT_NE(MclConvert(h), 0);
         MclFree(h);
         EXPECT_EQ(failures, 1);
@@ -765,6 +772,7 @@ TEST_F(ConvertTest, WorkerFailureIsAskedOnTheCallersThreadWithinTheQueue) {
         const MediaFacts f = ProbeMedia(out);
         ASSERT_TRUE(f.ok) << f.error;
         EXPECT_EQ(f.video.frames, c.frames);
+        EXPECT_TRUE(f.audio.present);
     }
 }
 
