@@ -131,7 +131,7 @@ void Canvas::clear(player::Rgba color) {
     if (!pixels_) return;
     const player::Pixel p = premultiply(color);
     for (int y = 0; y < height_; ++y)
-        std::fill_n(pixels_ + size_t(y) * stride_, width_, p);
+        fillPixels(pixels_ + size_t(y) * stride_, width_, p);
 }
 
 bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias) {

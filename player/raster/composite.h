@@ -68,6 +68,22 @@ inline void store(void* p, __m128i v) {
 }  // namespace simd
 #endif
 
+// n pixels set to v, 16 bytes a store (the compiler leaves a plain fill loop storing one pixel at a time).
+inline void fillPixels(player::Pixel* dst, int n, player::Pixel v) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i v4 = _mm_set1_epi32(int(v));
+    for (; i + 8 <= n; i += 8) {
+        simd::store(dst + i, v4);
+        simd::store(dst + i + 4, v4);
+    }
+    for (; i + 4 <= n; i += 4)
+        simd::store(dst + i, v4);
+#endif
+    for (; i < n; ++i)
+        dst[i] = v;
+}
+
 // dst[i] = color * cov[i] over dst[i].
 inline void compositeSolid(player::Pixel* dst, const uint8_t* cov, int n, player::Pixel color) {
     const bool opaque = (color >> 24) == 255;
@@ -131,8 +147,7 @@ inline void compositeSpan(player::Pixel* dst, const uint8_t* cov, const player::
 // A run of n pixels with the same coverage cov (1..255) of one colour.
 inline void compositeSolidRun(player::Pixel* dst, int n, player::Pixel color, uint32_t cov) {
     if (cov == 255 && (color >> 24) == 255) {
-        for (int i = 0; i < n; ++i)
-            dst[i] = color;
+        fillPixels(dst, n, color);
         return;
     }
     const uint32_t s = cov == 255 ? color : byteMul(color, cov);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/raster/color.h"
+#include "player/raster/composite.h"
 
 namespace raster {
 
@@ -62,7 +63,7 @@ void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int 
     int64_t fdu = int64_t(std::clamp(inv.a / 128, -1.0e6, 1.0e6) * 65536);
     const int n = x1 - x0;
     if (fdu == 0) {
-        std::fill_n(out, n, sampleRamp<S, M>(ramp, fu));
+        fillPixels(out, n, sampleRamp<S, M>(ramp, fu));
         return;
     }
     if constexpr (S == SpreadMode::Pad) {
@@ -83,7 +84,7 @@ void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int 
         int64_t a = firstAtOrPast(rising ? lo : hi, rising);
         int64_t b = rising ? firstAtOrPast(hi + 1, true) : firstAtOrPast(lo - 1, false);
         const int ia = int(std::min<int64_t>(a, n)), ib = int(std::clamp<int64_t>(b, ia, n));
-        if (ia > 0) std::fill_n(out, ia, sampleRamp<S, M>(ramp, fu));
+        if (ia > 0) fillPixels(out, ia, sampleRamp<S, M>(ramp, fu));
         int64_t u = fu + ia * fdu;
         const player::Pixel* r = ramp.data();
         for (int i = ia; i < ib; ++i, u += fdu) {
@@ -96,7 +97,7 @@ void linearLoop(const player::Matrix& inv, const GradientRamp& ramp, int y, int 
                 out[i] = w ? lerpPixel(r[k], r[k + 1], w) : r[k];
             }
         }
-        if (ib < n) std::fill_n(out + ib, n - ib, sampleRamp<S, M>(ramp, fu + ib * fdu));
+        if (ib < n) fillPixels(out + ib, n - ib, sampleRamp<S, M>(ramp, fu + ib * fdu));
         return;
     }
     for (int i = 0; i < n; ++i, fu += fdu)
@@ -225,7 +226,7 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
 
 void SpanPainter::fill(int y, int x0, int x1, player::Pixel* out) const {
     if (solid_) {
-        std::fill(out, out + (x1 - x0), color_);
+        fillPixels(out, x1 - x0, color_);
     } else if (paint_->kind() == Paint::Kind::Gradient) {
         fillGradient(y, x0, x1, out);
     } else {
