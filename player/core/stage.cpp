@@ -69,7 +69,7 @@ void Stage::advance() {
 }
 
 void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {
-    raster::Canvas canvas;
+    raster::Canvas& canvas = canvas_;
     if (!canvas.setTarget(pixels, width, height, stride)) return;
     const Level* base = level(0);
     uint32_t bg = options.background.value_or(runtime.stageBackground.value_or(0xFFFFFF));

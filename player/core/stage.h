@@ -35,6 +35,9 @@ class Stage {
   private:
     std::map<int, Level> levels_;
     Renderer renderer_;
+    // Kept from picture to picture so its scratch buffers (coverage rows, span colours, masks) keep their
+    // size.
+    raster::Canvas canvas_;
 };
 
 }  // namespace player
