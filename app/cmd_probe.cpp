@@ -3,44 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/json_text.h"
 #include "tasks/probe_report.h"
 
 namespace cli {
-namespace {
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
-}  // namespace
 
 int runProbe(const std::vector<std::string>& args) {
     bool json = false;
@@ -79,10 +45,10 @@ int runProbe(const std::vector<std::string>& args) {
             std::printf(
                 "{\"file\":%s,\"kind\":%s,\"compression\":%s,\"complete\":%s,\"version\":%d,"
                 "\"headerLength\":%lld,\"width\":%d,\"height\":%d,\"frameRate\":%g,\"frameCount\":%d",
-                jsonString(r.file).c_str(), jsonString(r.kind).c_str(), jsonString(r.compression).c_str(),
+                jsonQuote(r.file).c_str(), jsonQuote(r.kind).c_str(), jsonQuote(r.compression).c_str(),
                 r.complete ? "true" : "false", r.version, r.headerLength, r.width, r.height, r.frameRate,
                 r.frameCount);
-            if (!r.error.empty()) std::printf(",\"error\":%s", jsonString(r.error).c_str());
+            if (!r.error.empty()) std::printf(",\"error\":%s", jsonQuote(r.error).c_str());
             std::printf("}\n");
         } else {
             std::printf("%s\t%d\t%lld\t%d\t%d\t%g\t%d\t%s\n", r.kind.c_str(), r.version, r.headerLength,

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/json_text.h"
 #include "tasks/file_names.h"
 
 namespace cli {
@@ -14,38 +15,6 @@ std::string formatDuration(double seconds) {
     else
         std::snprintf(buf, sizeof buf, "%lld:%02lld", s / 60, s % 60);
     return buf;
-}
-
-std::string jsonQuote(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
 }
 
 TConvertReporter::TConvertReporter(TReportMode mode, std::vector<TTaskInfo> tasks, std::FILE* err,

@@ -15,8 +15,6 @@ enum class TReportMode { Terminal, Log, Json };
 
 // "0:07", "12:34", "1:02:03".
 std::string formatDuration(double seconds);
-// A JSON string literal.
-std::string jsonQuote(const std::string& s);
 
 class TConvertReporter {
   public:

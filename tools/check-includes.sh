@@ -18,8 +18,8 @@ check() {  # check <description> <regex> <allowed-path-regex>
     done < <(git ls-files -co --exclude-standard -- '*.h' '*.hpp' '*.cpp' '*.cc' | grep -v '^build' |
              xargs -r grep -nE "^\s*#\s*include\s*[<\"]($pattern)" 2>/dev/null)
 }
-check "Qt Widgets" 'QtWidgets|QWidget|QDialog|QMainWindow|QApplication|QPushButton|QLabel' '^(capture|convert|audio|ui|app|mcl_dialog|tests/(capture|convert|audio|ui|app|mcl_dialog))/'
-check "Qt" 'Qt[A-Za-z]*/|Q[A-Z][A-Za-z]+>' '^(tasks|capture|convert|audio|ui|app|mcl_dialog|bench|tools|tests/(tasks|capture|convert|audio|ui|app|corpus|mcl_dialog))/'
+check "Qt Widgets" 'QtWidgets|QWidget|QDialog|QMainWindow|QApplication|QPushButton|QLabel' '^(capture|convert|audio|ui|app|mcl_dialog|tests/(capture|convert|audio|ui|app|mcl_dialog|support_qt))/'
+check "Qt" 'Qt[A-Za-z]*/|Q[A-Z][A-Za-z]+>' '^(tasks|capture|convert|audio|ui|app|mcl_dialog|bench|tools|tests/(tasks|capture|convert|audio|ui|app|corpus|mcl_dialog|support_qt))/'
 check "FFmpeg" 'libav[a-z]*/|libsw[a-z]*/' '^(mcl|player/media|tests/mcl|tests/convert|tests/audio|tests/app|tests/ui|bench)/'
 check "LAME" 'lame/lame.h|lame.h' '^(mp3enc|tests/mp3enc)/'
 check "PulseAudio" 'pulse/' '^(audio|tests/audio)/'

@@ -19,7 +19,7 @@ namespace capturetest {
 
 using namespace playertest;
 
-// The application object widgets need; the test environment (qt_app_environment.cpp) owns it.
+// The application object widgets need; the test environment (tests/support_qt/qt_app_environment.cpp) owns it.
 inline void ensureApp() {
     ASSERT_NE(QApplication::instance(), nullptr);
 }

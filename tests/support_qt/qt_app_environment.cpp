@@ -1,5 +1,6 @@
-// One QApplication for the whole test run (offscreen platform), created before the first test and
-// destroyed before the program exits, while Qt's own global objects still exist.
+// Linked into every test program that shows widgets: one QApplication for the whole test run (offscreen
+// platform), created before the first test and destroyed before the program exits, while Qt's own global
+// objects still exist.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,7 +17,7 @@ class QtApplication : public ::testing::Environment {
 
   private:
     int argc_ = 1;
-    char name_[13] = "test_convert";
+    char name_[14] = "tolvikan_test";
     char* argv_[2] = {name_, nullptr};
     QApplication* app_ = nullptr;
 };
