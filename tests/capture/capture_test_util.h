@@ -19,7 +19,8 @@ namespace capturetest {
 
 using namespace playertest;
 
-// The application object widgets need; the test environment (tests/support_qt/qt_app_environment.cpp) owns it.
+// The application object widgets need; the test environment owns it
+// (tests/support_qt/qt_app_environment.cpp).
 inline void ensureApp() {
     ASSERT_NE(QApplication::instance(), nullptr);
 }
