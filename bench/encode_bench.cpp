@@ -12,6 +12,7 @@
 
 #include "bench/encode_frames.h"
 #include "mcl/mcl_codec_catalog.h"
+#include "support/tone_wav.h"
 
 namespace {
 
@@ -39,29 +40,7 @@ void MakeFrame(int index, MclImage& image) {
 
 // A WAV tone long enough for every run: 16-bit stereo at 44.1 kHz.
 bool WriteWav(const std::string& path, double seconds) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const uint32_t rate = 44100, samples = static_cast<uint32_t>(seconds * rate), bytes = samples * 4;
-    auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + bytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(rate);
-    u32(rate * 4);
-    u16(4);
-    u16(16);
-    std::fwrite("data", 1, 4, f);
-    u32(bytes);
-    for (uint32_t i = 0; i < samples; ++i) {
-        const int16_t v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440.0 * i / rate));
-        u16(static_cast<uint16_t>(v));
-        u16(static_cast<uint16_t>(v));
-    }
-    return std::fclose(f) == 0;
+    return testwav::WriteToneWav(path, 44100, 2, 440, static_cast<uint32_t>(seconds * 44100), 8000);
 }
 
 void ConfigureAvi(MclHandle h, uint32_t codecID) {

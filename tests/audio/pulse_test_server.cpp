@@ -17,6 +17,7 @@
 
 #include "audio/una_pulse_context.h"
 #include "audio/una_wave_in_device.h"
+#include "support/tone_wav.h"
 
 extern char** environ;
 
@@ -101,14 +102,6 @@ uint16_t get16(const uint8_t* p) {
 }
 uint32_t get32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i)
-        v.push_back(uint8_t(x >> (8 * i)));
 }
 
 }  // namespace
@@ -253,27 +246,7 @@ bool TonePlayer::wait() {
 }
 
 std::vector<uint8_t> ToneWav(int sampleRate, int channels, double freq, double seconds) {
-    const auto frames = static_cast<uint32_t>(sampleRate * seconds);
-    const uint32_t dataSize = frames * uint32_t(channels) * 2;
-    std::vector<uint8_t> v;
-    v.insert(v.end(), {'R', 'I', 'F', 'F'});
-    put32(v, 36 + dataSize);
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(v, 16);
-    put16(v, 1);
-    put16(v, uint16_t(channels));
-    put32(v, uint32_t(sampleRate));
-    put32(v, uint32_t(sampleRate * channels * 2));
-    put16(v, uint16_t(channels * 2));
-    put16(v, 16);
-    v.insert(v.end(), {'d', 'a', 't', 'a'});
-    put32(v, dataSize);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const auto s = int16_t(std::lround(16383.0 * std::sin(2 * std::numbers::pi * freq * i / sampleRate)));
-        for (int c = 0; c < channels; ++c)
-            put16(v, uint16_t(s));
-    }
-    return v;
+    return testwav::ToneWav(sampleRate, channels, freq, static_cast<uint32_t>(sampleRate * seconds), 16383.0);
 }
 
 WavFile ReadWav(const std::filesystem::path& path) {

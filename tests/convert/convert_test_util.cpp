@@ -9,6 +9,7 @@
 
 #include "capture/shockwave_flash.h"
 #include "player/player_test_util.h"
+#include "support/tone_wav.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -56,35 +57,8 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
 }
 
 std::string WriteToneWav(const std::string& path, double seconds) {
-    const int rate = 44100, channels = 2;
-    const auto samples = static_cast<uint32_t>(seconds * rate);
-    std::vector<int16_t> pcm;
-    pcm.reserve(size_t(samples) * channels);
-    for (uint32_t i = 0; i < samples; ++i) {
-        auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
-        pcm.push_back(v);
-        pcm.push_back(v);
-    }
-    const uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr) << path;
-    if (!f) return path;
-    auto u32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(channels);
-    u32(rate);
-    u32(rate * channels * 2);
-    u16(channels * 2);
-    u16(16);
-    std::fwrite("data", 1, 4, f);
-    u32(dataBytes);
-    std::fwrite(pcm.data(), 2, pcm.size(), f);
-    std::fclose(f);
+    EXPECT_TRUE(testwav::WriteToneWav(path, 44100, 2, 440, static_cast<uint32_t>(seconds * 44100), 8000))
+        << path;
     return path;
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "audio/audio_format_frm.h"
+#include "support/tone_wav.h"
 #include "tasks/temp_files.h"
 #include "tests/ui/ui_test_util.h"
 #include "ui/color_box.h"
@@ -552,24 +553,7 @@ TEST_F(SettingsFrmTest, FormatSummaryFollowsTheChosenFormatAndTheAudioDialog) {
 
 // A 16-bit mono PCM WAVE file of `samples` samples of silence.
 void WriteWave(const std::string& path, int samples) {
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    const uint32_t data = uint32_t(samples) * 2;
-    out.write("RIFF", 4);
-    u32(36 + data);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(22050);
-    u32(44100);
-    u16(2);
-    u16(16);
-    out.write("data", 4);
-    u32(data);
-    std::string silence(data, '\0');
-    out.write(silence.data(), std::streamsize(silence.size()));
+    ASSERT_TRUE(testwav::WriteToneWav(path, 22050, 1, 0, uint32_t(samples), 0)) << path;
 }
 
 TEST_F(SettingsFrmTest, ImportAcceptsOnlyFilesWithSound) {
