@@ -351,9 +351,14 @@ bool startsWithNoCase(const std::string& s, size_t at, const char* prefix) {
 }  // namespace
 
 ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
+    Object* o = resolvePath(base, path);
+    return o ? o->asClip() : nullptr;
+}
+
+Object* Vm::resolvePath(ClipObject* base, const std::string& path) {
     if (!base) return nullptr;
     if (path.empty()) return base;
-    ClipObject* cur = base;
+    Object* cur = base;
     size_t i = 0;
     if (path[0] == '/') {
         cur = base->root();
@@ -365,7 +370,8 @@ ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
             ++j;
         // ".." as a segment is the parent.
         if (j == i && path.compare(i, 2, "..") == 0) {
-            cur = cur->parentClip();
+            ClipObject* c = cur->asClip();
+            cur = c ? c->parentClip() : nullptr;
             i += 2;
             if (i < path.size() && (path[i] == '/' || path[i] == '.')) ++i;
             continue;
@@ -387,19 +393,21 @@ ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
             }
         }
         std::string k = key(seg);
-        if (k == "_root" || (!caseSensitive() ? false : seg == "_root")) {
-            cur = cur->root();
-        } else if (key(seg) == key("_parent")) {
-            cur = cur->parentClip();
-        } else if (key(seg) == key("this")) {
+        ClipObject* clip = cur->asClip();
+        if (k == key("_root") && clip) {
+            cur = clip->root();
+        } else if (k == key("_parent") && clip) {
+            cur = clip->parentClip();
+        } else if (k == key("this")) {
             // stays
         } else {
-            ClipObject* child = cur->childByName(*this, seg);
-            if (!child) {
+            ClipObject* child = clip ? clip->childByName(*this, seg) : nullptr;
+            if (child) {
+                cur = child;
+            } else {
                 Value v = cur->get(*this, seg);
-                child = v.object() ? v.object()->asClip() : nullptr;
+                cur = v.object();
             }
-            cur = child;
         }
     }
     return cur;
