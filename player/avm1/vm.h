@@ -156,6 +156,7 @@ class Vm {
                   Value* registers, size_t registerCount, std::vector<std::string>* pool);
 
   private:
+    std::string describeThrown(const Value& v);
     void adopt(GcCell* cell);
     std::vector<GcCell*> cells_;
     size_t allocatedSinceCollect_ = 0;
