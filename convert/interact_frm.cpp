@@ -366,6 +366,15 @@ void TInteractFrm::CancelCurrentTask() {
             case dtImageSequence:
                 ending = "\" to Image Sequence.";
                 break;
+            case dtMP4:
+                ending = "\" to MP4.";
+                break;
+            case dtWebM:
+                ending = "\" to WebM.";
+                break;
+            case dtMOV:
+                ending = "\" to MOV.";
+                break;
         }
     }
     addStatus("Status:> Cancel converting \"" + (CurTask ? movieName(*CurTask) : QString()) + ending);
@@ -427,6 +436,9 @@ void TInteractFrm::runTask(int index, TCovSettings& task) {
     switch (task.destType) {
         case dtAVI:
         case dtMPEG:
+        case dtMP4:
+        case dtWebM:
+        case dtMOV:
             task.destLastFrame = 0;
             task.adoUseFilename.clear();
             if (task.adoSource == asRecord) {
