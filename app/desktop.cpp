@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <QStringList>
+#include <QTimer>
+
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 
 #include "app/main_frm.h"
 #include "audio/audio_format_frm.h"
@@ -13,6 +18,7 @@
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
 #include "convert/recording_hooks.h"
+#include "tasks/file_names.h"
 #include "tasks/ui_hooks.h"
 #include "ui/seek_frm.h"
 #include "ui/select_frm.h"
@@ -78,7 +84,40 @@ void DestroyDesktopWindows() {
     EndBusyCursorHook = nullptr;
 }
 
+bool IsMovieArgument(const std::string& argument) {
+    const std::string ext = AsciiLower(ExtractFileExt(argument));
+    std::error_code ec;
+    return (ext == ".swf" || ext == ".exe") && std::filesystem::is_regular_file(argument, ec);
+}
+
+std::string MissingDisplayReason(const char* qpaPlatform, const char* display, const char* waylandDisplay) {
+    auto given = [](const char* v) { return v && *v; };
+    if (given(qpaPlatform)) return "";  // the caller chose a platform; Qt reports what it cannot open
+    if (given(waylandDisplay)) return "";
+    if (!given(display)) return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    // A local X display ":N" or ":N.M" listens on its socket in /tmp/.X11-unix; without it Qt would abort.
+    std::string d = display;
+    if (d.size() > 1 && d[0] == ':') {
+        std::string number =
+            d.substr(1, d.find('.') == std::string::npos ? std::string::npos : d.find('.') - 1);
+        std::error_code ec;
+        if (!number.empty() && !std::filesystem::exists("/tmp/.X11-unix/X" + number, ec))
+            return "no X server answers on display " + d;
+    }
+    return "";
+}
+
 int RunDesktop(int argc, char** argv) {
+    const std::string noDisplay = MissingDisplayReason(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                                       std::getenv("WAYLAND_DISPLAY"));
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr,
+                     "tolvikan: %s, so the desktop program cannot open its window.\n"
+                     "Convert from the command line instead: tolvikan convert MOVIE... (tolvikan --help "
+                     "shows how).\n",
+                     noDisplay.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvikan"));
     try {
@@ -93,6 +132,11 @@ int RunDesktop(int argc, char** argv) {
         return 1;
     }
     MainFrm->show();
+    QStringList movies;
+    for (int i = 1; i < argc; ++i)
+        if (IsMovieArgument(argv[i])) movies << QString::fromLocal8Bit(argv[i]);
+    // Once the loop runs: the window has loaded its list by then.
+    if (!movies.isEmpty()) QTimer::singleShot(0, MainFrm, [movies] { MainFrm->AddMovies(movies); });
     int status = QApplication::exec();
     DestroyDesktopWindows();
     return status;
