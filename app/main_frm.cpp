@@ -511,6 +511,19 @@ void TMainFrm::ShowTaskSummary(TCovSettings& task) {
             if (task.destImageType <= itJPEG)
                 labCodec->setText(QString::fromLatin1(kImage[task.destImageType]));
             break;
+        case dtMP4:
+            labType->setText(QStringLiteral("Type: MP4"));
+            labCodec->setText(QStringLiteral("H.264, quality %1").arg(task.destVideoQuality));
+            break;
+        case dtWebM:
+            labType->setText(QStringLiteral("Type: WebM"));
+            labCodec->setText(QStringLiteral("VP9, quality %1").arg(task.destVideoQuality));
+            break;
+        case dtMOV:
+            labType->setText(QStringLiteral("Type: MOV"));
+            labCodec->setText(task.destVideoCodec == mcAnimation ? QStringLiteral("QuickTime Animation")
+                                                                 : QStringLiteral("ProRes 4444"));
+            break;
         default:
             break;
     }
