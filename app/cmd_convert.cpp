@@ -175,6 +175,11 @@ bool readMovieList(const std::string& path, std::vector<std::string>* movies, st
     return true;
 }
 
+// A task passed over because -n keeps its existing output: converted by an earlier run, not a failure.
+bool isKeptOutput(const std::string& error) {
+    return error.find(" exists (-n: not overwritten)") != std::string::npos;
+}
+
 // --summary: what this run (or shard) converted, for `tolvikan summary` to merge.
 bool writeSummary(const std::string& path, const TConvertRequest& request, const TPreparedRun& run,
                   const std::vector<size_t>& listIndex, const std::vector<TTaskResult>& results,
@@ -198,6 +203,7 @@ bool writeSummary(const std::string& path, const TConvertRequest& request, const
                 ",\"movie\":" + jsonQuote(t.movie) +
                 ",\"output\":" + jsonQuote(r.output.empty() ? t.output : r.output) +
                 ",\"done\":" + (t.error.empty() && r.ended && r.done ? "true" : "false") +
+                ",\"kept\":" + (isKeptOutput(t.error) ? "true" : "false") +
                 ",\"reason\":" + jsonQuote(reason) + "}";
         first = false;
     }

@@ -30,7 +30,7 @@ std::string readSummaryFile(const std::string& path, TSummaryFile* summary) {
         const QJsonObject t = v.toObject();
         summary->tasks.push_back({t.value("movie").toString().toStdString(),
                                   t.value("output").toString().toStdString(), t.value("done").toBool(),
-                                  t.value("reason").toString().toStdString()});
+                                  t.value("kept").toBool(), t.value("reason").toString().toStdString()});
     }
     return "";
 }
@@ -60,7 +60,7 @@ int runSummary(const std::vector<std::string>& args) {
         std::fprintf(stderr, "usage: tolvikan summary [--json] FILE.json...\n");
         return 2;
     }
-    int done = 0, failed = 0, status = 0;
+    int done = 0, failed = 0, kept = 0, status = 0;
     int shardCount = 0;
     std::set<int> shardsSeen;
     for (const std::string& path : files) {
@@ -76,13 +76,16 @@ int runSummary(const std::vector<std::string>& args) {
             shardsSeen.insert(s.shard);
         }
         for (const TSummaryTask& t : s.tasks) {
-            (t.done ? done : failed)++;
+            (t.done ? done : t.kept ? kept : failed)++;
             if (json)
-                std::printf("{\"movie\":%s,\"output\":%s,\"done\":%s,\"reason\":%s}\n",
+                std::printf("{\"movie\":%s,\"output\":%s,\"done\":%s,\"kept\":%s,\"reason\":%s}\n",
                             jsonQuote(t.movie).c_str(), jsonQuote(t.output).c_str(),
-                            t.done ? "true" : "false", jsonQuote(t.reason).c_str());
+                            t.done ? "true" : "false", t.kept ? "true" : "false",
+                            jsonQuote(t.reason).c_str());
             else if (t.done)
                 std::printf("converted\t%s\t%s\n", t.movie.c_str(), t.output.c_str());
+            else if (t.kept)
+                std::printf("kept\t%s\t%s\n", t.movie.c_str(), t.output.c_str());
             else
                 std::printf("failed\t%s\t%s\n", t.movie.c_str(), t.reason.c_str());
         }
@@ -95,10 +98,11 @@ int runSummary(const std::vector<std::string>& args) {
         missingText +=
             (missingText.empty() ? "" : ", ") + std::to_string(i) + "/" + std::to_string(shardCount);
     if (json) {
-        std::printf("{\"converted\":%d,\"failed\":%d,\"missingShards\":%s}\n", done, failed,
+        std::printf("{\"converted\":%d,\"kept\":%d,\"failed\":%d,\"missingShards\":%s}\n", done, kept, failed,
                     jsonQuote(missingText).c_str());
     } else {
-        std::fprintf(stderr, "tolvikan summary: %d converted, %d failed", done, failed);
+        std::fprintf(stderr, "tolvikan summary: %d converted, %d kept from before, %d failed", done, kept,
+                     failed);
         if (!missing.empty()) std::fprintf(stderr, "; no summary from shard %s", missingText.c_str());
         std::fputc('\n', stderr);
     }

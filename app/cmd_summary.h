@@ -13,6 +13,7 @@ struct TSummaryTask {
     std::string movie;
     std::string output;
     bool done = false;
+    bool kept = false;  // not converted because -n kept the output an earlier run made
     std::string reason;
 };
 
@@ -28,7 +29,8 @@ struct TSummaryFile {
 std::string readSummaryFile(const std::string& path, TSummaryFile* summary);
 
 // Runs the command with the arguments after "summary"; returns 0 when every task of every file was
-// converted and no part is missing, 1 otherwise, 2 for a usage error or a file that cannot be read.
+// converted (or its output kept by -n) and no part is missing, 1 otherwise, 2 for a usage error or a file
+// that cannot be read.
 int runSummary(const std::vector<std::string>& args);
 
 }  // namespace cli

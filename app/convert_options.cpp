@@ -495,7 +495,8 @@ std::optional<TDestType> requestedType(const TConvertRequest& r, std::string* er
     // An output whose extension names another kind is refused rather than written as a file its name
     // misdescribes ("--type gif --output a.avi").
     const std::optional<TDestType> named = r.output ? typeOfExtension(*r.output) : std::nullopt;
-    if (type && named && *named != *type)
+    // (Images go to a folder, whose name may end in anything.)
+    if (type && named && *named != *type && *type != dtImageSequence)
         return fail("--output " + *r.output + " names " + typeName(*named) + " output, but " + source +
                     " asks for " + typeName(*type) + "; change the extension or the option");
     if (!type) type = named;
