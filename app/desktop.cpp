@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 
 #include <QStringList>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "ui/seek_frm.h"
 #include "ui/select_frm.h"
 #include "ui/settings_frm.h"
+#include "ui/ui_seams.h"
 
 namespace {
 
@@ -46,6 +48,24 @@ void CreateDesktopWindows() {
     MainFrm->InteractFrm = interactFrm;
     recordFrm->CenterOver = interactFrm;
     interactFrm->OpenVolumeControl = [] { OpenRecordingVolumeControl(); };
+    // Start replaces files only when the user says so; the run ends with what it converted and what not.
+    interactFrm->ConfirmReplace = [](const QStringList& existing) {
+        constexpr int kShown = 10;
+        QString list = existing.mid(0, kShown).join('\n');
+        if (existing.size() > kShown) list += QString("\n... and %1 more").arg(existing.size() - kShown);
+        return uiseams::AskYesNo(interactFrm, "These files exist and the conversion replaces them:\n" + list +
+                                                  "\n\nReplace them?");
+    };
+    interactFrm->RunFinished = [](int converted, const QStringList& notConverted) {
+        const QString total =
+            QString("Status:> %1 converted, %2 not converted").arg(converted).arg(notConverted.size());
+        interactFrm->memStatus->appendPlainText(total);
+        for (const QString& line : notConverted)
+            interactFrm->memStatus->appendPlainText("Status:>   not converted: " + line);
+        if (!notConverted.isEmpty())
+            uiseams::ShowMessage(interactFrm, QString("%1 converted; not converted:\n").arg(converted) +
+                                                  notConverted.join('\n'));
+    };
     RecordingPassHook = [](TCovSettings& task) {
         recordFrm->SetTask(&task);
         recordFrm->exec();
