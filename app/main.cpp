@@ -7,6 +7,7 @@
 #include "app/cmd_probe.h"
 #include "app/cmd_render.h"
 #include "app/cmd_summary.h"
+#include "app/cmd_trace.h"
 #include "app/convert_options.h"
 #include "app/desktop.h"
 
@@ -20,6 +21,7 @@ const char* kUsage =
     "  probe [--json] FILE...   movie kind, version, header length, size, frame rate and frame count\n"
     "  render MOVIE --frames LIST --size WxH [--quality high|low] [--background RRGGBB] --out PATTERN\n"
     "                           pictures of the listed frames (PATTERN holds %d for the frame number)\n"
+    "  trace MOVIE [--frames N]  runs the movie headless and prints what its scripts trace()\n"
     "  convert MOVIE... [OPTIONS]\n"
     "                           converts movies to AVI, MPEG, MP4, WebM, MOV, animated GIF or still images\n"
     "  convert --tasks FILE.ini runs the checked tasks of a task-list file\n"
@@ -47,11 +49,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string command = args[0];
-    if (command == "probe" || command == "render" || command == "convert" || command == "summary") {
+    if (command == "probe" || command == "render" || command == "convert" || command == "summary" ||
+        command == "trace") {
         args.erase(args.begin());
         if (command == "probe") return cli::runProbe(args);
         if (command == "render") return cli::runRender(args);
         if (command == "summary") return cli::runSummary(args);
+        if (command == "trace") return cli::runTrace(args);
         return cli::runConvert(args);
     }
     // Movies named on their own (a file manager's "Open with") go to the desktop program's task list.
