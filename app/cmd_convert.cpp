@@ -70,13 +70,16 @@ int listCodecs(const TConvertRequest& r) {
 
 // Ctrl+C and SIGTERM stop the run the way the "Stop" command does: the current output is finished with the
 // frames so far. The handler only writes a byte; the stop happens on the main thread, inside the driver's
-// message pumping. A second signal ends the process at once.
+// message pumping. A second signal ends the process at once, except in a job of `--jobs`: a scheduler that
+// stops a batch signals every process of it, and the parent passes its own stop on, so a job may hear two
+// signals and must still finish its file (the parent can always be ended by a second signal).
 int gSignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t gStopOnce = 0;
 
 extern "C" void onStopSignal(int sig) {
     char c = static_cast<char>(sig);
     [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
-    std::signal(sig, SIG_DFL);
+    if (!gStopOnce) std::signal(sig, SIG_DFL);
 }
 
 class TStopSignals {
@@ -238,6 +241,7 @@ int runConvert(const std::vector<std::string>& args) {
     TConvertRequest request;
     std::string error;
     if (!parseConvertArgs(args, &request, &error)) return usageError(error);
+    gStopOnce = qEnvironmentVariableIsSet(kJobEnvironment) ? 1 : 0;
     if (request.listCodecs) return listCodecs(request);
     if (!request.fromList.empty() && !readMovieList(request.fromList, &request.movies, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -161,6 +162,9 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
             // A process group of its own: a Ctrl+C on the terminal reaches the parent alone, which stops each
             // child once (a second signal would end a child at once, before it finishes its file).
             p->setChildProcessModifier([] { ::setpgid(0, 0); });
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(kJobEnvironment, "1");
+            p->setProcessEnvironment(environment);
             QStringList args{"convert", "--tasks", QString::fromStdString(listPath), "-y", "--json"};
             for (const std::string& o : options.childOptions)
                 args << QString::fromStdString(o);

@@ -15,6 +15,9 @@
 
 namespace cli {
 
+// Set in the environment of each job: the job is one of a batch (see cmd_convert's stop signals).
+constexpr const char* kJobEnvironment = "TOLVIKAN_BATCH_JOB";
+
 struct TJobsOptions {
     int jobs = 2;
     std::string program;                    // the tolvikan executable the children run
