@@ -91,7 +91,8 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
     QString failure;
     auto cleanUp = [&] {
         endPlayback();
-        addStatus("Status:> Finish converting \"" + movieName(task) + kind);
+        // A file the library could not write was reported as an error: no "finish" line follows it.
+        if (failure.isEmpty()) addStatus("Status:> Finish converting \"" + movieName(task) + kind);
         video_.reset();
         // A sound file the recording pass made is the system's own temporary file; imported ones stay.
         if (!task.adoUseFilename.empty() && IsOwnTempFile(task.adoUseFilename))
