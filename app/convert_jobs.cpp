@@ -98,7 +98,7 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
         if (event == "status") {
             // Each child ends its run with this line; the batch says it once, at its end.
             const std::string text = e.value("line").toString().toStdString();
-            if (text != "Status:> All Finished") reporter.statusLine(text);
+            if (text != "Status:> All Finished") reporter.statusLine(text, static_cast<int>(job.index));
         } else if (event == "progress") {
             job.frames = e.value("frames").toInt();
             job.total = e.value("total").toInt();

@@ -52,9 +52,13 @@ void TConvertReporter::drawLiveLine() {
     liveShown_ = true;
 }
 
-void TConvertReporter::statusLine(const std::string& line) {
+void TConvertReporter::statusLine(const std::string& line, int task) {
     if (mode_ == TReportMode::Json) {
-        std::fprintf(out_, "{\"event\":\"status\",\"line\":%s}\n", jsonQuote(line).c_str());
+        if (task >= 0)
+            std::fprintf(out_, "{\"event\":\"status\",\"task\":%d,\"line\":%s}\n", task,
+                         jsonQuote(line).c_str());
+        else
+            std::fprintf(out_, "{\"event\":\"status\",\"line\":%s}\n", jsonQuote(line).c_str());
         std::fflush(out_);
         return;
     }

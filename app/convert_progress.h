@@ -27,7 +27,8 @@ class TConvertReporter {
     TConvertReporter(TReportMode mode, std::vector<TTaskInfo> tasks, std::FILE* err, std::FILE* out,
                      std::function<double()> clock);
 
-    void statusLine(const std::string& line);
+    // task: the index of the task the line is about, for the JSON event (-1: none given).
+    void statusLine(const std::string& line, int task = -1);
     void currentProgress(int position, int maximum);
     void totalProgress(int position, int maximum);
     void taskEnded(int index, bool done, const std::string& reason);

@@ -315,6 +315,10 @@ TEST_F(ConvertCli, JobsConvertEveryMovieOnceAndTheSummariesMerge) {
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     std::vector<int> ended;
     for (const QJsonObject& e : Events(r.out)) {
+        // Lines of the jobs interleave; each says which task it is about.
+        if (e["event"] == "status" && e["line"] != "Status:> All Finished") {
+            EXPECT_TRUE(e.contains("task")) << e["line"].toString().toStdString();
+        }
         if (e["event"] != "task") continue;
         EXPECT_TRUE(e["done"].toBool()) << e["reason"].toString().toStdString();
         ended.push_back(e["task"].toInt());
