@@ -1,7 +1,9 @@
 #include "app/desktop.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 
 #include <QStringList>
@@ -19,6 +21,7 @@
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
 #include "convert/recording_hooks.h"
+#include "mcl/mcl.h"
 #include "tasks/file_names.h"
 #include "tasks/ui_hooks.h"
 #include "ui/seek_frm.h"
@@ -27,6 +30,9 @@
 #include "ui/ui_seams.h"
 
 namespace {
+
+constexpr int32_t kFfmpegError = 16;    // FFmpeg's AV_LOG_ERROR
+constexpr int32_t kFfmpegWarning = 24;  // AV_LOG_WARNING
 
 TRecordFrm* recordFrm = nullptr;
 TInteractFrm* interactFrm = nullptr;
@@ -56,6 +62,16 @@ void CreateDesktopWindows() {
         return uiseams::AskYesNo(interactFrm, "These files exist and the conversion replaces them:\n" + list +
                                                   "\n\nReplace them?");
     };
+    // FFmpeg's errors and warnings go to the conversion window's log (from whatever thread logs them).
+    MclSetLogSink(kFfmpegWarning, [](int32_t, const std::string& line) {
+        const QString text = "Status:> FFmpeg: " + QString::fromStdString(line);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [text] {
+                if (interactFrm) interactFrm->memStatus->appendPlainText(text);
+            },
+            Qt::QueuedConnection);
+    });
     interactFrm->RunFinished = [](int converted, const QStringList& notConverted) {
         const QString total =
             QString("Status:> %1 converted, %2 not converted").arg(converted).arg(notConverted.size());
@@ -83,6 +99,7 @@ void CreateDesktopWindows() {
 }
 
 void DestroyDesktopWindows() {
+    MclSetLogSink(kFfmpegError, nullptr);
     delete SelectFrm;
     SelectFrm = nullptr;
     delete SeekFrm;
