@@ -9,6 +9,7 @@
 #include <string>
 
 #include "player/core/characters.h"
+#include "player/filters/filter.h"
 #include "player/render/geometry.h"
 
 namespace player {
@@ -28,6 +29,9 @@ struct Placement {
     uint16_t clipDepth = 0;
     bool visible = true;
     std::optional<uint8_t> blendMode;
+    filters::FilterList filters;
+    bool cacheAsBitmap = false;
+    std::optional<Rgba> opaqueBackground;
 };
 
 class DisplayObject {
@@ -57,6 +61,11 @@ class DisplayObject {
     std::string name;
     uint16_t clipDepth = 0;
     bool visible = true;
+    // Effects that make the renderer draw the object through an offscreen layer.
+    filters::FilterList filters;
+    uint8_t blendMode = 0;  // SWF BlendMode byte: 0 and 1 normal
+    bool cacheAsBitmap = false;
+    std::optional<Rgba> opaqueBackground;
 
   protected:
     const MovieDef* movie_;
