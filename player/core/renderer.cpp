@@ -207,6 +207,11 @@ void Renderer::sliceToDevice(const raster::Path& path, const Matrix& m, raster::
 void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Matrix m,
                            const ColorTransform& cx, Runtime& rt) {
     if (!canvas.valid() || canvas.blocked()) return;
+    // Alpha and erase act on the layer of a parent; drawn straight onto the stage they leave no trace
+    // (reference pictures).
+    const filters::BlendMode mode = filters::blendModeFromByte(obj.blendMode);
+    if ((mode == filters::BlendMode::Alpha || mode == filters::BlendMode::Erase) && layers_.inUse() == 0)
+        return;
     // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps: the
     // translation goes to the nearest whole pixel, halves down (reference pictures put an object at 69.5 px
     // on pixel 69 and one at 92.6 px on pixel 93).
@@ -229,10 +234,10 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
     if (box.empty()) return;
     // Pixels farther outside the canvas than the filters reach cannot change what is seen.
     const double spreadX = reach.left + reach.right + 1, spreadY = reach.top + reach.bottom + 1;
-    const double fx0 = std::max(std::floor(box.x0) - 1, -spreadX);
-    const double fy0 = std::max(std::floor(box.y0) - 1, -spreadY);
-    const double fx1 = std::min(std::ceil(box.x1) + 1, canvas.width() + spreadX);
-    const double fy1 = std::min(std::ceil(box.y1) + 1, canvas.height() + spreadY);
+    const double fx0 = std::max(std::floor(box.x0), -spreadX);
+    const double fy0 = std::max(std::floor(box.y0), -spreadY);
+    const double fx1 = std::min(std::ceil(box.x1), canvas.width() + spreadX);
+    const double fy1 = std::min(std::ceil(box.y1), canvas.height() + spreadY);
     if (!(fx0 < fx1 && fy0 < fy1)) return;
     const int x0 = int(fx0), y0 = int(fy0), w = int(fx1) - x0, h = int(fy1) - y0;
     filters::Layer* layer = layers_.acquire(w, h);
@@ -274,7 +279,6 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
         for (Pixel& p : layer->pixels)
             if (p) p = raster::transformPixel(p, cx);
     }
-    const filters::BlendMode mode = filters::blendModeFromByte(obj.blendMode);
     const int cx0 = std::max(x0, 0), cx1 = std::min(x0 + w, canvas.width());
     const int cy0 = std::max(y0, 0), cy1 = std::min(y0 + h, canvas.height());
     for (int y = cy0; y < cy1 && cx0 < cx1; ++y) {

@@ -74,17 +74,19 @@ Pixel blendPixel(Pixel s, Pixel d, BlendMode mode) {
                 return cs + cb - 2 * std::min(mul255(cs, ab), mul255(cb, as));
             });
         case BlendMode::Add:
-            return separable(s, d, [](int cs, int, int cb, int) { return cs + cb; });
+            // Every channel adds up, alpha too (reference pictures of add inside a layer).
+            return pack(channel(s, 24) + channel(d, 24), channel(s, 16) + channel(d, 16),
+                        channel(s, 8) + channel(d, 8), channel(s, 0) + channel(d, 0));
         case BlendMode::Subtract:
             return separable(s, d, [](int cs, int as, int cb, int ab) {
                 return mul255(cs, 255 - ab) + mul255(cb, 255 - as) +
                        std::max(0, mul255(cb, as) - mul255(cs, ab));
             });
         case BlendMode::Invert:
-            // The destination turns to its negative where the source covers it; the source's colour is
-            // unused.
+            // The destination turns to its negative where the source covers it (a transparent destination
+            // turns white); the source's colour is unused.
             return separable(
-                s, d, [](int, int as, int cb, int ab) { return mul255(ab - cb, as) + mul255(cb, 255 - as); });
+                s, d, [](int, int as, int cb, int) { return mul255(255 - cb, as) + mul255(cb, 255 - as); });
         case BlendMode::Alpha: {
             const int as = channel(s, 24);
             return pack(mul255(channel(d, 24), as), mul255(channel(d, 16), as), mul255(channel(d, 8), as),
