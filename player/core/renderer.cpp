@@ -335,6 +335,8 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
         case Character::Kind::Video: {
             // The picture of the frame the placement's ratio names, stretched over the stream's size.
             const auto* video = static_cast<const VideoCharacter*>(c);
+            // Video objects fed by script (attachVideo with a NetStream) have no frames in the movie.
+            if (video->frames.empty()) rt.unsupported("video played from a NetStream");
             std::string error;
             BitmapPtr frame = video->frameAt(obj.ratio, &error);
             if (!error.empty()) rt.unsupported(error);

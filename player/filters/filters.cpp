@@ -155,9 +155,9 @@ void applyBevel(const Filter& f, double scale, Image& img, FilterScratch& s, boo
     int dx = 0, dy = 0;
     offsetOf(f, scale, dx, dy);
     const uint32_t strength = strengthScale(f.strength);
-    // Stored order: shadow colour, then highlight colour.
-    const Pixel shadowColor = f.colors.size() > 0 ? premultiplied(f.colors[0]) : 0xff000000u;
-    const Pixel lightColor = f.colors.size() > 1 ? premultiplied(f.colors[1]) : 0xffffffffu;
+    // Stored order, as the reference pictures show: highlight colour, then shadow colour.
+    const Pixel lightColor = f.colors.size() > 0 ? premultiplied(f.colors[0]) : 0xffffffffu;
+    const Pixel shadowColor = f.colors.size() > 1 ? premultiplied(f.colors[1]) : 0xff000000u;
     const bool full = f.onTop;  // the bevel type "full" is stored as the on-top flag
     for (int y = 0; y < img.height; ++y) {
         Pixel* row = img.row(y);

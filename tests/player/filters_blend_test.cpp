@@ -196,7 +196,7 @@ TEST(Filters, GlowStrengthAndBevelSides) {
     TestImage bev(30, 30);
     bev.fill(10, 10, 20, 20, argb(255, 128, 128, 128));
     auto bevel = makeFilter(swf::FilterType::Bevel);
-    bevel.colors = {{0, 0, 0, 255}, {255, 255, 255, 255}};  // shadow, highlight
+    bevel.colors = {{255, 255, 255, 255}, {0, 0, 0, 255}};  // highlight, shadow
     bevel.blurX = bevel.blurY = 3;
     bevel.distance = 2;
     bevel.angle = 0.785398;  // light from the top left
