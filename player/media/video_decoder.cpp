@@ -138,7 +138,8 @@ class FfmpegVideoDecoder final : public VideoDecoder {
     }
 
     // BT.601 studio-range YUV to RGB, each chroma sample covering its 2 x 2 pixels, rounded to nearest
-    // (the reference pictures of Sorenson and VP6 streams match this to the last bit).
+    // (the reference pictures of VP6 streams match this to the last bit). The colour planes of VP6 with
+    // alpha hold premultiplied colour already: they are only kept within their alpha.
     void convertYuv420(Bitmap& out, bool alpha) {
         const AVFrame* f = frame_.get();
         const int w = f->width, h = f->height;
@@ -160,7 +161,7 @@ class FfmpegVideoDecoder final : public VideoDecoder {
                 const uint32_t g = clamp((c - 25675 * d - 53279 * e + 32768) >> 16);
                 const uint32_t b = clamp((c + 132201 * d + 32768) >> 16);
                 const uint32_t a = ar ? ar[x] : 255;
-                auto m = [a](uint32_t v) { return a == 255 ? v : (v * a + 127) / 255; };
+                auto m = [a](uint32_t v) { return v < a ? v : a; };
                 dst[x] = (a << 24) | (m(r) << 16) | (m(g) << 8) | m(b);
             }
         }
@@ -223,6 +224,9 @@ std::unique_ptr<VideoDecoder> VideoDecoder::create(uint8_t codec, uint8_t debloc
     ctx->thread_count = 1;  // frames are decoded in order on the render call; no decoder threads
     // A stream that turns deblocking off gets no loop filter, whatever its frames ask for.
     if (deblocking == 1) ctx->skip_loop_filter = AVDISCARD_ALL;
+    // The floating-point inverse DCT reproduces Sorenson pictures as Flash Player shows them (the default
+    // integer ones leave many pixels one level darker).
+    ctx->idct_algo = FF_IDCT_FAAN;
     const int rc = avcodec_open2(ctx.get(), decoder, nullptr);
     if (rc < 0) {
         if (error) *error = "video decoder does not open: " + avError(rc);
