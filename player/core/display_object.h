@@ -11,10 +11,14 @@
 #include "player/core/characters.h"
 #include "player/filters/filter.h"
 #include "player/render/geometry.h"
+#include "swf/tags.h"
 
 namespace player {
 
 class MovieDef;
+namespace avm1 {
+class Object;
+}
 
 // What the timeline last placed at one depth. `serial` identifies the placement: a display object survives a
 // timeline jump only when the jump arrives at the same placement (Flash keeps such objects, with their
@@ -32,6 +36,7 @@ struct Placement {
     filters::FilterList filters;
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;
+    const swf::ClipActions* clipActions = nullptr;  // onClipEvent handlers of the placement
 };
 
 class DisplayObject {
@@ -66,6 +71,17 @@ class DisplayObject {
     uint8_t blendMode = 0;  // SWF BlendMode byte: 0 and 1 normal
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;
+
+    // The clip (or button) this object is a child of; null for the root of a level.
+    DisplayObject* parent = nullptr;
+    // The script object standing for this object, once a script has seen it (owned by the script heap).
+    avm1::Object* scriptObject = nullptr;
+    // A script moved, scaled or recoloured the object: the timeline no longer sets its transform.
+    bool scriptTransformed = false;
+    // Made by a script (attachMovie, duplicateMovieClip, createEmptyMovieClip): the timeline never
+    // removes it.
+    bool scriptCreated = false;
+    const swf::ClipActions* clipActions = nullptr;
 
   protected:
     const MovieDef* movie_;
