@@ -244,6 +244,24 @@ TEST(Filters, ColorMatrixRoundsAndConvolutionEdges) {
     EXPECT_EQ(open.at(0, 0), argb(255, 125, 25, 25));
 }
 
+TEST(Filters, GradientGlowColoursByBlurredAlpha) {
+    // Stops from transparent black to opaque red: half the alpha picks the colour halfway.
+    TestImage img(30, 10);
+    img.fill(10, 0, 20, 10, argb(255, 0, 0, 255));
+    auto f = makeFilter(swf::FilterType::GradientGlow);
+    f.colors = {{0, 0, 0, 0}, {255, 0, 0, 255}};
+    f.ratios = {0, 255};
+    f.blurX = 3;  // a box of two pixels: just outside the right edge sees half
+    player::filters::FilterScratch scratch;
+    auto image = img.image();
+    player::filters::applyFilter(f, 1.0, image, scratch);
+    EXPECT_EQ(img.at(20, 5) >> 24, 127u);
+    EXPECT_EQ((img.at(20, 5) >> 16) & 0xff, 63u);  // red 127 at alpha 127, premultiplied
+    EXPECT_EQ(img.at(20, 5) & 0xffff, 0u);
+    EXPECT_EQ(img.at(25, 5), 0u);
+    EXPECT_EQ(img.at(15, 5), argb(255, 0, 0, 255)) << "the object stays on top";
+}
+
 TEST(LayerPool, ReusesLayersAndRefusesBeyondItsLimits) {
     player::filters::LayerPool pool;
     player::filters::Layer* a = pool.acquire(100, 50);

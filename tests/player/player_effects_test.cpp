@@ -106,6 +106,31 @@ TEST(PlayerEffects, CachedBitmapSitsOnWholePixels) {
     EXPECT_EQ(pic.rgb(20, 5), kWhite);
 }
 
+TEST(PlayerEffects, OpaqueBackgroundFillsTheObjectsBounds) {
+    // Two squares 10 px apart: the background colour fills the gap between them, within their bounds.
+    testswf::ShapeBuilder s;
+    int red = s.fillSolid(0xFF0000FF);
+    s.fill0(red).rect(0, 0, 200, 200);
+    s.fill0(red).rect(400, 0, 600, 200);
+    auto b = movie(40, 20, 1);
+    b.tag(kDefineShape3, s.defineShape(1, 3));
+    testswf::PlaceSpec ps;
+    ps.depth = 1;
+    ps.characterId = 1;
+    ps.matrix = testswf::MatrixSpec{1, 1, 0, 0, 0, 0};
+    ps.backgroundRgba = 0x0000FFFF;
+    b.tag(kPlaceObject3, testswf::placeObject(ps, 3));
+    b.showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), kRed);
+    EXPECT_EQ(pic.rgb(15, 5), kBlue);
+    EXPECT_EQ(pic.rgb(25, 5), kRed);
+    EXPECT_EQ(pic.rgb(35, 5), kWhite);
+    EXPECT_EQ(pic.rgb(15, 15), kWhite);
+}
+
 TEST(PlayerEffects, NineSliceKeepsCornersAndStretchesTheMiddle) {
     // A 40 px red square with a blue middle (10..30) and a scaling grid on that middle, stretched to three
     // times its width: the red sides stay 10 px wide, the blue takes the rest.
