@@ -12,6 +12,7 @@ Layer* LayerPool::acquire(int width, int height) {
         height > raster::kMaxCanvasSide || int64_t(width) * height > raster::kMaxCanvasPixels)
         return nullptr;
     const size_t need = size_t(width) * size_t(height);
+    if (bytesInUse_ + need * sizeof(Pixel) > maxBytes_) return nullptr;
     // The smallest free layer that holds the size without growing; else the largest free one, grown.
     Layer* best = nullptr;
     for (auto& l : layers_) {
@@ -37,6 +38,7 @@ Layer* LayerPool::acquire(int width, int height) {
     if (!best->canvas.setTarget(best->pixels.data(), width, height, width)) return nullptr;
     best->inUse = true;
     ++inUse_;
+    bytesInUse_ += need * sizeof(Pixel);
     return best;
 }
 
@@ -44,6 +46,7 @@ void LayerPool::release(Layer* layer) {
     if (!layer || !layer->inUse) return;
     layer->inUse = false;
     --inUse_;
+    bytesInUse_ -= size_t(layer->width) * size_t(layer->height) * sizeof(Pixel);
 }
 
 size_t LayerPool::bytes() const {

@@ -3,7 +3,7 @@
 // as on the stage). Layers are handed out by size and kept for the next picture: a movie that draws the same
 // effects frame after frame allocates nothing once its layers have grown.
 //
-// Threads: the render call's. Never: holds more than kMaxLayerDepth layers at once.
+// Threads: the render call's. Never: holds more than kMaxLayerDepth layers, or kMaxLayerBytes, at once.
 #pragma once
 
 #include <memory>
@@ -14,8 +14,10 @@
 
 namespace player::filters {
 
-// Layers inside layers beyond this depth are not made; the caller draws the object directly.
+// Layers inside layers beyond this depth, or beyond this many bytes of layers in use at once, are not made;
+// the caller draws the object directly.
 constexpr int kMaxLayerDepth = 16;
+constexpr size_t kMaxLayerBytes = size_t(256) << 20;
 
 struct Layer {
     std::vector<Pixel> pixels;
@@ -27,6 +29,7 @@ struct Layer {
 
 class LayerPool {
   public:
+    explicit LayerPool(size_t maxBytes = kMaxLayerBytes) : maxBytes_(maxBytes) {}
     // A cleared (transparent) layer of width x height whose canvas draws into it, or null when the depth
     // or size limits refuse it. Give it back with release().
     Layer* acquire(int width, int height);
@@ -38,6 +41,8 @@ class LayerPool {
   private:
     std::vector<std::unique_ptr<Layer>> layers_;
     int inUse_ = 0;
+    size_t bytesInUse_ = 0;
+    size_t maxBytes_;
 };
 
 }  // namespace player::filters

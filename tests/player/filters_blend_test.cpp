@@ -279,6 +279,13 @@ TEST(LayerPool, ReusesLayersAndRefusesBeyondItsLimits) {
     pool.release(c);
     EXPECT_EQ(pool.acquire(0, 10), nullptr);
     EXPECT_EQ(pool.acquire(100000, 10), nullptr);
+    // A budget of 64 KiB holds one 100 x 100 layer, not two.
+    player::filters::LayerPool small(64 << 10);
+    player::filters::Layer* first = small.acquire(100, 100);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(small.acquire(100, 100), nullptr);
+    small.release(first);
+    EXPECT_NE(small.acquire(100, 100), nullptr);
     std::vector<player::filters::Layer*> held;
     for (int i = 0; i < player::filters::kMaxLayerDepth; ++i)
         held.push_back(pool.acquire(4, 4));
