@@ -8,10 +8,10 @@ namespace player::filters {
 namespace {
 
 // One box pass: the mean of a window of whole values from x - left to x + right. Flash Player's box for a
-// blur amount b spans round(b) - 1 pixels (a blur of 20 pixels ramps an edge over 19: reference pictures),
-// even widths leaning left. The mean is taken as a multiply by a rounded-up reciprocal and a shift, which
-// keeps a full window at 255 and otherwise rounds down, as the references do. Running sums make a pass
-// linear in the number of values, whatever its width.
+// blur amount b is the odd width 2r + 1 with r = floor((b - 1) / 2) (reference pictures: a blur of 5 ramps
+// an edge over 5 pixels, one of 20 over 19). The mean is taken as a multiply by a rounded-up reciprocal and
+// a shift, which keeps a full window at 255 and otherwise rounds down, as the references do. Running sums
+// make a pass linear in the number of values, whatever its width.
 struct Box {
     int left = 0, right = 0;
     uint64_t mul = 1u << 24;
@@ -21,10 +21,10 @@ struct Box {
 Box boxFor(double amount) {
     Box b;
     if (!(amount > 1)) return b;  // also catches NaN
-    const int width = int(std::lround(std::min(amount, kMaxBlur))) - 1;
-    if (width < 2) return b;
-    b.right = (width - 1) / 2;
-    b.left = width - 1 - b.right;
+    const int r = int((std::min(amount, kMaxBlur) - 1) / 2);
+    if (r < 1) return b;
+    const int width = 2 * r + 1;
+    b.left = b.right = r;
     b.mul = ((uint64_t(1) << 24) + uint64_t(width) - 1) / uint64_t(width);
     return b;
 }

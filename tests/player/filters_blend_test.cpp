@@ -104,9 +104,10 @@ player::filters::Filter makeFilter(swf::FilterType t) {
     return f;
 }
 
-TEST(Filters, BlurRampsAnEdgeOverOneLessThanItsAmount) {
+TEST(Filters, BlurRampsAnEdgeOverItsOddWidth) {
     // A blur of 20 pixels spreads a hard edge into a straight ramp of 19 steps, each 255 * k / 19 rounded
-    // down; a full window stays at 255 (the reference pictures' blur of 10 at twice the stage size).
+    // down; a full window stays at 255 (the reference pictures' blur of 10 at twice the stage size). A blur
+    // of 5 ramps over 5.
     TestImage img(100, 1);
     img.fill(50, 0, 100, 1, argb(255, 255, 255, 255));
     auto f = makeFilter(swf::FilterType::Blur);
@@ -119,6 +120,16 @@ TEST(Filters, BlurRampsAnEdgeOverOneLessThanItsAmount) {
         EXPECT_EQ(img.at(40 + k, 0) >> 24, uint32_t(255 * k / 19)) << k;
     EXPECT_EQ(img.at(59, 0) >> 24, 255u);
     EXPECT_EQ(img.at(80, 0), argb(255, 255, 255, 255));
+
+    TestImage five(20, 1);
+    five.fill(10, 0, 20, 1, argb(255, 255, 255, 255));
+    f.blurX = 5;
+    auto fiveImage = five.image();
+    player::filters::applyFilter(f, 1.0, fiveImage, scratch);
+    EXPECT_EQ(five.at(7, 0), 0u);
+    EXPECT_EQ(five.at(8, 0) >> 24, 51u);
+    EXPECT_EQ(five.at(11, 0) >> 24, 204u);
+    EXPECT_EQ(five.at(12, 0) >> 24, 255u);
 }
 
 TEST(Filters, BlurScalesWithTheStageAndMorePassesSpreadFurther) {
@@ -182,12 +193,12 @@ TEST(Filters, GlowStrengthAndBevelSides) {
     img.fill(10, 10, 20, 20, argb(255, 0, 0, 0));
     auto glow = makeFilter(swf::FilterType::Glow);
     glow.colors = {{0, 255, 0, 255}};
-    glow.blurX = glow.blurY = 3;  // a box of two pixels
-    glow.strength = 2;
+    glow.blurX = glow.blurY = 3;  // a box of three pixels
+    glow.strength = 3;
     player::filters::FilterScratch scratch;
     auto image = img.image();
     player::filters::applyFilter(glow, 1.0, image, scratch);
-    // Just outside the right edge the blurred alpha is half; strength 2 makes the glow (nearly) opaque.
+    // Just outside the right edge the blurred alpha is a third; strength 3 makes the glow (nearly) opaque.
     EXPECT_GE(img.at(20, 15) >> 24, 250u);
     EXPECT_EQ(img.at(20, 15) & 0xff00ffu, 0u);  // green only
     EXPECT_EQ(img.at(21, 15), 0u);
@@ -245,18 +256,18 @@ TEST(Filters, ColorMatrixRoundsAndConvolutionEdges) {
 }
 
 TEST(Filters, GradientGlowColoursByBlurredAlpha) {
-    // Stops from transparent black to opaque red: half the alpha picks the colour halfway.
+    // Stops from transparent black to opaque red: a third of the alpha picks the colour a third of the way.
     TestImage img(30, 10);
     img.fill(10, 0, 20, 10, argb(255, 0, 0, 255));
     auto f = makeFilter(swf::FilterType::GradientGlow);
     f.colors = {{0, 0, 0, 0}, {255, 0, 0, 255}};
     f.ratios = {0, 255};
-    f.blurX = 3;  // a box of two pixels: just outside the right edge sees half
+    f.blurX = 3;  // a box of three pixels: just outside the right edge sees a third
     player::filters::FilterScratch scratch;
     auto image = img.image();
     player::filters::applyFilter(f, 1.0, image, scratch);
-    EXPECT_EQ(img.at(20, 5) >> 24, 127u);
-    EXPECT_EQ((img.at(20, 5) >> 16) & 0xff, 63u);  // red 127 at alpha 127, premultiplied
+    EXPECT_EQ(img.at(20, 5) >> 24, 85u);
+    EXPECT_EQ((img.at(20, 5) >> 16) & 0xff, 28u);  // red 85 at alpha 85, premultiplied
     EXPECT_EQ(img.at(20, 5) & 0xffff, 0u);
     EXPECT_EQ(img.at(25, 5), 0u);
     EXPECT_EQ(img.at(15, 5), argb(255, 0, 0, 255)) << "the object stays on top";
