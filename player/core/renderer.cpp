@@ -269,7 +269,16 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
             layer->canvas.fillPath(rect, raster::FillRule::NonZero, raster::Paint::solid(bg), false);
         }
     }
+    // A shape of a 9-slice sprite drawn through a layer keeps its slicing, moved to the layer.
+    const NineSlice* outerSlice = slice_;
+    NineSlice shiftedSlice;
+    if (slice_) {
+        shiftedSlice = *slice_;
+        shiftedSlice.toDevice = shift * slice_->toDevice;
+        slice_ = &shiftedSlice;
+    }
     drawObject(layer->canvas, obj, shift * m, ColorTransform{}, rt);
+    slice_ = outerSlice;
     parent_ = savedParent;
     filters::Image image{layer->pixels.data(), w, h, w, x0, y0};
     for (const filters::Filter& f : obj.filters)
