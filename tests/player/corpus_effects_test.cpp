@@ -83,7 +83,7 @@ TEST_P(CorpusEffects, MatchesFlashPlayer) {
     EXPECT_LE(outliers, row.maxOutliers) << GetParam();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CorpusEffects,
+INSTANTIATE_TEST_SUITE_P(References, CorpusEffects,
                          ::testing::Values("ruffle/visual/filters/color_matrix#output",
                                            "ruffle/visual/filters/drop_shadow_scales_with_screen#output",
                                            "ruffle/visual/cache_as_bitmap/contains_grown_filter#output",
