@@ -362,24 +362,25 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
 void Renderer::drawBitmapRect(raster::Canvas& canvas, const BitmapPtr& bmp, int32_t w, int32_t h, bool smooth,
                               const Matrix& m, const ColorTransform& cx, const MovieDef* movie, Runtime& rt) {
     if (!bmp || bmp->width <= 0 || bmp->height <= 0 || w <= 0 || h <= 0) return;
-    swf::Shape s;
-    swf::FillStyle f;
-    f.type = smooth ? swf::FillType::ClippedBitmap : swf::FillType::NonSmoothedClippedBitmap;
-    f.bitmapId = 0;
-    // The bitmap's pixels spread over w x h twips.
-    f.matrix.scaleX = int32_t(std::lround(double(w) / bmp->width * 65536));
-    f.matrix.scaleY = int32_t(std::lround(double(h) / bmp->height * 65536));
-    s.styles.fills.push_back(f);
-    swf::StyleChange sc;
-    sc.moveX = 0;
-    sc.moveY = 0;
-    sc.fill1 = 1;
-    s.records.push_back(sc);
-    s.records.push_back(swf::StraightEdge{w, 0});
-    s.records.push_back(swf::StraightEdge{0, h});
-    s.records.push_back(swf::StraightEdge{-w, 0});
-    s.records.push_back(swf::StraightEdge{0, -h});
-    drawGeometry(canvas, buildShapeGeometry(s), m, cx, movie, rt, nullptr, &bmp);
+    // One clipped bitmap fill over the rectangle, its pixels spread over w x h twips.
+    ShapeGeometry& g = bitmapRect_;
+    if (g.groups.size() != 1 || g.groups[0].fills.size() != 1) {
+        g.groups.assign(1, {});
+        g.groups[0].fills.resize(1);
+    }
+    ShapeGeometry::Fill& fill = g.groups[0].fills[0];
+    fill.style = swf::FillStyle{};
+    fill.style.type = smooth ? swf::FillType::ClippedBitmap : swf::FillType::NonSmoothedClippedBitmap;
+    fill.style.matrix.scaleX = int32_t(std::lround(double(w) / bmp->width * 65536));
+    fill.style.matrix.scaleY = int32_t(std::lround(double(h) / bmp->height * 65536));
+    fill.rule = raster::FillRule::NonZero;
+    fill.path.clear();
+    fill.path.moveTo(0, 0);
+    fill.path.lineTo(w, 0);
+    fill.path.lineTo(w, h);
+    fill.path.lineTo(0, h);
+    fill.path.close();
+    drawGeometry(canvas, g, m, cx, movie, rt, nullptr, &bmp);
 }
 
 void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, const Matrix& m,

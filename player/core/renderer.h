@@ -58,6 +58,7 @@ class Renderer {
     void sliceToDevice(const raster::Path& path, const Matrix& m, raster::Path& out) const;
 
     const NineSlice* slice_ = nullptr;
+    ShapeGeometry bitmapRect_;  // the rectangle drawBitmapRect fills, kept between draws
     raster::Path scratch_;
     raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
