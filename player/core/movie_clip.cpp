@@ -24,18 +24,9 @@ void MovieClip::initialize(Runtime& rt) {
 }
 
 void MovieClip::advance(Runtime& rt) {
-    // Children placed during this tick start next tick; those already there move on after their parent.
+    // Children placed during this tick start next tick. Those already there move on before their parent, so
+    // their frame actions run first, as in Flash Player; the enterFrame events go parent first.
     if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
-    if (playing && frameCount() > 1) {
-        int next = currentFrame_ + 1;
-        if (next > frameCount()) {
-            gotoFrame(1, rt);
-        } else {
-            currentFrame_ = next;
-            applyFrameTags(next, true, rt);
-            syncDisplayList(rt);
-        }
-    }
     // Advance a snapshot of the children: actions and tags may change the list while it runs.
     std::vector<std::weak_ptr<MovieClip*>> clips;
     std::vector<ButtonObject*> buttons;
@@ -50,6 +41,16 @@ void MovieClip::advance(Runtime& rt) {
         b->advance(rt);
     for (auto& h : clips)
         if (auto p = h.lock(); p && *p) (*p)->advance(rt);
+    if (playing && frameCount() > 1) {
+        int next = currentFrame_ + 1;
+        if (next > frameCount()) {
+            gotoFrame(1, rt);
+        } else {
+            currentFrame_ = next;
+            applyFrameTags(next, true, rt);
+            syncDisplayList(rt);
+        }
+    }
 }
 
 void MovieClip::gotoFrame(int frame, Runtime& rt) {
