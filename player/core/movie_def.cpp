@@ -58,6 +58,16 @@ const Character* MovieDef::exported(const std::string& name) const {
     return it == exports_.end() ? nullptr : character(it->second);
 }
 
+const swf::DefineSound* MovieDef::sound(uint16_t id) const {
+    auto it = sounds_.find(id);
+    return it == sounds_.end() ? nullptr : it->second;
+}
+
+const swf::DefineSound* MovieDef::exportedSound(const std::string& name) const {
+    auto it = exports_.find(lower(name));
+    return it == exports_.end() ? nullptr : sound(it->second);
+}
+
 void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
     for (const swf::Tag& t : tags) {
         define(t);
@@ -76,13 +86,10 @@ void MovieDef::noteTag(uint16_t code) {
             what = "text fields (DefineEditText)";
             break;
         case 14:
-        case 15:
         case 18:
-        case 19:
         case 45:
-        case 89:
-            what = "sound";
-            break;
+            hasSound_ = true;
+            return;
         case 60:
         case 61:
             what = "embedded video";
@@ -173,6 +180,10 @@ void MovieDef::define(const swf::Tag& tag) {
         auto it = dictionary_.find(bx->buttonId);
         if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
             static_cast<ButtonCharacter*>(it->second.get())->cxform = bx->cxform;
+        return;
+    } else if (const auto* ds = std::get_if<swf::DefineSound>(&tag.body)) {
+        // Sounds share the id space with characters but are not displayed; the first definition wins.
+        sounds_.emplace(ds->id, ds);
         return;
     } else if (const auto* ex = std::get_if<swf::ExportAssets>(&tag.body)) {
         for (const auto& a : ex->assets)

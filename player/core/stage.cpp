@@ -17,6 +17,10 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
     if (level == 0) {
         levels_.clear();
         runtime.stageBackground.reset();
+        sound.reset(def->info().frameRate);
+    } else {
+        // The level's old movie goes, and with it the definitions its decoded sounds were kept under.
+        sound.forgetDecoded();
     }
     Level& l = levels_[level];
     l.root.reset();
@@ -29,6 +33,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
 
 void Stage::unloadAll() {
     levels_.clear();
+    sound.reset(0);
     runtime.stageBackground.reset();
     runtime.pendingLoads.clear();
 }
@@ -66,6 +71,7 @@ void Stage::advance() {
         l.root->advance(runtime);
     runtime.runQueuedActions();
     runPendingLoads();
+    sound.endFrame(runtime.tick);
 }
 
 void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {
