@@ -223,8 +223,9 @@ int runConvert(const std::vector<std::string>& args) {
         std::unique_ptr<TRecordFrm> recordFrm;
         bool recording = false;
         for (const TPreparedTask& t : run.tasks)
-            recording = recording || (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
-                                      (t.task->destType == dtAVI || t.task->destType == dtMPEG));
+            recording = recording ||
+                        (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
+                         !t.task->adoDirect && (t.task->destType == dtAVI || t.task->destType == dtMPEG));
         if (recording) {
             TRecordFrm::Options options;
             options.showMessage = [](const QString& text) {

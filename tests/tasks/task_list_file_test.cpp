@@ -100,6 +100,7 @@ TCovSettings Distinctive(const std::string& movie, int seed) {
     t.destGIFIsLooping = false;
     t.destImageType = itJPEG;
     t.destImageJPEGQuality = 42;
+    t.adoDirect = seed % 2 == 0;
     // The 20 consecutive 32-bit fields after the name; the packed block may be unaligned, so copy bytes.
     for (int i = 0; i < 20; ++i) {
         const bool isBool32 =
@@ -171,6 +172,7 @@ void ExpectStoredFieldsEqual(const TCovSettings& a, const TCovSettings& b) {
     EXPECT_EQ(a.destGIFIsLooping, b.destGIFIsLooping);
     EXPECT_EQ(a.destImageType, b.destImageType);
     EXPECT_EQ(a.destImageJPEGQuality, b.destImageJPEGQuality);
+    EXPECT_EQ(a.adoDirect, b.adoDirect);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -260,6 +262,7 @@ TEST(TaskListFile, SectionsAndKeysInTheSpecsOrder) {
                                          "destGIFIsLooping",
                                          "destImageType",
                                          "destImageJPEGQuality",
+                                         "adoDirect",
                                          "",
                                          "[DestAVICodecInfo0]"};
     expected.insert(expected.end(), codecKeys.begin(), codecKeys.end());
@@ -389,6 +392,8 @@ TEST(TaskListFile, BadColourDropsOnlyThatTask) {
     EXPECT_EQ(loaded[0].task->swfFilename, a);
     EXPECT_EQ(loaded[0].task->destGIFBackgroundColor, 0x00112233u);
     EXPECT_EQ(loaded[0].task->destGIFTransparentColor, 0x00FFFFFFu);  // missing key: the default
+    // Lists written before the sound could be taken from the player lack adoDirect: they take it directly.
+    EXPECT_TRUE(loaded[0].task->adoDirect);
 }
 
 TEST(TaskListFile, NumbersInHexAndFallbacks) {
