@@ -103,6 +103,16 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
     const float ll = float(t.ll / 100.0 * vol), lr = float(t.lr / 100.0 * vol);
     const float rr = float(t.rr / 100.0 * vol), rl = float(t.rl / 100.0 * vol);
     const bool hasEnvelope = !v.p.envelope.empty();
+    // The source position as a whole index and a remainder in 1/den steps, moved on by addition only.
+    int64_t idx = 0, rem = 0;
+    auto locate = [&] {
+        const int64_t scaled = v.pos44 * num;
+        idx = scaled / den;
+        rem = scaled % den;
+    };
+    locate();
+    const float invDen = 1.0f / float(den);
+    const int16_t* samples = pcm.samples.data();
     for (size_t i = 0; i < frames; ++i) {
         if (v.pos44 >= v.end44) {
             if (--v.loopsLeft <= 0) {
@@ -110,17 +120,14 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
                 return;
             }
             v.pos44 = v.p.inPoint44;
+            locate();
         }
-        const int64_t scaled = v.pos44 * num;
-        const int64_t idx = scaled / den;
-        const float frac = float(scaled % den) / float(den);
-        const int64_t nextIdx = std::min(idx + 1, count - 1);
-        float l, r;
-        if (idx >= count) {
-            l = r = 0;
-        } else {
-            const int16_t* a = &pcm.samples[size_t(idx) * size_t(ch)];
-            const int16_t* b = &pcm.samples[size_t(nextIdx) * size_t(ch)];
+        float l = 0, r = 0;
+        if (idx < count) {
+            const float frac = float(rem) * invDen;
+            const int64_t nextIdx = idx + 1 < count ? idx + 1 : count - 1;
+            const int16_t* a = samples + size_t(idx) * size_t(ch);
+            const int16_t* b = samples + size_t(nextIdx) * size_t(ch);
             l = float(a[0]) + (float(b[0]) - float(a[0])) * frac;
             r = ch == 2 ? float(a[1]) + (float(b[1]) - float(a[1])) * frac : l;
         }
@@ -131,6 +138,11 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
         acc[2 * i] += l * ll + r * rl;
         acc[2 * i + 1] += r * rr + l * lr;
         ++v.pos44;
+        rem += num;
+        while (rem >= den) {
+            rem -= den;
+            ++idx;
+        }
     }
     // A last loop that ended exactly with this mix ends now, so its completion is not a mix late.
     if (v.pos44 >= v.end44 && v.loopsLeft <= 1) ended = true;
