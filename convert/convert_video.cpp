@@ -95,20 +95,7 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
         job.sounds.reset(MclListAlloc());
         MclHandle handle = job.handle.get();
 
-        CurFrame = loadMovieForConversion(task, true);
-
-        MclAssignVideoSource(handle, [this](MclSourceHandle source, int32_t) { VideoSourceProc(source); });
-        MclAssignVideoFunc(handle, [](int32_t, int32_t, int32_t) {});
-        MclAssignAudioSource(
-            handle, [this](MclSourceHandle source, int32_t index) { AudioSourceProc(source, index); });
-        MclAssignAudioFunc(handle, [](int32_t, int32_t, int32_t) {});
-        MclAssignProgress(handle, [](int32_t, int32_t, int32_t, int32_t) {});
-        MclAssignError(handle, [this](int32_t unused, const char* fileName, int32_t* action) {
-            ErrorProc(unused, fileName, action);
-        });
-
-        MclTruncateAudioToVideo(handle, -1);
-        MclSetKeepDuration(handle, -1);
+        // The sound comes first: its pass pumps messages, which must not tick the conversion's player.
         if (task.adoUseFilename.empty() && task.adoSource == asImport) task.adoUseFilename = task.adoFilename;
         if (task.adoUseFilename.empty() && task.adoSource == asRecord && task.adoDirect)
             takeMovieSound(task, maximum);
@@ -128,6 +115,20 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
                 addStatus("Status:> " + QString::fromStdString(error));
             }
         }
+        CurFrame = loadMovieForConversion(task, true);
+
+        MclAssignVideoSource(handle, [this](MclSourceHandle source, int32_t) { VideoSourceProc(source); });
+        MclAssignVideoFunc(handle, [](int32_t, int32_t, int32_t) {});
+        MclAssignAudioSource(
+            handle, [this](MclSourceHandle source, int32_t index) { AudioSourceProc(source, index); });
+        MclAssignAudioFunc(handle, [](int32_t, int32_t, int32_t) {});
+        MclAssignProgress(handle, [](int32_t, int32_t, int32_t, int32_t) {});
+        MclAssignError(handle, [this](int32_t unused, const char* fileName, int32_t* action) {
+            ErrorProc(unused, fileName, action);
+        });
+
+        MclTruncateAudioToVideo(handle, -1);
+        MclSetKeepDuration(handle, -1);
         MclListAdd(job.sounds.get(), task.adoUseFilename, 16, 0, 0);
         MclSetOutputFile(handle, outputFile, outputFile);
 

@@ -18,7 +18,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
         levels_.clear();
         runtime.stageBackground.reset();
         sound.reset(def->info().frameRate);
-    } else {
+    } else if (levels_.count(level)) {
         // The level's old movie goes, and with it the definitions its decoded sounds were kept under.
         sound.forgetDecoded();
     }
@@ -47,7 +47,7 @@ void Stage::runPendingLoads() {
             std::string what = "loadMovieNum(\"" + l.url + "\", " + std::to_string(l.level) + "): ";
             if (l.url.empty()) {
                 // An empty url unloads the level; level 0 stays, or there would be nothing left to show.
-                if (l.level != 0) levels_.erase(l.level);
+                if (l.level != 0 && levels_.erase(l.level)) sound.forgetDecoded();
                 continue;
             }
             std::string path, error;

@@ -125,7 +125,7 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
         float l = 0, r = 0;
         if (idx < count) {
             const float frac = float(rem) * invDen;
-            const int64_t nextIdx = idx + 1 < count ? idx + 1 : count - 1;
+            const int64_t nextIdx = idx + 1 < count ? idx + 1 : count - 1;  // the last sample holds
             const int16_t* a = samples + size_t(idx) * size_t(ch);
             const int16_t* b = samples + size_t(nextIdx) * size_t(ch);
             l = float(a[0]) + (float(b[0]) - float(a[0])) * frac;
@@ -161,8 +161,13 @@ void Mixer::mix(int16_t* out, size_t frames) {
             ++i;
         }
     }
-    for (size_t i = 0; i < frames * 2; ++i)
-        out[i] = static_cast<int16_t>(std::clamp(std::lround(acc_[i]), -32768L, 32767L));
+    // Clip, then round half away from zero.
+    const float* acc = acc_.data();
+    for (size_t i = 0, n = frames * 2; i < n; ++i) {
+        float v = acc[i];
+        v = v < -32768.0f ? -32768.0f : (v > 32767.0f ? 32767.0f : v);
+        out[i] = static_cast<int16_t>(v >= 0 ? v + 0.5f : v - 0.5f);
+    }
     for (auto& f : completed)
         f();
 }
