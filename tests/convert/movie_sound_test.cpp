@@ -134,6 +134,36 @@ std::string WriteBurstMovie(const QString& folder, const std::string& name, int 
 
 class MovieSound : public ConvertTest {};
 
+// FFmpeg's Nellymoser decoding of 64-byte packets, mono, as 16-bit samples.
+std::vector<int16_t> DecodeNelly(const std::vector<uint8_t>& data, int rate) {
+    std::vector<int16_t> out;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_NELLYMOSER);
+    AVCodecContext* c = avcodec_alloc_context3(codec);
+    c->sample_rate = rate;
+    av_channel_layout_default(&c->ch_layout, 1);
+    avcodec_open2(c, codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<uint8_t> buf(64 + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    for (size_t at = 0; at + 64 <= data.size(); at += 64) {
+        std::copy(data.begin() + ptrdiff_t(at), data.begin() + ptrdiff_t(at + 64), buf.begin());
+        packet->data = buf.data();
+        packet->size = 64;
+        avcodec_send_packet(c, packet);
+        while (avcodec_receive_frame(c, frame) == 0) {
+            for (int i = 0; i < frame->nb_samples; ++i) {
+                const float v = reinterpret_cast<const float*>(frame->data[0])[i];
+                out.push_back(int16_t(std::clamp(std::lround(double(v) * 32767.0), -32768L, 32767L)));
+            }
+            av_frame_unref(frame);
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&c);
+    return out;
+}
+
 TEST(MovieSoundDecode, Mp3EventAndStreamPlayFfmpegsSamples) {
     const std::vector<int16_t> signal = Tone(44100 / 3, 440, 12000);  // shorter than the 6 frames played
     mp3fixture::Encoded mp3 = mp3fixture::Encode(signal, 44100);
@@ -194,6 +224,61 @@ TEST(MovieSoundDecode, Mp3EventAndStreamPlayFfmpegsSamples) {
         if (!isStream) {
             EXPECT_EQ(out[2 * signal.size()], 0);
         }
+    }
+}
+
+TEST(MovieSoundDecode, NellymoserPlaysFfmpegsSamplesResampled) {
+    // 11025 Hz: every fourth output sample is a decoded sample exactly, the three between interpolate.
+    const std::vector<int16_t> signal = Tone(11025 / 2, 300, 9000);
+    mp3fixture::Encoded nelly = mp3fixture::EncodeWith("nellymoser", signal, 11025);
+    ASSERT_TRUE(nelly.error.empty()) << nelly.error;
+    std::vector<uint8_t> data;
+    for (const auto& f : nelly.frames)
+        data.insert(data.end(), f.begin(), f.end());
+    const std::vector<int16_t> reference = DecodeNelly(data, 11025);
+    ASSERT_GE(reference.size(), signal.size());
+
+    SwfBuilder b(MovieHeader(1));
+    b.tag(kTagDefineSound, defineSound(1, {6, 1, true, false}, uint32_t(signal.size()), data));
+    b.tag(kTagStartSound, startSound(1)).showFrame().end();
+    player::Player p;
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.build(), "nelly.swf", &error)) << error;
+    std::vector<int16_t> out;
+    p.takeSound(out);
+    ASSERT_EQ(out.size(), size_t(3675 * 2));
+    for (size_t i = 0; i < 3675 / 4; ++i) {
+        ASSERT_EQ(out[2 * 4 * i], reference[i]) << "sample " << i;
+        const int between = (3 * reference[i] + reference[i + 1]) / 4;
+        ASSERT_NEAR(out[2 * (4 * i + 1)], between, 1) << "sample " << i;
+    }
+}
+
+TEST_F(MovieSound, EveryOutputKindCarriesSoundAsLongAsItsVideo) {
+    const std::string movie = WriteBurstMovie(Folder(), "burst.swf", 24, 2);
+    struct Case {
+        TDestType type;
+        TMPEGPreset preset;
+        const char* name;
+    };
+    for (const Case& c : {Case{dtAVI, mpVCDNTSC, "burst.avi"}, Case{dtMPEG, mpVCDPAL, "vcd.mpg"},
+                          Case{dtMPEG, mpSVCDNTSC, "svcd.mpg"}, Case{dtMPEG, mpDVDPAL, "dvd.mpg"},
+                          Case{dtMPEG, mpMPEG1Custom, "custom.mpg"}}) {
+        SCOPED_TRACE(c.name);
+        TCovSettings task = Task(movie, c.type, c.name);
+        task.destMPEGCodec = c.preset;
+        task.adoSource = asRecord;
+        task.adoDirect = true;
+        Run({&task});
+        const Media m = ReadMedia(Out(c.name));
+        ASSERT_TRUE(m.ok) << m.error;
+        ASSERT_TRUE(m.hasAudio);
+        const Audio a = ReadAudio(Out(c.name));
+        ASSERT_TRUE(a.ok);
+        // 24 frames at 12 fps: two seconds of video, and of sound within a frame.
+        EXPECT_NEAR(m.frames / m.frameRate, 2.0, 1.0 / m.frameRate + 1e-6);
+        EXPECT_NEAR(a.seconds(), m.frames / m.frameRate, 1.0 / 12);
+        EXPECT_GE(Onset(a, 0.3f), 0) << "the burst is heard";
     }
 }
 

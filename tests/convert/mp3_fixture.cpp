@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,19 +12,23 @@ extern "C" {
 namespace mp3fixture {
 
 Encoded Encode(const std::vector<int16_t>& samples, int rate, int kbps) {
+    return EncodeWith("libmp3lame", samples, rate, kbps);
+}
+
+Encoded EncodeWith(const char* encoder, const std::vector<int16_t>& samples, int rate, int kbps) {
     Encoded out;
-    const AVCodec* codec = avcodec_find_encoder_by_name("libmp3lame");
-    if (!codec) {
-        out.error = "no MP3 encoder";
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
+    if (!codec || !codec->sample_fmts) {
+        out.error = std::string("no encoder ") + encoder;
         return out;
     }
     AVCodecContext* c = avcodec_alloc_context3(codec);
     c->sample_rate = rate;
     av_channel_layout_default(&c->ch_layout, 1);
     c->bit_rate = int64_t(kbps) * 1000;
-    c->sample_fmt = AV_SAMPLE_FMT_S16P;
+    c->sample_fmt = codec->sample_fmts[0];
     if (avcodec_open2(c, codec, nullptr) < 0) {
-        out.error = "cannot open the MP3 encoder";
+        out.error = std::string("cannot open the encoder ") + encoder;
         avcodec_free_context(&c);
         return out;
     }
@@ -41,9 +46,13 @@ Encoded Encode(const std::vector<int16_t>& samples, int rate, int kbps) {
         frame->format = c->sample_fmt;
         av_channel_layout_copy(&frame->ch_layout, &c->ch_layout);
         av_frame_get_buffer(frame, 0);
-        auto* dst = reinterpret_cast<int16_t*>(frame->data[0]);
-        for (int i = 0; i < c->frame_size; ++i)
-            dst[i] = at + size_t(i) < samples.size() ? samples[at + size_t(i)] : 0;
+        for (int i = 0; i < c->frame_size; ++i) {
+            const int16_t v = at + size_t(i) < samples.size() ? samples[at + size_t(i)] : 0;
+            if (c->sample_fmt == AV_SAMPLE_FMT_FLT || c->sample_fmt == AV_SAMPLE_FMT_FLTP)
+                reinterpret_cast<float*>(frame->data[0])[i] = float(v) / 32768.0f;
+            else
+                reinterpret_cast<int16_t*>(frame->data[0])[i] = v;
+        }
         avcodec_send_frame(c, frame);
         av_frame_unref(frame);
         drain();
