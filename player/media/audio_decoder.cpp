@@ -169,7 +169,6 @@ class FfmpegAudioDecoder final : public AudioDecoder {
             out.channels = channels >= 2 ? 2 : 1;
             out.sampleRate = f->sample_rate;
         }
-        out.samples.reserve(out.samples.size() + size_t(f->nb_samples) * size_t(out.channels));
         for (int i = 0; i < f->nb_samples; ++i) {
             int16_t l = sampleAt(f, 0, i, channels);
             int16_t r = channels >= 2 ? sampleAt(f, 1, i, channels) : l;

@@ -214,6 +214,21 @@ PcmPtr decodeDefineSound(const swf::DefineSound& s, std::string* log) {
     return pcm;
 }
 
+PcmPtr decodeMp3(std::span<const uint8_t> data, std::string* log) {
+    auto pcm = std::make_shared<Pcm>();
+    swf::SoundFormat f;
+    f.format = kMp3;
+    f.rate = 3;
+    f.is16Bit = true;
+    std::string error;
+    if (!decodeCompressed(media::AudioDecoder::Codec::Mp3, f, data, *pcm, &error) || pcm->samples.empty()) {
+        if (log) *log = error.empty() ? "no MP3 frames" : error;
+        return nullptr;
+    }
+    if (!error.empty() && log) *log = error;
+    return pcm;
+}
+
 // --- streams ---
 
 struct StreamDecoder::Impl {

@@ -44,6 +44,9 @@ bool decodeAdpcm(std::span<const uint8_t> data, bool stereo, std::vector<int16_t
 // is null only when nothing at all could be decoded.
 PcmPtr decodeDefineSound(const swf::DefineSound& s, std::string* log);
 
+// A whole MP3 file's bytes (for script that loads a local MP3 as a sound); null when no frame decodes.
+PcmPtr decodeMp3(std::span<const uint8_t> data, std::string* log);
+
 // A timeline's stream: decodes the blocks in order, remembering where each block's sound starts.
 class StreamDecoder {
   public:

@@ -95,11 +95,23 @@ SoundPlayer::VoiceId SoundPlayer::startSound(const swf::DefineSound* def, double
     if (!enabled_) return 0;
     PcmPtr pcm = decoded(def);
     if (!pcm) return 0;
+    return startVoice(std::move(pcm), def, offsetSeconds, loops, owner, std::move(onComplete));
+}
+
+SoundPlayer::VoiceId SoundPlayer::startPcm(PcmPtr pcm, double offsetSeconds, int loops, const void* owner,
+                                           std::function<void()> onComplete) {
+    const void* scope = pcm.get();
+    return startVoice(std::move(pcm), scope, offsetSeconds, loops, owner, std::move(onComplete));
+}
+
+SoundPlayer::VoiceId SoundPlayer::startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops,
+                                             const void* owner, std::function<void()> onComplete) {
+    if (!enabled_ || !pcm) return 0;
     VoiceParams p;
     p.inPoint44 = std::isfinite(offsetSeconds) && offsetSeconds > 0 ? std::llround(offsetSeconds * kRate) : 0;
     p.loops = std::max(1, loops);
     p.owner = owner;
-    p.tagScope = def;
+    p.tagScope = scope;
     p.onComplete = std::move(onComplete);
     return mixer_.start(std::move(pcm), std::move(p));
 }

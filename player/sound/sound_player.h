@@ -64,6 +64,9 @@ class SoundPlayer {
     // transform applies. Returns 0 when the sound cannot be played.
     VoiceId startSound(const swf::DefineSound* def, double offsetSeconds, int loops, const void* owner,
                        std::function<void()> onComplete = {});
+    // The same for sound decoded elsewhere (a local MP3 file script loaded, see decodeMp3).
+    VoiceId startPcm(PcmPtr pcm, double offsetSeconds, int loops, const void* owner,
+                     std::function<void()> onComplete = {});
     void stopSound(VoiceId id) { mixer_.stop(id); }
     // Stops every voice of one defined sound (or all voices for null).
     void stopDefinition(const swf::DefineSound* def);
@@ -90,6 +93,8 @@ class SoundPlayer {
         uint64_t lastTick = 0;
     };
     const StreamData* streamData(const Timeline& timeline);
+    VoiceId startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops, const void* owner,
+                       std::function<void()> onComplete);
     void log(const std::string& line);
 
     bool enabled_ = true;

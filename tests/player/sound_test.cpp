@@ -11,6 +11,7 @@
 #include "player/player.h"
 #include "player/sound/mixer.h"
 #include "player/sound/sound_decode.h"
+#include "player/sound/sound_player.h"
 #include "player_test_util.h"
 #include "support/swf_sound.h"
 
@@ -449,6 +450,44 @@ TEST(SoundMixer, ScriptVoicesReportPositionAndCompletion) {
     m.mix(out.data(), 4410);
     EXPECT_EQ(completed, 1);
     EXPECT_FALSE(m.isPlaying(id));
+}
+
+TEST(SoundScript, StartStopPositionAndDuration) {
+    // The calls the Sound object makes: a defined sound started 10 ms in, looped twice, then stopped by
+    // its definition.
+    swf::DefineSound def;
+    def.id = 5;
+    def.format = {3, 2, true, false};  // 22.05 kHz
+    def.sampleCount = 2205;            // 100 ms
+    def.data = pcm16(constant(2205, 6000));
+    player::sound::SoundPlayer sp;
+    sp.reset(12);
+    EXPECT_DOUBLE_EQ(sp.durationMs(&def), 100.0);
+    int done = 0;
+    auto id = sp.startSound(&def, 0.010, 2, nullptr, [&] { ++done; });
+    ASSERT_NE(id, 0u);
+    EXPECT_DOUBLE_EQ(sp.positionMs(id), 10.0);
+    sp.endFrame(1);  // 3675 samples: 83 ms
+    std::vector<int16_t> out;
+    sp.take(out);
+    EXPECT_EQ(out[0], 6000);
+    EXPECT_NEAR(sp.positionMs(id), 93.3, 0.1);
+    sp.endFrame(2);
+    EXPECT_EQ(done, 0) << "the second loop plays on";
+    sp.stopDefinition(&def);
+    EXPECT_LT(sp.positionMs(id), 0);
+    sp.endFrame(3);
+    out.clear();
+    sp.take(out);
+    EXPECT_TRUE(std::all_of(out.begin() + 3675 * 2, out.end(), [](int16_t v) { return v == 0; }));
+    EXPECT_EQ(done, 0) << "a stopped sound does not complete";
+    // A sound played to its end completes once.
+    sp.startSound(&def, 0, 1, nullptr, [&] { ++done; });
+    sp.endFrame(4);
+    EXPECT_EQ(done, 0);
+    sp.endFrame(5);
+    sp.endFrame(6);
+    EXPECT_EQ(done, 1);
 }
 
 }  // namespace
