@@ -122,6 +122,12 @@ bool Player::hasSound() const {
 void Player::setFsCommandHandler(FsCommandHandler handler) {
     stage_->runtime.fsCommand = std::move(handler);
 }
+void Player::setTraceHandler(TraceHandler handler) {
+    stage_->runtime.traceHandler = std::move(handler);
+}
+bool Player::quitRequested() const {
+    return stage_->runtime.quitRequested;
+}
 void Player::setLogHandler(LogHandler handler) {
     stage_->runtime.logHandler = std::move(handler);
 }

@@ -38,6 +38,7 @@ class Stage {
 
   private:
     std::map<int, Level> levels_;
+    std::vector<std::unique_ptr<MovieDef>> retired_;
     Renderer renderer_;
     // Kept from picture to picture so its scratch buffers (coverage rows, span colours, masks) keep their
     // size.

@@ -288,6 +288,28 @@ TEST(EventSound, SyncStopAndNoMultiple) {
     }
 }
 
+TEST(EventSound, StopAllSoundsActionSilencesEverything) {
+    // An event sound and the root's stream play from frame 1; stopAllSounds() in frame 3 ends both.
+    ActionWriter stopAll;
+    stopAll.op(0x09);
+    SwfBuilder b = soundMovie(5);
+    b.tag(kTagDefineSound, defineSound(1, pcm44mono(), 44100, pcm16(constant(44100, 3000))));
+    b.tag(kTagSoundStreamHead, soundStreamHead(pcm44mono(), 3675));
+    for (int f = 1; f <= 5; ++f) {
+        b.tag(kTagSoundStreamBlock, pcm16(constant(3675, 1000)));
+        if (f == 1) b.tag(kTagStartSound, startSound(1));
+        if (f == 3) b.tag(kDoAction, stopAll.withEnd());
+        b.showFrame();
+    }
+    b.end();
+    std::vector<size_t> starts;
+    std::vector<int16_t> out = playFrames(b.build(), 4, &starts);
+    EXPECT_EQ(out[2 * starts[1]], 4000);
+    EXPECT_EQ(out[2 * starts[2]], 0);
+    // The stream comes back with the next frame's block; the event sound does not.
+    EXPECT_EQ(out[2 * starts[3]], 1000);
+}
+
 TEST(EventSound, StartSound2FindsTheSoundByClassName) {
     SwfBuilder b = soundMovie(1);
     b.tag(kTagDefineSound, defineSound(4, pcm44mono(), 100, pcm16(constant(100, 7000))));
