@@ -165,6 +165,7 @@ void Mixer::mix(int16_t* out, size_t frames) {
     const float* acc = acc_.data();
     for (size_t i = 0, n = frames * 2; i < n; ++i) {
         float v = acc[i];
+        if (!(v == v)) v = 0;  // a NaN from a script's transform is silence
         v = v < -32768.0f ? -32768.0f : (v > 32767.0f ? 32767.0f : v);
         out[i] = static_cast<int16_t>(v >= 0 ? v + 0.5f : v - 0.5f);
     }
