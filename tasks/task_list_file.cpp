@@ -91,6 +91,8 @@ void VisitSettingsFields(TCovSettings& t, V& v) {
     v.flag("destGIFIsLooping", t.destGIFIsLooping);
     v.byte("destImageType", t.destImageType);
     v.integer("destImageJPEGQuality", t.destImageJPEGQuality);
+    v.integer("destVideoCodec", t.destVideoCodec);
+    v.integer("destVideoQuality", t.destVideoQuality);
     // Newer than the rest: lists written before it lack the key and take the sound directly.
     v.flag("adoDirect", t.adoDirect);
 }

@@ -74,8 +74,8 @@ NativeFunction* Vm::newClass(NativeFn fn, Object* prototype, NativeFn ctor) {
     return f;
 }
 
-void Vm::method(Object* on, const std::string& name, NativeFn fn) {
-    on->define(*this, name, Value(newFunction(fn)), kDontEnum | kDontDelete);
+void Vm::method(Object* on, const std::string& name, NativeFn fn, uint16_t extraFlags) {
+    on->define(*this, name, Value(newFunction(fn)), uint16_t(kDontEnum | kDontDelete | extraFlags));
 }
 
 double Vm::toNumber(const Value& v) {
@@ -301,6 +301,16 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
     return false;
 }
 
+std::string Vm::describeThrown(const Value& v) {
+    // Converting the thrown value runs script (toString) that may throw or be cut off in turn.
+    try {
+        return toString(v);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+    return "[error]";
+}
+
 void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
     if (!target) return;
     int saved = version;
@@ -312,7 +322,7 @@ void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
     try {
         execute(block, scope, Value(target), target, globalRegisters, 4, &pool);
     } catch (const ScriptThrow& t) {
-        host.log("script error not caught: " + toString(t.value));
+        host.log("script error not caught: " + describeThrown(t.value));
     } catch (const ScriptAbort& a) {
         host.unsupported(a.reason + " (the script was cut off)");
         callDepth = 0;
@@ -328,7 +338,7 @@ Value Vm::callHandler(const Value& fn, const Value& self, std::vector<Value> arg
     try {
         r = call(fn, self, args);
     } catch (const ScriptThrow& t) {
-        host.log("script error not caught: " + toString(t.value));
+        host.log("script error not caught: " + describeThrown(t.value));
     } catch (const ScriptAbort& a) {
         host.unsupported(a.reason + " (the script was cut off)");
         callDepth = 0;

@@ -91,7 +91,10 @@ void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
 
 void Runtime::startScripts(int swfVersion, double rate) {
     frameRate = rate > 0 ? rate : 12;
-    if (!vm_) vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
+    if (!vm_) {
+        vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
+        vm_->actionsPerFrame = actionLimit;
+    }
 }
 
 void Runtime::runQueuedActions() {
@@ -107,11 +110,18 @@ void Runtime::runQueuedActions() {
         auto p = q.clip.lock();
         if (!p || !*p) continue;
         if (!vm_) continue;
-        if (q.records) {
-            avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
-            vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
-        } else {
-            runEvent(*p, q.event);
+        try {
+            if (q.records) {
+                avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
+                vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
+            } else {
+                runEvent(*p, q.event);
+            }
+        } catch (const avm1::ScriptAbort& a) {
+            // Looking a handler up can run script too (getters, long prototype chains).
+            unsupported(a.reason + " (the script was cut off)");
+        } catch (const avm1::ScriptThrow&) {
+            log("script error not caught in an event handler");
         }
     }
     queue_.clear();
