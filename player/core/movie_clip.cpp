@@ -5,6 +5,7 @@
 
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
+#include "player/core/stage.h"
 #include "player/core/style_paint.h"
 
 namespace player {
@@ -136,6 +137,8 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             placements_.erase(ro->depth);
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
+        } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
+            if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
         } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
             rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
@@ -144,6 +147,8 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
                     (uint32_t(bg->color.r) << 16) | (uint32_t(bg->color.g) << 8) | bg->color.b;
         }
     }
+    // The frame is shown: its stream sound plays from here.
+    if (runActions) rt.stage().sound.timelineFrame(*timeline_, frame, this, self_, rt.tick);
 }
 
 bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
