@@ -3,6 +3,8 @@
 // and return leave them as the bytecode says.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "player/avm1/clip_object.h"
@@ -16,6 +18,12 @@ namespace player::avm1 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// TOLVIKAN_TRACE_ACTIONS=1 prints every action as it runs (for looking into scripts that misbehave).
+bool debugOps() {
+    static const bool on = std::getenv("TOLVIKAN_TRACE_ACTIONS") != nullptr;
+    return on;
+}
 
 struct Completion {
     enum Kind { Normal, Return, JumpOut } kind = Normal;
@@ -282,7 +290,7 @@ void Interp::defineFunction(size_t& pc, const swf::Action& a) {
         fn->v2 = true;
         fn->def2 = *d2;
     }
-    size_t bodyBegin = pc + 1;
+    size_t bodyBegin = size_t(&a - f_.acts.data()) + 1;
     size_t bodyEnd = indexOf(int64_t(bodyStart) + size);
     if (bodyEnd < bodyBegin) bodyEnd = bodyBegin;
     if (bodyEnd == f_.end) {
@@ -309,7 +317,7 @@ void Interp::defineFunction(size_t& pc, const swf::Action& a) {
 Completion Interp::runWith(size_t& pc, const swf::Action& a) {
     const auto& w = std::get<swf::ActionWith>(a.operands);
     Value obj = pop();
-    size_t bodyBegin = pc + 1;
+    size_t bodyBegin = size_t(&a - f_.acts.data()) + 1;
     size_t bodyEnd = indexOf(int64_t(a.next()) + w.size);
     if (bodyEnd < bodyBegin) bodyEnd = bodyBegin;
     Object* o = vm_.toObject(obj);
@@ -334,7 +342,7 @@ Completion Interp::runWith(size_t& pc, const swf::Action& a) {
 Completion Interp::runTry(size_t& pc, const swf::Action& a) {
     const auto& t = std::get<swf::ActionTry>(a.operands);
     int64_t tryStart = a.next();
-    size_t tryBegin = pc + 1;
+    size_t tryBegin = size_t(&a - f_.acts.data()) + 1;
     size_t catchBegin = indexOf(tryStart + t.trySize);
     size_t finallyBegin = indexOf(tryStart + t.trySize + t.catchSize);
     size_t finallyEnd = indexOf(tryStart + t.trySize + t.catchSize + t.finallySize);
@@ -384,6 +392,13 @@ Completion Interp::run(size_t begin, size_t end) {
         if (++vm_.budget > Vm::kActionsPerFrame) throw ScriptAbort{"a script ran too long"};
         const swf::Action& a = acts[pc];
         size_t next = pc + 1;
+        if (debugOps()) {
+            std::fprintf(stderr, "  [%zu] %5u op %02X stack %zu:", pc, a.offset, a.opcode, vm_.stack.size());
+            for (size_t i = vm_.stack.size() > 4 ? vm_.stack.size() - 4 : 0; i < vm_.stack.size(); ++i)
+                std::fprintf(stderr, " %s",
+                             vm_.stack[i].isObject() ? "[obj]" : vm_.toString(vm_.stack[i]).c_str());
+            std::fprintf(stderr, "\n");
+        }
         switch (a.opcode) {
             case swf::op::End:
                 return Completion{Completion::JumpOut, Value(), f_.end};
