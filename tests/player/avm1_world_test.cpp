@@ -172,6 +172,7 @@ TEST_F(World, XmlRoundTripsAndReportsWhereParsingStopped) {
         int status;
     } cases[] = {
         {"<a><b/></a>", "<a><b /></a>", 0},
+        {"<a x='1' y=\"2\" x='3'/>", "<a x=\"1\" y=\"2\" />", 0},
         {"<?xml version=\"1.0\"?><!DOCTYPE a><a x=\"1\" y='&lt;2&gt;'>t &amp; u</a>",
          "<?xml version=\"1.0\"?><!DOCTYPE a><a x=\"1\" y=\"&lt;2&gt;\">t &amp; u</a>", 0},
         {"<a>&unknown; &apos;</a>", "<a>&amp;unknown; &apos;</a>", 0},
@@ -200,7 +201,10 @@ TEST_F(World, XmlNodesMoveBetweenParentsAndCloneDeeply) {
     Value b = r.object()->get(vm, "lastChild");
     Value kids = r.object()->get(vm, "childNodes");
     EXPECT_EQ(str(kids.object()->get(vm, "length")), "2");
-    // Appending a node that has a parent moves it; the childNodes array follows.
+    // Appending a node moves it from its parent; the childNodes array follows. Appending a node to the
+    // parent it is in already leaves it in place.
+    call(r, "appendChild", {a});
+    EXPECT_EQ(str(x), "<r><a /><b>t</b></r>");
     call(a, "appendChild", {b});
     EXPECT_EQ(str(x), "<r><a><b>t</b></a></r>");
     EXPECT_EQ(str(kids.object()->get(vm, "length")), "1");
@@ -254,6 +258,51 @@ TEST_F(World, LoadedDataArrivesOnTheNextFrame) {
     call(x, "load", {Value("missing.xml")});
     vm.runTimers();
     EXPECT_EQ(host.lines.back(), "false");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- flash.geom ----
+
+TEST_F(World, GeomMatrixAndRectangleArithmetic) {
+    Object* geom = global("flash").object()->get(vm, "geom").object();
+    auto make = [&](const char* cls, std::vector<Value> args) {
+        return vm.construct(geom->get(vm, cls), args);
+    };
+    Value m = make("Matrix", {Value(2), Value(0), Value(0), Value(4), Value(10), Value(20)});
+    Value inverse = call(m, "clone");
+    call(inverse, "invert");
+    EXPECT_EQ(str(inverse), "(a=0.5, b=0, c=0, d=0.25, tx=-5, ty=-5)");
+    call(m, "concat", {inverse});
+    EXPECT_EQ(str(m), "(a=1, b=0, c=0, d=1, tx=0, ty=0)");
+    Value p = call(make("Matrix", {}), "transformPoint", {make("Point", {Value(3), Value(4)})});
+    EXPECT_EQ(str(p), "(x=3, y=4)");
+    // Members keep what the script gave them; + concatenates strings as the language does.
+    Value odd = make("Point", {Value("1"), Value(2)});
+    call(odd, "offset", {Value(1), Value(1)});
+    EXPECT_EQ(str(odd), "(x=11, y=3)");
+
+    Value a = make("Rectangle", {Value(0), Value(0), Value(10), Value(10)});
+    Value b = make("Rectangle", {Value(5), Value(5), Value(10), Value(10)});
+    EXPECT_EQ(str(call(a, "union", {b})), "(x=0, y=0, w=15, h=15)");
+    EXPECT_EQ(str(call(a, "intersection", {b})), "(x=5, y=5, w=5, h=5)");
+    EXPECT_EQ(str(call(a, "contains", {Value(10), Value(5)})), "false") << "the right edge is outside";
+    a.object()->set(vm, "left", Value(-5));
+    EXPECT_EQ(str(a), "(x=-5, y=0, w=15, h=10)") << "moving the left edge keeps the right one";
+
+    Value cx = make("ColorTransform", {});
+    cx.object()->set(vm, "rgb", Value(0x102030));
+    EXPECT_EQ(str(cx),
+              "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=1, redOffset=16, "
+              "greenOffset=32, blueOffset=48, alphaOffset=0)");
+}
+
+TEST(WorldVersions, GeomBelongsToMoviesOfVersion8) {
+    TestHost host;
+    Vm old(host, 7);
+    EXPECT_TRUE(old.global->get(old, "flash").isUndefined());
 }
 
 }  // namespace

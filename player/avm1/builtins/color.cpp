@@ -59,13 +59,20 @@ Value setRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value getRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = targetClip(vm, self);
     if (!mc) return Value();
+    // The offsets combine unmasked: negative ones make a negative answer, as in Flash Player.
     const ColorTransform& cx = mc->cxform;
-    int r = int(cx.ra), g = int(cx.ga), b = int(cx.ba);
-    return Value(double(((r & 255) << 16) | ((g & 255) << 8) | (b & 255)));
+    uint32_t r = uint32_t(int32_t(cx.ra)), g = uint32_t(int32_t(cx.ga)), b = uint32_t(int32_t(cx.ba));
+    return Value(double(int32_t((r << 16) | (g << 8) | b)));
+}
+
+// The clip keeps each member in 16 bits, as a movie's own transforms are stored: multipliers in 8.8 fixed
+// point, offsets whole; larger values wrap around.
+double wrap16(double v) {
+    return double(int16_t(uint16_t(uint32_t(toInt32(std::trunc(v))))));
 }
 
 double fixedMultiplier(double percent) {
-    return std::trunc(percent * 256.0 / 100.0) / 256.0;
+    return wrap16(percent * 256.0 / 100.0) / 256.0;
 }
 
 // setTransform({ra, rb, ga, gb, ba, bb, aa, ab}): the members given replace those of the clip.
@@ -84,7 +91,7 @@ Value setTransform(Vm& vm, const Value& self, std::vector<Value>& args) {
         if (!t->has(vm, m.name)) continue;
         double v = vm.toNumber(t->get(vm, m.name));
         if (!std::isfinite(v)) v = 0;
-        *m.field = float(m.multiplier ? fixedMultiplier(v) : std::trunc(v));
+        *m.field = float(m.multiplier ? fixedMultiplier(v) : wrap16(v));
     }
     mc->scriptTransformed = true;
     return Value();

@@ -1,4 +1,5 @@
-// flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform, registered under _global.flash.geom.
+// flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform, registered under _global.flash.geom
+// for movies of SWF 8 and later.
 // Their members are ordinary properties a script may set to anything, and the methods compute with the
 // language's own operators (a string member concatenates under +), as the classes Flash Player ships do.
 // Transform reaches a clip's matrix and colour transform; positions are in pixels.
@@ -470,50 +471,77 @@ Value matrixToString(Vm& vm, const Value& self, std::vector<Value>& args) {
 const char* const kCxNames[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
                                 "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
 
+// Its eight members are numbers kept by the object, read and written through properties of the prototype.
+class ColorTransformObject : public Object {
+  public:
+    explicit ColorTransformObject(Object* proto) : Object(proto) {}
+    double v[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+};
+
+Object* allocateColorTransform(Vm& vm, Object* proto) {
+    return vm.make<ColorTransformObject>(proto);
+}
+
+ColorTransformObject* cxOf(const Value& v) {
+    return dynamic_cast<ColorTransformObject*>(v.object());
+}
+
 Value cxCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
-    for (int i = 0; i < 8; ++i)
-        put(vm, self, kCxNames[i],
-            args.empty() ? Value(i < 4 ? 1 : 0) : Value(vm.toNumber(arg(args, size_t(i)))));
+    ColorTransformObject* c = cxOf(self);
+    if (!c || args.empty()) return Value();
+    for (size_t i = 0; i < 8; ++i)
+        c->v[i] = vm.toNumber(arg(args, i));
+    return Value();
+}
+
+template <int I>
+Value cxGet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    ColorTransformObject* c = cxOf(self);
+    return c ? Value(c->v[I]) : Value();
+}
+
+template <int I>
+Value cxSet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (ColorTransformObject* c = cxOf(self)) c->v[I] = vm.toNumber(arg(args, 0));
     return Value();
 }
 
 Value cxGetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
-    int32_t r = toInt32(num(vm, self, "redOffset")), g = toInt32(num(vm, self, "greenOffset")),
-            b = toInt32(num(vm, self, "blueOffset"));
+    ColorTransformObject* c = cxOf(self);
+    if (!c) return Value();
+    int32_t r = toInt32(c->v[4]), g = toInt32(c->v[5]), b = toInt32(c->v[6]);
     return Value(double(((r & 255) << 16) | ((g & 255) << 8) | (b & 255)));
 }
 
 Value cxSetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
+    ColorTransformObject* c = cxOf(self);
+    if (!c) return Value();
     int32_t rgb = vm.toInt(arg(args, 0));
-    put(vm, self, "redMultiplier", Value(0));
-    put(vm, self, "greenMultiplier", Value(0));
-    put(vm, self, "blueMultiplier", Value(0));
-    put(vm, self, "redOffset", Value((rgb >> 16) & 255));
-    put(vm, self, "greenOffset", Value((rgb >> 8) & 255));
-    put(vm, self, "blueOffset", Value(rgb & 255));
+    c->v[0] = c->v[1] = c->v[2] = 0;
+    c->v[4] = (rgb >> 16) & 255;
+    c->v[5] = (rgb >> 8) & 255;
+    c->v[6] = rgb & 255;
     return Value();
 }
 
 // concat(second): this applied after second.
 Value cxConcat(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Value o = arg(args, 0);
-    if (!o.isObject()) return Value();
-    double m[8], n[8];
-    for (int i = 0; i < 8; ++i) {
-        m[i] = num(vm, self, kCxNames[i]);
-        n[i] = num(vm, o, kCxNames[i]);
-    }
+    ColorTransformObject* m = cxOf(self);
+    ColorTransformObject* n = cxOf(arg(args, 0));
+    if (!m || !n) return Value();
     for (int i = 0; i < 4; ++i) {
-        put(vm, self, kCxNames[i + 4], Value(m[i + 4] + m[i] * n[i + 4]));
-        put(vm, self, kCxNames[i], Value(m[i] * n[i]));
+        m->v[i + 4] = m->v[i + 4] + m->v[i] * n->v[i + 4];
+        m->v[i] = m->v[i] * n->v[i];
     }
     return Value();
 }
 
 Value cxToString(Vm& vm, const Value& self, std::vector<Value>& args) {
+    ColorTransformObject* c = cxOf(self);
+    if (!c) return Value();
     std::string out = "(";
     for (int i = 0; i < 8; ++i)
-        out += std::string(i ? ", " : "") + kCxNames[i] + "=" + vm.toString(get(vm, self, kCxNames[i]));
+        out += std::string(i ? ", " : "") + kCxNames[i] + "=" + numberToString(c->v[i]);
     return Value(out + ")");
 }
 
@@ -597,12 +625,12 @@ Value transformColor(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value transformSetColor(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = transformClip(self);
-    Value c = arg(args, 0);
-    if (!mc || !isA(vm, c, "ColorTransform")) return Value();
+    ColorTransformObject* c = cxOf(arg(args, 0));
+    if (!mc || !c) return Value();
     float* fields[] = {&mc->cxform.rm, &mc->cxform.gm, &mc->cxform.bm, &mc->cxform.am,
                        &mc->cxform.ra, &mc->cxform.ga, &mc->cxform.ba, &mc->cxform.aa};
     for (int i = 0; i < 8; ++i) {
-        double v = num(vm, c, kCxNames[i]);
+        double v = c->v[i];
         *fields[i] = std::isfinite(v) ? float(v) : 0.0f;
     }
     mc->scriptTransformed = true;
@@ -639,6 +667,8 @@ Object* makeClass(Vm& vm, Object* package, const char* name, NativeFn ctor, Allo
 }  // namespace
 
 void installGeom(Vm& vm) {
+    // The package belongs to movies made for Flash Player 8 and later.
+    if (vm.version < 8) return;
     Object* flash = vm.global->get(vm, "flash").object();
     if (!flash) {
         flash = vm.newObject();
@@ -699,9 +729,17 @@ void installGeom(Vm& vm) {
     enumerable(vm, matrix, "transformPoint", matrixTransformPoint);
     enumerable(vm, matrix, "translate", matrixTranslate);
 
-    Object* cx = makeClass(vm, geom, "ColorTransform", cxCtor);
-    enumerable(vm, cx, "concat", cxConcat);
+    Object* cx = makeClass(vm, geom, "ColorTransform", cxCtor, allocateColorTransform);
+    accessor(vm, cx, "alphaMultiplier", cxGet<3>, cxSet<3>);
+    accessor(vm, cx, "redMultiplier", cxGet<0>, cxSet<0>);
+    accessor(vm, cx, "greenMultiplier", cxGet<1>, cxSet<1>);
+    accessor(vm, cx, "blueMultiplier", cxGet<2>, cxSet<2>);
+    accessor(vm, cx, "alphaOffset", cxGet<7>, cxSet<7>);
+    accessor(vm, cx, "redOffset", cxGet<4>, cxSet<4>);
+    accessor(vm, cx, "greenOffset", cxGet<5>, cxSet<5>);
+    accessor(vm, cx, "blueOffset", cxGet<6>, cxSet<6>);
     accessor(vm, cx, "rgb", cxGetRgb, cxSetRgb);
+    enumerable(vm, cx, "concat", cxConcat);
     enumerable(vm, cx, "toString", cxToString);
 
     Object* transform = makeClass(vm, geom, "Transform", transformCtor, allocateTransform);

@@ -1,6 +1,7 @@
 // Key, Mouse and Selection. A conversion has no user at the keyboard or the mouse: no key is down, no
-// key was pressed last, nothing has the focus. Listeners are accepted and kept (the AsBroadcaster
+// key was pressed last; only a script moves the focus. Listeners are accepted and kept (the AsBroadcaster
 // protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register them run on.
+#include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -77,10 +78,6 @@ Value returnsZero(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(0);
 }
 
-Value returnsNull(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value::null();
-}
-
 Value returnsMinusOne(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(-1);
 }
@@ -110,6 +107,44 @@ Value mouseShow(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value mouseHide(Vm& vm, const Value& self, std::vector<Value>& args) {
     return setPointer(self, false);
+}
+
+// Selection keeps the object a script gave the focus to: a clip whose focusEnabled is true (there is no
+// keyboard to move it, and no text field takes it here).
+class SelectionObject : public Object {
+  public:
+    explicit SelectionObject(Object* proto) : Object(proto) {}
+    Value focus = Value::null();
+    void trace(std::vector<GcCell*>& out) const override {
+        Object::trace(out);
+        traceValue(focus, out);
+    }
+};
+
+Value getFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    ClipObject* c = s && s->focus.object() ? s->focus.object()->asClip() : nullptr;
+    if (!c || !c->clip()) return Value::null();
+    return Value(c->targetPath());
+}
+
+// setFocus(null) takes the focus away and answers true; a clip (not a level's root) that accepts the
+// focus gets it, and the answer is false, as Flash Player gives it.
+Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    if (!s || args.empty()) return Value(false);
+    Value target = arg(args, 0);
+    if (target.isNullish()) {
+        s->focus = Value::null();
+        return Value(true);
+    }
+    if (target.isString()) {
+        ClipObject* c = vm.resolveTarget(vm.host.level(0), target.string());
+        target = c ? Value(c) : Value();
+    }
+    ClipObject* c = target.object() ? target.object()->asClip() : nullptr;
+    if (c && c->parentClip() && vm.toBoolean(c->get(vm, "focusEnabled"))) s->focus = target;
+    return Value(false);
 }
 
 void fixedMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
@@ -152,13 +187,13 @@ void installInput(Vm& vm) {
     fixedMethod(vm, mouse, "show", mouseShow);
     vm.global->define(vm, "Mouse", Value(mouse), kDontEnum);
 
-    Object* selection = vm.newObject();
+    Object* selection = vm.make<SelectionObject>(vm.objectProto);
     makeBroadcaster(vm, selection, kFixed);
     fixedMethod(vm, selection, "getBeginIndex", returnsMinusOne);
     fixedMethod(vm, selection, "getCaretIndex", returnsMinusOne);
     fixedMethod(vm, selection, "getEndIndex", returnsMinusOne);
-    fixedMethod(vm, selection, "getFocus", returnsNull);
-    fixedMethod(vm, selection, "setFocus", returnsFalse);
+    fixedMethod(vm, selection, "getFocus", getFocus);
+    fixedMethod(vm, selection, "setFocus", setFocus);
     fixedMethod(vm, selection, "setSelection", nothing);
     vm.global->define(vm, "Selection", Value(selection), kDontEnum);
 }

@@ -114,8 +114,20 @@ Value getDisplayState(Vm& vm, const Value& self, std::vector<Value>& args) {
     return s ? Value(s->displayState) : Value();
 }
 
-// Full screen needs a user's click in Flash; a conversion has none, so the stage stays as it is.
+// The movie may ask for full screen ("fullScreen" or "normal", in any case). The picture the converter
+// makes keeps its size; the movie is told of the change as Flash Player tells it (onFullScreen to the
+// stage's listeners).
 Value setDisplayState(Vm& vm, const Value& self, std::vector<Value>& args) {
+    StageObject* s = stageOf(self);
+    if (!s) return Value();
+    std::string state = vm.toString(arg(args, 0));
+    const char* next = equalsNoCase(state, "fullScreen") ? "fullScreen"
+                       : equalsNoCase(state, "normal")   ? "normal"
+                                                         : nullptr;
+    if (!next || s->displayState == next) return Value();
+    s->displayState = next;
+    std::vector<Value> message{Value("onFullScreen"), Value(s->displayState == "fullScreen")};
+    vm.callMethod(self, "broadcastMessage", message);
     return Value();
 }
 

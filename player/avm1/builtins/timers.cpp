@@ -172,7 +172,13 @@ void Vm::runTimers() {
     for (const Load& l : loads) {
         std::string text;
         Value data;
-        if (host.readLocalFile(l.url, text)) data = Value(text);
+        if (host.readLocalFile(l.url, text)) {
+            data = Value(text);
+            // XML shows the counts as properties; LoadVars keeps them out of its variables.
+            uint8_t flags = l.target->kind() == Object::Kind::Xml ? 0 : kDontEnum;
+            l.target->define(*this, "_bytesLoaded", Value(double(text.size())), flags);
+            l.target->define(*this, "_bytesTotal", Value(double(text.size())), flags);
+        }
         callHandler(l.target->get(*this, "onData"), Value(l.target), {data});
     }
     double now = host.timeMs();

@@ -278,8 +278,17 @@ struct Parser {
 
     XmlNode* element(const std::string& name, const std::vector<std::pair<std::string, std::string>>& attrs) {
         XmlNode* e = makeNode(vm, proto, kElement, Value(name));
-        for (const auto& [k, v] : attrs)
-            if (!e->attributes->hasOwn(vm, k)) e->attributes->set(vm, k, Value(v));
+        // A name given twice keeps its first value. Attributes are stored last first, so that listing them
+        // newest first gives the source order.
+        std::vector<const std::pair<std::string, std::string>*> unique;
+        for (const auto& a : attrs) {
+            bool seen = false;
+            for (const auto* u : unique)
+                seen = seen || vm.key(u->first) == vm.key(a.first);
+            if (!seen) unique.push_back(&a);
+        }
+        for (auto it = unique.rbegin(); it != unique.rend(); ++it)
+            e->attributes->set(vm, (*it)->first, Value((*it)->second));
         insertChild(current(), e, current()->children.size());
         if (idMap)
             for (const auto& [k, v] : attrs)
@@ -384,6 +393,8 @@ void serialise(Vm& vm, XmlNode* n, std::string& out, int depth) {
         if (n->attributes) {
             std::vector<std::string> keys;
             n->attributes->ownKeys(vm, keys);
+            // Newest first, as for..in lists them.
+            std::reverse(keys.begin(), keys.end());
             for (const std::string& k : keys) {
                 out += ' ';
                 out += k;
@@ -440,7 +451,8 @@ Value nodeToString(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value appendChild(Vm& vm, const Value& self, std::vector<Value>& args) {
     XmlNode* n = nodeOf(self);
     XmlNode* c = nodeOf(arg(args, 0));
-    if (!n || !c || isAncestorOrSelf(c, n)) return Value();
+    // A node moves from another parent; one that is a child here already stays where it is.
+    if (!n || !c || c->parent == n || isAncestorOrSelf(c, n)) return Value();
     insertChild(n, c, n->children.size());
     return Value();
 }
@@ -449,8 +461,8 @@ Value insertBefore(Vm& vm, const Value& self, std::vector<Value>& args) {
     XmlNode* n = nodeOf(self);
     XmlNode* c = nodeOf(arg(args, 0));
     XmlNode* before = nodeOf(arg(args, 1));
-    if (!n || !c || !before || before->parent != n || c == before || isAncestorOrSelf(c, n)) return Value();
-    detach(c);
+    if (!n || !c || !before || c->parent == n || before->parent != n || isAncestorOrSelf(c, n))
+        return Value();
     auto it = std::find(n->children.begin(), n->children.end(), before);
     insertChild(n, c, size_t(it - n->children.begin()));
     return Value();
@@ -496,12 +508,29 @@ std::string prefixOf(const std::string& name) {
     return colon == std::string::npos ? "" : name.substr(0, colon);
 }
 
+// The attributes of an element in source order (they are stored newest first).
+std::vector<std::string> attributeNames(Vm& vm, XmlNode* n) {
+    std::vector<std::string> keys;
+    if (n->attributes) n->attributes->ownKeys(vm, keys);
+    std::reverse(keys.begin(), keys.end());
+    return keys;
+}
+
+// The prefix an attribute declares a namespace for: "xmlns:p" declares p; "xmlns", "xmlns:" and any
+// other name starting with "xmlns" declare the default namespace (""). False for other attributes.
+bool declaredPrefix(const std::string& attr, std::string& prefix) {
+    if (attr.compare(0, 5, "xmlns") != 0) return false;
+    prefix = attr.size() > 5 && attr[5] == ':' ? attr.substr(6) : "";
+    return true;
+}
+
 // The namespace bound to a prefix ("" for the default namespace) on this node or its ancestors.
 Value namespaceFor(Vm& vm, XmlNode* n, const std::string& prefix) {
-    std::string attr = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
     for (int depth = 0; n && depth < 100000; n = n->parent, ++depth) {
         if (n->type != kElement || !n->attributes) continue;
-        if (n->attributes->hasOwn(vm, attr)) return n->attributes->get(vm, attr);
+        std::string declared;
+        for (const std::string& k : attributeNames(vm, n))
+            if (declaredPrefix(k, declared) && declared == prefix) return n->attributes->get(vm, k);
     }
     return Value::null();
 }
@@ -518,13 +547,10 @@ Value getPrefixForNamespace(Vm& vm, const Value& self, std::vector<Value>& args)
     std::string uri = vm.toString(arg(args, 0));
     for (int depth = 0; n && depth < 100000; n = n->parent, ++depth) {
         if (n->type != kElement || !n->attributes) continue;
-        std::vector<std::string> keys;
-        n->attributes->ownKeys(vm, keys);
-        for (const std::string& k : keys) {
-            if (k.compare(0, 5, "xmlns") != 0 || vm.toString(n->attributes->get(vm, k)) != uri) continue;
-            if (k.size() == 5) return Value("");
-            if (k[5] == ':') return Value(k.substr(6));
-        }
+        std::string declared;
+        for (const std::string& k : attributeNames(vm, n))
+            if (declaredPrefix(k, declared) && vm.toString(n->attributes->get(vm, k)) == uri)
+                return Value(declared);
     }
     return Value::null();
 }
@@ -601,8 +627,9 @@ Value view(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// Assigning undefined leaves the name as it is.
 Value setNodeName(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (XmlNode* n = nodeOf(self); n && n->type == kElement)
+    if (XmlNode* n = nodeOf(self); n && n->type == kElement && !arg(args, 0).isUndefined())
         n->name = arg(args, 0).isNullish() ? Value::null() : Value(vm.toString(arg(args, 0)));
     return Value();
 }
@@ -641,6 +668,7 @@ Value xmlLoad(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o || args.empty()) return Value(false);
     o->set(vm, "loaded", Value(false));
+    o->set(vm, "_bytesLoaded", Value(0));
     queueLoad(vm, o, vm.toString(args[0]));
     return Value(true);
 }
@@ -678,9 +706,15 @@ Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// Local files arrive whole; before that nothing is known.
-Value bytes(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value();
+// What load has received: nothing before a load, 0 while asked for, the whole file once there.
+Value bytesLoaded(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    return o ? o->get(vm, "_bytesLoaded") : Value();
+}
+
+Value bytesTotal(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    return o ? o->get(vm, "_bytesTotal") : Value();
 }
 
 void enumerableMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
@@ -735,8 +769,8 @@ void installXml(Vm& vm) {
     enumerableMethod(vm, xmlProto, "addRequestHeader", nothing);
     enumerableMethod(vm, xmlProto, "createElement", createElement);
     enumerableMethod(vm, xmlProto, "createTextNode", createTextNode);
-    enumerableMethod(vm, xmlProto, "getBytesLoaded", bytes);
-    enumerableMethod(vm, xmlProto, "getBytesTotal", bytes);
+    enumerableMethod(vm, xmlProto, "getBytesLoaded", bytesLoaded);
+    enumerableMethod(vm, xmlProto, "getBytesTotal", bytesTotal);
     enumerableMethod(vm, xmlProto, "load", xmlLoad);
     enumerableMethod(vm, xmlProto, "onData", xmlOnData);
     enumerableMethod(vm, xmlProto, "onLoad", nothing);
