@@ -57,8 +57,7 @@ Value broadcastMessage(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 // Makes `o` a broadcaster with the global AsBroadcaster's methods.
-void makeBroadcaster(Vm& vm, Object* o, uint8_t flags) {
-    Object* b = vm.global->get(vm, "AsBroadcaster").object();
+void makeBroadcaster(Vm& vm, Object* b, Object* o, uint8_t flags) {
     if (!b) return;
     o->define(vm, "_listeners", Value(vm.newArray()), flags);
     for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
@@ -66,7 +65,7 @@ void makeBroadcaster(Vm& vm, Object* o, uint8_t flags) {
 }
 
 Value initialize(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (Object* o = arg(args, 0).object()) makeBroadcaster(vm, o, kDontEnum);
+    if (Object* o = arg(args, 0).object()) makeBroadcaster(vm, self.object(), o, kDontEnum);
     return Value();
 }
 
@@ -154,13 +153,15 @@ void fixedMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
 }  // namespace
 
 void installInput(Vm& vm) {
-    if (!vm.global->get(vm, "AsBroadcaster").object()) {
-        Object* b = vm.newObject();
+    // The broadcaster protocol; the global AsBroadcaster is there for SWF 6 movies and later.
+    Object* b = vm.global->get(vm, "AsBroadcaster").object();
+    if (!b) {
+        b = vm.newObject();
         vm.method(b, "initialize", initialize);
         vm.method(b, "addListener", addListener);
         vm.method(b, "removeListener", removeListener);
         vm.method(b, "broadcastMessage", broadcastMessage);
-        vm.global->define(vm, "AsBroadcaster", Value(b), kDontEnum);
+        if (vm.version >= 6) vm.global->define(vm, "AsBroadcaster", Value(b), kDontEnum);
     }
 
     Object* key = vm.newObject();
@@ -173,7 +174,7 @@ void installInput(Vm& vm) {
                  {"SHIFT", 16},  {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
     for (const auto& c : codes)
         key->define(vm, c.name, Value(c.code), kFixed);
-    makeBroadcaster(vm, key, kFixed);
+    makeBroadcaster(vm, b, key, kFixed);
     fixedMethod(vm, key, "getAscii", returnsZero);
     fixedMethod(vm, key, "getCode", returnsZero);
     fixedMethod(vm, key, "isAccessible", returnsFalse);
@@ -182,13 +183,13 @@ void installInput(Vm& vm) {
     vm.global->define(vm, "Key", Value(key), kDontEnum);
 
     Object* mouse = vm.make<MouseObject>(vm.objectProto);
-    makeBroadcaster(vm, mouse, kFixed);
+    makeBroadcaster(vm, b, mouse, kFixed);
     fixedMethod(vm, mouse, "hide", mouseHide);
     fixedMethod(vm, mouse, "show", mouseShow);
     vm.global->define(vm, "Mouse", Value(mouse), kDontEnum);
 
     Object* selection = vm.make<SelectionObject>(vm.objectProto);
-    makeBroadcaster(vm, selection, kFixed);
+    makeBroadcaster(vm, b, selection, kFixed);
     fixedMethod(vm, selection, "getBeginIndex", returnsMinusOne);
     fixedMethod(vm, selection, "getCaretIndex", returnsMinusOne);
     fixedMethod(vm, selection, "getEndIndex", returnsMinusOne);

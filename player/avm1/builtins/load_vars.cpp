@@ -92,6 +92,8 @@ Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
 }  // namespace
 
 void installLoadVars(Vm& vm) {
+    // A class of Flash Player 6: SWF 5 movies do not see it.
+    if (vm.version < 6) return;
     Object* proto = vm.newObject();
     NativeFunction* cls = vm.newClass(ctor, proto);
     vm.method(proto, "addRequestHeader", nothing);

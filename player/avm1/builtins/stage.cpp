@@ -135,6 +135,14 @@ Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+Value returnsFalse(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value(false);
+}
+
+Value unknownMode(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value("UNKNOWN");
+}
+
 Value setClipboard(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
@@ -187,6 +195,20 @@ void installStage(Vm& vm) {
     vm.method(security, "allowInsecureDomain", nothing);
     vm.method(security, "loadPolicyFile", nothing);
     system->define(vm, "security", Value(security), 0);
+    // No input method editor takes part in a conversion: it is off and composes nothing.
+    Object* ime = vm.newObject();
+    if (Object* b = vm.global->get(vm, "AsBroadcaster").object()) {
+        ime->define(vm, "_listeners", Value(vm.newArray()), kDontEnum);
+        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
+            ime->define(vm, m, b->get(vm, m), kDontEnum);
+    }
+    vm.method(ime, "getEnabled", returnsFalse);
+    vm.method(ime, "setEnabled", returnsFalse);
+    vm.method(ime, "getConversionMode", unknownMode);
+    vm.method(ime, "setConversionMode", returnsFalse);
+    vm.method(ime, "setCompositionString", returnsFalse);
+    vm.method(ime, "doConversion", returnsFalse);
+    system->define(vm, "IME", Value(ime), 0);
 
     Object* caps = vm.newObject();
     const struct {
