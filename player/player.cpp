@@ -39,9 +39,6 @@ bool Player::loadLevelBytes(int level, std::vector<uint8_t> bytes, const std::st
     }
     bool ok = stage_->load(level, std::move(bytes), url, error);
     if (!ok && level == 0) unload();
-    // Movies the first frame asked for (loadMovieNum) load once that frame is over, as after every other
-    // frame, not only after the next one has run.
-    if (ok) stage_->runPendingLoads();
     return ok;
 }
 

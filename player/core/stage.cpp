@@ -79,6 +79,10 @@ Stage::Level* Stage::level(int n) {
 void Stage::advance() {
     if (runtime.quitRequested) return;
     ++runtime.tick;
+    // Movies the first frame asked for (loadMovieNum) arrive before this frame's timers run; their first
+    // frame may end the movie.
+    runPendingLoads();
+    if (runtime.quitRequested) return;
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
         runtime.vm()->runTimers();
