@@ -80,7 +80,7 @@ class Vm {
     // A constructor function with its prototype object (prototype.constructor set, hidden).
     NativeFunction* newClass(NativeFn fn, Object* prototype, NativeFn ctor = nullptr);
     // Defines a native method on an object (hidden, as built-ins are).
-    void method(Object* on, const std::string& name, NativeFn fn);
+    void method(Object* on, const std::string& name, NativeFn fn, uint16_t extraFlags = 0);
 
     // ECMA-262 conversions with ActionScript's version rules.
     double toNumber(const Value& v);
@@ -137,6 +137,7 @@ class Vm {
     std::mt19937 random;
     // Action budget of the current frame (Flash's script time limit as a count).
     uint64_t budget = 0;
+    uint64_t actionsPerFrame = kActionsPerFrame;
     static constexpr uint64_t kActionsPerFrame = 5'000'000;
     static constexpr int kMaxCallDepth = 256;
     static constexpr size_t kMaxStack = 1 << 20;

@@ -119,7 +119,7 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
         // Each level's root draws like a sprite at its identity placement.
-        renderer_.drawList(canvas, l.root->children(), toDevice, ColorTransform{}, aa, scale, runtime);
+        renderer_.drawClip(canvas, *l.root, toDevice, ColorTransform{}, aa, scale, runtime);
     }
 }
 
