@@ -90,7 +90,13 @@ double Vm::toNumber(const Value& v) {
         case Value::Type::String:
             return stringToNumber(v.string(), version);
         case Value::Type::Object: {
-            Value p = toPrimitive(v);
+            // A number is asked for: a date gives its time (valueOf), not its text.
+            Value p;
+            if (v.object()->kind() == Object::Kind::Date) {
+                std::vector<Value> none;
+                p = callMethod(v, "valueOf", none);
+            }
+            if (p.isUndefined() || p.isObject()) p = toPrimitive(v);
             if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
             return toNumber(p);
         }

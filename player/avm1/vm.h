@@ -40,6 +40,9 @@ class Host {
     virtual double timeMs() = 0;
     // Root clip of a level, or null.
     virtual ClipObject* level(int n) = 0;
+    // The content of a file a script loads (XML.load, LoadVars.load), its url relative to the movie;
+    // false when it cannot be read (another scheme than a local file, no such file).
+    virtual bool readLocalFile(const std::string& url, std::string& out) = 0;
 };
 
 // A script error thrown with Throw (and by built-ins that throw), carried through native code.

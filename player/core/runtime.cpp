@@ -7,6 +7,7 @@
 #include "player/avm1/clip_object.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
+#include "player/core/movie_file.h"
 #include "player/core/stage.h"
 
 namespace player {
@@ -330,6 +331,19 @@ void Runtime::getUrl(const std::string& url, const std::string& targetName, int 
 
 double Runtime::timeMs() {
     return double(tick) * 1000.0 / frameRate;
+}
+
+bool Runtime::readLocalFile(const std::string& url, std::string& out) {
+    Stage::Level* base = stage_.level(0);
+    std::string baseUrl = base && base->movie ? base->movie->url() : "";
+    std::string path, error;
+    std::vector<uint8_t> bytes;
+    if (!resolveLocalUrl(url, baseUrl, path, &error) || !readMovieFile(path, bytes, &error)) {
+        log("loading \"" + url + "\": " + error);
+        return false;
+    }
+    out.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
 avm1::ClipObject* Runtime::level(int n) {

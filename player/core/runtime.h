@@ -93,6 +93,7 @@ class Runtime : public avm1::Host {
                 avm1::ClipObject* from) override;
     double timeMs() override;
     avm1::ClipObject* level(int n) override;
+    bool readLocalFile(const std::string& url, std::string& out) override;
 
     Player::FsCommandHandler fsCommand;
     Player::TraceHandler traceHandler;

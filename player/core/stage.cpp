@@ -115,6 +115,10 @@ void Stage::advance() {
         return;
     }
     ++runtime.tick;
+    // Movies the first frame asked for (loadMovieNum) arrive before this frame's timers run; their first
+    // frame may end the movie.
+    runPendingLoads();
+    if (runtime.quitRequested) return;
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
         runtime.vm()->runTimers();

@@ -16,17 +16,5 @@ void installNumberBoolean(Vm& vm) {
 void installMath(Vm& vm) {}
 void installError(Vm& vm) {}
 void installGlobals(Vm& vm) {}
-void installDate(Vm& vm) {
-    vm.dateProto = vm.newObject();
-}
-void installXml(Vm& vm) {}
-void installLoadVars(Vm& vm) {}
-void installSharedObject(Vm& vm) {}
-void installInput(Vm& vm) {}
-void installStage(Vm& vm) {}
-void installColor(Vm& vm) {}
-void installGeom(Vm& vm) {}
-void installTimers(Vm& vm) {}
-void Vm::runTimers() {}
 
 }  // namespace player::avm1
