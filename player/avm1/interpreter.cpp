@@ -154,7 +154,7 @@ Value Interp::getVariable(const std::string& name, Object** foundIn) {
         return cur;
     }
     std::string k = vm_.key(name);
-    if (k == "this") return f_.self.isUndefined() && f_.target ? Value(f_.target) : f_.self;
+    if (k == "this") return f_.self;
     if (k == vm_.key("_root")) return f_.target ? Value(f_.target->root()) : Value();
     if (k == vm_.key("_global")) return Value(vm_.global);
     if (k.size() > 6 && k.compare(0, 6, vm_.key("_level")) == 0) {
