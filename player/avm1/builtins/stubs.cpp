@@ -3,19 +3,6 @@
 
 namespace player::avm1 {
 
-void installArray(Vm& vm) {
-    vm.arrayProto = vm.newObject();
-}
-void installString(Vm& vm) {
-    vm.stringProto = vm.newObject();
-}
-void installNumberBoolean(Vm& vm) {
-    vm.numberProto = vm.newObject();
-    vm.booleanProto = vm.newObject();
-}
-void installMath(Vm& vm) {}
-void installError(Vm& vm) {}
-void installGlobals(Vm& vm) {}
 void installDate(Vm& vm) {
     vm.dateProto = vm.newObject();
 }
