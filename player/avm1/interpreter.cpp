@@ -3,6 +3,8 @@
 // and return leave them as the bytecode says.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "player/avm1/clip_object.h"
@@ -16,6 +18,12 @@ namespace player::avm1 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// TOLVIKAN_TRACE_ACTIONS=1 prints every action as it runs (for looking into scripts that misbehave).
+bool debugOps() {
+    static const bool on = std::getenv("TOLVIKAN_TRACE_ACTIONS") != nullptr;
+    return on;
+}
 
 struct Completion {
     enum Kind { Normal, Return, JumpOut } kind = Normal;
@@ -63,6 +71,12 @@ class Interp {
         for (size_t i = 0; i < count; ++i)
             args.push_back(pop());
         return args;
+    }
+    // Pops b then a, and converts a first (valueOf runs in operand order).
+    void popNumbers(double& a, double& b) {
+        Value vb = pop(), va = pop();
+        a = vm_.toNumber(va);
+        b = vm_.toNumber(vb);
     }
     Value boolValue(bool b) const { return vm_.version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
 
@@ -118,8 +132,8 @@ Value Interp::getVariable(const std::string& name, Object** foundIn) {
     size_t colon = name.rfind(':');
     if (colon != std::string::npos || name.find('/') != std::string::npos) {
         std::string path = colon == std::string::npos ? name : name.substr(0, colon);
-        ClipObject* clip = vm_.resolveTarget(f_.target, path);
-        if (colon == std::string::npos) return clip ? Value(clip) : Value();
+        Object* clip = vm_.resolvePath(f_.target, path);
+        if (colon == std::string::npos) return clip && clip->asClip() ? Value(clip) : Value();
         if (!clip) return Value();
         return clip->get(vm_, name.substr(colon + 1));
     }
@@ -158,7 +172,7 @@ Value Interp::getVariable(const std::string& name, Object** foundIn) {
 void Interp::setVariable(const std::string& name, const Value& v) {
     size_t colon = name.rfind(':');
     if (colon != std::string::npos) {
-        if (ClipObject* clip = vm_.resolveTarget(f_.target, name.substr(0, colon)))
+        if (Object* clip = vm_.resolvePath(f_.target, name.substr(0, colon)))
             clip->set(vm_, name.substr(colon + 1), v);
         return;
     }
@@ -282,7 +296,7 @@ void Interp::defineFunction(size_t& pc, const swf::Action& a) {
         fn->v2 = true;
         fn->def2 = *d2;
     }
-    size_t bodyBegin = pc + 1;
+    size_t bodyBegin = size_t(&a - f_.acts.data()) + 1;
     size_t bodyEnd = indexOf(int64_t(bodyStart) + size);
     if (bodyEnd < bodyBegin) bodyEnd = bodyBegin;
     if (bodyEnd == f_.end) {
@@ -309,7 +323,7 @@ void Interp::defineFunction(size_t& pc, const swf::Action& a) {
 Completion Interp::runWith(size_t& pc, const swf::Action& a) {
     const auto& w = std::get<swf::ActionWith>(a.operands);
     Value obj = pop();
-    size_t bodyBegin = pc + 1;
+    size_t bodyBegin = size_t(&a - f_.acts.data()) + 1;
     size_t bodyEnd = indexOf(int64_t(a.next()) + w.size);
     if (bodyEnd < bodyBegin) bodyEnd = bodyBegin;
     Object* o = vm_.toObject(obj);
@@ -334,7 +348,7 @@ Completion Interp::runWith(size_t& pc, const swf::Action& a) {
 Completion Interp::runTry(size_t& pc, const swf::Action& a) {
     const auto& t = std::get<swf::ActionTry>(a.operands);
     int64_t tryStart = a.next();
-    size_t tryBegin = pc + 1;
+    size_t tryBegin = size_t(&a - f_.acts.data()) + 1;
     size_t catchBegin = indexOf(tryStart + t.trySize);
     size_t finallyBegin = indexOf(tryStart + t.trySize + t.catchSize);
     size_t finallyEnd = indexOf(tryStart + t.trySize + t.catchSize + t.finallySize);
@@ -381,9 +395,16 @@ Completion Interp::run(size_t begin, size_t end) {
     size_t pc = begin;
     const std::vector<swf::Action>& acts = f_.acts;
     while (pc < end) {
-        if (++vm_.budget > Vm::kActionsPerFrame) throw ScriptAbort{"a script ran too long"};
+        if (++vm_.budget > vm_.actionsPerFrame) throw ScriptAbort{"a script ran too long"};
         const swf::Action& a = acts[pc];
         size_t next = pc + 1;
+        if (debugOps()) {
+            std::fprintf(stderr, "  [%zu] %5u op %02X stack %zu:", pc, a.offset, a.opcode, vm_.stack.size());
+            for (size_t i = vm_.stack.size() > 4 ? vm_.stack.size() - 4 : 0; i < vm_.stack.size(); ++i)
+                std::fprintf(stderr, " %s",
+                             vm_.stack[i].isObject() ? "[obj]" : vm_.toString(vm_.stack[i]).c_str());
+            std::fprintf(stderr, "\n");
+        }
         switch (a.opcode) {
             case swf::op::End:
                 return Completion{Completion::JumpOut, Value(), f_.end};
@@ -552,22 +573,26 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             // --- arithmetic ---------------------------------------------------------------------------
             case swf::op::Add: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x + b));
                 break;
             }
             case swf::op::Subtract: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x - b));
                 break;
             }
             case swf::op::Multiply: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x * b));
                 break;
             }
             case swf::op::Divide: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 if (b == 0 && vm_.version < 5)
                     push(Value("#ERROR#"));
                 else
@@ -575,7 +600,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             }
             case swf::op::Modulo: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(std::fmod(x, b)));
                 break;
             }
@@ -586,7 +612,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 push(Value(vm_.toNumber(pop()) - 1));
                 break;
             case swf::op::Add2: {
-                Value b = vm_.toPrimitive(pop()), x = vm_.toPrimitive(pop());
+                Value rb = pop(), rx = pop();
+                Value x = vm_.toPrimitive(rx), b = vm_.toPrimitive(rb);
                 if (x.isString() || b.isString())
                     push(Value(vm_.toString(x) + vm_.toString(b)));
                 else
@@ -594,12 +621,14 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             }
             case swf::op::Equals: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(boolValue(x == b));
                 break;
             }
             case swf::op::Less: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(boolValue(x < b));
                 break;
             }
@@ -643,8 +672,7 @@ Completion Interp::run(size_t begin, size_t end) {
                 push(Value(vm_.toString(pop())));
                 break;
             case swf::op::ToInteger: {
-                double n = vm_.toNumber(pop());
-                push(Value(std::isnan(n) ? 0.0 : std::trunc(n)));
+                push(Value(double(vm_.toInt(pop()))));
                 break;
             }
             case swf::op::BitAnd: {
@@ -878,8 +906,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 Object* foundIn = nullptr;
                 Value fn = getVariable(name, &foundIn);
                 Value self = f_.target ? Value(f_.target) : Value();
-                if (foundIn && foundIn->kind() != Object::Kind::Plain) self = Value(foundIn);
-                if (foundIn && foundIn == vm_.global) self = f_.target ? Value(f_.target) : Value();
+                // A function found in a scope object runs with that object as this (an activation too).
+                if (foundIn && foundIn != vm_.global) self = Value(foundIn);
                 if (!fn.object() || !fn.object()->isCallable()) {
                     push(Value());
                     break;
@@ -1099,6 +1127,8 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
             activation->set(vm, params[i], i < args.size() ? args[i] : Value());
         activation->define(vm, "arguments", Value(arguments), kDontEnum);
         activation->define(vm, "this", self, kDontEnum);
+        if (selfObj && body.version >= 6)
+            activation->define(vm, "super", Value(vm.make<SuperObject>(selfObj, base)), kDontEnum);
         regs.resize(4);
         result = vm.execute(body, local, self, tgt, regs.data(), regs.size(), &poolCopy);
         return result;

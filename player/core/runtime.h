@@ -97,6 +97,7 @@ class Runtime : public avm1::Host {
     Player::FsCommandHandler fsCommand;
     Player::TraceHandler traceHandler;
     bool quitRequested = false;
+    uint64_t actionLimit = avm1::Vm::kActionsPerFrame;
 
     // Movies to load into levels when the current frame is over (level, url as the movie gave it, url of
     // the movie that asked, against which a relative url is resolved).
@@ -135,6 +136,9 @@ class Runtime : public avm1::Host {
     static constexpr size_t kMaxActionsPerTick = 200000;
 
   private:
+    std::unique_ptr<DisplayObject> make(const MovieDef* movie, const Placement& p, const Character* c,
+                                        DisplayObject* parent);
+    uint64_t instanceCounter = 0;
     struct Queued {
         std::weak_ptr<MovieClip*> clip;
         const std::vector<swf::Action>* records = nullptr;  // a block of actions, or
