@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/avm1/builtins/array_sort.h"
+#include "player/avm1/builtins/array_support.h"
+#include "player/avm1/builtins/native_depth.h"
+#include "player/avm1/builtins/string_value.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -35,14 +37,16 @@ size_t lengthOf(Vm& vm, Object* o) {
     return clampLength(vm.toNumber(o->get(vm, "length")));
 }
 
-// The elements of an array, or of an object used as one.
+// The elements of an array, or of an object used as one: there only its own numbered properties count,
+// not those its prototype has (Flash Player reads them so).
 std::vector<Value> readElements(Vm& vm, Object* o) {
     if (auto* a = asArray(Value(o))) return a->elements;
     size_t n = lengthOf(vm, o);
-    std::vector<Value> out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        out.push_back(o->get(vm, std::to_string(i)));
+    std::vector<Value> out(n);
+    for (size_t i = 0; i < n; ++i) {
+        std::string key = std::to_string(i);
+        if (o->hasOwn(vm, key)) o->getOwn(vm, key, o, out[i]);
+    }
     return out;
 }
 
@@ -68,28 +72,21 @@ size_t relativeIndex(Vm& vm, const Value& v, size_t length) {
     return size_t(std::min(n, double(length)));
 }
 
-// Keeps join from recursing without end when an array contains itself.
-struct DepthGuard {
-    Vm& vm;
-    bool ok;
-    explicit DepthGuard(Vm& v) : vm(v), ok(v.callDepth < Vm::kMaxCallDepth) { ++vm.callDepth; }
-    ~DepthGuard() { --vm.callDepth; }
-};
-
 std::string joinElements(Vm& vm, Object* o, const std::string& sep) {
-    DepthGuard guard(vm);
-    if (!guard.ok) return std::string();
+    // An array that contains itself: the nested copy reads as empty.
+    if (vm.callDepth >= Vm::kMaxCallDepth - 1) return std::string();
+    NativeDepth depth(vm);
     std::vector<Value> elements = readElements(vm, o);
     std::string out;
     for (size_t i = 0; i < elements.size(); ++i) {
         if (i) out += sep;
-        out += vm.toString(elements[i]);
+        out += stringArg(vm, elements[i]);
     }
     return out;
 }
 
 Value makeArray(Vm& vm, ArrayObject* into, std::vector<Value>& args) {
-    ArrayObject* a = into ? into : vm.newArray();
+    ArrayObject* a = into ? into : newScriptArray(vm);
     if (args.size() == 1 && args[0].isNumber()) {
         // new Array(n): n empty slots; a length that is not a count makes an empty array.
         double n = args[0].number();
@@ -171,15 +168,18 @@ Value unshift(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value splice(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = vm.toObject(self);
-    if (!o || args.empty()) return Value();
+    // splice() and a start or count given as undefined change nothing.
+    if (!o || args.empty() || args[0].isUndefined() || (args.size() > 1 && args[1].isUndefined()))
+        return Value();
     std::vector<Value> elements = readElements(vm, o);
     size_t length = elements.size();
     size_t start = relativeIndex(vm, args[0], length);
     size_t count = length - start;
     if (args.size() > 1) {
-        double n = vm.toNumber(args[1]);
-        if (std::isnan(n) || n < 0) n = 0;
-        count = size_t(std::min(std::trunc(n), double(length - start)));
+        // A negative count changes nothing either.
+        int32_t n = vm.toInt(args[1]);
+        if (n < 0) return Value();
+        count = std::min(size_t(n), length - start);
     }
     std::vector<Value> removed(elements.begin() + std::ptrdiff_t(start),
                                elements.begin() + std::ptrdiff_t(start + count));
@@ -192,7 +192,7 @@ Value splice(Vm& vm, const Value& self, std::vector<Value>& args) {
                         args.begin() + 2 + std::ptrdiff_t(add));
     }
     writeElements(vm, o, std::move(elements), length);
-    return Value(vm.newArray(std::move(removed)));
+    return Value(newScriptArray(vm, std::move(removed)));
 }
 
 Value slice(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -203,8 +203,8 @@ Value slice(Vm& vm, const Value& self, std::vector<Value>& args) {
     size_t start = relativeIndex(vm, arg(args, 0), length);
     size_t end = args.size() > 1 && !args[1].isUndefined() ? relativeIndex(vm, args[1], length) : length;
     if (end < start) end = start;
-    return Value(vm.newArray(std::vector<Value>(elements.begin() + std::ptrdiff_t(start),
-                                                elements.begin() + std::ptrdiff_t(end))));
+    return Value(newScriptArray(vm, std::vector<Value>(elements.begin() + std::ptrdiff_t(start),
+                                                       elements.begin() + std::ptrdiff_t(end))));
 }
 
 Value concat(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -219,13 +219,14 @@ Value concat(Vm& vm, const Value& self, std::vector<Value>& args) {
         }
         if (out.size() > ArrayObject::kMaxLength) out.resize(ArrayObject::kMaxLength);
     }
-    return Value(vm.newArray(std::move(out)));
+    return Value(newScriptArray(vm, std::move(out)));
 }
 
 Value join(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = vm.toObject(self);
     if (!o) return Value();
-    std::string sep = args.empty() || args[0].isUndefined() ? std::string(",") : vm.toString(args[0]);
+    // Only a missing separator is ","; an undefined one reads as the version's text for undefined.
+    std::string sep = args.empty() ? std::string(",") : vm.toString(args[0]);
     return Value(joinElements(vm, o, sep));
 }
 
@@ -246,25 +247,23 @@ Value reverse(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 // Runs a sort over `elements` and applies the result flags: the array sorted in place, the sorted
-// indices (RETURNINDEXEDARRAY), or 0 when UNIQUESORT found two equal elements.
-Value finishSort(Vm& vm, Object* o, std::vector<Value>& elements, int flags, const SortCompare& compare) {
+// indices (RETURNINDEXEDARRAY), or 0 when UNIQUESORT finds two neighbours whose `uniqueKeys` read the
+// same (the array is then left as it was).
+Value finishSort(Vm& vm, Object* o, std::vector<Value>& elements, int flags, const SortCompare& compare,
+                 const std::vector<Value>& uniqueKeys) {
+    NativeDepth depth(vm);
     std::vector<size_t> order(elements.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    bool sawEqual = false;
-    flashQuicksort(vm, order, [&](size_t a, size_t b) {
-        int c = compare(elements[a], elements[b]);
-        if (c == 0) sawEqual = true;
-        return c;
-    });
-    if ((flags & kSortUnique) && sawEqual) return Value(0);
+    flashQuicksort(vm, order, [&](size_t a, size_t b) { return compare(elements[a], elements[b]); });
+    if ((flags & kSortUnique) && hasEqualNeighbours(vm, uniqueKeys, order)) return Value(0);
     if (flags & kSortDescending) std::reverse(order.begin(), order.end());
     if (flags & kSortReturnIndexedArray) {
         std::vector<Value> indices;
         indices.reserve(order.size());
         for (size_t i : order)
             indices.push_back(Value(double(i)));
-        return Value(vm.newArray(std::move(indices)));
+        return Value(newScriptArray(vm, std::move(indices)));
     }
     std::vector<Value> sorted;
     sorted.reserve(order.size());
@@ -284,17 +283,22 @@ Value sort(Vm& vm, const Value& self, std::vector<Value>& args) {
         fn = args[0];
         next = 1;
     }
-    if (next < args.size()) flags = vm.toInt(args[next]);
+    // Options are read from a primitive only (the number 8 or the string "8", not an object).
+    if (next < args.size() && !args[next].isObject()) flags = vm.toInt(args[next]);
     std::vector<Value> elements = readElements(vm, o);
     if (fn.isObject()) {
-        return finishSort(vm, o, elements, flags, [&](const Value& a, const Value& b) {
-            std::vector<Value> callArgs{a, b};
-            double r = vm.toNumber(vm.call(fn, Value(), callArgs));
-            return r > 0 ? 1 : r < 0 ? -1 : 0;
-        });
+        return finishSort(
+            vm, o, elements, flags,
+            [&](const Value& a, const Value& b) {
+                std::vector<Value> callArgs{a, b};
+                double r = vm.toNumber(vm.call(fn, Value(), callArgs));
+                return r > 0 ? 1 : r < 0 ? -1 : 0;
+            },
+            elements);
     }
-    return finishSort(vm, o, elements, flags,
-                      [&](const Value& a, const Value& b) { return compareSortValues(vm, a, b, flags); });
+    return finishSort(
+        vm, o, elements, flags,
+        [&](const Value& a, const Value& b) { return compareSortValues(vm, a, b, flags); }, elements);
 }
 
 Value sortOn(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -317,7 +321,7 @@ Value sortOn(Vm& vm, const Value& self, std::vector<Value>& args) {
                 fieldFlags[i] = vm.toInt(list->elements[i]);
         // The result flags come from the first field's flags.
         flags = fieldFlags[0];
-    } else if (args.size() > 1) {
+    } else if (args.size() > 1 && !args[1].isObject()) {
         flags = vm.toInt(args[1]);
         std::fill(fieldFlags.begin(), fieldFlags.end(), flags);
     }
@@ -326,14 +330,21 @@ Value sortOn(Vm& vm, const Value& self, std::vector<Value>& args) {
         Object* e = v.object();
         return e ? e->get(vm, name) : Value();
     };
-    return finishSort(vm, o, elements, flags & ~kSortDescending, [&](const Value& a, const Value& b) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            int c = compareSortValues(vm, field(a, fields[i]), field(b, fields[i]), fieldFlags[i]);
-            if (fieldFlags[i] & kSortDescending) c = -c;
-            if (c != 0) return c;
-        }
-        return 0;
-    });
+    std::vector<Value> firstField;
+    firstField.reserve(elements.size());
+    for (const Value& e : elements)
+        firstField.push_back(field(e, fields[0]));
+    return finishSort(
+        vm, o, elements, flags & ~kSortDescending,
+        [&](const Value& a, const Value& b) {
+            for (size_t i = 0; i < fields.size(); ++i) {
+                int c = compareSortValues(vm, field(a, fields[i]), field(b, fields[i]), fieldFlags[i]);
+                if (fieldFlags[i] & kSortDescending) c = -c;
+                if (c != 0) return c;
+            }
+            return 0;
+        },
+        firstField);
 }
 
 }  // namespace

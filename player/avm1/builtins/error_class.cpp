@@ -1,5 +1,6 @@
 // Error: what scripts throw. new Error(message) keeps a given message on the instance; name and the
 // default message "Error" live on Error.prototype, and toString gives the message.
+#include "player/avm1/builtins/native_depth.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -21,6 +22,7 @@ Value errorCall(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value errorToString(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = vm.toObject(self);
     if (!o) return Value();
+    NativeDepth depth(vm);
     return Value(vm.toString(o->get(vm, "message")));
 }
 

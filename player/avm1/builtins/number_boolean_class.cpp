@@ -9,16 +9,17 @@ namespace player::avm1 {
 
 namespace {
 
-// The number a Number method works on: the boxed value, or the value itself when called on another
-// object.
-double thisNumber(Vm& vm, const Value& self) {
-    if (Object* o = self.object(); o && o->kind() == Object::Kind::Number) return vm.toNumber(o->primitive);
-    return vm.toNumber(self);
-}
-
-bool thisBoolean(Vm& vm, const Value& self) {
-    if (Object* o = self.object(); o && o->kind() == Object::Kind::Boolean) return vm.toBoolean(o->primitive);
-    return vm.toBoolean(self);
+// The value a Number or Boolean method works on: the boxed value, or a primitive `this`. On any other
+// object the methods give undefined, as in Flash Player (converting it would ask the object's valueOf,
+// which may be this very method).
+bool thisValue(const Value& self, Object::Kind kind, Value& out) {
+    if (Object* o = self.object()) {
+        if (o->kind() != kind) return false;
+        out = o->primitive;
+        return true;
+    }
+    out = self;
+    return true;
 }
 
 Value numberCall(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -35,13 +36,17 @@ Object* allocateNumber(Vm& vm, Object* proto) {
 }
 
 Value numberToStringMethod(Vm& vm, const Value& self, std::vector<Value>& args) {
-    double n = thisNumber(vm, self);
+    Value v;
+    if (!thisValue(self, Object::Kind::Number, v)) return Value();
+    double n = vm.toNumber(v);
     int radix = args.empty() || args[0].isUndefined() ? 10 : vm.toInt(args[0]);
     return Value(numberToRadix(n, radix));
 }
 
 Value numberValueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(thisNumber(vm, self));
+    Value v;
+    if (!thisValue(self, Object::Kind::Number, v)) return Value();
+    return Value(vm.toNumber(v));
 }
 
 Value booleanCall(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -59,11 +64,15 @@ Object* allocateBoolean(Vm& vm, Object* proto) {
 }
 
 Value booleanToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(thisBoolean(vm, self) ? "true" : "false");
+    Value v;
+    if (!thisValue(self, Object::Kind::Boolean, v)) return Value();
+    return Value(vm.toBoolean(v) ? "true" : "false");
 }
 
 Value booleanValueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(thisBoolean(vm, self));
+    Value v;
+    if (!thisValue(self, Object::Kind::Boolean, v)) return Value();
+    return Value(vm.toBoolean(v));
 }
 
 }  // namespace

@@ -21,8 +21,14 @@ bool isSurrogate(char16_t c) {
 
 }  // namespace
 
+// Where Flash Player's table, from an older Unicode, differs from the C library's: Greek capitals map
+// by a plain offset (the unassigned U+03A2 too), Georgian capitals lower to Mkhedruli, and the letters
+// later Unicode versions added partners for keep their case.
 char16_t lowerUnit(char16_t c) {
     if (c < 0x80) return c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c;
+    if (c == 0x3A2) return 0x3C2;
+    if (c >= 0x10A0 && c <= 0x10C5) return char16_t(c + 0x30);
+    if (c >= 0x1C90 && c <= 0x1CBF) return c;
     if (isSurrogate(c) || !unicodeLocale()) return c;
     wint_t r = towlower_l(wint_t(c), unicodeLocale());
     return r < 0x10000 && !isSurrogate(char16_t(r)) ? char16_t(r) : c;
@@ -30,6 +36,9 @@ char16_t lowerUnit(char16_t c) {
 
 char16_t upperUnit(char16_t c) {
     if (c < 0x80) return c >= 'a' && c <= 'z' ? char16_t(c - 32) : c;
+    if (c == 0x3C2) return 0x3A2;
+    if (c == 0x3F2) return 0x3A3;
+    if (c >= 0x10D0 && c <= 0x10FF) return c;
     if (isSurrogate(c) || !unicodeLocale()) return c;
     wint_t r = towupper_l(wint_t(c), unicodeLocale());
     return r < 0x10000 && !isSurrogate(char16_t(r)) ? char16_t(r) : c;

@@ -3,7 +3,10 @@
 // the methods work on any object, reading it through its toString.
 #include <cmath>
 
+#include "player/avm1/builtins/array_support.h"
+#include "player/avm1/builtins/native_depth.h"
 #include "player/avm1/builtins/string_case.h"
+#include "player/avm1/builtins/string_value.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -20,6 +23,7 @@ bool given(const std::vector<Value>& args, size_t i) {
 
 std::string thisString(Vm& vm, const Value& self) {
     if (Object* o = self.object(); o && o->kind() == Object::Kind::String) return vm.toString(o->primitive);
+    NativeDepth depth(vm);
     return vm.toString(self);
 }
 
@@ -39,13 +43,13 @@ Value substring16(const std::u16string& s, int32_t from, int32_t to) {
 }
 
 Value stringCall(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(args.empty() ? std::string() : vm.toString(args[0]));
+    return Value(args.empty() ? std::string() : stringArg(vm, args[0]));
 }
 
 Value stringConstruct(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o) return Value();
-    std::string s = args.empty() ? std::string() : vm.toString(args[0]);
+    std::string s = args.empty() ? std::string() : stringArg(vm, args[0]);
     o->define(vm, "length", Value(double(toUtf16(s).size())), kDontEnum | kDontDelete);
     o->primitive = Value(std::move(s));
     return self;
@@ -55,10 +59,12 @@ Object* allocateString(Vm& vm, Object* proto) {
     return vm.make<Object>(proto, Object::Kind::String);
 }
 
+// toString and valueOf: the boxed string; another object reads as its text, a primitive `this` (as
+// Function.call passes it) gives undefined.
 Value valueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
-    if (o && o->kind() == Object::Kind::String) return o->primitive;
-    if (self.isString()) return self;
+    if (!o) return Value();
+    if (o->kind() == Object::Kind::String) return o->primitive;
     return Value(thisString(vm, self));
 }
 
@@ -87,14 +93,14 @@ Value charCodeAt(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value concat(Vm& vm, const Value& self, std::vector<Value>& args) {
     std::string s = thisString(vm, self);
     for (const Value& v : args)
-        s += vm.toString(v);
+        s += stringArg(vm, v);
     return Value(std::move(s));
 }
 
 Value indexOf(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (args.empty()) return Value();
     std::u16string s = thisUnits(vm, self);
-    std::u16string what = toUtf16(vm.toString(args[0]));
+    std::u16string what = toUtf16(stringArg(vm, args[0]));
     int32_t start = std::max(0, vm.toInt(arg(args, 1)));
     if (size_t(start) > s.size()) return Value(-1);
     size_t at = s.find(what, size_t(start));
@@ -104,7 +110,7 @@ Value indexOf(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value lastIndexOf(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (args.empty()) return Value();
     std::u16string s = thisUnits(vm, self);
-    std::u16string what = toUtf16(vm.toString(args[0]));
+    std::u16string what = toUtf16(stringArg(vm, args[0]));
     size_t from = std::u16string::npos;
     if (given(args, 1)) {
         int32_t start = vm.toInt(args[1]);
@@ -128,7 +134,9 @@ Value substring(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (args.empty()) return Value();
     std::u16string s = thisUnits(vm, self);
     int32_t length = int32_t(s.size());
-    int32_t from = clampIndex(vm.toInt(args[0]), length, false);
+    int32_t from = std::max(0, vm.toInt(args[0]));
+    // A start at or past the end gives nothing, even when the end lies before it.
+    if (from >= length) return Value("");
     int32_t to = given(args, 1) ? clampIndex(vm.toInt(args[1]), length, false) : length;
     if (from > to) std::swap(from, to);
     return substring16(s, from, to);
@@ -155,14 +163,27 @@ Value substr(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value split(Vm& vm, const Value& self, std::vector<Value>& args) {
     std::u16string s = thisUnits(vm, self);
-    ArrayObject* out = vm.newArray();
+    ArrayObject* out = newScriptArray(vm);
     if (!given(args, 0)) {
         out->elements.push_back(Value(toUtf8(s)));
         return Value(out);
     }
-    std::u16string sep = toUtf16(vm.toString(args[0]));
+    std::u16string sep = toUtf16(stringArg(vm, args[0]));
     size_t limit = ArrayObject::kMaxLength;
     if (given(args, 1)) limit = size_t(std::max(0, vm.toInt(args[1])));
+    if (vm.version < 6) {
+        // Flash 5: an empty separator does not split, and a limit of 0 or less gives nothing.
+        if (limit == 0) return Value(out);
+        if (sep.empty()) {
+            out->elements.push_back(Value(toUtf8(s)));
+            return Value(out);
+        }
+    } else if (s.empty()) {
+        // From Flash 6 the empty string splits into one empty string whatever the limit, or into nothing
+        // on an empty separator.
+        if (!sep.empty()) out->elements.push_back(Value(""));
+        return Value(out);
+    }
     if (limit == 0) return Value(out);
     if (sep.empty()) {
         for (size_t i = 0; i < s.size() && out->elements.size() < limit; ++i)

@@ -1,4 +1,5 @@
-// The sorting behind Array.sort and Array.sortOn: Flash Player's quicksort and its default comparison.
+// What Array and other built-ins that make arrays share: new arrays as scripts see them, and the sorting
+// behind Array.sort and Array.sortOn (Flash Player's quicksort and its default comparison).
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,11 @@
 namespace player::avm1 {
 
 class Vm;
+class ArrayObject;
+
+// A new array as Array() makes it: its prototype is the one _global.Array has now, as in Flash Player
+// (a movie that replaces Array gets arrays of its own class from the built-ins).
+ArrayObject* newScriptArray(Vm& vm, std::vector<Value> elements = {});
 
 // Array.sort / sortOn option bits (the constants on the Array constructor).
 enum SortFlag : int {
@@ -32,5 +38,9 @@ void flashQuicksort(Vm& vm, std::vector<size_t>& order, const std::function<int(
 // The comparison of sort without a compare function: as strings (CASEINSENSITIVE: lower-cased), or as
 // numbers with NUMERIC when both are numbers.
 int compareSortValues(Vm& vm, const Value& a, const Value& b, int flags);
+
+// UNIQUESORT: after sorting, Flash Player compares neighbours as strings, whatever the compare function
+// said; true when two neighbours in `order` read the same.
+bool hasEqualNeighbours(Vm& vm, const std::vector<Value>& keys, const std::vector<size_t>& order);
 
 }  // namespace player::avm1

@@ -1,4 +1,4 @@
-#include "player/avm1/builtins/array_sort.h"
+#include "player/avm1/builtins/array_support.h"
 
 #include <cmath>
 #include <utility>
@@ -8,9 +8,17 @@
 
 namespace player::avm1 {
 
+ArrayObject* newScriptArray(Vm& vm, std::vector<Value> elements) {
+    Object* proto = nullptr;
+    if (Object* ctor = vm.global->get(vm, "Array").object()) proto = ctor->get(vm, "prototype").object();
+    ArrayObject* a = vm.make<ArrayObject>(proto);
+    a->elements = std::move(elements);
+    return a;
+}
+
 void flashQuicksort(Vm& vm, std::vector<size_t>& order, const std::function<int(size_t, size_t)>& compare) {
     auto cmp = [&](size_t a, size_t b) {
-        if (++vm.budget > Vm::kActionsPerFrame) throw ScriptAbort{"a script ran too long"};
+        if (++vm.budget > vm.actionsPerFrame) throw ScriptAbort{"a script ran too long"};
         return compare(a, b);
     };
     // Ranges still to sort, the next one on top; an explicit stack keeps deep (already sorted) inputs
@@ -51,6 +59,19 @@ int compareSortValues(Vm& vm, const Value& a, const Value& b, int flags) {
     }
     int c = x.compare(y);
     return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+}  // namespace player::avm1
+
+namespace player::avm1 {
+
+bool hasEqualNeighbours(Vm& vm, const std::vector<Value>& keys, const std::vector<size_t>& order) {
+    for (size_t i = 1; i < order.size(); ++i) {
+        // Left, then right: a toString a movie defines sees the calls in this order.
+        std::string left = vm.toString(keys[order[i - 1]]);
+        if (left == vm.toString(keys[order[i]])) return true;
+    }
+    return false;
 }
 
 }  // namespace player::avm1
