@@ -291,37 +291,45 @@ double parseFloatPrefix(const std::string& s) {
     size_t i = 0;
     while (i < s.size() && isSpace(s[i]))
         ++i;
-    std::string text;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) text += s[i++];
-    // Digits and points: the first point is the decimal point, later ones are passed over (and then
-    // an exponent is not read), as Flash Player does.
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    // Digits and points: the first point starts the fraction, later ones are passed over (and then an
+    // exponent is not read). The fraction adds up digit by digit, as Flash Player does, which is why
+    // parseFloat(".1499999") is 0.14999990000000005 there and here.
+    double whole = 0, fraction = 0, scale = 1;
     size_t digits = 0, points = 0;
     for (; i < s.size(); ++i) {
         if (s[i] >= '0' && s[i] <= '9') {
-            text += s[i];
+            if (points == 0) {
+                whole = whole * 10 + (s[i] - '0');
+            } else {
+                scale /= 10;
+                fraction += (s[i] - '0') * scale;
+            }
             ++digits;
         } else if (s[i] == '.') {
-            if (points++ == 0) text += '.';
+            ++points;
         } else {
             break;
         }
     }
     if (digits == 0) return kNaN;
+    double n = whole + fraction;
     if (points <= 1 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         size_t j = i + 1;
-        bool negative = false;
-        if (j < s.size() && (s[j] == '-' || s[j] == '+')) negative = s[j++] == '-';
+        bool negativeExponent = false;
+        if (j < s.size() && (s[j] == '-' || s[j] == '+')) negativeExponent = s[j++] == '-';
         // The exponent wraps as a 32-bit integer.
         uint32_t e = 0;
         size_t expDigits = 0;
         for (; j < s.size() && s[j] >= '0' && s[j] <= '9'; ++j, ++expDigits)
             e = e * 10 + uint32_t(s[j] - '0');
         if (expDigits > 0) {
-            int64_t exponent = int32_t(e);
-            text += "e" + std::to_string(negative ? -exponent : exponent);
+            double exponent = double(int32_t(e));
+            n *= std::pow(10.0, negativeExponent ? -exponent : exponent);
         }
     }
-    return std::strtod(text.c_str(), nullptr);
+    return negative ? -n : n;
 }
 
 std::string urlEscape(const std::string& s) {

@@ -1,5 +1,5 @@
-// Math: the functions and constants. Every function converts all the arguments it is given, in order
-// (their valueOf runs), and reads a missing one as NaN; Math.random and the random() action share the
+// Math: the functions and constants. Every function converts up to two of the arguments it is given,
+// in order, and reads a missing one as NaN; Math.random and the random() action share the
 // player's seeded generator, so a movie converts the same way every run.
 #include <cmath>
 #include <limits>
@@ -12,11 +12,12 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The numbers a function works on. Flash Player converts the first two arguments, whatever the
+// function takes (their valueOf runs), and reads a missing one as NaN.
 std::vector<double> numbers(Vm& vm, std::vector<Value>& args, size_t wanted) {
     std::vector<double> out;
-    out.reserve(std::max(args.size(), wanted));
-    for (const Value& v : args)
-        out.push_back(vm.toNumber(v));
+    for (size_t i = 0; i < args.size() && i < 2; ++i)
+        out.push_back(vm.toNumber(args[i]));
     while (out.size() < wanted)
         out.push_back(kNaN);
     return out;
