@@ -332,6 +332,36 @@ double parseFloatPrefix(const std::string& s) {
     return negative ? -n : n;
 }
 
+namespace {
+
+// Decoded bytes that are not UTF-8, as Flash Player reads them.
+std::string latin1Fallback(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        size_t len = c < 0x80             ? 1
+                     : (c & 0xE0) == 0xC0 ? 2
+                     : (c & 0xF0) == 0xE0 ? 3
+                     : (c & 0xF8) == 0xF0 ? 4
+                                          : 0;
+        bool valid = len > 0 && i + len <= s.size() && !(len > 1 && c < 0xC2);
+        for (size_t k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (valid) {
+            out.append(s, i, len);
+            i += len;
+        } else {
+            // A lead byte without its sequence is dropped; a stray continuation byte is Latin-1.
+            if (c < 0xC0) out += codeUnitToUtf8(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string urlEscape(const std::string& s) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -376,10 +406,13 @@ std::string urlUnescape(const std::string& s) {
             if (i + 2 >= s.size()) break;
             int lo = hexValue(s[i + 2]);
             i += 2;
-            if (lo >= 0) out += char(hi * 16 + lo);
+            if (lo < 0) continue;
+            // "%00" ends the text, as the end of a C string does in Flash Player.
+            if (hi == 0 && lo == 0) break;
+            out += char(hi * 16 + lo);
         }
     }
-    return out;
+    return latin1Fallback(out);
 }
 
 void installGlobals(Vm& vm) {
