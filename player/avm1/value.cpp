@@ -207,10 +207,6 @@ std::string toUtf8(const std::u16string& s) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }
-        // Half of a surrogate pair on its own (a string cut between the two) is not a character.
-        else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
         out += codeUnitToUtf8(c);
     }
     return out;
