@@ -276,6 +276,26 @@ void MovieClip::swapChildDepth(DisplayObject* child, int depth) {
     children_[depth] = std::move(moving);
 }
 
+void MovieClip::unloadContent() {
+    children_.clear();
+    placements_.clear();
+    drawing.reset();
+    timeline_ = &emptyTimeline();
+    currentFrame_ = 1;
+    // Its variables go with it: scripts see a fresh object.
+    scriptObject = nullptr;
+}
+
+void MovieClip::loadMovie(const MovieDef* movie, Runtime& rt) {
+    unloadContent();
+    movie_ = movie;
+    character_ = nullptr;
+    timeline_ = &movie->rootTimeline();
+    currentFrame_ = 0;
+    playing = true;
+    initialize(rt);
+}
+
 bool MovieClip::removeScriptChild(MovieClip* child) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;

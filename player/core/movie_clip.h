@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/core/display_object.h"
+#include "player/core/drawing.h"
 
 namespace player {
 
@@ -47,8 +48,15 @@ class MovieClip : public DisplayObject {
     // Places an object at a display depth (script depth + 16384), replacing what was there.
     void insertChild(int depth, std::unique_ptr<DisplayObject> obj);
 
+    // loadMovie: the clip shows `movie`'s root timeline from its first frame (its children, drawing and
+    // variables go); unloadMovie leaves it empty.
+    void loadMovie(const MovieDef* movie, Runtime& rt);
+    void unloadContent();
+
     // Level number of a root timeline.
     int level = 0;
+    // What the drawing API drew into this clip (made on first use).
+    std::unique_ptr<Drawing> drawing;
 
     // A token that lives as long as this clip: queued actions hold it to notice a removed clip.
     std::weak_ptr<MovieClip*> handle() const { return self_; }

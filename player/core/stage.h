@@ -28,6 +28,7 @@ class Stage {
     void advance();
     // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over.
     void runPendingLoads();
+    void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
 
     Runtime runtime;
