@@ -303,7 +303,7 @@ void Runtime::getUrl(const std::string& url, const std::string& targetName, int 
     if (!loadVariables && parseLevelTarget(target, level)) {
         // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame is over; an
         // empty url unloads the level.
-        pendingLoads.push_back({level, url, base});
+        pendingLoads.push_back({level, url, base, {}});
         return;
     }
     if (loadVariables) {
