@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "swf/bit_reader.h"
+#include "swf/read_types.h"
+
 namespace player {
 
 namespace {
@@ -58,13 +61,26 @@ const Character* MovieDef::exported(const std::string& name) const {
     return it == exports_.end() ? nullptr : character(it->second);
 }
 
+const swf::DefineSound* MovieDef::sound(uint16_t id) const {
+    auto it = sounds_.find(id);
+    return it == sounds_.end() ? nullptr : it->second;
+}
+
+const swf::DefineSound* MovieDef::exportedSound(const std::string& name) const {
+    auto it = exports_.find(lower(name));
+    return it == exports_.end() ? nullptr : sound(it->second);
+}
+
 void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
     for (const swf::Tag& t : tags) {
         define(t);
         noteTag(t.code);
+        addVideoFrame(t);
         if (const auto* sp = std::get_if<swf::DefineSprite>(&t.body))
-            for (const swf::Tag& inner : sp->tags)
+            for (const swf::Tag& inner : sp->tags) {
                 noteTag(inner.code);
+                addVideoFrame(inner);
+            }
     }
 }
 
@@ -76,17 +92,11 @@ void MovieDef::noteTag(uint16_t code) {
             what = "text fields (DefineEditText)";
             break;
         case 14:
-        case 15:
         case 18:
-        case 19:
         case 45:
         case 89:
-            what = "sound";
-            break;
-        case 60:
-        case 61:
-            what = "embedded video";
-            break;
+            hasSound_ = true;
+            return;
         case 91:
             what = "DefineFont4 fonts";
             break;
@@ -106,9 +116,31 @@ void MovieDef::noteTag(uint16_t code) {
     if (std::find(notes_.begin(), notes_.end(), line) == notes_.end()) notes_.push_back(line);
 }
 
+void MovieDef::addVideoFrame(const swf::Tag& tag) {
+    const auto* vf = std::get_if<swf::VideoFrame>(&tag.body);
+    if (!vf) return;
+    auto it = dictionary_.find(vf->streamId);
+    if (it == dictionary_.end() || it->second->kind != Character::Kind::Video) return;
+    // The first frame stored under a number counts, as for character ids.
+    static_cast<VideoCharacter*>(it->second.get())->frames.emplace(vf->frame, &vf->data);
+}
+
 void MovieDef::define(const swf::Tag& tag) {
     std::unique_ptr<Character> c;
     uint16_t id = 0;
+    if (tag.code == 78) {
+        // DefineScalingGrid: character id, then the grid's RECT.
+        if (const auto* raw = std::get_if<swf::RawTag>(&tag.body)) {
+            swf::BitReader r(raw->data);
+            const uint16_t target = r.u16();
+            const swf::Rect grid = swf::detail::readRect(r);
+            auto it = dictionary_.find(target);
+            if (r.ok() && it != dictionary_.end() && grid.xMin < grid.xMax && grid.yMin < grid.yMax &&
+                (it->second->kind == Character::Kind::Sprite || it->second->kind == Character::Kind::Button))
+                it->second->scalingGrid = grid;
+        }
+        return;
+    }
     if (const auto* s = std::get_if<swf::DefineShape>(&tag.body)) {
         auto sc = std::make_unique<ShapeCharacter>();
         sc->bounds = s->bounds;
@@ -173,6 +205,15 @@ void MovieDef::define(const swf::Tag& tag) {
         auto it = dictionary_.find(bx->buttonId);
         if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
             static_cast<ButtonCharacter*>(it->second.get())->cxform = bx->cxform;
+        return;
+    } else if (const auto* vs = std::get_if<swf::DefineVideoStream>(&tag.body)) {
+        auto vc = std::make_unique<VideoCharacter>();
+        vc->def = vs;
+        id = vs->id;
+        c = std::move(vc);
+    } else if (const auto* ds = std::get_if<swf::DefineSound>(&tag.body)) {
+        // Sounds share the id space with characters but are not displayed; the first definition wins.
+        sounds_.emplace(ds->id, ds);
         return;
     } else if (const auto* ex = std::get_if<swf::ExportAssets>(&tag.body)) {
         for (const auto& a : ex->assets)

@@ -8,12 +8,15 @@
 #include "player/core/movie_def.h"
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
+#include "player/sound/sound_player.h"
 
 namespace player {
 
 class Stage {
   public:
-    Stage() : runtime(*this) {}
+    Stage() : runtime(*this) {
+        sound.setLog([this](const std::string& line) { runtime.log(line); });
+    }
 
     struct Level {
         std::unique_ptr<MovieDef> movie;
@@ -32,6 +35,7 @@ class Stage {
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
 
     Runtime runtime;
+    sound::SoundPlayer sound;
 
   private:
     std::map<int, Level> levels_;
