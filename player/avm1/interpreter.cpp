@@ -614,10 +614,15 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::Add2: {
                 Value rb = pop(), rx = pop();
                 Value x = vm_.toPrimitive(rx), b = vm_.toPrimitive(rb);
-                if (x.isString() || b.isString())
+                if (x.isString() || b.isString()) {
                     push(Value(vm_.toString(x) + vm_.toString(b)));
-                else
-                    push(Value(vm_.toNumber(x) + vm_.toNumber(b)));
+                } else {
+                    // An operand still an object after valueOf is NaN (0 before SWF 6), without asking
+                    // valueOf again.
+                    double nonPrimitive = vm_.version >= 6 ? std::nan("") : 0.0;
+                    push(Value((x.isObject() ? nonPrimitive : vm_.toNumber(x)) +
+                               (b.isObject() ? nonPrimitive : vm_.toNumber(b))));
+                }
                 break;
             }
             case swf::op::Equals: {

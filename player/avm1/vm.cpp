@@ -97,7 +97,7 @@ double Vm::toNumber(const Value& v) {
                 p = callMethod(v, "valueOf", none);
             }
             if (p.isUndefined() || p.isObject()) p = toPrimitive(v);
-            if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
+            if (p.isObject()) return version >= 6 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
             return toNumber(p);
         }
     }
@@ -156,10 +156,12 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
     if (o->kind() == Object::Kind::Date) preferString = true;
+    // Without a hint Flash Player asks valueOf only: an object whose valueOf gives an object stays an
+    // object (a number operation then reads it as NaN, string concatenation asks toString once).
     const char* order[2] = {"valueOf", "toString"};
     if (preferString) std::swap(order[0], order[1]);
-    for (const char* name : order) {
-        Value f = o->get(*this, name);
+    for (int k = 0; k < (preferString ? 2 : 1); ++k) {
+        Value f = o->get(*this, order[k]);
         if (Object* fo = f.object(); fo && fo->isCallable()) {
             std::vector<Value> args;
             Value r = fo->call(*this, v, args);

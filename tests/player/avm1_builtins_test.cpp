@@ -1,0 +1,228 @@
+// The built-in classes' rules that are easy to get wrong (sort order and flags, split and substr edge
+// cases per version, parseInt's radix rules, escape's character set), each shown by a small script whose
+// trace() output is compared with what Flash Player prints, or by a direct call of the conversion.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "player/avm1/builtins/globals.h"
+#include "support/avm1_asm.h"
+#include "tests/player/player_test_util.h"
+
+namespace {
+
+using playertest::movie;
+
+std::vector<std::string> run(const std::string& script, int version) {
+    auto b = movie(40, 20, 1, version);
+    b.tag(12, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    EXPECT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += (i ? "|" : "") + lines[i];
+    return out;
+}
+
+struct Case {
+    const char* what;
+    int version;
+    const char* script;
+    const char* expected;  // the traced lines, joined with "|"
+};
+
+class Builtins : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Builtins, TraceAsFlashPlayerPrints) {
+    const Case& c = GetParam();
+    EXPECT_EQ(joined(run(c.script, c.version)), c.expected) << c.what;
+}
+
+// [10, 9, 1] as a literal: InitArray takes the last pushed value first.
+#define ARR_10_9_1 "push 1 9 10 3; initarray; "
+
+const Case kSort[] = {
+    {"default sort compares as strings", 8, "push 0; " ARR_10_9_1 "push 'sort'; callmethod; trace", "1,10,9"},
+    {"NUMERIC compares numbers", 8, "push 16 1; " ARR_10_9_1 "push 'sort'; callmethod; trace", "1,9,10"},
+    {"NUMERIC | DESCENDING", 8, "push 18 1; " ARR_10_9_1 "push 'sort'; callmethod; trace", "10,9,1"},
+    {"a string option counts, an object does not", 8,
+     "push '16' 1; " ARR_10_9_1 "push 'sort'; callmethod; trace", "1,9,10"},
+    {"CASEINSENSITIVE", 8,
+     "push 1 1; push 'a' 'C' 'b' 3; initarray; push 'sort'; callmethod; trace; "
+     "push 0; push 'a' 'C' 'b' 3; initarray; push 'sort'; callmethod; trace",
+     "a,b,C|C,a,b"},
+    {"RETURNINDEXEDARRAY leaves the array as it was", 8,
+     "push 'x'; push 'b' 'a' 'c' 3; initarray; setvar; "
+     "push 8 1; push 'x'; getvar; push 'sort'; callmethod; trace; push 'x'; getvar; trace",
+     "1,2,0|c,a,b"},
+    {"UNIQUESORT with two equal elements gives 0 and changes nothing", 8,
+     "push 'x'; push 'a' 'b' 'a' 3; initarray; setvar; "
+     "push 4 1; push 'x'; getvar; push 'sort'; callmethod; trace; push 'x'; getvar; trace",
+     "0|a,b,a"},
+    {"the compare function is called in Flash Player's quicksort order", 8,
+     "function cmp a b; push 'a'; getvar; push ':'; add2; push 'b'; getvar; add2; trace; "
+     "push 'a'; getvar; push 'b'; getvar; subtract; return; end; "
+     "push 'cmp'; getvar; push 1; push 2 1 3 3; initarray; push 'sort'; callmethod; trace",
+     "3:1|3:2|2:1|1,2,3"},
+    {"sortOn a field, numerically", 8,
+     "push 'r'; push 16 'n' 2; push 'n' 9 1; initobject; push 'n' 10 1; initobject; push 2; initarray; "
+     "push 'sortOn'; callmethod; setvar; push 'r'; getvar; push 0; getmember; push 'n'; getmember; trace",
+     "9"},
+};
+INSTANTIATE_TEST_SUITE_P(Sort, Builtins, ::testing::ValuesIn(kSort));
+
+// s.split(...) on a string, traced with its length: "N:joined".
+#define SPLIT(str, args)                                           \
+    "push 'a'; push " args "; push '" str                          \
+    "'; push 'split'; callmethod; setvar; push 'a'; getvar; push " \
+    "'length'; getmember; push ':'; add2; push 'a'; getvar; add2; trace"
+
+const Case kStrings[] = {
+    {"split", 8, SPLIT("a,b,c", "',' 1"), "3:a,b,c"},
+    {"split with a limit", 8, SPLIT("a,b,c", "2 ',' 2"), "2:a,b"},
+    {"split with an undefined separator keeps the string whole", 8, SPLIT("a,b", "undef 1"), "1:a,b"},
+    {"split on an empty separator: units from Flash 6", 6, SPLIT("abc", "'' 1"), "3:a,b,c"},
+    {"split on an empty separator: whole in Flash 5", 5, SPLIT("abc", "'' 1"), "1:abc"},
+    {"the empty string splits into one empty string from Flash 6", 6, SPLIT("", "0 ',' 2"), "1:"},
+    {"a limit of 0 gives nothing in Flash 5", 5, SPLIT("", "0 ',' 2"), "0:"},
+    {"substr with a negative length counts from the end", 8,
+     "push -4 3 2; push 'hello world'; push 'substr'; callmethod; trace", "lo worl"},
+    {"substr reaching the end with a negative length is empty", 8,
+     "push -4 4 2; push 'hello world'; push 'substr'; callmethod; trace", ""},
+    {"substring swaps its ends", 8, "push 0 4 2; push 'Hello'; push 'substring'; callmethod; trace", "Hell"},
+    {"substring from the end on is empty", 8, "push 1 5 2; push 'Hello'; push 'substring'; callmethod; trace",
+     ""},
+    {"positions count UTF-16 units", 8,
+     "push 1 1; push 'x\xF0\x9F\x98\x8By'; push 'charCodeAt'; callmethod; trace", "55357"},
+    {"fromCharCode stops at a zero unit", 8,
+     "push 82 0 80 3; push 'String'; getvar; push 'fromCharCode'; callmethod; trace", "P"},
+    {"lastIndexOf with a negative start", 8,
+     "push -1 'a' 2; push 'banana'; push 'lastIndexOf'; callmethod; trace", "-1"},
+    {"toUpperCase beyond ASCII", 8, "push 0; push '\xC3\xA4x'; push 'toUpperCase'; callmethod; trace",
+     "\xC3\x84X"},
+};
+INSTANTIATE_TEST_SUITE_P(Strings, Builtins, ::testing::ValuesIn(kStrings));
+
+const Case kNumbersAndMath[] = {
+    {"Number.prototype.toString(16)", 8,
+     "push 'n'; push 255 1; push 'Number'; newobject; setvar; "
+     "push 16 1; push 'n'; getvar; push 'toString'; callmethod; trace; "
+     "push 'm'; push -255 1; push 'Number'; newobject; setvar; "
+     "push 2 1; push 'm'; getvar; push 'toString'; callmethod; trace",
+     "ff|-11111111"},
+    {"Math.min() is Infinity, Math.max(1) is NaN", 8,
+     "push 0; push 'Math'; getvar; push 'min'; callmethod; trace; "
+     "push 1 1; push 'Math'; getvar; push 'max'; callmethod; trace",
+     "Infinity|NaN"},
+    {"Math.round rounds halves up", 8,
+     "push -12.5 1; push 'Math'; getvar; push 'round'; callmethod; trace; "
+     "push 12.5 1; push 'Math'; getvar; push 'round'; callmethod; trace",
+     "-12|13"},
+    {"a missing Math argument is NaN even where undefined is 0", 6,
+     "push 0; push 'Math'; getvar; push 'abs'; callmethod; trace", "NaN"},
+    {"Error keeps its message and prints it", 8,
+     "push 'boom' 1; push 'Error'; newobject; trace; push 0; push 'Error'; newobject; push 'name'; "
+     "getmember; "
+     "trace",
+     "boom|Error"},
+    {"ASnative(100, 0) is escape", 8,
+     "push 'a b' 1; push 0 100 2; push 'ASnative'; callfunc; push undef; callmethod; trace", "a%20b"},
+};
+INSTANTIATE_TEST_SUITE_P(NumbersAndMath, Builtins, ::testing::ValuesIn(kNumbersAndMath));
+
+TEST(BuiltinsLimits, AnObjectWhoseToStringLeadsBackToItselfIsCutOff) {
+    // o.toString = String.prototype.toUpperCase: converting o asks toUpperCase, which converts o...
+    auto lines =
+        run("push 'o'; push 0; initobject; setvar; "
+            "push 'o'; getvar; push 'toString'; push 'String'; getvar; push 'prototype'; getmember; "
+            "push 'toUpperCase'; getmember; setmember; "
+            "push 'before'; trace; push 'o'; getvar; trace; push 'after'; trace",
+            8);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "before");
+    EXPECT_NE(lines.back(), "after") << "the script goes on only if the loop was not cut off";
+}
+
+TEST(BuiltinsLimits, SortingAHugeArrayOfEqualValuesStopsAtTheActionLimit) {
+    // Quicksort on equal values is quadratic; each comparison counts against the frame's budget, so a
+    // movie cannot hang the player with it.
+    auto lines =
+        run("push 'a'; push 100000 1; push 'Array'; newobject; setvar; "
+            "push 0; push 'a'; getvar; push 'sort'; callmethod; pop; push 'sorted'; trace",
+            8);
+    EXPECT_TRUE(lines.empty());
+}
+
+struct IntCase {
+    const char* text;
+    int radix;  // 0: none given
+    double expected;
+};
+
+TEST(ParseInt, FlashPlayersPrefixAndRadixRules) {
+    const IntCase cases[] = {
+        {"123", 0, 123},      {"0x1F", 0, 31},     {"0x-100", 0, -256},
+        {"0x -100", 0, -256}, {"-0x100", 0, NAN},  {"-0x100", 36, 1540944},
+        {" 0x-100", 0, 0},    {"0x100", 36, 1296}, {"077", 0, 63},
+        {"-0100", 0, -64},    {"  077", 0, 77},    {"077 ", 0, 77},
+        {"-0100z", 0, -100},  {"010", 2, 2},       {"12aaa", 0, 12},
+        {"++1", 0, NAN},      {"0x", 0, NAN},      {"", 0, NAN},
+        {"100", 37, NAN},     {"100", 1, NAN},     {"undefined", 32, 33790067563981.0},
+    };
+    for (const IntCase& c : cases) {
+        double got = player::avm1::parseInteger(c.text, c.radix);
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(got)) << c.text << " radix " << c.radix << " gave " << got;
+        else
+            EXPECT_EQ(got, c.expected) << c.text << " radix " << c.radix;
+    }
+}
+
+TEST(ParseFloat, ReadsTheLongestNumberAtTheStart) {
+    const std::pair<const char*, double> cases[] = {
+        {"  99999.99999   ", 99999.99999},
+        {"0000.12345GIBBERISH", 0.12345},
+        {"1.2345.678", 1.2345678},
+        {"1.2345.6e50", 1.23456},
+        {".2E20E1", 2e19},
+        {"10e", 10},
+        {"10e-", 10},
+        {"1e4294967297", 10},
+        {"-034.1+e20", -34.1},
+        {"0xff", 0},
+        {"9e99999", INFINITY},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_DOUBLE_EQ(player::avm1::parseFloatPrefix(text), expected) << text;
+    for (const char* text : {"", "-", "e10", "Infinity", "BAD"})
+        EXPECT_TRUE(std::isnan(player::avm1::parseFloatPrefix(text))) << text;
+    // The fraction adds up digit by digit, as in Flash Player (not the nearest double).
+    EXPECT_EQ(player::avm1::parseFloatPrefix(".1499999"), 0.14999990000000005);
+}
+
+TEST(Escape, OnlyLettersAndDigitsStay) {
+    EXPECT_EQ(player::avm1::urlEscape("aZ09 -_.!~*'()@/+"), "aZ09%20%2D%5F%2E%21%7E%2A%27%28%29%40%2F%2B");
+    EXPECT_EQ(player::avm1::urlEscape("\xC3\xA4"), "%C3%A4");
+}
+
+TEST(Escape, UnescapeDropsBrokenSequences) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"%40%2a", "@*"},   {"Hello+World", "Hello World"},
+        {"aaa%", "aaa"},    {"aaa%z", "aaa"},
+        {"aaa%zz", "aaaz"}, {"aaa%4zz", "aaaz"},
+        {"%_a%@b", "ab"},   {"%C4%80", "\xC4\x80"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(player::avm1::urlUnescape(text), expected) << text;
+}
+
+}  // namespace
