@@ -1,5 +1,6 @@
 // LoadVars: name=value pairs in url encoding, read from a file beside the movie (load, sendAndLoad) or
 // from a string (decode), and written back by toString.
+#include "player/avm1/builtins/globals.h"
 #include "player/avm1/builtins/loading.h"
 #include "player/avm1/vm.h"
 

@@ -12,9 +12,6 @@ namespace player::avm1 {
 
 void queueLoad(Vm& vm, Object* target, const std::string& url);
 
-// Url encoding as escape() does it: letters and digits stay, every other byte becomes %XX.
-std::string urlEscape(const std::string& s);
-// %XX sequences decoded; anything else kept.
-std::string urlUnescape(const std::string& s);
+// Url encoding is escape()'s and unescape()'s (builtins/globals.h).
 
 }  // namespace player::avm1
