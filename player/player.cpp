@@ -100,6 +100,10 @@ void Player::render(Pixel* pixels, int width, int height, int stride, const Rend
     stage_->render(pixels, width, height, stride, options);
 }
 
+uint64_t Player::picturesReused() const {
+    return stage_->picturesReused();
+}
+
 void Player::setFsCommandHandler(FsCommandHandler handler) {
     stage_->runtime.fsCommand = std::move(handler);
 }

@@ -75,6 +75,8 @@ class Player {
     // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio and
     // centred, over the background colour. `stride` is in pixels.
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options = {});
+    // How many pictures render() copied from the last one instead of drawing (nothing visible had changed).
+    uint64_t picturesReused() const;
 
     // FSCommand event: raised by getURL("FSCommand:command", args).
     using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;

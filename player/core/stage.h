@@ -6,6 +6,7 @@
 
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
+#include "player/core/picture_memo.h"
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
 
@@ -29,15 +30,22 @@ class Stage {
     // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over.
     void runPendingLoads();
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
+    // Pictures copied from the last one instead of drawn (nothing visible changed in between).
+    uint64_t picturesReused() const { return memo_.reused(); }
 
     Runtime runtime;
 
   private:
+    void drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
+                     const RenderOptions& options, uint32_t bg);
+
     std::map<int, Level> levels_;
     Renderer renderer_;
     // Kept from picture to picture so its scratch buffers (coverage rows, span colours, masks) keep their
     // size.
     raster::Canvas canvas_;
+    PictureMemo memo_;
+    std::vector<std::pair<int, const DisplayList*>> lists_;
 };
 
 }  // namespace player

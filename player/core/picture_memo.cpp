@@ -1,0 +1,97 @@
+#include "player/core/picture_memo.h"
+
+#include <bit>
+#include <cstring>
+
+#include "player/core/movie_clip.h"
+#include "player/core/renderer.h"
+
+namespace player {
+
+namespace {
+
+// Markers around a clip's children, so a child and a following sibling can never read as the same key.
+constexpr uint64_t kOpen = 0xC1A55EDull << 32, kClose = 0xC105EDull << 32;
+
+uint64_t bits(double v) {
+    return std::bit_cast<uint64_t>(v);
+}
+
+uint64_t bits(float a, float b) {
+    return uint64_t(std::bit_cast<uint32_t>(a)) << 32 | std::bit_cast<uint32_t>(b);
+}
+
+}  // namespace
+
+PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const DisplayList*>>& levels, int width,
+                                     int height, const RenderOptions& options, uint32_t background) {
+    next_.clear();
+    add(uint64_t(uint32_t(width)) << 32 | uint32_t(height));
+    add(uint64_t(options.quality == Quality::High) << 32 | background);
+    for (const auto& [n, list] : levels) {
+        add(kOpen | uint32_t(n));
+        addList(*list, 0);
+        add(kClose);
+    }
+    const bool same = next_ == key_;
+    key_.swap(next_);
+    if (!same) {
+        valid_ = false;
+        return Step::Draw;
+    }
+    return valid_ ? Step::Reuse : Step::DrawAndKeep;
+}
+
+void PictureMemo::addList(const DisplayList& list, int nesting) {
+    if (nesting > kMaxRenderNesting) return;
+    for (const auto& [depth, obj] : list) {
+        add(uint64_t(uint32_t(depth)));
+        add(uint64_t(reinterpret_cast<uintptr_t>(obj->character())));
+        const Matrix& m = obj->matrix;
+        for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+            add(bits(v));
+        const ColorTransform& c = obj->cxform;
+        add(bits(c.rm, c.gm));
+        add(bits(c.bm, c.am));
+        add(bits(c.ra, c.ga));
+        add(bits(c.ba, c.aa));
+        add(uint64_t(obj->ratio) << 32 | uint64_t(obj->clipDepth) << 1 | (obj->visible ? 1 : 0));
+        const Character* ch = obj->character();
+        if (!ch) continue;
+        const DisplayList* children = nullptr;
+        if (ch->kind == Character::Kind::Sprite)
+            children = &static_cast<const MovieClip&>(*obj).children();
+        else if (ch->kind == Character::Kind::Button)
+            children = &static_cast<const ButtonObject&>(*obj).children();
+        if (children) {
+            add(kOpen);
+            addList(*children, nesting + 1);
+            add(kClose);
+        }
+    }
+}
+
+void PictureMemo::copyTo(Pixel* pixels, int stride) {
+    ++reused_;
+    for (int y = 0; y < height_; ++y)
+        std::memcpy(pixels + size_t(y) * size_t(stride), picture_.data() + size_t(y) * size_t(width_),
+                    size_t(width_) * sizeof(Pixel));
+}
+
+void PictureMemo::keep(const Pixel* pixels, int stride) {
+    const int width = int(key_[0] >> 32), height = int(uint32_t(key_[0]));
+    picture_.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(picture_.data() + size_t(y) * size_t(width), pixels + size_t(y) * size_t(stride),
+                    size_t(width) * sizeof(Pixel));
+    width_ = width;
+    height_ = height;
+    valid_ = true;
+}
+
+void PictureMemo::forget() {
+    valid_ = false;
+    key_.clear();
+}
+
+}  // namespace player
