@@ -173,6 +173,133 @@ inline int wrapIndex(int64_t i, int n, bool repeat) {
     return int(std::clamp<int64_t>(i, 0, n - 1));
 }
 
+// Bitmap coordinates along a span in 32.32 fixed point: texel x = fx >> 32, and the fraction's top byte is
+// the bilinear weight. Spans whose coordinates stay within +-2^29 texels take the fixed-point loops; the
+// rest (absurd matrices) the floating-point one.
+constexpr int kTexelShift = 32;
+constexpr double kTexelOne = double(int64_t(1) << kTexelShift);
+constexpr double kFixedLimit = double(1 << 29);
+
+struct TexelWalk {
+    int64_t x, y;    // first pixel's sample point, minus half a texel when smoothed
+    int64_t dx, dy;  // change per pixel
+};
+
+// A repeating coordinate brought into [0, n texels), and its step too (adding whole periods changes no
+// texel), so each step needs at most one subtraction.
+inline int64_t wrapFixed(int64_t v, int n) {
+    const int64_t period = int64_t(n) << kTexelShift;
+    v %= period;
+    return v < 0 ? v + period : v;
+}
+
+template <bool Repeat>
+inline int texelIndex(int64_t v, int n) {
+    if constexpr (Repeat) {
+        return int(v >> kTexelShift);
+    } else {
+        return int(std::clamp<int64_t>(v >> kTexelShift, 0, n - 1));
+    }
+}
+
+// Nearest texel per pixel.
+template <bool Repeat>
+void nearestSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    const int w = bm.width, h = bm.height;
+    const player::Pixel* px = bm.pixels.data();
+    const int64_t periodX = int64_t(w) << kTexelShift, periodY = int64_t(h) << kTexelShift;
+    if (t.dy == 0) {
+        const player::Pixel* row = px + size_t(texelIndex<Repeat>(t.y, h)) * size_t(w);
+        if (t.dx == int64_t(1) << kTexelShift) {
+            // Unscaled along the row: runs of texels copied as they are.
+            int u = int(t.x >> kTexelShift);
+            for (int i = 0; i < n;) {
+                if constexpr (Repeat) {
+                    const int run = std::min(n - i, w - u);
+                    std::copy(row + u, row + u + run, out + i);
+                    i += run;
+                    u = 0;
+                } else {
+                    if (u < 0 || u >= w) {
+                        // Before the bitmap the first texel repeats, after it the last.
+                        const int64_t run = u < 0 ? std::min<int64_t>(n - i, int64_t(-u)) : n - i;
+                        fillPixels(out + i, int(run), row[u < 0 ? 0 : w - 1]);
+                        i += int(run);
+                        u += int(run);
+                    } else {
+                        const int run = std::min(n - i, w - u);
+                        std::copy(row + u, row + u + run, out + i);
+                        i += run;
+                        u += run;
+                    }
+                }
+            }
+            return;
+        }
+        for (int i = 0; i < n; ++i) {
+            out[i] = row[texelIndex<Repeat>(t.x, w)];
+            t.x += t.dx;
+            if constexpr (Repeat) t.x -= t.x >= periodX ? periodX : 0;
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        out[i] = px[size_t(texelIndex<Repeat>(t.y, h)) * size_t(w) + size_t(texelIndex<Repeat>(t.x, w))];
+        t.x += t.dx;
+        t.y += t.dy;
+        if constexpr (Repeat) {
+            t.x -= t.x >= periodX ? periodX : 0;
+            t.y -= t.y >= periodY ? periodY : 0;
+        }
+    }
+}
+
+// Bilinear between the four texels around each sample, weights in 1/256 (the same arithmetic as lerpPixel:
+// along x on both rows, then along y).
+template <bool Repeat>
+void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    const int w = bm.width, h = bm.height;
+    const player::Pixel* px = bm.pixels.data();
+    const int64_t periodX = int64_t(w) << kTexelShift, periodY = int64_t(h) << kTexelShift;
+    auto next = [&](int i, int size) {
+        if constexpr (Repeat) {
+            return i + 1 == size ? 0 : i + 1;
+        } else {
+            return std::min(i + 1, size - 1);
+        }
+    };
+    auto first = [&](int64_t v, int size) {
+        if constexpr (Repeat) {
+            return int(v >> kTexelShift);
+        } else {
+            return int(std::clamp<int64_t>(v >> kTexelShift, -1, size - 1));
+        }
+    };
+    for (int i = 0; i < n; ++i) {
+        const int ix = first(t.x, w), iy = first(t.y, h);
+        const uint32_t wx = uint32_t(t.x >> (kTexelShift - 8)) & 255,
+                       wy = uint32_t(t.y >> (kTexelShift - 8)) & 255;
+        // Clamped, a coordinate left of the first texel reads texel 0 on both sides.
+        const int u0 = std::max(ix, 0), u1 = next(ix, w);
+        const int v0 = std::max(iy, 0), v1 = next(iy, h);
+        const player::Pixel* r0 = px + size_t(v0) * size_t(w);
+        const player::Pixel* r1 = px + size_t(v1) * size_t(w);
+        const player::Pixel top = wx ? lerpPixel(r0[u0], r0[u1], wx) : r0[u0];
+        if (wy) {
+            const player::Pixel bottom = wx ? lerpPixel(r1[u0], r1[u1], wx) : r1[u0];
+            out[i] = lerpPixel(top, bottom, wy);
+        } else {
+            out[i] = top;
+        }
+        t.x += t.dx;
+        t.y += t.dy;
+        if constexpr (Repeat) {
+            t.x -= t.x >= periodX ? periodX : 0;
+            t.y -= t.y >= periodY ? periodY : 0;
+        }
+    }
+}
+
 }  // namespace
 
 bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps) {
@@ -218,6 +345,8 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
             if (det == 0 || !std::isfinite(det)) return false;
             inverse_ = b.matrix.inverted();
             transformPixels_ = !ct.isIdentity();
+            // Sampling opaque texels, nearest or blended, gives opaque colours.
+            opaque_ = bitmap_->opaque && !transformPixels_;
             return true;
         }
     }
@@ -252,6 +381,45 @@ void SpanPainter::fillGradient(int y, int x0, int x1, player::Pixel* out) const 
 void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     const BitmapFill& f = paint_->bitmapFill();
     const player::Bitmap& bm = *bitmap_;
+    const int n = x1 - x0;
+    const double half = f.smooth ? 0.5 : 0.0;
+    const double bx = inverse_.a * (x0 + 0.5) + inverse_.c * (y + 0.5) + inverse_.tx - half;
+    const double by = inverse_.b * (x0 + 0.5) + inverse_.d * (y + 0.5) + inverse_.ty - half;
+    const double ex = bx + inverse_.a * n, ey = by + inverse_.b * n;
+    auto inRange = [](double v) { return v > -kFixedLimit && v < kFixedLimit; };
+    if (inRange(bx) && inRange(by) && inRange(ex) && inRange(ey)) {
+        // The start rounded down (a point exactly on a texel or weight step stays on it), the steps to
+        // nearest.
+        auto fixed = [](double v) { return int64_t(std::floor(v * kTexelOne)); };
+        auto step = [](double v) { return int64_t(std::llround(v * kTexelOne)); };
+        TexelWalk t{fixed(bx), fixed(by), step(inverse_.a), step(inverse_.b)};
+        if (f.repeat) {
+            t = {wrapFixed(t.x, bm.width), wrapFixed(t.y, bm.height), wrapFixed(t.dx, bm.width),
+                 wrapFixed(t.dy, bm.height)};
+            if (f.smooth)
+                bilinearSpan<true>(bm, t, n, out);
+            else
+                nearestSpan<true>(bm, t, n, out);
+        } else if (f.smooth) {
+            bilinearSpan<false>(bm, t, n, out);
+        } else {
+            nearestSpan<false>(bm, t, n, out);
+        }
+    } else {
+        fillBitmapFar(y, x0, x1, out);
+    }
+    if (transformPixels_) {
+        // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
+        // background through them even under an alpha add (reference: color-transform-add80-alpha).
+        const player::ColorTransform& ct = paint_->colorTransform();
+        for (int i = 0; i < n; ++i)
+            if (out[i] >> 24) out[i] = transformPixel(out[i], ct);
+    }
+}
+
+void SpanPainter::fillBitmapFar(int y, int x0, int x1, player::Pixel* out) const {
+    const BitmapFill& f = paint_->bitmapFill();
+    const player::Bitmap& bm = *bitmap_;
     const int w = bm.width, h = bm.height;
     const player::Pixel* px = bm.pixels.data();
     double bx = inverse_.a * (x0 + 0.5) + inverse_.c * (y + 0.5) + inverse_.tx;
@@ -260,13 +428,11 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     constexpr double kLimit = 1e15;  // keeps the integer conversions defined for absurd matrices
     for (int x = x0; x < x1; ++x, bx += dx, by += dy) {
         double sx = std::clamp(bx, -kLimit, kLimit), sy = std::clamp(by, -kLimit, kLimit);
-        player::Pixel c;
         if (!f.smooth) {
             int u = wrapIndex(int64_t(std::floor(sx)), w, f.repeat);
             int v = wrapIndex(int64_t(std::floor(sy)), h, f.repeat);
-            c = px[size_t(v) * w + u];
+            out[x - x0] = px[size_t(v) * w + u];
         } else {
-            // Bilinear between the four texels around the sample, weights in 1/256.
             double fx = sx - 0.5, fy = sy - 0.5;
             double flx = std::floor(fx), fly = std::floor(fy);
             uint32_t wx = uint32_t((fx - flx) * 256), wy = uint32_t((fy - fly) * 256);
@@ -275,11 +441,8 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
             int v0 = wrapIndex(iy, h, f.repeat), v1 = wrapIndex(iy + 1, h, f.repeat);
             const player::Pixel* r0 = px + size_t(v0) * w;
             const player::Pixel* r1 = px + size_t(v1) * w;
-            c = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
+            out[x - x0] = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
         }
-        // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
-        // background through them even under an alpha add (reference: color-transform-add80-alpha).
-        out[x - x0] = transformPixels_ && (c >> 24) ? transformPixel(c, paint_->colorTransform()) : c;
     }
 }
 

@@ -27,6 +27,8 @@ class SpanPainter {
   private:
     void fillGradient(int y, int x0, int x1, player::Pixel* out) const;
     void fillBitmap(int y, int x0, int x1, player::Pixel* out) const;
+    // The same in floating point, for sample points too far out for the fixed-point loops.
+    void fillBitmapFar(int y, int x0, int x1, player::Pixel* out) const;
 
     bool solid_ = true;
     player::Pixel color_ = 0;
