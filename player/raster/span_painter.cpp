@@ -254,6 +254,36 @@ void nearestSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* ou
     }
 }
 
+// The four texels around a sample blended, weights wx and wy in 1/256: lerpPixel along x on both rows, then
+// along y. The vector version does the same arithmetic on 16-bit lanes (every sum stays below 2^16), both
+// rows at once.
+inline player::Pixel bilinear(player::Pixel t00, player::Pixel t01, player::Pixel t10, player::Pixel t11,
+                              uint32_t wx, uint32_t wy) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
+    const __m128i left =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t10))), zero);
+    const __m128i right =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t01)), _mm_cvtsi32_si128(int(t11))), zero);
+    const __m128i rows =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(left, _mm_set1_epi16(short(256 - wx))),
+                                                   _mm_mullo_epi16(right, _mm_set1_epi16(short(wx)))),
+                                     half),
+                       8);
+    const __m128i bottom = _mm_unpackhi_epi64(rows, rows);
+    const __m128i mixed =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(rows, _mm_set1_epi16(short(256 - wy))),
+                                                   _mm_mullo_epi16(bottom, _mm_set1_epi16(short(wy)))),
+                                     half),
+                       8);
+    return player::Pixel(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, mixed)));
+#else
+    const player::Pixel top = wx ? lerpPixel(t00, t01, wx) : t00;
+    if (!wy) return top;
+    return lerpPixel(top, wx ? lerpPixel(t10, t11, wx) : t10, wy);
+#endif
+}
+
 // Bilinear between the four texels around each sample, weights in 1/256 (the same arithmetic as lerpPixel:
 // along x on both rows, then along y).
 template <bool Repeat>
@@ -284,13 +314,7 @@ void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* o
         const int v0 = std::max(iy, 0), v1 = next(iy, h);
         const player::Pixel* r0 = px + size_t(v0) * size_t(w);
         const player::Pixel* r1 = px + size_t(v1) * size_t(w);
-        const player::Pixel top = wx ? lerpPixel(r0[u0], r0[u1], wx) : r0[u0];
-        if (wy) {
-            const player::Pixel bottom = wx ? lerpPixel(r1[u0], r1[u1], wx) : r1[u0];
-            out[i] = lerpPixel(top, bottom, wy);
-        } else {
-            out[i] = top;
-        }
+        out[i] = bilinear(r0[u0], r0[u1], r1[u0], r1[u1], wx, wy);
         t.x += t.dx;
         t.y += t.dy;
         if constexpr (Repeat) {
