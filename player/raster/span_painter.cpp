@@ -326,7 +326,8 @@ void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* o
 
 }  // namespace
 
-bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps) {
+bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps,
+                          BitmapMipCache* mips) {
     paint_ = &paint;
     opaque_ = false;
     sampling_ = antialias ? GradientSampling::Stepped : GradientSampling::Blended;
@@ -368,6 +369,19 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
             double det = b.matrix.determinant();
             if (det == 0 || !std::isfinite(det)) return false;
             inverse_ = b.matrix.inverted();
+            if (b.smooth && mips) {
+                // Texels per pixel along the sampling's steeper direction; from two on, a level with about
+                // one texel per pixel is sampled instead (its texel u lies at u * 2^level of the bitmap).
+                const double rho =
+                    std::max(std::hypot(inverse_.a, inverse_.b), std::hypot(inverse_.c, inverse_.d));
+                if (rho >= 2 && std::isfinite(rho)) {
+                    int reached = 0;
+                    bitmap_ = mips->level(b.bitmap, std::min(int(std::floor(std::log2(rho))), 24), &reached);
+                    const double s = std::ldexp(1.0, -reached);
+                    inverse_ = {inverse_.a * s, inverse_.b * s,  inverse_.c * s,
+                                inverse_.d * s, inverse_.tx * s, inverse_.ty * s};
+                }
+            }
             transformPixels_ = !ct.isIdentity();
             // Sampling opaque texels, nearest or blended, gives opaque colours.
             opaque_ = bitmap_->opaque && !transformPixels_;

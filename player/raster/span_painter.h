@@ -3,6 +3,7 @@
 // paint type and spread mode, with no calls per pixel.
 #pragma once
 
+#include "player/raster/bitmap_mips.h"
 #include "player/raster/gradient_ramp.h"
 #include "player/raster/paint.h"
 
@@ -13,8 +14,10 @@ class SpanPainter {
     // Returns false when the paint can draw nothing (no bitmap, an empty one, a fully transparent solid).
     // `antialias` says whether the draw is anti-aliased; gradients are then sampled Stepped, as Flash
     // Player's anti-aliased pictures show them, else Blended (see GradientSampling). Gradient ramps come
-    // from `ramps` when given (built there once for every later draw of the same gradient).
-    bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr);
+    // from `ramps` when given (built there once for every later draw of the same gradient). A smoothed
+    // bitmap shown at less than half its size is sampled from a smaller level out of `mips`, when given.
+    bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr,
+                 BitmapMipCache* mips = nullptr);
 
     bool isSolid() const { return solid_; }
     // Whether every colour fill() gives is opaque (a gradient whose every entry is).

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "player/raster/bitmap_mips.h"
 #include "player/raster/color.h"
 #include "player/raster/gradient_ramp.h"
 #include "player/raster/span_painter.h"
@@ -481,6 +482,8 @@ TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
     };
     for (const Case& c : cases) {
         for (const bool smooth : {false, true}) {
+            // Smoothed and shown at half size or less, a bitmap is sampled from a smaller level (below).
+            if (smooth && std::abs(c.m.a * c.m.d - c.m.b * c.m.c) <= 0.25) continue;
             for (const bool repeat : {false, true}) {
                 raster::BitmapFill fill{bm, c.m, repeat, smooth};
                 Surface s(48, 40);
@@ -506,6 +509,49 @@ TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
             }
         }
     }
+}
+
+// Smoothed and shown at a quarter of its size, a checkerboard of single black and white texels is an even
+// grey (each pixel from a level where 4x4 texels became one); without smoothing it keeps its texels.
+TEST(RasterBitmap, SmoothedBitmapsShownSmallAreSampledFromSmallerLevels) {
+    auto bm = std::make_shared<player::Bitmap>();
+    bm->width = 64;
+    bm->height = 64;
+    bm->opaque = true;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            bm->pixels.push_back((x + y) % 2 ? 0xffffffffu : 0xff000000u);
+    for (const double turn : {0.0, 0.3}) {
+        const double k = 0.25;
+        raster::BitmapFill fill{
+            bm,
+            {k * std::cos(turn), k * std::sin(turn), -k * std::sin(turn), k * std::cos(turn), 4, 4},
+            false,
+            true};
+        Surface s(24, 24);
+        s.canvas.fillPath(rect(0, 0, 24, 24), Paint::bitmap(fill));
+        for (int y = 6; y < 14; ++y)
+            for (int x = 6; x < 14; ++x)
+                EXPECT_NEAR(s.red(x, y), 128, 2) << x << "," << y << " turned " << turn;
+        fill.smooth = false;
+        Surface n(24, 24);
+        n.canvas.fillPath(rect(0, 0, 24, 24), Paint::bitmap(fill));
+        int extremes = 0;
+        for (int y = 6; y < 14; ++y)
+            for (int x = 6; x < 14; ++x)
+                extremes += n.red(x, y) == 0 || n.red(x, y) == 255;
+        EXPECT_EQ(extremes, 64) << "turned " << turn;
+    }
+    // Halving averages premultiplied pixels, rounded, and repeats the last row and column of an odd size.
+    player::Bitmap odd;
+    odd.width = 3;
+    odd.height = 1;
+    odd.pixels = {0x80402010u, 0x00000000u, 0xff00ff00u};
+    const player::Bitmap half = raster::halveBitmap(odd);
+    ASSERT_EQ(half.width, 2);
+    ASSERT_EQ(half.height, 1);
+    EXPECT_EQ(half.pixels[0], 0x40201008u);
+    EXPECT_EQ(half.pixels[1], 0xff00ff00u);
 }
 
 // Sample points beyond the fixed-point range (a bitmap moved absurdly far) still sample the right texels.
