@@ -431,14 +431,18 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
         auto fixed = [](double v) { return int64_t(std::floor(v * kTexelOne)); };
         auto step = [](double v) { return int64_t(std::llround(v * kTexelOne)); };
         TexelWalk t{fixed(bx), fixed(by), step(inverse_.a), step(inverse_.b)};
+        // Smoothed but unscaled, unturned and at whole texels, every weight is zero: the texels are copied.
+        constexpr int64_t kFraction = (int64_t(1) << kTexelShift) - 1;
+        const bool smooth = f.smooth && !(t.dx == int64_t(1) << kTexelShift && t.dy == 0 &&
+                                          (t.x & kFraction) == 0 && (t.y & kFraction) == 0);
         if (f.repeat) {
             t = {wrapFixed(t.x, bm.width), wrapFixed(t.y, bm.height), wrapFixed(t.dx, bm.width),
                  wrapFixed(t.dy, bm.height)};
-            if (f.smooth)
+            if (smooth)
                 bilinearSpan<true>(bm, t, n, out);
             else
                 nearestSpan<true>(bm, t, n, out);
-        } else if (f.smooth) {
+        } else if (smooth) {
             bilinearSpan<false>(bm, t, n, out);
         } else {
             nearestSpan<false>(bm, t, n, out);
