@@ -6,6 +6,7 @@
 #include "app/cmd_convert.h"
 #include "app/cmd_probe.h"
 #include "app/cmd_render.h"
+#include "app/cmd_trace.h"
 #include "app/convert_options.h"
 #include "app/desktop.h"
 
@@ -18,6 +19,7 @@ const char* kUsage =
     "  probe [--json] FILE...   movie kind, version, header length, size, frame rate and frame count\n"
     "  render MOVIE --frames LIST --size WxH [--quality high|low] [--background RRGGBB] --out PATTERN\n"
     "                           pictures of the listed frames (PATTERN holds %d for the frame number)\n"
+    "  trace MOVIE [--frames N]  runs the movie headless and prints what its scripts trace()\n"
     "  convert MOVIE... [OPTIONS]\n"
     "                           converts movies to AVI, MPEG, animated GIF or still images (options below)\n"
     "  convert --tasks FILE.ini runs the checked tasks of a task-list file\n"
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
     if (command == "probe") return cli::runProbe(args);
     if (command == "render") return cli::runRender(args);
     if (command == "convert") return cli::runConvert(args);
+    if (command == "trace") return cli::runTrace(args);
     std::fprintf(stderr, "tolvikan: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
 }

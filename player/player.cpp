@@ -107,6 +107,12 @@ uint64_t Player::picturesReused() const {
 void Player::setFsCommandHandler(FsCommandHandler handler) {
     stage_->runtime.fsCommand = std::move(handler);
 }
+void Player::setTraceHandler(TraceHandler handler) {
+    stage_->runtime.traceHandler = std::move(handler);
+}
+bool Player::quitRequested() const {
+    return stage_->runtime.quitRequested;
+}
 void Player::setLogHandler(LogHandler handler) {
     stage_->runtime.logHandler = std::move(handler);
 }

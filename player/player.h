@@ -82,6 +82,12 @@ class Player {
     using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
     void setFsCommandHandler(FsCommandHandler handler);
 
+    // trace() output of the movie's scripts, one line per call, as Flash Player prints it.
+    using TraceHandler = std::function<void(const std::string& line)>;
+    void setTraceHandler(TraceHandler handler);
+    // A script asked to quit (fscommand("quit")).
+    bool quitRequested() const;
+
     // Log lines: getURL calls that open nothing, features a movie uses that the player lacks
     // ("not supported yet: ..." once per feature and movie), tags skipped for errors.
     using LogHandler = std::function<void(const std::string& line)>;

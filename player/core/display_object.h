@@ -10,10 +10,14 @@
 
 #include "player/core/characters.h"
 #include "player/render/geometry.h"
+#include "swf/tags.h"
 
 namespace player {
 
 class MovieDef;
+namespace avm1 {
+class Object;
+}
 
 // What the timeline last placed at one depth. `serial` identifies the placement: a display object survives a
 // timeline jump only when the jump arrives at the same placement (Flash keeps such objects, with their
@@ -28,6 +32,7 @@ struct Placement {
     uint16_t clipDepth = 0;
     bool visible = true;
     std::optional<uint8_t> blendMode;
+    const swf::ClipActions* clipActions = nullptr;  // onClipEvent handlers of the placement
 };
 
 class DisplayObject {
@@ -57,6 +62,17 @@ class DisplayObject {
     std::string name;
     uint16_t clipDepth = 0;
     bool visible = true;
+
+    // The clip (or button) this object is a child of; null for the root of a level.
+    DisplayObject* parent = nullptr;
+    // The script object standing for this object, once a script has seen it (owned by the script heap).
+    avm1::Object* scriptObject = nullptr;
+    // A script moved, scaled or recoloured the object: the timeline no longer sets its transform.
+    bool scriptTransformed = false;
+    // Made by a script (attachMovie, duplicateMovieClip, createEmptyMovieClip): the timeline never
+    // removes it.
+    bool scriptCreated = false;
+    const swf::ClipActions* clipActions = nullptr;
 
   protected:
     const MovieDef* movie_;

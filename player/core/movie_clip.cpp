@@ -1,6 +1,7 @@
 #include "player/core/movie_clip.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -24,6 +25,7 @@ void MovieClip::initialize(Runtime& rt) {
 
 void MovieClip::advance(Runtime& rt) {
     // Children placed during this tick start next tick; those already there move on after their parent.
+    if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
     if (playing && frameCount() > 1) {
         int next = currentFrame_ + 1;
         if (next > frameCount()) {
@@ -114,12 +116,15 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             if (po->clipDepth) p.clipDepth = *po->clipDepth;
             if (po->visible) p.visible = *po->visible;
             if (po->blendMode) p.blendMode = *po->blendMode;
+            if (po->clipActions) p.clipActions = &*po->clipActions;
             if (po->filters && !po->filters->empty()) rt.unsupported("filters");
             if (po->blendMode && *po->blendMode > 1) rt.unsupported("blend modes");
         } else if (const auto* ro = std::get_if<swf::RemoveObject>(&tag->body)) {
             placements_.erase(ro->depth);
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
+        } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
+            rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
             if (!rt.stageBackground)
                 rt.stageBackground =
@@ -141,6 +146,10 @@ bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
 void MovieClip::syncDisplayList(Runtime& rt) {
     // Objects whose placement is gone, or was replaced by another placement, leave the list.
     for (auto it = children_.begin(); it != children_.end();) {
+        if (it->second->scriptCreated) {
+            ++it;
+            continue;
+        }
         auto p = placements_.find(it->first);
         if (p == placements_.end() || p->second.serial != it->second->serial)
             it = children_.erase(it);
@@ -150,8 +159,9 @@ void MovieClip::syncDisplayList(Runtime& rt) {
     for (const auto& [depth, p] : placements_) {
         auto it = children_.find(depth);
         DisplayObject* obj = nullptr;
+        if (it != children_.end() && it->second->scriptCreated) continue;
         if (it == children_.end()) {
-            std::unique_ptr<DisplayObject> created = rt.instantiate(movie_, p);
+            std::unique_ptr<DisplayObject> created = rt.instantiate(movie_, p, this);
             if (!created) continue;
             created->depth = depth;
             created->serial = p.serial;
@@ -162,13 +172,129 @@ void MovieClip::syncDisplayList(Runtime& rt) {
             if (obj->character() && obj->character()->id != p.characterId)
                 if (const Character* c = movie_->character(p.characterId)) obj->setCharacter(c);
         }
-        obj->matrix = p.matrix;
-        obj->cxform = p.cxform;
+        if (!obj->scriptTransformed) {
+            obj->matrix = p.matrix;
+            obj->cxform = p.cxform;
+        }
         obj->ratio = p.ratio;
-        obj->name = p.name;
+        if (!obj->scriptObject) obj->name = p.name;
         obj->clipDepth = p.clipDepth;
         obj->visible = p.visible;
     }
+}
+
+MovieClip* MovieClip::childByName(const std::string& name, bool caseSensitive) const {
+    auto same = [&](const std::string& n) {
+        if (n.size() != name.size()) return false;
+        if (caseSensitive) return n == name;
+        for (size_t i = 0; i < n.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(n[i])) !=
+                std::tolower(static_cast<unsigned char>(name[i])))
+                return false;
+        return true;
+    };
+    for (const auto& [depth, obj] : children_)
+        if (MovieClip* c = obj->asClip(); c && same(c->name)) return c;
+    return nullptr;
+}
+
+void MovieClip::insertChild(int depth, std::unique_ptr<DisplayObject> obj) {
+    obj->depth = depth;
+    obj->parent = this;
+    obj->scriptCreated = true;
+    placements_.erase(depth);
+    children_[depth] = std::move(obj);
+}
+
+MovieClip* MovieClip::duplicateChild(MovieClip* child, const std::string& name, int depth, Runtime& rt) {
+    Placement p;
+    p.characterId = child->character() ? child->character()->id : 0;
+    p.matrix = child->matrix;
+    p.cxform = child->cxform;
+    p.name = name;
+    p.clipActions = child->clipActions;
+    std::unique_ptr<DisplayObject> created;
+    if (!child->character()) {
+        created = std::make_unique<MovieClip>(movie_, nullptr, &emptyTimeline());
+        created->track(&rt.liveObjects);
+        created->name = name;
+        created->matrix = p.matrix;
+        created->cxform = p.cxform;
+        created->parent = this;
+        created->asClip()->initialize(rt);
+    } else {
+        created = rt.instantiate(child->movie(), p, this);
+    }
+    if (!created) return nullptr;
+    created->visible = child->visible;
+    MovieClip* c = created->asClip();
+    insertChild(depth + kScriptDepthOffset, std::move(created));
+    return c;
+}
+
+MovieClip* MovieClip::attachChild(const Character* character, const std::string& name, int depth,
+                                  Runtime& rt) {
+    std::unique_ptr<DisplayObject> created;
+    if (!character) {
+        created = std::make_unique<MovieClip>(movie_, nullptr, &emptyTimeline());
+        created->track(&rt.liveObjects);
+        created->name = name;
+        created->parent = this;
+        created->asClip()->initialize(rt);
+    } else {
+        Placement p;
+        p.characterId = character->id;
+        p.name = name;
+        created = rt.instantiate(movie_, p, this);
+    }
+    if (!created || !created->asClip()) return nullptr;
+    MovieClip* c = created->asClip();
+    insertChild(depth + kScriptDepthOffset, std::move(created));
+    return c;
+}
+
+void MovieClip::swapChildDepth(DisplayObject* child, int depth) {
+    int from = child->depth;
+    if (from == depth) return;
+    auto it = children_.find(from);
+    if (it == children_.end() || it->second.get() != child) return;
+    std::unique_ptr<DisplayObject> moving = std::move(it->second);
+    children_.erase(it);
+    auto other = children_.find(depth);
+    if (other != children_.end()) {
+        std::unique_ptr<DisplayObject> displaced = std::move(other->second);
+        children_.erase(other);
+        displaced->depth = from;
+        displaced->scriptCreated = true;
+        children_[from] = std::move(displaced);
+    }
+    // A clip moved by script leaves the timeline's control.
+    placements_.erase(from);
+    placements_.erase(depth);
+    moving->depth = depth;
+    moving->scriptCreated = true;
+    children_[depth] = std::move(moving);
+}
+
+bool MovieClip::removeScriptChild(MovieClip* child) {
+    for (auto it = children_.begin(); it != children_.end(); ++it) {
+        if (it->second.get() != child) continue;
+        if (it->first < kScriptDepthOffset) return false;
+        placements_.erase(it->first);
+        children_.erase(it);
+        return true;
+    }
+    return false;
+}
+
+const Timeline& emptyTimeline() {
+    static const Timeline t = [] {
+        Timeline e;
+        e.frames.emplace_back();
+        e.declaredFrameCount = 1;
+        return e;
+    }();
+    return t;
 }
 
 ButtonObject::ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt)

@@ -34,6 +34,22 @@ class MovieClip : public DisplayObject {
     // the timeline shows at that frame, and only that frame's actions run.
     void gotoFrame(int frame, Runtime& rt);
 
+    // The instance named `name` among the children (the first in depth order), or null.
+    MovieClip* childByName(const std::string& name, bool caseSensitive) const;
+    // duplicateMovieClip: a copy of `child` (same character, placement and clip events) at a script depth.
+    MovieClip* duplicateChild(MovieClip* child, const std::string& name, int depth, Runtime& rt);
+    // attachMovie / createEmptyMovieClip: a new clip of `character` (null: empty) at a script depth.
+    MovieClip* attachChild(const Character* character, const std::string& name, int depth, Runtime& rt);
+    // removeMovieClip: only clips at script depths (0 and up) leave.
+    bool removeScriptChild(MovieClip* child);
+    // swapDepths: moves a child to a display depth, and what was there to the child's old depth.
+    void swapChildDepth(DisplayObject* child, int depth);
+    // Places an object at a display depth (script depth + 16384), replacing what was there.
+    void insertChild(int depth, std::unique_ptr<DisplayObject> obj);
+
+    // Level number of a root timeline.
+    int level = 0;
+
     // A token that lives as long as this clip: queued actions hold it to notice a removed clip.
     std::weak_ptr<MovieClip*> handle() const { return self_; }
 
@@ -48,7 +64,14 @@ class MovieClip : public DisplayObject {
     DisplayList children_;
     std::shared_ptr<MovieClip*> self_;
     uint64_t tickCreated_ = 0;
+    bool enteredOnce_ = false;
 };
+
+// The timeline of a clip made empty by script (one empty frame).
+const Timeline& emptyTimeline();
+
+// Timeline depths are stored as in the file; scripts count depths from -16384 below them.
+constexpr int kScriptDepthOffset = 16384;
 
 // A button shows the characters of its "up" state (interaction comes with the mouse).
 class ButtonObject : public DisplayObject {

@@ -24,6 +24,8 @@ class MovieDef {
     const Timeline& rootTimeline() const { return root_; }
     const Character* character(uint16_t id) const;
     const std::string& url() const { return url_; }
+    // Length of the movie as its header declares it (uncompressed), for getBytesTotal.
+    uint32_t byteSize() const { return movie_.fileHeader.declaredLength; }
     // Problems met while loading (tags skipped for errors), for the log.
     const std::vector<std::string>& warnings() const { return warnings_; }
     // Features the movie uses that the player lacks ("not supported yet: ..."), once each.

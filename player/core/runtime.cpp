@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
+#include "player/avm1/clip_object.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
+#include "player/core/stage.h"
 
 namespace player {
 
-std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const Placement& p) {
+Runtime::Runtime(Stage& stage) : stage_(stage) {}
+Runtime::~Runtime() = default;
+
+std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const Placement& p,
+                                                    DisplayObject* parent) {
     const Character* c = movie->character(p.characterId);
     if (!c) {
         log("placed character " + std::to_string(p.characterId) + " is not defined");
@@ -32,9 +39,14 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
             clip->matrix = p.matrix;
             clip->cxform = p.cxform;
             clip->name = p.name;
+            clip->parent = parent;
+            clip->clipActions = p.clipActions;
+            if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Initialize))
+                queueEvent(clip.get(), clip_event::Initialize);
             ++nesting;
             clip->initialize(*this);
             --nesting;
+            if (vm_) queueEvent(clip.get(), clip_event::Load);
             return clip;
         }
         case Character::Kind::Button: {
@@ -43,6 +55,7 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
                 std::make_unique<ButtonObject>(movie, static_cast<const ButtonCharacter*>(c), *this);
             --nesting;
             button->track(&liveObjects);
+            button->parent = parent;
             return button;
         }
         case Character::Kind::Font:
@@ -50,29 +63,169 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         default: {
             auto obj = std::make_unique<DisplayObject>(movie, c);
             obj->track(&liveObjects);
+            obj->parent = parent;
             return obj;
         }
     }
 }
 
 void Runtime::queueActions(MovieClip* clip, const swf::DoAction* action) {
-    queue_.push_back({clip->handle(), action});
+    queue_.push_back(
+        {clip->handle(), &action->records, 0, clip->movie() ? clip->movie()->info().version : 0});
+}
+
+void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
+    queue_.push_back({clip->handle(), nullptr, event, 0});
+}
+
+void Runtime::startScripts(int swfVersion, double rate) {
+    frameRate = rate > 0 ? rate : 12;
+    if (!vm_) vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
 }
 
 void Runtime::runQueuedActions() {
     // Actions may queue more (a goto reaches a frame with actions): run until the queue is empty, bounded.
     size_t ran = 0;
     for (size_t i = 0; i < queue_.size(); ++i) {
-        if (++ran > 10000) {
+        if (++ran > kMaxActionsPerTick) {
             log("too many frame actions in one frame; the rest are skipped");
             break;
         }
+        if (quitRequested) break;
         Queued q = queue_[i];
         auto p = q.clip.lock();
         if (!p || !*p) continue;
-        runActions(*this, *p, q.action->records);
+        if (!vm_) continue;
+        if (q.records) {
+            avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
+            vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
+        } else {
+            runEvent(*p, q.event);
+        }
     }
     queue_.clear();
+}
+
+const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a) {
+    auto it = clipActionCode_.find(&a);
+    if (it != clipActionCode_.end()) return it->second;
+    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    if (d.error) log("clip event actions: " + d.error->describe());
+    return clipActionCode_[&a] = std::move(d.actions);
+}
+
+namespace {
+
+const char* eventMethod(uint32_t event) {
+    switch (event) {
+        case clip_event::Load:
+            return "onLoad";
+        case clip_event::EnterFrame:
+            return "onEnterFrame";
+        case clip_event::Unload:
+            return "onUnload";
+        case clip_event::MouseMove:
+            return "onMouseMove";
+        case clip_event::MouseDown:
+            return "onMouseDown";
+        case clip_event::MouseUp:
+            return "onMouseUp";
+        case clip_event::KeyDown:
+            return "onKeyDown";
+        case clip_event::KeyUp:
+            return "onKeyUp";
+        case clip_event::Data:
+            return "onData";
+        case clip_event::Press:
+            return "onPress";
+        case clip_event::Release:
+            return "onRelease";
+        case clip_event::ReleaseOutside:
+            return "onReleaseOutside";
+        case clip_event::RollOver:
+            return "onRollOver";
+        case clip_event::RollOut:
+            return "onRollOut";
+        case clip_event::DragOver:
+            return "onDragOver";
+        case clip_event::DragOut:
+            return "onDragOut";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+void Runtime::runEvent(MovieClip* clip, uint32_t event) {
+    auto handle = clip->handle();
+    int version = clip->movie() ? clip->movie()->info().version : 0;
+    if (clip->clipActions) {
+        for (const swf::ClipAction& a : clip->clipActions->records) {
+            if (!(a.events & event)) continue;
+            const auto& code = decodedClipAction(a);
+            vm_->runBlock(avm1::ActionBlock{&code, 0, code.size(), version},
+                          avm1::scriptObjectOf(*vm_, clip));
+            auto alive = handle.lock();
+            if (!alive || !*alive) return;
+        }
+    }
+    const char* method = eventMethod(event);
+    if (!method || version < 6) return;
+    avm1::ClipObject* self = avm1::scriptObjectOf(*vm_, clip);
+    avm1::Value fn = self->get(*vm_, method);
+    if (fn.object() && fn.object()->isCallable()) vm_->callHandler(fn, avm1::Value(self));
+}
+
+void Runtime::callFrame(MovieClip* clip, int frame) {
+    if (!vm_ || frame < 1 || frame > clip->frameCount()) return;
+    int version = clip->movie() ? clip->movie()->info().version : 0;
+    for (const swf::Tag* tag : clip->timeline().tagsOf(frame))
+        if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
+            avm1::ActionBlock block{&da->records, 0, da->records.size(), version};
+            vm_->runBlock(block, avm1::scriptObjectOf(*vm_, clip));
+        }
+}
+
+void Runtime::runInitActions(MovieClip* root, const swf::DoInitAction* action) {
+    if (!vm_ || !initDone_.insert(action).second) return;
+    int version = root->movie() ? root->movie()->info().version : 0;
+    queue_.push_back({root->handle(), &action->records, 0, version});
+}
+
+void Runtime::collectGarbage() {
+    if (!vm_) return;
+    std::vector<avm1::GcCell*> roots;
+    std::vector<const DisplayList*> lists;
+    for (const auto& [n, l] : stage_.levels()) {
+        if (l.root->scriptObject) roots.push_back(l.root->scriptObject);
+        lists.push_back(&l.root->children());
+    }
+    while (!lists.empty()) {
+        const DisplayList* list = lists.back();
+        lists.pop_back();
+        for (const auto& [depth, obj] : *list) {
+            if (obj->scriptObject) roots.push_back(obj->scriptObject);
+            if (MovieClip* c = obj->asClip()) lists.push_back(&c->children());
+        }
+    }
+    vm_->collect(roots);
+}
+
+void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, double depth) {
+    MovieClip* src = source ? source->clip() : nullptr;
+    if (!src || !src->parent || !src->parent->asClip() || !std::isfinite(depth)) return;
+    src->parent->asClip()->duplicateChild(src, name, int(depth), *this);
+}
+
+void Runtime::removeClip(avm1::ClipObject* clip) {
+    MovieClip* c = clip ? clip->clip() : nullptr;
+    if (!c || !c->parent || !c->parent->asClip()) return;
+    c->parent->asClip()->removeScriptChild(c);
+}
+
+void Runtime::trace(const std::string& line) {
+    if (traceHandler) traceHandler(line);
 }
 
 void Runtime::log(const std::string& line) {
@@ -109,67 +262,46 @@ bool parseLevelTarget(const std::string& target, int& level) {
 
 }  // namespace
 
-void runActions(Runtime& rt, MovieClip* clip, const std::vector<swf::Action>& actions) {
-    auto handle = clip->handle();
-    size_t count = 0;
-    for (const swf::Action& a : actions) {
-        if (++count > Runtime::kMaxActionsPerTick) break;
-        auto alive = handle.lock();
-        if (!alive || !*alive) return;
-        switch (a.opcode) {
-            case swf::op::End:
-                return;
-            case swf::op::Play:
-                clip->playing = true;
-                break;
-            case swf::op::Stop:
-                clip->playing = false;
-                break;
-            case swf::op::NextFrame:
-                clip->gotoFrame(clip->currentFrame() + 1, rt);
-                clip->playing = false;
-                break;
-            case swf::op::PrevFrame:
-                clip->gotoFrame(clip->currentFrame() - 1, rt);
-                clip->playing = false;
-                break;
-            case swf::op::GotoFrame: {
-                const auto& g = std::get<swf::ActionGotoFrame>(a.operands);
-                clip->gotoFrame(int(g.frame) + 1, rt);
-                clip->playing = false;
-                break;
-            }
-            case swf::op::GoToLabel: {
-                const auto& g = std::get<swf::ActionGoToLabel>(a.operands);
-                int frame = clip->timeline().frameOfLabel(g.label);
-                if (frame > 0) clip->gotoFrame(frame, rt);
-                clip->playing = false;
-                break;
-            }
-            case swf::op::GetURL: {
-                const auto& g = std::get<swf::ActionGetURL>(a.operands);
-                // fscommand("cmd", "args") is stored as getURL("FSCommand:cmd", "args").
-                int level = -1;
-                if (startsWithNoCase(g.url, "FSCommand:")) {
-                    if (rt.fsCommand) rt.fsCommand(g.url.substr(10), g.target);
-                } else if (parseLevelTarget(g.target, level)) {
-                    // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame
-                    // is over; an empty url unloads the level.
-                    rt.pendingLoads.push_back({level, g.url, clip->movie() ? clip->movie()->url() : ""});
-                } else {
-                    rt.log("getURL(\"" + g.url + "\", \"" + g.target + "\") opens nothing here");
-                }
-                break;
-            }
-            case swf::op::ToggleQuality:
-            case swf::op::StopSounds:
-                break;
-            default:
-                ++rt.skippedActions;
-                rt.unsupported("ActionScript beyond timeline control (such actions are skipped)");
-                break;
-        }
+void Runtime::getUrl(const std::string& url, const std::string& target, int method, avm1::ClipObject* from) {
+    MovieClip* clip = from ? from->clip() : nullptr;
+    std::string base = clip && clip->movie() ? clip->movie()->url() : "";
+    // fscommand("cmd", "args") is stored as getURL("FSCommand:cmd", "args").
+    if (startsWithNoCase(url, "FSCommand:")) {
+        std::string command = url.substr(10);
+        std::string lower = command;
+        for (char& c : lower)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == "quit" || lower == "exit") quitRequested = true;
+        if (fsCommand) fsCommand(command, target);
+        return;
     }
+    bool loadVariables = method & 8;
+    int level = -1;
+    if (!loadVariables && parseLevelTarget(target, level)) {
+        // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame is over; an
+        // empty url unloads the level.
+        pendingLoads.push_back({level, url, base});
+        return;
+    }
+    if (loadVariables) {
+        unsupported("loadVariables");
+        return;
+    }
+    if (method & 4) {
+        unsupported("loadMovie into a clip");
+        return;
+    }
+    log("getURL(\"" + url + "\", \"" + target + "\") opens nothing here");
+}
+
+double Runtime::timeMs() {
+    return double(tick) * 1000.0 / frameRate;
+}
+
+avm1::ClipObject* Runtime::level(int n) {
+    Stage::Level* l = stage_.level(n);
+    if (!l || !vm_) return nullptr;
+    return avm1::scriptObjectOf(*vm_, l->root.get());
 }
 
 }  // namespace player

@@ -1,14 +1,16 @@
-// What the timelines share while a tick runs: the clock count, the queue of frame actions, the factory of
-// display objects, the log and the FSCommand event. One per Player.
+// What the timelines share while a tick runs: the clock count, the queue of actions and events, the factory
+// of display objects, the script machine, the log and the FSCommand event. One per Player.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "player/avm1/vm.h"
 #include "player/core/display_object.h"
 #include "player/player.h"
 #include "swf/tags.h"
@@ -16,26 +18,85 @@
 namespace player {
 
 class Stage;
+class MovieClip;
 
-class Runtime {
+// Clip events (CLIPEVENTFLAGS bits as the parser stores them).
+namespace clip_event {
+enum : uint32_t {
+    Load = 0x1,
+    EnterFrame = 0x2,
+    Unload = 0x4,
+    MouseMove = 0x8,
+    MouseDown = 0x10,
+    MouseUp = 0x20,
+    KeyDown = 0x40,
+    KeyUp = 0x80,
+    Data = 0x100,
+    Initialize = 0x200,
+    Press = 0x400,
+    Release = 0x800,
+    ReleaseOutside = 0x1000,
+    RollOver = 0x2000,
+    RollOut = 0x4000,
+    DragOver = 0x8000,
+    DragOut = 0x10000,
+    KeyPress = 0x20000,
+    Construct = 0x40000,
+};
+}
+
+class Runtime : public avm1::Host {
   public:
-    explicit Runtime(Stage& stage) : stage_(stage) {}
+    explicit Runtime(Stage& stage);
+    ~Runtime() override;
 
     uint64_t tick = 0;
 
     // A display object for a placement of `movie`'s character; null (logged once) for ids the dictionary
     // lacks. Sprites and buttons are built with their first frame already shown.
-    std::unique_ptr<DisplayObject> instantiate(const MovieDef* movie, const Placement& p);
+    std::unique_ptr<DisplayObject> instantiate(const MovieDef* movie, const Placement& p,
+                                               DisplayObject* parent = nullptr);
 
     // Frame actions run after every timeline has moved on, in the order their frames were reached.
     void queueActions(MovieClip* clip, const swf::DoAction* action);
+    // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
+    void queueEvent(MovieClip* clip, uint32_t event);
     void runQueuedActions();
+    // Runs `frame`'s actions of a clip now, without going there (call()).
+    void callFrame(MovieClip* clip, int frame);
+    // The init actions of the sprites a movie defines, once each, before the frame that defines them.
+    void runInitActions(MovieClip* root, const swf::DoInitAction* action);
 
-    void log(const std::string& line);
-    // Logs "not supported yet: <what>" the first time a movie uses it.
-    void unsupported(const std::string& what);
+    // Script side.
+    avm1::Vm* vm() { return vm_.get(); }
+    // Made when the first movie loads, for that movie's version.
+    void startScripts(int swfVersion, double frameRate);
+    // Forgets every script object (a new movie replaces everything).
+    void resetScripts() {
+        queue_.clear();
+        vm_.reset();
+        initDone_.clear();
+        clipActionCode_.clear();
+        quitRequested = false;
+    }
+    // Frees unreachable script objects (between frames).
+    void collectGarbage();
+    void duplicateClip(avm1::ClipObject* source, const std::string& name, double depth);
+    void removeClip(avm1::ClipObject* clip);
+    void stopAllSounds() {}
+
+    // avm1::Host
+    void trace(const std::string& line) override;
+    void log(const std::string& line) override;
+    void unsupported(const std::string& what) override;
+    void getUrl(const std::string& url, const std::string& target, int method,
+                avm1::ClipObject* from) override;
+    double timeMs() override;
+    avm1::ClipObject* level(int n) override;
 
     Player::FsCommandHandler fsCommand;
+    Player::TraceHandler traceHandler;
+    bool quitRequested = false;
 
     // Movies to load into levels when the current frame is over (level, url as the movie gave it, url of
     // the movie that asked, against which a relative url is resolved).
@@ -54,6 +115,13 @@ class Runtime {
     std::vector<std::string> logLines;
     Stage& stage() { return stage_; }
 
+    // Settings scripts read and write.
+    std::string quality = "HIGH";
+    bool focusRect = true;
+    double soundBufTime = 5;
+    double mouseX = 0, mouseY = 0;  // stage twips
+    double frameRate = 12;
+
     // Guards against hostile movies: a sprite that places itself (directly or through others) would nest
     // without end, and sprites placing several copies of each other grow exponentially; both are cut off.
     static constexpr int kMaxNesting = 64;
@@ -69,15 +137,19 @@ class Runtime {
   private:
     struct Queued {
         std::weak_ptr<MovieClip*> clip;
-        const swf::DoAction* action;
+        const std::vector<swf::Action>* records = nullptr;  // a block of actions, or
+        uint32_t event = 0;                                 // a clip event
+        int version = 0;
     };
+    void runEvent(MovieClip* clip, uint32_t event);
+    const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);
+
     Stage& stage_;
     std::vector<Queued> queue_;
     std::set<std::string> reported_;
+    std::unique_ptr<avm1::Vm> vm_;
+    std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
+    std::set<const swf::DoInitAction*> initDone_;
 };
-
-// Runs one action list in the context of a clip (timeline control of SWF 3 movies; other actions are
-// skipped and reported). Returns false when the clip was removed while they ran.
-void runActions(Runtime& rt, MovieClip* clip, const std::vector<swf::Action>& actions);
 
 }  // namespace player

@@ -16,13 +16,21 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
     for (const std::string& n : def->notes())
         runtime.log(n);
     if (level == 0) {
+        for (auto& [n, old] : levels_) {
+            old.root.reset();
+            if (old.movie) retired_.push_back(std::move(old.movie));
+        }
         levels_.clear();
         runtime.stageBackground.reset();
     }
+    runtime.startScripts(def->info().version, def->info().frameRate);
     Level& l = levels_[level];
     l.root.reset();
+    // Functions defined by the old movie's code may live on: its actions stay loaded.
+    if (l.movie) retired_.push_back(std::move(l.movie));
     l.movie = std::move(def);
     l.root = std::make_unique<MovieClip>(l.movie.get(), nullptr, &l.movie->rootTimeline());
+    l.root->level = level;
     l.root->initialize(runtime);
     runtime.runQueuedActions();
     return true;
@@ -31,6 +39,8 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
 void Stage::unloadAll() {
     memo_.forget();
     levels_.clear();
+    runtime.resetScripts();
+    retired_.clear();
     runtime.stageBackground.reset();
     runtime.pendingLoads.clear();
 }
@@ -44,7 +54,13 @@ void Stage::runPendingLoads() {
             std::string what = "loadMovieNum(\"" + l.url + "\", " + std::to_string(l.level) + "): ";
             if (l.url.empty()) {
                 // An empty url unloads the level; level 0 stays, or there would be nothing left to show.
-                if (l.level != 0) levels_.erase(l.level);
+                if (l.level != 0) {
+                    if (Level* gone = level(l.level)) {
+                        gone->root.reset();
+                        retired_.push_back(std::move(gone->movie));
+                    }
+                    levels_.erase(l.level);
+                }
                 continue;
             }
             std::string path, error;
@@ -63,11 +79,21 @@ Stage::Level* Stage::level(int n) {
 }
 
 void Stage::advance() {
+    if (runtime.quitRequested) return;
     ++runtime.tick;
+    if (runtime.vm()) {
+        runtime.vm()->budget = 0;
+        runtime.vm()->runTimers();
+    }
+    // Advance a snapshot: scripts may load or unload levels while it runs.
+    std::vector<std::weak_ptr<MovieClip*>> roots;
     for (auto& [n, l] : levels_)
-        l.root->advance(runtime);
+        roots.push_back(l.root->handle());
+    for (auto& h : roots)
+        if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
     runtime.runQueuedActions();
     runPendingLoads();
+    runtime.collectGarbage();
 }
 
 void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {

@@ -40,6 +40,7 @@ class Stage {
                      const RenderOptions& options, uint32_t bg);
 
     std::map<int, Level> levels_;
+    std::vector<std::unique_ptr<MovieDef>> retired_;
     Renderer renderer_;
     // Kept from picture to picture so its scratch buffers (coverage rows, span colours, masks) keep their
     // size.

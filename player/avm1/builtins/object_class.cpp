@@ -1,0 +1,170 @@
+// Object and Function: the root of every prototype chain, property reflection (addProperty, watch,
+// hasOwnProperty, ASSetPropFlags), registerClass, call and apply.
+#include <cmath>
+
+#include "player/avm1/clip_object.h"
+#include "player/avm1/vm.h"
+
+namespace player::avm1 {
+
+namespace {
+
+Value arg(std::vector<Value>& args, size_t i) {
+    return i < args.size() ? args[i] : Value();
+}
+
+Value objectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (!args.empty() && args[0].isObject()) return args[0];
+    if (!args.empty() && !args[0].isNullish()) return Value(vm.toObject(args[0]));
+    return Value(vm.newObject());
+}
+
+Value objectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (o && o->isCallable()) return Value("[type Function]");
+    return Value("[object Object]");
+}
+
+Value objectValueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return self;
+}
+
+Value hasOwnProperty(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) return Value(false);
+    return Value(o->hasOwn(vm, vm.toString(args[0])));
+}
+
+Value isPropertyEnumerable(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) return Value(false);
+    return Value(o->isEnumerable(vm, vm.toString(args[0])));
+}
+
+Value isPrototypeOf(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    Object* v = arg(args, 0).object();
+    if (!o || !v) return Value(false);
+    int depth = 0;
+    for (Object* p = v->proto(); p && depth < 256; p = p->proto(), ++depth)
+        if (p == o) return Value(true);
+    return Value(false);
+}
+
+Value addProperty(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.size() < 3) return Value(false);
+    std::string name = vm.toString(args[0]);
+    Object* getter = args[1].object();
+    Object* setter = args[2].object();
+    if (name.empty() || !getter || !getter->isCallable()) return Value(false);
+    if (setter && !setter->isCallable()) return Value(false);
+    o->defineAccessor(vm, name, getter, setter, 0);
+    return Value(true);
+}
+
+Value watch(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.size() < 2) return Value(false);
+    return Value(o->watch(vm, vm.toString(args[0]), args[1].object(), arg(args, 2)));
+}
+
+Value unwatch(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) return Value(false);
+    return Value(o->unwatch(vm, vm.toString(args[0])));
+}
+
+Value registerClass(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (args.size() < 2) return Value(false);
+    std::string name = vm.toString(args[0]);
+    if (args[1].isNullish()) {
+        vm.registeredClasses->remove(vm, name);
+        return Value(true);
+    }
+    if (!args[1].object()) return Value(false);
+    vm.registeredClasses->define(vm, name, args[1], 0);
+    return Value(true);
+}
+
+// ASSetPropFlags(object, names, set, clear): names a comma list, an array, or null for all.
+Value asSetPropFlags(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = arg(args, 0).object();
+    if (!o) return Value();
+    uint8_t set = uint8_t(vm.toInt(arg(args, 2)) & 7);
+    uint8_t clear = uint8_t(vm.toInt(arg(args, 3)) & 7);
+    Value names = arg(args, 1);
+    if (names.isNull()) {
+        o->changeAllFlags(set, clear);
+        return Value();
+    }
+    std::vector<std::string> list;
+    if (auto* a = dynamic_cast<ArrayObject*>(names.object())) {
+        for (const Value& v : a->elements)
+            list.push_back(vm.toString(v));
+    } else {
+        std::string s = vm.toString(names);
+        size_t i = 0;
+        while (i <= s.size()) {
+            size_t j = s.find(',', i);
+            if (j == std::string::npos) j = s.size();
+            list.push_back(s.substr(i, j - i));
+            i = j + 1;
+        }
+    }
+    for (const std::string& n : list)
+        o->changeFlags(vm, n, set, clear);
+    return Value();
+}
+
+Value functionCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value(vm.newObject());
+}
+
+Value functionCall(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Value thisArg = arg(args, 0);
+    std::vector<Value> rest;
+    if (args.size() > 1) rest.assign(args.begin() + 1, args.end());
+    return vm.call(self, thisArg.isNullish() ? Value() : thisArg, rest);
+}
+
+Value functionApply(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Value thisArg = arg(args, 0);
+    std::vector<Value> rest;
+    if (Object* list = arg(args, 1).object()) {
+        double n = vm.toNumber(list->get(vm, "length"));
+        size_t count = n > 0 && std::isfinite(n) ? std::min<size_t>(size_t(n), ArrayObject::kMaxLength) : 0;
+        for (size_t i = 0; i < count; ++i)
+            rest.push_back(list->get(vm, std::to_string(i)));
+    }
+    return vm.call(self, thisArg.isNullish() ? Value() : thisArg, rest);
+}
+
+}  // namespace
+
+void installObject(Vm& vm) {
+    Object* proto = vm.objectProto;
+    NativeFunction* ctor = vm.newClass(objectCtor, proto, objectCtor);
+    vm.method(proto, "toString", objectToString);
+    vm.method(proto, "toLocaleString", objectToString);
+    vm.method(proto, "valueOf", objectValueOf);
+    vm.method(proto, "hasOwnProperty", hasOwnProperty);
+    vm.method(proto, "isPropertyEnumerable", isPropertyEnumerable);
+    vm.method(proto, "isPrototypeOf", isPrototypeOf);
+    vm.method(proto, "addProperty", addProperty);
+    vm.method(proto, "watch", watch);
+    vm.method(proto, "unwatch", unwatch);
+    vm.method(ctor, "registerClass", registerClass);
+    vm.global->define(vm, "Object", Value(ctor), kDontEnum);
+    vm.global->define(vm, "ASSetPropFlags", Value(vm.newFunction(asSetPropFlags)), kDontEnum);
+}
+
+void installFunction(Vm& vm) {
+    Object* proto = vm.functionProto;
+    NativeFunction* ctor = vm.newClass(functionCtor, proto);
+    vm.method(proto, "call", functionCall);
+    vm.method(proto, "apply", functionApply);
+    vm.global->define(vm, "Function", Value(ctor), kDontEnum);
+}
+
+}  // namespace player::avm1

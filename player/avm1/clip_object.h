@@ -1,0 +1,50 @@
+// The script face of a movie clip: its variables, its display properties (_x, _alpha, ...), its children
+// by instance name, and the MovieClip methods through MovieClip.prototype. Holds the clip weakly: a
+// removed clip leaves a dead reference whose properties read as undefined.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "player/avm1/object.h"
+
+namespace player {
+class MovieClip;
+class DisplayObject;
+}  // namespace player
+
+namespace player::avm1 {
+
+class ClipObject : public Object {
+  public:
+    ClipObject(Object* proto, MovieClip* clip);
+    ClipObject* asClip() override { return this; }
+    const char* typeOf() const override { return "movieclip"; }
+
+    MovieClip* clip() const;
+    ClipObject* parentClip() const;
+    ClipObject* root() const;
+    ClipObject* childByName(Vm& vm, const std::string& name) const;
+    // "_level0.a.b" (dot syntax) and "/a/b" (slash syntax).
+    std::string targetPath() const;
+    std::string slashPath() const;
+
+    bool getOwn(Vm& vm, const std::string& name, Object* self, Value& out) override;
+    void set(Vm& vm, const std::string& name, const Value& value) override;
+    bool hasOwn(Vm& vm, const std::string& name) override;
+
+    // Display properties by the GetProperty/SetProperty index (0 _x .. 21 _ymouse).
+    Value getProperty(Vm& vm, int index);
+    void setProperty(Vm& vm, int index, const Value& v);
+    // Index of a display property name ("_x" -> 0), or -1.
+    static int propertyIndex(const std::string& name);
+
+  private:
+    std::weak_ptr<MovieClip*> handle_;
+    std::string lastPath_;
+};
+
+// The script object of a clip, made on first use.
+ClipObject* scriptObjectOf(Vm& vm, MovieClip* clip);
+
+}  // namespace player::avm1

@@ -1,0 +1,167 @@
+// Script objects: properties with ActionScript's flags, prototype chains, getters and setters
+// (addProperty), watchers, and callables. Every object is a cell of the interpreter's heap, found by
+// tracing from the roots the Vm knows (global object, display list, stacks, timers) and freed between
+// frames when nothing reaches it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "player/avm1/value.h"
+
+namespace player::avm1 {
+
+class Vm;
+class ClipObject;
+
+// ASSetPropFlags bits.
+enum PropFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+
+class GcCell {
+  public:
+    virtual ~GcCell() = default;
+    // Pushes every cell this one refers to.
+    virtual void trace(std::vector<GcCell*>& out) const {}
+    bool marked = false;
+};
+
+void traceValue(const Value& v, std::vector<GcCell*>& out);
+
+class Object : public GcCell {
+  public:
+    enum class Kind : uint8_t {
+        Plain,
+        Function,
+        Array,
+        Boolean,
+        Number,
+        String,
+        Date,
+        Clip,
+        Arguments,
+        Super,
+        Xml,
+        Other
+    };
+    explicit Object(Object* proto = nullptr, Kind kind = Kind::Plain) : proto_(proto), kind_(kind) {}
+
+    Kind kind() const { return kind_; }
+    Object* proto() const { return proto_; }
+    void setProto(Object* p) { proto_ = p; }
+
+    // [[Get]]: own property, then the prototype chain; getters run with `self` as this.
+    Value get(Vm& vm, const std::string& name);
+    Value getFrom(Vm& vm, const std::string& name, Object* self);
+    // Looks only at this object (getters run); false when it has no such property.
+    virtual bool getOwn(Vm& vm, const std::string& name, Object* self, Value& out);
+    // [[Put]]: a setter found on the chain runs; read-only properties stay; watchers see the change.
+    virtual void set(Vm& vm, const std::string& name, const Value& value);
+    virtual bool hasOwn(Vm& vm, const std::string& name);
+    bool has(Vm& vm, const std::string& name);
+    virtual bool remove(Vm& vm, const std::string& name);
+    // Enumerable own property names, oldest first.
+    virtual void ownKeys(Vm& vm, std::vector<std::string>& out);
+
+    // Stores a property without setters or watchers, with the given flags (the way built-ins are made).
+    void define(Vm& vm, const std::string& name, const Value& value, uint8_t flags = kDontEnum);
+    // Object.addProperty: a virtual property.
+    void defineAccessor(Vm& vm, const std::string& name, Object* getter, Object* setter, uint8_t flags = 0);
+    // ASSetPropFlags on one property (false when the object lacks it).
+    bool changeFlags(Vm& vm, const std::string& name, uint8_t set, uint8_t clear);
+    void changeAllFlags(uint8_t set, uint8_t clear);
+    bool isEnumerable(Vm& vm, const std::string& name);
+    bool watch(Vm& vm, const std::string& name, Object* callback, const Value& userData);
+    bool unwatch(Vm& vm, const std::string& name);
+
+    virtual bool isCallable() const { return false; }
+    virtual Value call(Vm& vm, const Value& self, std::vector<Value>& args);
+    // `new`: the object made and initialised by this constructor.
+    virtual Value construct(Vm& vm, std::vector<Value>& args);
+    virtual ClipObject* asClip() { return nullptr; }
+    // typeof.
+    virtual const char* typeOf() const { return "object"; }
+
+    // Boxed value of Boolean, Number, String and Date objects.
+    Value primitive;
+
+    void trace(std::vector<GcCell*>& out) const override;
+
+  protected:
+    struct Property {
+        std::string name;
+        Value value;
+        Object* getter = nullptr;
+        Object* setter = nullptr;
+        uint8_t flags = 0;
+        bool accessor = false;
+    };
+    Property* findOwn(Vm& vm, const std::string& name);
+    Property& insert(Vm& vm, const std::string& name);
+    // Stores into an own data property, creating it when missing (no setters looked up).
+    void putOwn(Vm& vm, const std::string& name, const Value& value);
+
+    Object* proto_;
+    Kind kind_;
+    std::vector<Property> props_;
+    std::unordered_map<std::string, uint32_t> index_;
+    struct Watcher {
+        Object* callback;
+        Value userData;
+    };
+    std::unordered_map<std::string, Watcher>* watchers_ = nullptr;
+
+  public:
+    ~Object() override { delete watchers_; }
+};
+
+// A function made by the engine.
+using NativeFn = Value (*)(Vm& vm, const Value& self, std::vector<Value>& args);
+// Makes the object `new` initialises (an array for Array, ...); null for a plain object.
+using Allocator = Object* (*)(Vm& vm, Object* proto);
+
+class FunctionObject : public Object {
+  public:
+    explicit FunctionObject(Object* proto) : Object(proto, Kind::Function) {}
+    bool isCallable() const override { return true; }
+    const char* typeOf() const override { return "function"; }
+    Value construct(Vm& vm, std::vector<Value>& args) override;
+    // Runs the body with `self` as this (construct calls it on the new object).
+    Value call(Vm& vm, const Value& self, std::vector<Value>& args) override = 0;
+    Allocator allocate = nullptr;
+};
+
+class NativeFunction : public FunctionObject {
+  public:
+    NativeFunction(Object* proto, NativeFn fn, NativeFn ctor = nullptr)
+        : FunctionObject(proto), fn_(fn), ctor_(ctor) {}
+    Value call(Vm& vm, const Value& self, std::vector<Value>& args) override { return fn_(vm, self, args); }
+    Value construct(Vm& vm, std::vector<Value>& args) override;
+
+  private:
+    NativeFn fn_;
+    NativeFn ctor_;  // when `new` differs from a plain call (Number, String, Boolean, Date)
+};
+
+// Array: elements kept densely; holes are undefined.
+class ArrayObject : public Object {
+  public:
+    explicit ArrayObject(Object* proto) : Object(proto, Kind::Array) {}
+    std::vector<Value> elements;
+
+    bool getOwn(Vm& vm, const std::string& name, Object* self, Value& out) override;
+    void set(Vm& vm, const std::string& name, const Value& value) override;
+    bool hasOwn(Vm& vm, const std::string& name) override;
+    bool remove(Vm& vm, const std::string& name) override;
+    void ownKeys(Vm& vm, std::vector<std::string>& out) override;
+    void trace(std::vector<GcCell*>& out) const override;
+
+    static constexpr size_t kMaxLength = 1u << 24;
+};
+
+// "123" -> 123; false for anything that is not a canonical array index.
+bool arrayIndex(const std::string& name, uint32_t& index);
+
+}  // namespace player::avm1

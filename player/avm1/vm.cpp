@@ -1,0 +1,443 @@
+#include "player/avm1/vm.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include "player/avm1/clip_object.h"
+
+namespace player::avm1 {
+
+Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), random(seed) {
+    objectProto = make<Object>(nullptr);
+    functionProto = make<Object>(objectProto);
+    global = make<Object>(objectProto);
+    registeredClasses = make<Object>(nullptr);
+    installObject(*this);
+    installFunction(*this);
+    installArray(*this);
+    installString(*this);
+    installNumberBoolean(*this);
+    installMath(*this);
+    installError(*this);
+    installGlobals(*this);
+    installDate(*this);
+    installXml(*this);
+    installLoadVars(*this);
+    installSharedObject(*this);
+    installInput(*this);
+    installStage(*this);
+    installColor(*this);
+    installGeom(*this);
+    installTimers(*this);
+    installMovieClip(*this);
+}
+
+Vm::~Vm() {
+    for (GcCell* c : cells_)
+        delete c;
+}
+
+std::string Vm::key(const std::string& name) const {
+    if (caseSensitive()) return name;
+    std::string k = name;
+    for (char& c : k)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return k;
+}
+
+void Vm::adopt(GcCell* cell) {
+    cells_.push_back(cell);
+    ++allocatedSinceCollect_;
+    if (cells_.size() > kMaxCells) throw ScriptAbort{"script objects exceed the memory limit"};
+}
+
+Object* Vm::newObject() {
+    return make<Object>(objectProto);
+}
+
+ArrayObject* Vm::newArray(std::vector<Value> elements) {
+    ArrayObject* a = make<ArrayObject>(arrayProto);
+    a->elements = std::move(elements);
+    return a;
+}
+
+NativeFunction* Vm::newFunction(NativeFn fn, NativeFn ctor) {
+    return make<NativeFunction>(functionProto, fn, ctor);
+}
+
+NativeFunction* Vm::newClass(NativeFn fn, Object* prototype, NativeFn ctor) {
+    NativeFunction* f = newFunction(fn, ctor);
+    f->define(*this, "prototype", Value(prototype), kDontEnum | kDontDelete);
+    prototype->define(*this, "constructor", Value(f), kDontEnum);
+    return f;
+}
+
+void Vm::method(Object* on, const std::string& name, NativeFn fn) {
+    on->define(*this, name, Value(newFunction(fn)), kDontEnum | kDontDelete);
+}
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Undefined:
+        case Value::Type::Null:
+            return version >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+        case Value::Type::Boolean:
+            return v.boolean() ? 1 : 0;
+        case Value::Type::Number:
+            return v.number();
+        case Value::Type::String:
+            return stringToNumber(v.string(), version);
+        case Value::Type::Object: {
+            Value p = toPrimitive(v);
+            if (p.isObject()) return std::numeric_limits<double>::quiet_NaN();
+            return toNumber(p);
+        }
+    }
+    return 0;
+}
+
+std::string Vm::toString(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Undefined:
+            return version >= 7 ? "undefined" : "";
+        case Value::Type::Null:
+            return "null";
+        case Value::Type::Boolean:
+            return v.boolean() ? "true" : "false";
+        case Value::Type::Number:
+            return numberToString(v.number());
+        case Value::Type::String:
+            return v.string();
+        case Value::Type::Object: {
+            Object* o = v.object();
+            if (ClipObject* c = o->asClip(); c && version < 6) return c->targetPath();
+            Value f = o->get(*this, "toString");
+            if (Object* fo = f.object(); fo && fo->isCallable()) {
+                std::vector<Value> args;
+                Value r = fo->call(*this, v, args);
+                if (!r.isObject()) return toString(r);
+            }
+            if (ClipObject* c = o->asClip()) return c->targetPath();
+            return o->isCallable() ? "[type Function]" : "[type Object]";
+        }
+    }
+    return "";
+}
+
+bool Vm::toBoolean(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Undefined:
+        case Value::Type::Null:
+            return false;
+        case Value::Type::Boolean:
+            return v.boolean();
+        case Value::Type::Number:
+            return v.number() != 0 && !std::isnan(v.number());
+        case Value::Type::String: {
+            if (version >= 7) return !v.string().empty();
+            double n = stringToNumber(v.string(), version);
+            return n != 0 && !std::isnan(n);
+        }
+        case Value::Type::Object:
+            return true;
+    }
+    return false;
+}
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+    Object* o = v.object();
+    if (!o) return v;
+    if (o->kind() == Object::Kind::Date) preferString = true;
+    const char* order[2] = {"valueOf", "toString"};
+    if (preferString) std::swap(order[0], order[1]);
+    for (const char* name : order) {
+        Value f = o->get(*this, name);
+        if (Object* fo = f.object(); fo && fo->isCallable()) {
+            std::vector<Value> args;
+            Value r = fo->call(*this, v, args);
+            if (!r.isObject()) return r;
+            if (ClipObject* c = r.object()->asClip()) return Value(c->targetPath());
+        }
+    }
+    if (ClipObject* c = o->asClip()) return Value(c->targetPath());
+    return v;
+}
+
+Object* Vm::toObject(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Undefined:
+        case Value::Type::Null:
+            return nullptr;
+        case Value::Type::Object:
+            return v.object();
+        case Value::Type::Boolean: {
+            Object* o = make<Object>(booleanProto, Object::Kind::Boolean);
+            o->primitive = v;
+            return o;
+        }
+        case Value::Type::Number: {
+            Object* o = make<Object>(numberProto, Object::Kind::Number);
+            o->primitive = v;
+            return o;
+        }
+        case Value::Type::String: {
+            Object* o = make<Object>(stringProto, Object::Kind::String);
+            o->primitive = v;
+            return o;
+        }
+    }
+    return nullptr;
+}
+
+std::string Vm::typeOf(const Value& v) {
+    switch (v.type()) {
+        case Value::Type::Undefined:
+            return "undefined";
+        case Value::Type::Null:
+            return "null";
+        case Value::Type::Boolean:
+            return "boolean";
+        case Value::Type::Number:
+            return "number";
+        case Value::Type::String:
+            return "string";
+        case Value::Type::Object:
+            return v.object()->typeOf();
+    }
+    return "undefined";
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) {
+    if (a.type() != b.type()) return false;
+    switch (a.type()) {
+        case Value::Type::Undefined:
+        case Value::Type::Null:
+            return true;
+        case Value::Type::Boolean:
+            return a.boolean() == b.boolean();
+        case Value::Type::Number:
+            return a.number() == b.number();
+        case Value::Type::String:
+            return a.string() == b.string();
+        case Value::Type::Object:
+            return a.object() == b.object();
+    }
+    return false;
+}
+
+bool Vm::looseEquals(const Value& a, const Value& b) {
+    using T = Value::Type;
+    if (a.type() == b.type()) {
+        if (a.isObject()) {
+            // Clips compare by the clip they stand for (a dead reference found again compares equal).
+            ClipObject* ca = a.object()->asClip();
+            ClipObject* cb = b.object()->asClip();
+            if (ca && cb) return ca == cb || (ca->clip() && ca->clip() == cb->clip());
+        }
+        return strictEquals(a, b);
+    }
+    if (a.isNullish() && b.isNullish()) return true;
+    if (a.isNullish() || b.isNullish()) return false;
+    if (a.type() == T::Number && b.type() == T::String) return a.number() == toNumber(b);
+    if (a.type() == T::String && b.type() == T::Number) return toNumber(a) == b.number();
+    if (a.type() == T::Boolean) return looseEquals(Value(a.boolean() ? 1.0 : 0.0), b);
+    if (b.type() == T::Boolean) return looseEquals(a, Value(b.boolean() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = toPrimitive(a);
+        if (p.isObject()) return false;
+        return looseEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = toPrimitive(b);
+        if (p.isObject()) return false;
+        return looseEquals(a, p);
+    }
+    return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+    Value pa = toPrimitive(a), pb = toPrimitive(b);
+    if (pa.isString() && pb.isString()) return Value(pa.string() < pb.string());
+    double x = toNumber(pa), y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y)) return Value();
+    return Value(x < y);
+}
+
+Value Vm::call(const Value& fn, const Value& self, std::vector<Value>& args) {
+    Object* f = fn.object();
+    if (!f || !f->isCallable()) return Value();
+    return f->call(*this, self, args);
+}
+
+Value Vm::callMethod(const Value& object, const std::string& name, std::vector<Value>& args) {
+    Object* o = toObject(object);
+    if (!o) return Value();
+    Value f = o->get(*this, name);
+    return call(f, object.isObject() ? object : Value(o), args);
+}
+
+Value Vm::construct(const Value& fn, std::vector<Value>& args) {
+    Object* f = fn.object();
+    if (!f || !f->isCallable()) return Value();
+    return f->construct(*this, args);
+}
+
+bool Vm::instanceOf(const Value& v, Object* ctor) {
+    Object* o = v.object();
+    if (!o || !ctor) return false;
+    Object* proto = ctor->get(*this, "prototype").object();
+    if (!proto) return false;
+    int depth = 0;
+    for (Object* p = o->proto(); p && depth < 256; p = p->proto(), ++depth) {
+        if (p == proto) return true;
+        // Interfaces a class implements (ImplementsOp) are listed on its prototype.
+        if (Object* list = p->get(*this, "__implements__").object())
+            if (auto* arr = dynamic_cast<ArrayObject*>(list))
+                for (const Value& i : arr->elements)
+                    if (i.object() == ctor) return true;
+    }
+    return false;
+}
+
+void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
+    if (!target) return;
+    int saved = version;
+    version = block.version;
+    Scope* globalScope = make<Scope>(Scope::Kind::Global, global, nullptr);
+    Scope* scope = make<Scope>(Scope::Kind::Target, target, globalScope);
+    std::vector<std::string> pool;
+    size_t base = stack.size();
+    try {
+        execute(block, scope, Value(target), target, globalRegisters, 4, &pool);
+    } catch (const ScriptThrow& t) {
+        host.log("script error not caught: " + toString(t.value));
+    } catch (const ScriptAbort& a) {
+        host.unsupported(a.reason + " (the script was cut off)");
+        callDepth = 0;
+    }
+    stack.resize(base);
+    version = saved;
+}
+
+Value Vm::callHandler(const Value& fn, const Value& self, std::vector<Value> args) {
+    size_t base = stack.size();
+    int saved = version;
+    Value r;
+    try {
+        r = call(fn, self, args);
+    } catch (const ScriptThrow& t) {
+        host.log("script error not caught: " + toString(t.value));
+    } catch (const ScriptAbort& a) {
+        host.unsupported(a.reason + " (the script was cut off)");
+        callDepth = 0;
+    }
+    stack.resize(base);
+    version = saved;
+    return r;
+}
+
+namespace {
+
+bool startsWithNoCase(const std::string& s, size_t at, const char* prefix) {
+    for (size_t i = 0; prefix[i]; ++i) {
+        if (at + i >= s.size()) return false;
+        if (std::tolower(static_cast<unsigned char>(s[at + i])) != prefix[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
+    if (!base) return nullptr;
+    if (path.empty()) return base;
+    ClipObject* cur = base;
+    size_t i = 0;
+    if (path[0] == '/') {
+        cur = base->root();
+        i = 1;
+    }
+    while (i < path.size() && cur) {
+        size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != '.' && path[j] != ':')
+            ++j;
+        // ".." as a segment is the parent.
+        if (j == i && path.compare(i, 2, "..") == 0) {
+            cur = cur->parentClip();
+            i += 2;
+            if (i < path.size() && (path[i] == '/' || path[i] == '.')) ++i;
+            continue;
+        }
+        std::string seg = path.substr(i, j - i);
+        i = j < path.size() ? j + 1 : j;
+        if (seg.empty()) continue;
+        if (startsWithNoCase(seg, 0, "_level") && seg.size() > 6) {
+            int n = 0;
+            bool digits = true;
+            for (size_t k = 6; k < seg.size(); ++k) {
+                if (!std::isdigit(static_cast<unsigned char>(seg[k]))) digits = false;
+                n = n * 10 + (seg[k] - '0');
+                if (n > 1000000) digits = false;
+            }
+            if (digits) {
+                cur = host.level(n);
+                continue;
+            }
+        }
+        std::string k = key(seg);
+        if (k == "_root" || (!caseSensitive() ? false : seg == "_root")) {
+            cur = cur->root();
+        } else if (key(seg) == key("_parent")) {
+            cur = cur->parentClip();
+        } else if (key(seg) == key("this")) {
+            // stays
+        } else {
+            ClipObject* child = cur->childByName(*this, seg);
+            if (!child) {
+                Value v = cur->get(*this, seg);
+                child = v.object() ? v.object()->asClip() : nullptr;
+            }
+            cur = child;
+        }
+    }
+    return cur;
+}
+
+void Vm::collect(const std::vector<GcCell*>& roots) {
+    if (allocatedSinceCollect_ < 20000 && cells_.size() < 200000) return;
+    std::vector<GcCell*> gray(roots);
+    gray.push_back(global);
+    gray.push_back(registeredClasses);
+    if (timers) gray.push_back(timers);
+    for (Object* o : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
+                      dateProto, clipProto, buttonProto, textFieldProto, errorProto})
+        if (o) gray.push_back(o);
+    for (const Value& v : persistentRoots)
+        traceValue(v, gray);
+    for (const Value& v : stack)
+        traceValue(v, gray);
+    for (const Value& v : globalRegisters)
+        traceValue(v, gray);
+    while (!gray.empty()) {
+        GcCell* c = gray.back();
+        gray.pop_back();
+        if (!c || c->marked) continue;
+        c->marked = true;
+        c->trace(gray);
+    }
+    size_t kept = 0;
+    for (GcCell* c : cells_) {
+        if (c->marked) {
+            c->marked = false;
+            cells_[kept++] = c;
+        } else {
+            delete c;
+        }
+    }
+    cells_.resize(kept);
+    allocatedSinceCollect_ = 0;
+}
+
+}  // namespace player::avm1

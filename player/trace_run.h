@@ -1,0 +1,19 @@
+// Runs a movie headless for a number of frames and hands every trace() line to a sink: the engine side of
+// `tolvikan trace` and of the trace corpus runner.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace player {
+
+struct TraceRunOptions {
+    int frames = 0;  // frames to run, the first counting as 1; 0: the movie's frame count
+    std::function<void(const std::string&)> trace;
+    std::function<void(const std::string&)> log;
+};
+
+// Returns false (with *error) when the movie cannot be loaded. A movie that asks to quit ends the run there.
+bool runTrace(const std::string& path, const TraceRunOptions& options, std::string* error);
+
+}  // namespace player
