@@ -305,6 +305,22 @@ void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* o
             return int(std::clamp<int64_t>(v >> kTexelShift, -1, size - 1));
         }
     };
+    if (t.dy == 0) {
+        // Along a bitmap row (not turned): both rows and their weight hold for the whole span.
+        const int iy = first(t.y, h);
+        const uint32_t wy = uint32_t(t.y >> (kTexelShift - 8)) & 255;
+        const player::Pixel* r0 = px + size_t(std::max(iy, 0)) * size_t(w);
+        const player::Pixel* r1 = px + size_t(next(iy, h)) * size_t(w);
+        for (int i = 0; i < n; ++i) {
+            const int ix = first(t.x, w);
+            const uint32_t wx = uint32_t(t.x >> (kTexelShift - 8)) & 255;
+            const int u0 = std::max(ix, 0), u1 = next(ix, w);
+            out[i] = bilinear(r0[u0], r0[u1], r1[u0], r1[u1], wx, wy);
+            t.x += t.dx;
+            if constexpr (Repeat) t.x -= t.x >= periodX ? periodX : 0;
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         const int ix = first(t.x, w), iy = first(t.y, h);
         const uint32_t wx = uint32_t(t.x >> (kTexelShift - 8)) & 255,
