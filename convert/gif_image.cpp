@@ -21,6 +21,14 @@ int BitsFor(int count) {
 }  // namespace
 
 TGIFImage::~TGIFImage() {
+    if (worker_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        ready_.notify_all();
+        worker_.join();
+    }
     if (spillFile_) std::fclose(spillFile_);
 }
 
@@ -58,13 +66,64 @@ int TGIFImage::ScreenHeight() const {
 }
 
 void TGIFImage::EncodeAll() {
-    for (TGIFFrame& frame : frames_) {
-        if (frame.Encoded()) continue;
-        const bool local = global_.count != 0;
-        frame.Encode(work_, local);
-        if (!local) global_ = frame.ColorTable();
-        if (inMemory_ + frame.EncodedSize() > memoryLimit_ && !spillFailed_) spill(frame);
-        if (!frame.Released()) inMemory_ += frame.EncodedSize();
+    waitForWorker();
+    for (TGIFFrame& frame : frames_)
+        if (!frame.Encoded()) encode(frame);
+    handed_ = frames_.size();
+}
+
+void TGIFImage::encode(TGIFFrame& frame) {
+    const bool local = global_.count != 0;
+    frame.Encode(work_, local);
+    if (!local) global_ = frame.ColorTable();
+    if (inMemory_ + frame.EncodedSize() > memoryLimit_ && !spillFailed_) spill(frame);
+    if (!frame.Released()) inMemory_ += frame.EncodedSize();
+}
+
+void TGIFImage::EncodeInBackground() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+    for (; handed_ < frames_.size(); ++handed_) {
+        room_.wait(lock, [this] { return queue_.size() < kQueued; });
+        if (failure_) return;  // thrown by the next wait
+        TGIFFrame* frame = &frames_[handed_];
+        if (frame->Encoded()) continue;
+        queue_.push_back(frame);
+        ready_.notify_one();
+    }
+}
+
+void TGIFImage::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        ready_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+        if (stop_) return;
+        TGIFFrame* frame = queue_.front();
+        if (!failure_) {
+            // The caller only adds frames and reads the queue meanwhile; the image's encoding state belongs
+            // to this thread until the queue is empty.
+            lock.unlock();
+            try {
+                encode(*frame);
+            } catch (...) {
+                lock.lock();
+                failure_ = std::current_exception();
+                lock.unlock();
+            }
+            lock.lock();
+        }
+        queue_.pop_front();
+        room_.notify_all();
+    }
+}
+
+void TGIFImage::waitForWorker() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [this] { return queue_.empty(); });
+    if (failure_) {
+        std::exception_ptr failure = failure_;
+        failure_ = nullptr;
+        std::rethrow_exception(failure);
     }
 }
 

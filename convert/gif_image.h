@@ -15,12 +15,16 @@
 // little memory whatever its frame count; the file written is the same.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/gif_frame.h"
@@ -74,6 +78,12 @@ class TGIFImage {
     // the limit is moved to the temporary file; when that file cannot be created or written, the data stays
     // in memory (nothing is lost, only more memory used).
     void EncodeAll();
+    // Hands every frame not handed over yet to a thread of the image's own, which encodes them in order while
+    // the caller goes on (the same file results). A handed frame must not be changed any more. Waits while
+    // a few frames are already waiting, so the full-colour copies held stay few. EncodeAll, SaveToBytes,
+    // SaveToFile and the destructor wait for the thread (a failure there is thrown by them); the figures
+    // below are up to date only after them.
+    void EncodeInBackground();
 
     size_t MemoryLimit() const { return memoryLimit_; }
     void SetMemoryLimit(size_t bytes) { memoryLimit_ = bytes; }
@@ -90,6 +100,12 @@ class TGIFImage {
     void SaveToFile(const std::string& path);
 
   private:
+    // Frames that may wait for the encoding thread.
+    static constexpr size_t kQueued = 4;
+
+    void encode(TGIFFrame& frame);
+    void work();
+    void waitForWorker();
     void spill(TGIFFrame& frame);
     // Passes the whole file, in order, to `put` in pieces. Throws std::runtime_error when the temporary file
     // cannot be read back.
@@ -106,4 +122,13 @@ class TGIFImage {
     uint64_t spilled_ = 0;
     std::FILE* spillFile_ = nullptr;
     bool spillFailed_ = false;
+
+    // The encoding thread: frames are queued in order and leave the queue once encoded.
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<TGIFFrame*> queue_;
+    size_t handed_ = 0;  // frames_[0, handed_) were handed to the thread or encoded
+    bool stop_ = false;
+    std::exception_ptr failure_;
 };

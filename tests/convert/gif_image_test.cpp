@@ -367,6 +367,36 @@ TEST(GifImage, FramesPastTheMemoryLimitGiveTheSameFile) {
     }
 }
 
+// Frames encoded on the image's own thread while more are added give the same file, within the memory limit
+// or past it; an image destroyed with frames still waiting for that thread goes away cleanly.
+TEST(GifImage, EncodingInTheBackgroundGivesTheSameFile) {
+    auto fill = [](TGIFImage& image, bool background) {
+        for (int i = 0; i < 12; ++i) {
+            const int index = AddRgb(image, 48, 32, [i](int x, int y) {
+                return (x * 3 + y + i) % 11 < 4 ? kBlue : (x + i) % 5 ? kRed : kWhite;
+            });
+            image.Frame(index).SetDelay(30 + i);
+            image.Frame(index).SetInterlaced(i % 3 == 0);
+            if (background) image.EncodeInBackground();
+        }
+        image.SetLooping(true);
+    };
+    TGIFImage reference;
+    fill(reference, false);
+    const std::vector<uint8_t> expected = reference.SaveToBytes();
+    for (const size_t limit : {TGIFImage::kDefaultMemoryLimit, size_t{0}}) {
+        TGIFImage image;
+        image.SetMemoryLimit(limit);
+        fill(image, true);
+        EXPECT_EQ(image.SaveToBytes(), expected) << "limit " << limit;
+        EXPECT_EQ(image.EncodedBytesSpilled() > 0, limit == 0);
+    }
+    {
+        TGIFImage dropped;
+        fill(dropped, true);
+    }
+}
+
 TEST(GifImage, SaveFailures) {
     TGIFImage empty;
     const std::string path = gif_test::TempPath("never_written.gif");
