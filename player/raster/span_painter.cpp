@@ -399,6 +399,15 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
                 }
             }
             transformPixels_ = !ct.isIdentity();
+            if (transformPixels_) {
+                // Forget the colours transformed for the last bitmap draw (key 0 is never looked up:
+                // transparent texels are not transformed).
+                if (transformedKeys_.empty()) {
+                    transformedKeys_.resize(kTransformedColors);
+                    transformedValues_.resize(kTransformedColors);
+                }
+                std::fill(transformedKeys_.begin(), transformedKeys_.end(), 0u);
+            }
             // Sampling opaque texels, nearest or blended, gives opaque colours.
             opaque_ = bitmap_->opaque && !transformPixels_;
             return true;
@@ -469,9 +478,20 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     if (transformPixels_) {
         // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
         // background through them even under an alpha add (reference: color-transform-add80-alpha).
+        // Bitmaps repeat their colours: each colour is transformed once per draw and then looked up.
         const player::ColorTransform& ct = paint_->colorTransform();
-        for (int i = 0; i < n; ++i)
-            if (out[i] >> 24) out[i] = transformPixel(out[i], ct);
+        uint32_t* keys = transformedKeys_.data();
+        player::Pixel* values = transformedValues_.data();
+        for (int i = 0; i < n; ++i) {
+            const player::Pixel c = out[i];
+            if (!(c >> 24)) continue;
+            const uint32_t slot = (c * 2654435761u) >> (32 - kTransformedBits);
+            if (keys[slot] != c) {
+                keys[slot] = c;
+                values[slot] = transformPixel(c, ct);
+            }
+            out[i] = values[slot];
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 // paint type and spread mode, with no calls per pixel.
 #pragma once
 
+#include <vector>
+
 #include "player/raster/bitmap_mips.h"
 #include "player/raster/gradient_ramp.h"
 #include "player/raster/paint.h"
@@ -42,6 +44,10 @@ class SpanPainter {
     float focal_ = 0;
     const player::Bitmap* bitmap_ = nullptr;
     bool transformPixels_ = false;
+    // Colours of the current bitmap draw already put through its colour transform (a direct-mapped table).
+    static constexpr int kTransformedBits = 12, kTransformedColors = 1 << kTransformedBits;
+    mutable std::vector<uint32_t> transformedKeys_;
+    mutable std::vector<player::Pixel> transformedValues_;
     bool opaque_ = false;
 };
 
