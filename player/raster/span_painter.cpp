@@ -450,7 +450,8 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     const double by = inverse_.b * (x0 + 0.5) + inverse_.d * (y + 0.5) + inverse_.ty - half;
     const double ex = bx + inverse_.a * n, ey = by + inverse_.b * n;
     auto inRange = [](double v) { return v > -kFixedLimit && v < kFixedLimit; };
-    if (inRange(bx) && inRange(by) && inRange(ex) && inRange(ey)) {
+    if (inRange(bx) && inRange(by) && inRange(ex) && inRange(ey) && inRange(inverse_.a) &&
+        inRange(inverse_.b)) {
         // The start rounded down (a point exactly on a texel or weight step stays on it), the steps to
         // nearest.
         auto fixed = [](double v) { return int64_t(std::floor(v * kTexelOne)); };
