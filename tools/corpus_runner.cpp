@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -182,7 +184,8 @@ Outcome runIsolated(const fs::path& dir, const Case& c, const std::string& saveD
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string corpus, filter, saveDir;
+    std::string corpus, filter, saveDir, passList, writePassList;
+    bool onlyListed = false;
     int timeout = 30;
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
@@ -197,10 +200,17 @@ int main(int argc, char** argv) {
             timeout = std::atoi(argv[++i]);
         else if (a == "--verbose")
             verbose = true;
+        else if (a == "--pass-list" && i + 1 < argc)
+            passList = argv[++i];
+        else if (a == "--write-pass-list" && i + 1 < argc)
+            writePassList = argv[++i];
+        else if (a == "--only-listed")
+            onlyListed = true;
         else {
             std::fprintf(stderr,
                          "usage: corpus_runner [--corpus DIR] [--filter TEXT] [--save DIR] "
-                         "[--timeout SECONDS] [--verbose]\n");
+                         "[--timeout SECONDS] [--verbose] [--pass-list FILE [--only-listed]] "
+                         "[--write-pass-list FILE]\n");
             return 2;
         }
     }
@@ -209,9 +219,23 @@ int main(int argc, char** argv) {
         corpus = std::string(env && *env ? env : TOLVIKAN_SHARED_DIR) + "/corpus";
     }
     if (!fs::exists(fs::path(corpus) / "manifest.tsv")) {
+        if (!passList.empty()) {
+            // The ratchet run skips cleanly where the corpus is not beside the repository.
+            std::printf("corpus_runner: no corpus at %s: nothing to check\n", corpus.c_str());
+            return 0;
+        }
         std::fprintf(stderr, "corpus_runner: no manifest.tsv in %s\n", corpus.c_str());
         return 2;
     }
+    // The cases that passed before: one name a line; each must still pass.
+    std::set<std::string> mustPass;
+    if (!passList.empty()) {
+        std::ifstream in(passList);
+        std::string line;
+        while (std::getline(in, line))
+            if (!line.empty() && line[0] != '#') mustPass.insert(line);
+    }
+    std::vector<std::string> passedNames, regressions;
     if (!saveDir.empty()) fs::create_directories(saveDir);
     std::vector<Case> cases = readManifest(corpus);
     int passed = 0, failed = 0, crashed = 0, errors = 0, run = 0, knownPassing = 0;
@@ -219,12 +243,17 @@ int main(int argc, char** argv) {
     int psnrCount = 0;
     for (const Case& c : cases) {
         if (!filter.empty() && c.name.find(filter) == std::string::npos) continue;
+        if (onlyListed && !mustPass.count(c.name)) continue;
         ++run;
         Outcome o = runIsolated(corpus, c, saveDir, timeout);
         const char* status = o.status == Outcome::Pass    ? "PASS"
                              : o.status == Outcome::Fail  ? "FAIL"
                              : o.status == Outcome::Crash ? "CRASH"
                                                           : "ERROR";
+        if (o.status == Outcome::Pass)
+            passedNames.push_back(c.name);
+        else if (mustPass.count(c.name))
+            regressions.push_back(c.name);
         switch (o.status) {
             case Outcome::Pass:
                 ++passed;
@@ -254,5 +283,18 @@ int main(int argc, char** argv) {
         passed, run, failed, crashed, errors, psnrCount ? psnrSum / psnrCount : 0.0, psnrCount);
     if (knownPassing) std::printf("; %d marked known failures now pass", knownPassing);
     std::printf("\n");
+    if (!writePassList.empty()) {
+        std::ofstream out(writePassList);
+        out << "# Render corpus cases that pass; CI fails when one of them stops passing.\n";
+        std::sort(passedNames.begin(), passedNames.end());
+        for (const std::string& n : passedNames)
+            out << n << "\n";
+    }
+    if (!regressions.empty()) {
+        std::printf("%zu listed cases no longer pass:\n", regressions.size());
+        for (const std::string& n : regressions)
+            std::printf("  %s\n", n.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -3,7 +3,7 @@
 // failed, crashed, timed out, the mean line match, and the failing cases grouped by area.
 //
 // usage: trace_corpus [--corpus DIR] [--filter TEXT] [--timeout SECONDS] [--verbose]
-//                     [--pass-list FILE] [--write-pass-list FILE]
+//                     [--pass-list FILE [--only-listed]] [--write-pass-list FILE]
 // --pass-list: the cases that must pass (one name a line); the exit status is 1 when one of them fails.
 // Each case runs in a child process with the movie's folder as working directory, so a crash or a hang
 // counts against that case alone.
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
         dir = fs::path(TOLVIKAN_SHARED_DIR) / "corpus" / "trace";
     std::string filter, passList, writePassList;
     int timeout = 20;
-    bool verbose = false;
+    bool verbose = false, onlyListed = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -216,10 +216,12 @@ int main(int argc, char** argv) {
             passList = next();
         else if (a == "--write-pass-list")
             writePassList = next();
+        else if (a == "--only-listed")
+            onlyListed = true;
         else {
             std::fprintf(stderr,
                          "usage: trace_corpus [--corpus DIR] [--filter TEXT] [--timeout S] [--verbose] "
-                         "[--pass-list FILE] [--write-pass-list FILE]\n");
+                         "[--pass-list FILE [--only-listed]] [--write-pass-list FILE]\n");
             return 2;
         }
     }
@@ -241,6 +243,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> passed, regressions;
     for (const Case& c : cases) {
         if (!filter.empty() && c.name.find(filter) == std::string::npos) continue;
+        if (onlyListed && !mustPass.count(c.name)) continue;
         Result r = runCase(dir, c, timeout);
         ++run;
         matchSum += r.match;

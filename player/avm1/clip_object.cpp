@@ -52,7 +52,8 @@ double roundTo(double v, double step) {
 
 }  // namespace
 
-ClipObject::ClipObject(Object* proto, MovieClip* clip) : Object(proto, Kind::Clip), handle_(clip->handle()) {
+ClipObject::ClipObject(Vm& vm, Object* proto, MovieClip* clip)
+    : Object(proto, Kind::Clip), vm_(&vm), handle_(clip->handle()) {
     lastPath_ = targetPath();
 }
 
@@ -65,7 +66,7 @@ ClipObject* scriptObjectOf(Vm& vm, MovieClip* clip) {
     if (!clip) return nullptr;
     if (clip->scriptObject) return static_cast<ClipObject*>(clip->scriptObject);
     Object* proto = vm.clipProto;
-    ClipObject* o = vm.make<ClipObject>(proto, clip);
+    ClipObject* o = vm.make<ClipObject>(vm, proto, clip);
     clip->scriptObject = o;
     return o;
 }
@@ -73,8 +74,7 @@ ClipObject* scriptObjectOf(Vm& vm, MovieClip* clip) {
 ClipObject* ClipObject::parentClip() const {
     MovieClip* c = clip();
     if (!c || !c->parent) return nullptr;
-    MovieClip* p = c->parent->asClip();
-    return p && p->scriptObject ? static_cast<ClipObject*>(p->scriptObject) : nullptr;
+    return scriptObjectOf(*vm_, c->parent->asClip());
 }
 
 ClipObject* ClipObject::root() const {
@@ -82,7 +82,7 @@ ClipObject* ClipObject::root() const {
     if (!c) return nullptr;
     while (c->parent && c->parent->asClip())
         c = c->parent->asClip();
-    return c->scriptObject ? static_cast<ClipObject*>(c->scriptObject) : nullptr;
+    return scriptObjectOf(*vm_, c);
 }
 
 ClipObject* ClipObject::childByName(Vm& vm, const std::string& name) const {

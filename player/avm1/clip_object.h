@@ -17,7 +17,7 @@ namespace player::avm1 {
 
 class ClipObject : public Object {
   public:
-    ClipObject(Object* proto, MovieClip* clip);
+    ClipObject(Vm& vm, Object* proto, MovieClip* clip);
     ClipObject* asClip() override { return this; }
     const char* typeOf() const override { return "movieclip"; }
 
@@ -40,6 +40,7 @@ class ClipObject : public Object {
     static int propertyIndex(const std::string& name);
 
   private:
+    Vm* vm_;
     std::weak_ptr<MovieClip*> handle_;
     std::string lastPath_;
 };

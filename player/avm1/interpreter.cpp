@@ -72,6 +72,12 @@ class Interp {
             args.push_back(pop());
         return args;
     }
+    // Pops b then a, and converts a first (valueOf runs in operand order).
+    void popNumbers(double& a, double& b) {
+        Value vb = pop(), va = pop();
+        a = vm_.toNumber(va);
+        b = vm_.toNumber(vb);
+    }
     Value boolValue(bool b) const { return vm_.version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
 
     Value getVariable(const std::string& name, Object** foundIn = nullptr);
@@ -126,8 +132,8 @@ Value Interp::getVariable(const std::string& name, Object** foundIn) {
     size_t colon = name.rfind(':');
     if (colon != std::string::npos || name.find('/') != std::string::npos) {
         std::string path = colon == std::string::npos ? name : name.substr(0, colon);
-        ClipObject* clip = vm_.resolveTarget(f_.target, path);
-        if (colon == std::string::npos) return clip ? Value(clip) : Value();
+        Object* clip = vm_.resolvePath(f_.target, path);
+        if (colon == std::string::npos) return clip && clip->asClip() ? Value(clip) : Value();
         if (!clip) return Value();
         return clip->get(vm_, name.substr(colon + 1));
     }
@@ -166,7 +172,7 @@ Value Interp::getVariable(const std::string& name, Object** foundIn) {
 void Interp::setVariable(const std::string& name, const Value& v) {
     size_t colon = name.rfind(':');
     if (colon != std::string::npos) {
-        if (ClipObject* clip = vm_.resolveTarget(f_.target, name.substr(0, colon)))
+        if (Object* clip = vm_.resolvePath(f_.target, name.substr(0, colon)))
             clip->set(vm_, name.substr(colon + 1), v);
         return;
     }
@@ -567,22 +573,26 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             // --- arithmetic ---------------------------------------------------------------------------
             case swf::op::Add: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x + b));
                 break;
             }
             case swf::op::Subtract: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x - b));
                 break;
             }
             case swf::op::Multiply: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(x * b));
                 break;
             }
             case swf::op::Divide: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 if (b == 0 && vm_.version < 5)
                     push(Value("#ERROR#"));
                 else
@@ -590,7 +600,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             }
             case swf::op::Modulo: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(Value(std::fmod(x, b)));
                 break;
             }
@@ -601,7 +612,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 push(Value(vm_.toNumber(pop()) - 1));
                 break;
             case swf::op::Add2: {
-                Value b = vm_.toPrimitive(pop()), x = vm_.toPrimitive(pop());
+                Value rb = pop(), rx = pop();
+                Value x = vm_.toPrimitive(rx), b = vm_.toPrimitive(rb);
                 if (x.isString() || b.isString())
                     push(Value(vm_.toString(x) + vm_.toString(b)));
                 else
@@ -609,12 +621,14 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             }
             case swf::op::Equals: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(boolValue(x == b));
                 break;
             }
             case swf::op::Less: {
-                double b = vm_.toNumber(pop()), x = vm_.toNumber(pop());
+                double x, b;
+                popNumbers(x, b);
                 push(boolValue(x < b));
                 break;
             }
@@ -658,8 +672,7 @@ Completion Interp::run(size_t begin, size_t end) {
                 push(Value(vm_.toString(pop())));
                 break;
             case swf::op::ToInteger: {
-                double n = vm_.toNumber(pop());
-                push(Value(std::isnan(n) ? 0.0 : std::trunc(n)));
+                push(Value(double(vm_.toInt(pop()))));
                 break;
             }
             case swf::op::BitAnd: {
@@ -893,8 +906,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 Object* foundIn = nullptr;
                 Value fn = getVariable(name, &foundIn);
                 Value self = f_.target ? Value(f_.target) : Value();
-                if (foundIn && foundIn->kind() != Object::Kind::Plain) self = Value(foundIn);
-                if (foundIn && foundIn == vm_.global) self = f_.target ? Value(f_.target) : Value();
+                // A function found in a scope object runs with that object as this (an activation too).
+                if (foundIn && foundIn != vm_.global) self = Value(foundIn);
                 if (!fn.object() || !fn.object()->isCallable()) {
                     push(Value());
                     break;
@@ -1114,6 +1127,8 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
             activation->set(vm, params[i], i < args.size() ? args[i] : Value());
         activation->define(vm, "arguments", Value(arguments), kDontEnum);
         activation->define(vm, "this", self, kDontEnum);
+        if (selfObj && body.version >= 6)
+            activation->define(vm, "super", Value(vm.make<SuperObject>(selfObj, base)), kDontEnum);
         regs.resize(4);
         result = vm.execute(body, local, self, tgt, regs.data(), regs.size(), &poolCopy);
         return result;

@@ -48,7 +48,9 @@ Value Object::get(Vm& vm, const std::string& name) {
 Value Object::getFrom(Vm& vm, const std::string& name, Object* self) {
     if (name == "__proto__") return Value(proto_);
     Object* o = this;
-    for (int depth = 0; o && depth < 256; ++depth) {
+    for (int depth = 0; o; ++depth) {
+        // Flash Player gives up on a script that looks further than 256 prototypes up.
+        if (depth > 256) throw ScriptAbort{"a prototype chain longer than 256 objects"};
         Value out;
         if (o->getOwn(vm, name, self, out)) return out;
         o = o->proto_;
@@ -100,7 +102,8 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
     }
     // A setter on the prototype chain takes the value for this object.
     Object* o = proto_;
-    for (int depth = 0; o && depth < 256; ++depth, o = o->proto_) {
+    for (int depth = 1; o; ++depth, o = o->proto_) {
+        if (depth > 256) throw ScriptAbort{"a prototype chain longer than 256 objects"};
         Property* p = o->findOwn(vm, name);
         if (p && p->accessor) {
             if (p->setter) {
@@ -119,8 +122,10 @@ bool Object::hasOwn(Vm& vm, const std::string& name) {
 
 bool Object::has(Vm& vm, const std::string& name) {
     Object* o = this;
-    for (int depth = 0; o && depth < 256; ++depth, o = o->proto_)
+    for (int depth = 0; o; ++depth, o = o->proto_) {
+        if (depth > 256) throw ScriptAbort{"a prototype chain longer than 256 objects"};
         if (o->hasOwn(vm, name)) return true;
+    }
     return false;
 }
 

@@ -95,6 +95,14 @@ double stringToNumber(const std::string& s, int swfVersion) {
     }
     size_t start = i;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    // A leading zero followed by octal digits only reads as octal.
+    if (swfVersion >= 6 && i + 1 < s.size() && s[i] == '0') {
+        size_t j = i + 1;
+        uint64_t v = 0;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '7' && v < (uint64_t(1) << 40))
+            v = v * 8 + uint64_t(s[j++] - '0');
+        if (j == s.size()) return s[start] == '-' ? -double(v) : double(v);
+    }
     size_t digits = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9')
         ++i, ++digits;

@@ -301,6 +301,16 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
     return false;
 }
 
+std::string Vm::describeThrown(const Value& v) {
+    // Converting the thrown value runs script (toString) that may throw or be cut off in turn.
+    try {
+        return toString(v);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+    return "[error]";
+}
+
 void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
     if (!target) return;
     int saved = version;
@@ -312,7 +322,7 @@ void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
     try {
         execute(block, scope, Value(target), target, globalRegisters, 4, &pool);
     } catch (const ScriptThrow& t) {
-        host.log("script error not caught: " + toString(t.value));
+        host.log("script error not caught: " + describeThrown(t.value));
     } catch (const ScriptAbort& a) {
         host.unsupported(a.reason + " (the script was cut off)");
         callDepth = 0;
@@ -328,7 +338,7 @@ Value Vm::callHandler(const Value& fn, const Value& self, std::vector<Value> arg
     try {
         r = call(fn, self, args);
     } catch (const ScriptThrow& t) {
-        host.log("script error not caught: " + toString(t.value));
+        host.log("script error not caught: " + describeThrown(t.value));
     } catch (const ScriptAbort& a) {
         host.unsupported(a.reason + " (the script was cut off)");
         callDepth = 0;
@@ -351,9 +361,14 @@ bool startsWithNoCase(const std::string& s, size_t at, const char* prefix) {
 }  // namespace
 
 ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
+    Object* o = resolvePath(base, path);
+    return o ? o->asClip() : nullptr;
+}
+
+Object* Vm::resolvePath(ClipObject* base, const std::string& path) {
     if (!base) return nullptr;
     if (path.empty()) return base;
-    ClipObject* cur = base;
+    Object* cur = base;
     size_t i = 0;
     if (path[0] == '/') {
         cur = base->root();
@@ -365,7 +380,8 @@ ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
             ++j;
         // ".." as a segment is the parent.
         if (j == i && path.compare(i, 2, "..") == 0) {
-            cur = cur->parentClip();
+            ClipObject* c = cur->asClip();
+            cur = c ? c->parentClip() : nullptr;
             i += 2;
             if (i < path.size() && (path[i] == '/' || path[i] == '.')) ++i;
             continue;
@@ -387,19 +403,21 @@ ClipObject* Vm::resolveTarget(ClipObject* base, const std::string& path) {
             }
         }
         std::string k = key(seg);
-        if (k == "_root" || (!caseSensitive() ? false : seg == "_root")) {
-            cur = cur->root();
-        } else if (key(seg) == key("_parent")) {
-            cur = cur->parentClip();
-        } else if (key(seg) == key("this")) {
+        ClipObject* clip = cur->asClip();
+        if (k == key("_root") && clip) {
+            cur = clip->root();
+        } else if (k == key("_parent") && clip) {
+            cur = clip->parentClip();
+        } else if (k == key("this")) {
             // stays
         } else {
-            ClipObject* child = cur->childByName(*this, seg);
-            if (!child) {
+            ClipObject* child = clip ? clip->childByName(*this, seg) : nullptr;
+            if (child) {
+                cur = child;
+            } else {
                 Value v = cur->get(*this, seg);
-                child = v.object() ? v.object()->asClip() : nullptr;
+                cur = v.object();
             }
-            cur = child;
         }
     }
     return cur;

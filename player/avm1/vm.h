@@ -106,6 +106,8 @@ class Vm {
 
     // Resolves a target path ("/a/b", "_root.a", "../b", "_level1") against a clip.
     ClipObject* resolveTarget(ClipObject* base, const std::string& path);
+    // The same walk, through any objects on the way ("a/b/..:c" where a is a plain object).
+    Object* resolvePath(ClipObject* base, const std::string& path);
 
     // Between frames: frees objects nothing reaches. `roots` adds cells only the caller knows.
     void collect(const std::vector<GcCell*>& roots);
@@ -132,7 +134,7 @@ class Vm {
     std::mt19937 random;
     // Action budget of the current frame (Flash's script time limit as a count).
     uint64_t budget = 0;
-    static constexpr uint64_t kActionsPerFrame = 20'000'000;
+    static constexpr uint64_t kActionsPerFrame = 5'000'000;
     static constexpr int kMaxCallDepth = 256;
     static constexpr size_t kMaxStack = 1 << 20;
     static constexpr size_t kMaxCells = 4'000'000;
@@ -154,6 +156,7 @@ class Vm {
                   Value* registers, size_t registerCount, std::vector<std::string>* pool);
 
   private:
+    std::string describeThrown(const Value& v);
     void adopt(GcCell* cell);
     std::vector<GcCell*> cells_;
     size_t allocatedSinceCollect_ = 0;

@@ -177,7 +177,7 @@ void MovieClip::syncDisplayList(Runtime& rt) {
             obj->cxform = p.cxform;
         }
         obj->ratio = p.ratio;
-        if (!obj->scriptObject) obj->name = p.name;
+        if (!obj->scriptObject && !p.name.empty()) obj->name = p.name;
         obj->clipDepth = p.clipDepth;
         obj->visible = p.visible;
     }

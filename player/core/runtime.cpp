@@ -31,6 +31,15 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         unsupported("sprites nested deeper than " + std::to_string(kMaxNesting) + " levels (not placed)");
         return nullptr;
     }
+    // Objects placed without a name are called "instanceN", counting every such object the player made.
+    Placement named = p;
+    if (named.name.empty() && c->kind != Character::Kind::Font)
+        named.name = "instance" + std::to_string(++instanceCounter);
+    return make(movie, named, c, parent);
+}
+
+std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placement& p, const Character* c,
+                                             DisplayObject* parent) {
     switch (c->kind) {
         case Character::Kind::Sprite: {
             auto clip =
@@ -56,6 +65,7 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
             --nesting;
             button->track(&liveObjects);
             button->parent = parent;
+            button->name = p.name;
             return button;
         }
         case Character::Kind::Font:
@@ -64,6 +74,7 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
             auto obj = std::make_unique<DisplayObject>(movie, c);
             obj->track(&liveObjects);
             obj->parent = parent;
+            obj->name = p.name;
             return obj;
         }
     }
@@ -96,11 +107,18 @@ void Runtime::runQueuedActions() {
         auto p = q.clip.lock();
         if (!p || !*p) continue;
         if (!vm_) continue;
-        if (q.records) {
-            avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
-            vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
-        } else {
-            runEvent(*p, q.event);
+        try {
+            if (q.records) {
+                avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
+                vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
+            } else {
+                runEvent(*p, q.event);
+            }
+        } catch (const avm1::ScriptAbort& a) {
+            // Looking a handler up can run script too (getters, long prototype chains).
+            unsupported(a.reason + " (the script was cut off)");
+        } catch (const avm1::ScriptThrow&) {
+            log("script error not caught in an event handler");
         }
     }
     queue_.clear();
@@ -291,7 +309,7 @@ void Runtime::getUrl(const std::string& url, const std::string& target, int meth
         unsupported("loadMovie into a clip");
         return;
     }
-    log("getURL(\"" + url + "\", \"" + target + "\") opens nothing here");
+    unsupported("getURL(\"" + url + "\", \"" + target + "\") opens nothing here");
 }
 
 double Runtime::timeMs() {

@@ -135,6 +135,9 @@ class Runtime : public avm1::Host {
     static constexpr size_t kMaxActionsPerTick = 200000;
 
   private:
+    std::unique_ptr<DisplayObject> make(const MovieDef* movie, const Placement& p, const Character* c,
+                                        DisplayObject* parent);
+    uint64_t instanceCounter = 0;
     struct Queued {
         std::weak_ptr<MovieClip*> clip;
         const std::vector<swf::Action>* records = nullptr;  // a block of actions, or

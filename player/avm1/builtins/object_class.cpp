@@ -22,6 +22,8 @@ Value objectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value objectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (o && o->isCallable()) return Value("[type Function]");
+    // A clip reads as its target path.
+    if (ClipObject* c = o ? o->asClip() : nullptr) return Value(c->targetPath());
     return Value("[object Object]");
 }
 

@@ -1,0 +1,236 @@
+// The interpreter's rules that are easy to get wrong, each shown by a small script whose trace() output is
+// compared with what Flash Player prints.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/player/avm1_asm.h"
+#include "tests/player/player_test_util.h"
+
+namespace {
+
+using playertest::movie;
+
+// Runs a one-frame movie of the given version whose frame holds `script`; returns the traced lines.
+std::vector<std::string> run(const std::string& script, int version = 8, int frames = 1) {
+    auto b = movie(40, 20, frames, version);
+    b.tag(12, avm1test::assemble(script)).showFrame();
+    for (int f = 1; f < frames; ++f)
+        b.showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    EXPECT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    for (int f = 1; f < frames; ++f)
+        p.advance();
+    return lines;
+}
+
+std::string one(const std::string& script, int version = 8) {
+    auto lines = run(script, version);
+    return lines.size() == 1 ? lines[0] : "<" + std::to_string(lines.size()) + " lines>";
+}
+
+struct Case {
+    const char* what;
+    int version;
+    const char* script;
+    const char* expected;
+};
+
+class Conversions : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Conversions, TraceAsFlashPlayerPrints) {
+    const Case& c = GetParam();
+    EXPECT_EQ(one(c.script, c.version), c.expected) << c.what;
+}
+
+const Case kConversions[] = {
+    {"integers print plainly", 8, "push 1e9; trace", "1000000000"},
+    {"fifteen significant digits", 8, "push 1; push 3; divide; trace", "0.333333333333333"},
+    {"0.1 + 0.2", 8, "push 0.1 0.2; add2; trace", "0.3"},
+    {"large numbers in exponent form", 8, "push 1e21; trace", "1e+21"},
+    {"1e15 is already exponent form", 8, "push 1e15; trace", "1e+15"},
+    {"below 1e15 stays plain", 8, "push 123456789012345.0; trace", "123456789012345"},
+    {"small numbers down to 1e-5 plain", 8, "push 0.00001; trace", "0.00001"},
+    {"smaller ones in exponent form", 8, "push 0.0000015; trace", "1.5e-6"},
+    {"negative zero", 8, "push 0; push -1.0; multiply; trace", "0"},
+    {"NaN", 8, "push 0; push 0; divide; trace", "NaN"},
+    {"minus infinity", 8, "push -1; push 0; divide; trace", "-Infinity"},
+    {"undefined in a string before SWF 7", 6, "push 'a' undef; add2; trace", "a"},
+    {"undefined in a string from SWF 7", 7, "push 'a' undef; add2; trace", "aundefined"},
+    {"trace of undefined", 6, "push undef; trace", "undefined"},
+    {"undefined as a number before SWF 7", 6, "push undef 1; add2; trace", "1"},
+    {"undefined as a number from SWF 7", 7, "push undef 1; add2; trace", "NaN"},
+    {"string plus number concatenates", 8, "push '1' 2; add2; trace", "12"},
+    {"SWF 4 add is numeric", 8, "push '1' 2; add; trace", "3"},
+    {"hexadecimal strings", 8, "push '0x10' 1; multiply; trace", "16"},
+    {"trailing garbage is NaN", 8, "push '12abc' 1; multiply; trace", "NaN"},
+    {"white space before a number", 8, "push ' 12' 1; multiply; trace", "12"},
+    {"strings compare as strings", 8, "push '10' '9'; less2; trace", "true"},
+    {"mixed compare as numbers", 8, "push '10' 9; less2; trace", "false"},
+    {"NaN compares as undefined", 8, "push 'x' 1; less2; trace", "undefined"},
+    {"null equals undefined", 8, "push null undef; equals2; trace", "true"},
+    {"strict equality tells them apart", 8, "push null undef; strictequals; trace", "false"},
+    {"SWF 4 comparisons give numbers in SWF 4", 4, "push 1 2; less; trace", "1"},
+    {"non-empty strings are true from SWF 7", 7, "push 'abc'; not; not; trace", "true"},
+    {"strings are numbers before SWF 7", 6, "push 'abc'; not; not; trace", "false"},
+    {"ToInteger wraps to 32 bits", 8, "push 4294967295.0; tointeger; trace", "-1"},
+    {"unsigned shift", 8, "push -1 0; biturshift; trace", "4294967295"},
+    {"typeof", 8, "push 'x'; typeof; trace; push null; typeof; trace", "<2 lines>"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Avm1, Conversions, ::testing::ValuesIn(kConversions));
+
+TEST(Avm1Scope, NamesAreCaseInsensitiveBeforeSwf7) {
+    const char* script = "push 'abc' 1; setvar; push 'ABC'; getvar; trace";
+    EXPECT_EQ(one(script, 6), "1");
+    EXPECT_EQ(one(script, 7), "undefined");
+}
+
+TEST(Avm1Scope, WithFindsTheObjectsOwnNamesAndAssignsThere) {
+    // o = {x: 1}; with (o) { x = 2; y = 3; } trace(o.x); trace(o.y); trace(y)
+    auto lines = run(R"(
+        push 'o' 'x' 1 1; initobject; setvar
+        push 'o'; getvar
+        with
+          push 'x' 2; setvar
+          push 'y' 3; setvar
+        end
+        push 'o'; getvar; push 'x'; getmember; trace
+        push 'o'; getvar; push 'y'; getmember; trace
+        push 'y'; getvar; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"2", "undefined", "3"}));
+}
+
+TEST(Avm1Scope, ClosuresKeepTheirActivation) {
+    // function make() { var n = 10; return function () { n++; return n; }; }
+    // f = make(); f(); trace(f());
+    auto lines = run(R"(
+        function make
+          push 'n' 10; definelocal
+          function -
+            push 'n'; getvar; increment; push 'n'; swap; setvar
+            push 'n'; getvar; return
+          end
+          return
+        end
+        push 'f' 0 'make'; callfunc; setvar
+        push 0 'f'; callfunc; pop
+        push 0 'f'; callfunc; trace
+        push 'n'; getvar; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"12", "undefined"}));
+}
+
+TEST(Avm1Objects, PrototypeChainAndConstructors) {
+    // function A() { this.a = 1; } A.prototype.greet = function () { return "hi " + this.a; };
+    // function B() { super(); } B extends A;  b = new B(); trace(b.greet()); trace(b instanceof A)
+    auto lines = run(R"(
+        function A
+          push 'this'; getvar; push 'a' 1; setmember
+        end
+        push 'A'; getvar; push 'prototype'; getmember; push 'greet'
+        function -
+          push 'hi '; push 'this'; getvar; push 'a'; getmember; add2; return
+        end
+        setmember
+        function B
+          push 0 'super'; callfunc; pop
+        end
+        push 'B'; getvar; push 'A'; getvar; extends
+        push 'b' 0 'B'; newobject; setvar
+        push 0 'b'; getvar; push 'greet'; callmethod; trace
+        push 'b'; getvar; push 'A'; getvar; instanceof; trace
+    )",
+                     6);
+    EXPECT_EQ(lines, (std::vector<std::string>{"hi 1", "true"}));
+}
+
+TEST(Avm1Objects, EnumerationListsNewestNamesFirst) {
+    auto lines = run(R"(
+        push 'o' 'a' 1 'b' 2 'c' 3 3; initobject; setvar
+        push 'o'; getvar; enumerate2
+        label loop
+        dup; push null; equals2; if done
+        trace; jump loop
+        label done
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"c", "b", "a"}));
+}
+
+TEST(Avm1Control, TryCatchFinallyAndThrowThroughCalls) {
+    // function f() { throw "boom"; }  try { f(); trace("not here"); } catch (e) { trace("caught " + e); }
+    // finally { trace("finally"); }
+    auto lines = run(R"(
+        function f
+          push 'boom'; throw
+        end
+        try e
+          push 0 'f'; callfunc; pop
+          push 'not here'; trace
+        catch
+          push 'caught '; push 'e'; getvar; add2; trace
+        finally
+          push 'finally'; trace
+        end
+        push 'after'; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"caught boom", "finally", "after"}));
+}
+
+TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
+    // Frame 1 loops forever; frame 2 recurses without end; frame 3 still runs.
+    auto b = movie(40, 20, 3);
+    b.tag(12, avm1test::assemble("label top; jump top")).showFrame();
+    b.tag(12, avm1test::assemble("function r; push 0 'r'; callfunc; return; end; push 0 'r'; callfunc; pop"))
+        .showFrame();
+    b.tag(12, avm1test::assemble("push 'still running'; trace")).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"still running"}));
+    int cut = 0;
+    for (const std::string& l : p.log())
+        cut += l.find("cut off") != std::string::npos;
+    EXPECT_EQ(cut, 2) << "each limit is logged once";
+}
+
+TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {
+    // createEmptyMovieClip at depths 5 and 2; the next free depth; swapping; removal.
+    auto lines = run(R"(
+        push 5 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 2 'b' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 0 '_root'; getvar; push 'getNextHighestDepth'; callmethod; trace
+        push 'a'; getvar; push 1 'b'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 'b'; getvar; push 'getDepth'; callmethod; trace
+        push 'a'; getvar; trace
+        push 0 'a'; getvar; push 'removeMovieClip'; callmethod; pop
+        push 'a'; getvar; typeof; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"6", "5", "_level0.a", "undefined"}));
+}
+
+TEST(Avm1Clips, EnterFrameHandlersRunEveryFrameAfterTheFirst) {
+    // _root.n = 0; _root.onEnterFrame = function () { trace(++n); }
+    auto lines = run(R"(
+        push 'n' 0; setvar
+        push '_root'; getvar; push 'onEnterFrame'
+        function -
+          push 'n'; getvar; increment; dup; push 'n'; swap; setvar; trace
+        end
+        setmember
+        stop
+    )",
+                     8, 4);
+    EXPECT_EQ(lines, (std::vector<std::string>{"1", "2", "3"}));
+}
+
+}  // namespace
