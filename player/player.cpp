@@ -107,6 +107,10 @@ uint64_t Player::picturesReused() const {
 void Player::setFsCommandHandler(FsCommandHandler handler) {
     stage_->runtime.fsCommand = std::move(handler);
 }
+void Player::setScriptActionLimit(uint64_t actionsPerFrame) {
+    stage_->runtime.actionLimit = actionsPerFrame;
+    if (avm1::Vm* vm = stage_->runtime.vm()) vm->actionsPerFrame = actionsPerFrame;
+}
 void Player::setTraceHandler(TraceHandler handler) {
     stage_->runtime.traceHandler = std::move(handler);
 }

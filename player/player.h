@@ -85,6 +85,9 @@ class Player {
     // trace() output of the movie's scripts, one line per call, as Flash Player prints it.
     using TraceHandler = std::function<void(const std::string& line)>;
     void setTraceHandler(TraceHandler handler);
+    // Actions a frame's scripts may run before they are cut off (Flash Player's script time limit as a
+    // count; the default suits real movies).
+    void setScriptActionLimit(uint64_t actionsPerFrame);
     // A script asked to quit (fscommand("quit")).
     bool quitRequested() const;
 

@@ -395,7 +395,7 @@ Completion Interp::run(size_t begin, size_t end) {
     size_t pc = begin;
     const std::vector<swf::Action>& acts = f_.acts;
     while (pc < end) {
-        if (++vm_.budget > Vm::kActionsPerFrame) throw ScriptAbort{"a script ran too long"};
+        if (++vm_.budget > vm_.actionsPerFrame) throw ScriptAbort{"a script ran too long"};
         const swf::Action& a = acts[pc];
         size_t next = pc + 1;
         if (debugOps()) {

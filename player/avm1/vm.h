@@ -134,6 +134,7 @@ class Vm {
     std::mt19937 random;
     // Action budget of the current frame (Flash's script time limit as a count).
     uint64_t budget = 0;
+    uint64_t actionsPerFrame = kActionsPerFrame;
     static constexpr uint64_t kActionsPerFrame = 5'000'000;
     static constexpr int kMaxCallDepth = 256;
     static constexpr size_t kMaxStack = 1 << 20;

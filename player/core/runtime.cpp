@@ -91,7 +91,10 @@ void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
 
 void Runtime::startScripts(int swfVersion, double rate) {
     frameRate = rate > 0 ? rate : 12;
-    if (!vm_) vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
+    if (!vm_) {
+        vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
+        vm_->actionsPerFrame = actionLimit;
+    }
 }
 
 void Runtime::runQueuedActions() {

@@ -97,6 +97,7 @@ class Runtime : public avm1::Host {
     Player::FsCommandHandler fsCommand;
     Player::TraceHandler traceHandler;
     bool quitRequested = false;
+    uint64_t actionLimit = avm1::Vm::kActionsPerFrame;
 
     // Movies to load into levels when the current frame is over (level, url as the movie gave it, url of
     // the movie that asked, against which a relative url is resolved).

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/player/avm1_asm.h"
+#include "support/avm1_asm.h"
 #include "tests/player/player_test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/player/avm1_asm.h"
+#include "support/avm1_asm.h"
 
 #include <algorithm>
 #include <cstdlib>
