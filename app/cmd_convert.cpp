@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 
 #include <unistd.h>
 #include <csignal>
@@ -13,16 +14,23 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
+#include <regex>
 
 #include <sys/socket.h>
 #include <chrono>
+#include <fstream>
 
+#include "app/convert_jobs.h"
 #include "app/convert_options.h"
 #include "app/convert_progress.h"
 #include "app/convert_tasks.h"
+#include "app/json_text.h"
 #include "audio/record_frm.h"
 #include "convert/interact_frm.h"
 #include "convert/recording_hooks.h"
+#include "mcl/mcl.h"
+#include "tasks/file_names.h"
 #include "tasks/swf_probe.h"
 
 namespace cli {
@@ -62,13 +70,16 @@ int listCodecs(const TConvertRequest& r) {
 
 // Ctrl+C and SIGTERM stop the run the way the "Stop" command does: the current output is finished with the
 // frames so far. The handler only writes a byte; the stop happens on the main thread, inside the driver's
-// message pumping. A second signal ends the process at once.
+// message pumping. A second signal ends the process at once, except in a job of `--jobs`: a scheduler that
+// stops a batch signals every process of it, and the parent passes its own stop on, so a job may hear two
+// signals and must still finish its file (the parent can always be ended by a second signal).
 int gSignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t gStopOnce = 0;
 
 extern "C" void onStopSignal(int sig) {
     char c = static_cast<char>(sig);
     [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
-    std::signal(sig, SIG_DFL);
+    if (!gStopOnce) std::signal(sig, SIG_DFL);
 }
 
 class TStopSignals {
@@ -113,6 +124,105 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     if (gQtHandler) gQtHandler(type, context, message);
 }
 
+// FFmpeg's own lines, gathered from whatever thread logs them and handed to the status log on the main
+// thread. Errors always; warnings and notes (x264's statistics, muxer remarks) with --verbose.
+class TFfmpegLog {
+  public:
+    explicit TFfmpegLog(bool verbose) {
+        MclSetLogSink(verbose ? kInfo : kError, [this](int32_t, const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.push_back(line);
+        });
+    }
+    ~TFfmpegLog() { MclSetLogSink(kError, nullptr); }
+    TFfmpegLog(const TFfmpegLog&) = delete;
+    TFfmpegLog& operator=(const TFfmpegLog&) = delete;
+
+    // Hands the lines gathered so far to `out`, as status lines.
+    void drain(const std::function<void(const std::string&)>& out) {
+        std::vector<std::string> lines;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines.swap(lines_);
+        }
+        static const std::regex address(" @ 0x[0-9a-fA-F]+\\]");
+        for (const std::string& line : lines)
+            out("Status:> FFmpeg: " + std::regex_replace(line, address, "]"));
+    }
+
+  private:
+    static constexpr int32_t kError = 16;  // FFmpeg's AV_LOG_ERROR
+    static constexpr int32_t kInfo = 32;   // AV_LOG_INFO
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// --from-list: one movie path a line; blank lines and lines starting with '#' are passed over; "-" is stdin.
+bool readMovieList(const std::string& path, std::vector<std::string>* movies, std::string* error) {
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (path != "-") {
+        file.open(path);
+        if (!file) {
+            *error = "tolvikan convert: --from-list " + path + ": cannot be read";
+            return false;
+        }
+        in = &file;
+    }
+    for (std::string line; std::getline(*in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        movies->push_back(line);
+    }
+    return true;
+}
+
+// A task passed over because -n keeps its existing output: converted by an earlier run, not a failure.
+bool isKeptOutput(const std::string& error) {
+    return error.find(" exists (-n: not overwritten)") != std::string::npos;
+}
+
+// --summary: what this run (or shard) converted, for `tolvikan summary` to merge.
+bool writeSummary(const std::string& path, const TConvertRequest& request, const TPreparedRun& run,
+                  const std::vector<size_t>& listIndex, const std::vector<TTaskResult>& results,
+                  bool interrupted, int done, int failed, int exitStatus) {
+    std::string text = "{\"shard\":" + std::to_string(request.shard ? request.shard->index : 0) +
+                       ",\"shardCount\":" + std::to_string(request.shard ? request.shard->count : 0);
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    text += ",\"host\":" + jsonQuote(host) + ",\"interrupted\":" + (interrupted ? "true" : "false") +
+            ",\"done\":" + std::to_string(done) + ",\"failed\":" + std::to_string(failed) +
+            ",\"exitStatus\":" + std::to_string(exitStatus) + ",\"tasks\":[";
+    bool first = true;
+    for (size_t i = 0; i < run.tasks.size(); ++i) {
+        const TPreparedTask& t = run.tasks[i];
+        if (!t.checked && t.error.empty()) continue;  // an unchecked task of a list is not part of the run
+        const TTaskResult& r = results[i];
+        const std::string reason = !t.error.empty() ? t.error
+                                   : r.ended        ? r.reason
+                                                    : "not started: the run was stopped";
+        text += std::string(first ? "" : ",") + "\n{\"index\":" + std::to_string(listIndex[i]) +
+                ",\"movie\":" + jsonQuote(t.movie) +
+                ",\"output\":" + jsonQuote(r.output.empty() ? t.output : r.output) +
+                ",\"done\":" + (t.error.empty() && r.ended && r.done ? "true" : "false") +
+                ",\"kept\":" + (isKeptOutput(t.error) ? "true" : "false") +
+                ",\"reason\":" + jsonQuote(reason) + "}";
+        first = false;
+    }
+    text += "\n]}\n";
+    // Written beside and renamed, so a reader never sees half a summary.
+    const std::string temp = path + ".partial";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    return !ec;
+}
+
 double monotonicSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -131,7 +241,25 @@ int runConvert(const std::vector<std::string>& args) {
     TConvertRequest request;
     std::string error;
     if (!parseConvertArgs(args, &request, &error)) return usageError(error);
+    gStopOnce = qEnvironmentVariableIsSet(kJobEnvironment) ? 1 : 0;
     if (request.listCodecs) return listCodecs(request);
+    if (!request.fromList.empty() && !readMovieList(request.fromList, &request.movies, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    // A shard takes its part of the movies before any is probed; where --output is a folder or a file
+    // depends on the whole list.
+    std::vector<size_t> listIndex;
+    if (request.tasksFile.empty()) {
+        request.listedMovies = request.movies.size();
+        std::vector<std::string> part;
+        for (size_t i = 0; i < request.movies.size(); ++i) {
+            if (request.shard && !inShard(*request.shard, i)) continue;
+            part.push_back(request.movies[i]);
+            listIndex.push_back(i);
+        }
+        request.movies = std::move(part);
+    }
 
     // The window layer runs headless: Qt's offscreen platform unless the caller chose one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -149,6 +277,16 @@ int runConvert(const std::vector<std::string>& args) {
     int prepareStatus =
         request.tasksFile.empty() ? prepareMovieTasks(request, &run) : prepareTaskFile(request, &run);
     if (prepareStatus != 0) return prepareStatus;
+    if (!request.tasksFile.empty()) {
+        std::vector<TPreparedTask> part;
+        for (size_t i = 0; i < run.tasks.size(); ++i) {
+            if (request.shard && !inShard(*request.shard, i)) continue;
+            part.push_back(std::move(run.tasks[i]));
+            listIndex.push_back(i);
+        }
+        run.tasks = std::move(part);
+    }
+    std::vector<TTaskResult> results(run.tasks.size());
 
     std::vector<TConvertReporter::TTaskInfo> infos;
     for (const TPreparedTask& t : run.tasks)
@@ -157,6 +295,11 @@ int runConvert(const std::vector<std::string>& args) {
                        : ::isatty(::fileno(stderr)) ? TReportMode::Terminal
                                                     : TReportMode::Log;
     TConvertReporter reporter(mode, infos, stderr, stdout, monotonicSeconds);
+    TFfmpegLog ffmpegLog(request.verbose);
+    auto drainLog = [&] { ffmpegLog.drain([&](const std::string& line) { reporter.statusLine(line); }); };
+    QTimer logTimer;
+    QObject::connect(&logTimer, &QTimer::timeout, drainLog);
+    logTimer.start(200);
 
     // What was refused before the run (a missing movie, an output that exists) is reported first.
     for (size_t i = 0; i < run.tasks.size(); ++i)
@@ -164,7 +307,37 @@ int runConvert(const std::vector<std::string>& args) {
 
     int done = 0, failed = 0;
     bool interrupted = false;
-    if (run.checkedCount() > 0) {
+    bool recordsSound = false;
+    for (const TPreparedTask& t : run.tasks)
+        recordsSound = recordsSound || (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
+                                        IsVideoType(t.task->destType));
+    int jobs = request.jobs ? *request.jobs : run.checkedCount() > 1 ? defaultJobs() : 1;
+    if (jobs > 1 && recordsSound) {
+        // A recording pass captures whatever the sound system plays: two at once would record each other.
+        if (request.jobs)
+            reporter.statusLine("Status:> Sound is recorded from the movies: one task at a time");
+        jobs = 1;
+    }
+    if (jobs > 1 && run.checkedCount() > 1) {
+        TJobsOptions options;
+        options.jobs = jobs;
+        options.program = QCoreApplication::applicationFilePath().toStdString();
+        if (const char* own = std::getenv("TOLVIKAN_PROGRAM"); own && *own) options.program = own;
+        if (request.background) {
+            char rgb[8];
+            std::snprintf(rgb, sizeof rgb, "%06X", *request.background & 0xFFFFFF);
+            options.childOptions = {"--background", rgb};
+        }
+        if (request.verbose) options.childOptions.push_back("--verbose");
+        std::function<void()> stop;
+        TStopSignals stopSignals([&stop] {
+            if (stop) stop();
+        });
+        runJobs(run, options, reporter, &results, [&stop](std::function<void()> f) { stop = std::move(f); });
+        interrupted = stopSignals.interrupted();
+        for (size_t i = 0; i < run.tasks.size(); ++i)
+            if (results[i].ended) (results[i].done ? done : failed)++;
+    } else if (run.checkedCount() > 0) {
         TInteractFrm frm;
         frm.FastClock = true;
         frm.ShowMessage = [](const QString& text) {
@@ -187,13 +360,21 @@ int runConvert(const std::vector<std::string>& args) {
         }
         if (request.background) frm.setBackgroundCustom(*request.background);
 
+        // Each file is written under a ".partial" name and takes its own name once finished, so an
+        // interrupted batch rerun with -n converts exactly what is missing.
         std::vector<TTaskItem> items;
-        for (TPreparedTask& t : run.tasks)
-            items.push_back({t.checked && t.error.empty(), t.task.get()});
+        for (TPreparedTask& t : run.tasks) {
+            const bool runs = t.checked && t.error.empty();
+            if (runs && t.task->destType != dtImageSequence)
+                t.task->destFilename = ExtractFileName(partialName(t.output));
+            items.push_back({runs, t.task.get()});
+        }
         frm.setTaskItems(std::move(items));
 
-        QObject::connect(&frm, &TInteractFrm::statusLine,
-                         [&](const QString& line) { reporter.statusLine(line.toStdString()); });
+        QObject::connect(&frm, &TInteractFrm::statusLine, [&](const QString& line) {
+            drainLog();  // FFmpeg's lines of the task before come before its finish line
+            reporter.statusLine(line.toStdString());
+        });
         QObject::connect(&frm, &TInteractFrm::currentProgress,
                          [&](int position, int maximum) { reporter.currentProgress(position, maximum); });
         QObject::connect(&frm, &TInteractFrm::totalProgress,
@@ -202,13 +383,33 @@ int runConvert(const std::vector<std::string>& args) {
             std::string why = reason.toStdString();
             if (index >= 0 && index < static_cast<int>(run.tasks.size())) {
                 TPreparedTask& t = run.tasks[static_cast<size_t>(index)];
+                TTaskResult& result = results[static_cast<size_t>(index)];
                 t.ended = true;
-                // A task reported done must have left its file; a success without one would be a lie.
-                if (ok && t.task->destType != dtImageSequence &&
-                    !QFileInfo(QString::fromStdString(t.output)).isFile()) {
-                    ok = false;
-                    why = t.output + " was not written";
+                result.output = t.output;
+                if (t.task->destType != dtImageSequence) {
+                    const std::string partial = partialName(t.output);
+                    std::error_code ec;
+                    const bool written = std::filesystem::is_regular_file(partial, ec);
+                    // A task reported done must have left its file; a success without one would be a lie.
+                    if (ok && !written) {
+                        ok = false;
+                        why = t.output + " was not written";
+                    } else if (ok && why.empty()) {
+                        std::filesystem::rename(partial, t.output, ec);
+                        if (ec) {
+                            ok = false;
+                            why = "cannot rename " + partial + " to " + t.output + ": " + ec.message();
+                        }
+                    }
+                    if (!ok || !why.empty()) {
+                        // Stopped or failed: what was written keeps the partial name (a playable file).
+                        if (written) result.output = partial;
+                        reporter.setOutput(index, result.output);
+                    }
                 }
+                result.ended = true;
+                result.done = ok;
+                result.reason = why;
             }
             if (ok)
                 ++done;
@@ -224,7 +425,7 @@ int runConvert(const std::vector<std::string>& args) {
         bool recording = false;
         for (const TPreparedTask& t : run.tasks)
             recording = recording || (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
-                                      (t.task->destType == dtAVI || t.task->destType == dtMPEG));
+                                      IsVideoType(t.task->destType));
         if (recording) {
             TRecordFrm::Options options;
             options.showMessage = [](const QString& text) {
@@ -263,8 +464,14 @@ int runConvert(const std::vector<std::string>& args) {
             reporter.taskEnded(static_cast<int>(i), false, "not started: the run was stopped");
         }
     }
+    drainLog();
     int status = interrupted ? 130 : failed > 0 ? 1 : 0;
     reporter.finished(done, failed, interrupted, status);
+    if (!request.summaryFile.empty() && !writeSummary(request.summaryFile, request, run, listIndex, results,
+                                                      interrupted, done, failed, status)) {
+        std::fprintf(stderr, "tolvikan convert: cannot write the summary %s\n", request.summaryFile.c_str());
+        if (status == 0) status = 1;
+    }
     return status;
 }
 

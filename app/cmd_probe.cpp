@@ -12,6 +12,10 @@ int runProbe(const std::vector<std::string>& args) {
     bool json = false;
     std::vector<std::string> files;
     for (const std::string& a : args) {
+        if (a == "-h" || a == "--help") {
+            std::printf("usage: tolvikan probe [--json] FILE...\n");
+            return 0;
+        }
         if (a == "--json")
             json = true;
         else if (a.size() > 1 && a[0] == '-') {

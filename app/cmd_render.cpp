@@ -42,6 +42,10 @@ int runRender(const std::vector<std::string>& args) {
             return true;
         };
         bool ok = true;
+        if (a == "-h" || a == "--help") {
+            std::fputs(kRenderUsage, stdout);
+            return 0;
+        }
         if (a == "--frames")
             ok = value(framesText);
         else if (a == "--size")

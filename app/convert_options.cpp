@@ -1,6 +1,7 @@
 #include "app/convert_options.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -54,7 +55,35 @@ struct TNamed {
 };
 
 constexpr TNamed<TDestType> kTypes[] = {
-    {"avi", dtAVI}, {"mpeg", dtMPEG}, {"gif", dtGIF}, {"images", dtImageSequence}};
+    {"avi", dtAVI}, {"mpeg", dtMPEG},           {"mp4", dtMP4}, {"webm", dtWebM}, {"mov", dtMOV},
+    {"gif", dtGIF}, {"images", dtImageSequence}};
+
+// The codecs of the MP4, WebM and MOV containers by the names --codec takes (an AVI codec otherwise).
+struct TContainerCodec {
+    const char* name;
+    TDestType type;
+    int32_t codec;
+};
+constexpr TContainerCodec kContainerCodecs[] = {{"h264", dtMP4, 0},
+                                                {"libx264", dtMP4, 0},
+                                                {"x264", dtMP4, 0},
+                                                {"vp9", dtWebM, 0},
+                                                {"libvpx-vp9", dtWebM, 0},
+                                                {"prores", dtMOV, mcProRes4444},
+                                                {"prores4444", dtMOV, mcProRes4444},
+                                                {"prores_ks", dtMOV, mcProRes4444},
+                                                {"animation", dtMOV, mcAnimation},
+                                                {"qtrle", dtMOV, mcAnimation}};
+
+const TContainerCodec* findContainerCodec(const std::string& name) {
+    for (const TContainerCodec& c : kContainerCodecs)
+        if (AsciiLower(name) == c.name) return &c;
+    return nullptr;
+}
+
+bool isContainerType(TDestType t) {
+    return t == dtMP4 || t == dtWebM || t == dtMOV;
+}
 constexpr TNamed<TSequenceMode> kModes[] = {
     {"normal", smNormal}, {"skip", smSkipBackward}, {"frame", smFrameByFrame}};
 constexpr TNamed<TMPEGPreset> kPresets[] = {
@@ -68,10 +97,12 @@ constexpr TNamed<TAlphaMode> kAlphaModes[] = {{"none", amNone},
                                               {"background", amBackgroundColor}};
 constexpr TNamed<TAudioFileType> kSoundFormats[] = {{"wav", aftWAV}, {"mp3", aftMP3}};
 
+// Names are taken in any letter case ("--type MP4").
 template <typename T, size_t N>
 std::optional<T> lookup(const TNamed<T> (&table)[N], const std::string& name) {
+    const std::string lower = AsciiLower(name);
     for (const auto& e : table)
-        if (name == e.name) return e.value;
+        if (lower == e.name) return e.value;
     return std::nullopt;
 }
 
@@ -152,7 +183,27 @@ std::optional<TDestType> typeOfExtension(const std::string& path) {
     if (ext == ".avi") return dtAVI;
     if (ext == ".mpg" || ext == ".mpeg" || ext == ".m1v" || ext == ".m2v" || ext == ".vob") return dtMPEG;
     if (ext == ".gif") return dtGIF;
+    if (ext == ".mp4" || ext == ".m4v") return dtMP4;
+    if (ext == ".webm") return dtWebM;
+    if (ext == ".mov" || ext == ".qt") return dtMOV;
     return std::nullopt;
+}
+
+const char* outputExtension(TDestType t) {
+    switch (t) {
+        case dtMPEG:
+            return ".mpg";
+        case dtGIF:
+            return ".gif";
+        case dtMP4:
+            return ".mp4";
+        case dtWebM:
+            return ".webm";
+        case dtMOV:
+            return ".mov";
+        default:
+            return ".avi";
+    }
 }
 
 }  // namespace
@@ -162,14 +213,16 @@ const char* const kConvertUsage =
     "       tolvikan convert --tasks FILE.ini [-y|-n] [--json] [--background RRGGBB]\n"
     "       tolvikan convert --list-codecs [MOVIE] [--size WxH] [--alpha MODE]\n"
     "options:\n"
-    "  --type avi|mpeg|gif|images   output kind (default: named by --output's extension or by the\n"
-    "                               options of one kind, else avi)\n"
-    "  --output PATH                output file, or folder (ending in /) for several movies and images\n"
+    "  --type avi|mpeg|mp4|webm|mov|gif|images   output kind, any letter case (default: named by\n"
+    "                               --output's extension or by the options of one kind, else avi)\n"
+    "  -o, --output PATH            output file, or folder (ending in /) for several movies and images\n"
     "  --size WxH                   picture size (default: the movie's own); --keep-aspect keeps its shape\n"
     "  --frames FIRST-LAST          frames to convert (default: all)\n"
     "  --mode normal|skip|frame     play the movie, restart it when it stops, or seek frame by frame\n"
     "  --crop X,Y,W,H               convert only this rectangle of the picture\n"
-    "  --codec NAME|ID              AVI codec (see --list-codecs)\n"
+    "  --codec NAME|ID              AVI codec (see --list-codecs); h264 (MP4), vp9 (WebM),\n"
+    "                               prores or animation (MOV, default prores: ProRes 4444)\n"
+    "  --quality 1-100              picture quality of MP4, WebM and MOV (default 64)\n"
     "  --mpeg-preset P              vcd-ntsc|vcd-pal|svcd-ntsc|svcd-pal|dvd-ntsc|dvd-pal|mpeg1|mpeg2\n"
     "  --image-format png|tga|bmp|jpeg, --jpeg-quality 1-100   image sequence files\n"
     "  --alpha intensity|sqrt|background|none   32-bit output with an alpha channel\n"
@@ -178,11 +231,19 @@ const char* const kConvertUsage =
     "  --sound none|record|FILE     sound track of AVI and MPEG output (default: none);\n"
     "                               --sound-format wav|mp3 for recorded sound\n"
     "  -y / -n                      overwrite existing output / never overwrite (default: ask)\n"
-    "  --json                       one JSON object per event on stdout\n";
+    "  --json                       one JSON object per event on stdout\n"
+    "  -v, --verbose                FFmpeg's and the encoders' warnings and notes in the status log\n"
+    "batches:\n"
+    "  -j, --jobs N                 converts N tasks at once, each in a process of its own (default:\n"
+    "                               the number of processors when several tasks are given)\n"
+    "  --from-list FILE             reads movie paths from FILE, one per line (- for stdin)\n"
+    "  --shard I/N | slurm          converts only the Ith of N parts of the movies or tasks (slurm: the\n"
+    "                               part of a job array, from SLURM_ARRAY_TASK_ID and _COUNT)\n"
+    "  --summary FILE.json          writes the run's results (tolvikan summary merges such files)\n";
 
 bool TConvertRequest::hasTaskOptions() const {
     return type || output || size || keepAspect || frames || mode || crop || codec || mpegPreset ||
-           imageFormat || jpegQuality || alpha || gifFps || gifLoop || sound || soundFormat;
+           imageFormat || jpegQuality || alpha || gifFps || gifLoop || sound || soundFormat || quality;
 }
 
 bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* request, std::string* error) {
@@ -224,6 +285,13 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
             sawNo = true;
             continue;
         }
+        if (a == "-o") a = "--output";
+        if (a == "-j") a = "--jobs";
+        if (a == "-v" || a == "--verbose") {
+            if (!flag()) return false;
+            r.verbose = true;
+            continue;
+        }
         if (a == "--json") {
             if (!flag()) return false;
             r.json = true;
@@ -242,7 +310,8 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
         static const std::set<std::string> kValued = {
             "--type",    "--output",      "--size",         "--frames",       "--mode",  "--crop",
             "--codec",   "--mpeg-preset", "--image-format", "--jpeg-quality", "--alpha", "--background",
-            "--gif-fps", "--gif-loop",    "--sound",        "--sound-format", "--tasks"};
+            "--gif-fps", "--gif-loop",    "--sound",        "--sound-format", "--tasks", "--quality",
+            "--jobs",    "--shard",       "--from-list",    "--summary"};
         if (!kValued.count(a)) return fail("unknown option " + a);
         std::string v;
         if (inlineValue) {
@@ -334,6 +403,26 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
         } else if (a == "--tasks") {
             if (v.empty()) return bad("a task-list file");
             r.tasksFile = v;
+        } else if (a == "--quality") {
+            auto q = parseIntIn(v, 1, 100);
+            if (!q) return bad("a number from 1 to 100");
+            r.quality = *q;
+        } else if (a == "--jobs") {
+            auto n = parseIntIn(v, 1, 256);
+            if (!n) return bad("a number of jobs from 1 to 256");
+            r.jobs = *n;
+        } else if (a == "--shard") {
+            auto shard =
+                parseShard(v, std::getenv("SLURM_ARRAY_TASK_ID"), std::getenv("SLURM_ARRAY_TASK_COUNT"),
+                           std::getenv("SLURM_ARRAY_TASK_MIN"), error);
+            if (!shard) return false;
+            r.shard = *shard;
+        } else if (a == "--from-list") {
+            if (v.empty()) return bad("a file of movie paths");
+            r.fromList = v;
+        } else if (a == "--summary") {
+            if (v.empty()) return bad("a file name");
+            r.summaryFile = v;
         }
     }
     if (sawYes && sawNo) return fail("-y and -n cannot be used together");
@@ -344,14 +433,15 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
         return true;
     }
     if (!r.tasksFile.empty()) {
-        if (!r.movies.empty()) return fail("--tasks runs the tasks of its file; give no movies with it");
+        if (!r.movies.empty() || !r.fromList.empty())
+            return fail("--tasks runs the tasks of its file; give no movies with it");
         if (r.hasTaskOptions())
             return fail(
-                "--tasks runs the tasks as its file states them; only -y, -n, --json and --background "
-                "go with it");
+                "--tasks runs the tasks as its file states them; only -y, -n, --json, --background and the "
+                "batch options go with it");
         return true;
     }
-    if (r.movies.empty()) return fail("no movie given");
+    if (r.movies.empty() && r.fromList.empty()) return fail("no movie given");
     std::optional<TDestType> type = requestedType(r, error);
     if (!type) return false;
     if (*type == dtMPEG) {
@@ -378,7 +468,10 @@ std::optional<TDestType> requestedType(const TConvertRequest& r, std::string* er
         TDestType type;
     };
     std::vector<TClaim> claims;
-    if (r.codec) claims.push_back({"--codec", dtAVI});
+    if (r.codec) {
+        const TContainerCodec* c = findContainerCodec(*r.codec);
+        claims.push_back({"--codec", c ? c->type : dtAVI});
+    }
     if (r.mpegPreset) claims.push_back({"--mpeg-preset", dtMPEG});
     if (r.gifFps) claims.push_back({"--gif-fps", dtGIF});
     if (r.gifLoop) claims.push_back({"--gif-loop", dtGIF});
@@ -399,12 +492,21 @@ std::optional<TDestType> requestedType(const TConvertRequest& r, std::string* er
                         source);
         }
     }
-    if (!type && r.output) type = typeOfExtension(*r.output);
+    // An output whose extension names another kind is refused rather than written as a file its name
+    // misdescribes ("--type gif --output a.avi").
+    const std::optional<TDestType> named = r.output ? typeOfExtension(*r.output) : std::nullopt;
+    // (Images go to a folder, whose name may end in anything.)
+    if (type && named && *named != *type && *type != dtImageSequence)
+        return fail("--output " + *r.output + " names " + typeName(*named) + " output, but " + source +
+                    " asks for " + typeName(*type) + "; change the extension or the option");
+    if (!type) type = named;
     if (!type) type = dtAVI;
-    if (r.sound && *r.sound != "none" && *type != dtAVI && *type != dtMPEG)
-        return fail("--sound applies to AVI and MPEG output only");
-    if (r.soundFormat && *type != dtAVI && *type != dtMPEG)
-        return fail("--sound-format applies to AVI and MPEG output only");
+    if (r.quality && !isContainerType(*type))
+        return fail("--quality applies to MP4, WebM and MOV output (--type mp4|webm|mov)");
+    if (r.sound && *r.sound != "none" && !IsVideoType(*type))
+        return fail("--sound applies to video output only (AVI, MPEG, MP4, WebM, MOV)");
+    if (r.soundFormat && !IsVideoType(*type))
+        return fail("--sound-format applies to video output only (AVI, MPEG, MP4, WebM, MOV)");
     return type;
 }
 
@@ -428,7 +530,7 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
             folder = absolute(*r.output);
         task.destFilepath = withSlash(folder);
     } else {
-        const char* ext = task.destType == dtMPEG ? ".mpg" : task.destType == dtGIF ? ".gif" : ".avi";
+        const char* ext = outputExtension(task.destType);
         task.destFilename = base + ext;
         if (r.output) {
             std::error_code ec;
@@ -517,13 +619,28 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
             task.destColorDepth = cd24Bit;
         } else {
             // The colour rules of the settings dialog: GIF, BMP and JPEG have no alpha channel.
-            bool allowed = task.destType == dtAVI || task.destType == dtMPEG ||
+            bool allowed = task.destType == dtAVI || task.destType == dtMPEG || task.destType == dtWebM ||
+                           task.destType == dtMOV ||
                            (task.destType == dtImageSequence &&
                             (task.destImageType == itPNG || task.destImageType == itTGA));
-            if (!allowed) return "--alpha needs AVI or MPEG output, or PNG or TGA images";
+            if (!allowed)
+                return task.destType == dtMP4
+                           ? "--alpha: MP4 (H.264) has no alpha channel; --type webm or mov keeps it"
+                           : "--alpha needs AVI, MPEG, WebM or MOV output, or PNG or TGA images";
             task.destColorDepth = cd32BitAlpha;
             task.destAlphaMode = *r.alpha;
         }
+    }
+
+    if (isContainerType(task.destType)) {
+        task.destVideoCodec = 0;
+        if (r.codec) {
+            const TContainerCodec* c = findContainerCodec(*r.codec);
+            if (!c || c->type != task.destType)
+                return "no " + std::string(typeName(task.destType)) + " codec '" + *r.codec + "'";
+            task.destVideoCodec = c->codec;
+        }
+        if (r.quality) task.destVideoQuality = *r.quality;
     }
 
     if (task.destType == dtAVI) {
@@ -564,8 +681,7 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
 
     // The command line records only when asked: a recording pass plays the movie in real time and captures
     // whatever the sound system plays meanwhile, which nobody expects from a batch conversion by default.
-    if (!r.sound && !r.soundFormat && (task.destType == dtAVI || task.destType == dtMPEG))
-        task.adoSource = asNone;
+    if (!r.sound && !r.soundFormat && IsVideoType(task.destType)) task.adoSource = asNone;
     if (r.sound) {
         if (*r.sound == "none") {
             task.adoSource = asNone;
@@ -580,6 +696,43 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
     }
     if (r.soundFormat) task.adoFileType = *r.soundFormat;
     return "";
+}
+
+std::optional<TShard> parseShard(const std::string& text, const char* slurmId, const char* slurmCount,
+                                 const char* slurmMin, std::string* error) {
+    auto fail = [&](const std::string& why) -> std::optional<TShard> {
+        *error = "tolvikan convert: --shard " + why;
+        return std::nullopt;
+    };
+    if (AsciiLower(text) == "slurm") {
+        if (!slurmId || !*slurmId || !slurmCount || !*slurmCount)
+            return fail(
+                "slurm: SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT are not set (submit with sbatch "
+                "--array=1-N)");
+        auto id = parseIntIn(slurmId, 0, 1000000);
+        auto count = parseIntIn(slurmCount, 1, 1000000);
+        // An array may start at 0 (--array=0-3); the part is counted from the array's first index.
+        auto first = slurmMin && *slurmMin ? parseIntIn(slurmMin, 0, 1000000) : std::optional<int>(1);
+        if (!id || !count || !first)
+            return fail(std::string("slurm: SLURM_ARRAY_TASK_ID=") + slurmId +
+                        ", SLURM_ARRAY_TASK_COUNT=" + slurmCount + " are not numbers");
+        const int index = *id - *first + 1;
+        if (index < 1 || index > *count)
+            return fail("slurm: array task " + std::string(slurmId) + " is outside an array of " +
+                        std::to_string(*count) + " tasks from " + std::to_string(*first) +
+                        " (submit with --array=1-N)");
+        return TShard{index, *count};
+    }
+    auto parts = split(text, '/');
+    auto count = parts.size() == 2 ? parseIntIn(parts[1], 1, 1000000) : std::nullopt;
+    auto index = parts.size() == 2 && count ? parseIntIn(parts[0], 1, *count) : std::nullopt;
+    if (!index || !count) return fail("needs I/N with I from 1 to N, or slurm, got '" + text + "'");
+    return TShard{*index, *count};
+}
+
+bool inShard(const TShard& shard, size_t position) {
+    // Round robin: neighbours in a list (often movies of one size) go to different parts.
+    return static_cast<int>(position % static_cast<size_t>(shard.count)) == shard.index - 1;
 }
 
 std::string taskOutput(const TCovSettings& task) {

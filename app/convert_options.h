@@ -18,6 +18,12 @@ namespace cli {
 // (and refuses elsewhere).
 enum class TOverwrite { Ask, Yes, No };
 
+// One part of a batch split over several runs: the index-th (from 1) of count parts.
+struct TShard {
+    int index = 1;
+    int count = 1;
+};
+
 struct TCropRect {
     int x = 0, y = 0, w = 0, h = 0;
 };
@@ -28,6 +34,12 @@ struct TConvertRequest {
     std::string tasksFile;  // --tasks
     bool listCodecs = false;
     bool json = false;
+    bool verbose = false;  // FFmpeg's warnings and notes into the status log
+    std::optional<int> jobs;
+    std::optional<TShard> shard;
+    std::string fromList;     // --from-list: movie paths, one per line
+    std::string summaryFile;  // --summary
+    size_t listedMovies = 0;  // movies of the whole list before a shard took its part (0: movies.size())
     TOverwrite overwrite = TOverwrite::Ask;
     std::optional<uint32_t> background;  // 0x00RRGGBB
 
@@ -47,6 +59,7 @@ struct TConvertRequest {
     std::optional<int> gifLoop;        // -1: looping off
     std::optional<std::string> sound;  // "none", "record" or a sound file
     std::optional<TAudioFileType> soundFormat;
+    std::optional<int> quality;  // 1..100, MP4, WebM and MOV
 
     // Any option that changes tasks (those cannot be combined with --tasks).
     bool hasTaskOptions() const;
@@ -69,6 +82,13 @@ std::optional<TDestType> requestedType(const TConvertRequest& request, std::stri
 // "tolvikan convert: " prefix.
 std::string applyConvertOptions(const TConvertRequest& request, const std::string& movie, size_t movieCount,
                                 TCovSettings& task, const TCodecSource& codecs = MclCodecSource());
+
+// --shard: "I/N", or "slurm" with the array's task id, count and first index (nullptr when unset). nullopt
+// with *error (starting "tolvikan convert: ") for a malformed value or an environment that is not an array.
+std::optional<TShard> parseShard(const std::string& text, const char* slurmId, const char* slurmCount,
+                                 const char* slurmMin, std::string* error);
+// Whether the task at `position` (from 0, in the order given) belongs to the shard.
+bool inShard(const TShard& shard, size_t position);
 
 // The output file of a task (destFilepath + destFilename), or its folder for an image sequence.
 std::string taskOutput(const TCovSettings& task);

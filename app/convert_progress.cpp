@@ -52,16 +52,25 @@ void TConvertReporter::drawLiveLine() {
     liveShown_ = true;
 }
 
-void TConvertReporter::statusLine(const std::string& line) {
+void TConvertReporter::statusLine(const std::string& line, int task) {
     if (mode_ == TReportMode::Json) {
-        std::fprintf(out_, "{\"event\":\"status\",\"line\":%s}\n", jsonQuote(line).c_str());
+        if (task >= 0)
+            std::fprintf(out_, "{\"event\":\"status\",\"task\":%d,\"line\":%s}\n", task,
+                         jsonQuote(line).c_str());
+        else
+            std::fprintf(out_, "{\"event\":\"status\",\"line\":%s}\n", jsonQuote(line).c_str());
         std::fflush(out_);
         return;
     }
     bool redraw = liveShown_;
     clearLiveLine();
     std::fprintf(err_, "%s\n", line.c_str());
-    if (redraw) drawLiveLine();
+    if (redraw && !batchLine_.empty()) {
+        std::fprintf(err_, "\r%s\x1b[K", batchLine_.c_str());
+        liveShown_ = true;
+    } else if (redraw) {
+        drawLiveLine();
+    }
     std::fflush(err_);
 }
 
@@ -104,6 +113,46 @@ void TConvertReporter::totalProgress(int position, int maximum) {
         std::fprintf(out_, "{\"event\":\"tasks\",\"done\":%d,\"total\":%d}\n", position, maximum);
         std::fflush(out_);
     }
+}
+
+void TConvertReporter::taskProgress(int index, int position, int maximum) {
+    if (mode_ != TReportMode::Json) return;
+    std::fprintf(out_, "{\"event\":\"progress\",\"task\":%d,\"frames\":%d,\"total\":%d}\n", index, position,
+                 maximum);
+    std::fflush(out_);
+}
+
+void TConvertReporter::batchProgress(int tasksDone, int tasksTotal, int running, long long frames,
+                                     long long framesTotal) {
+    if (mode_ != TReportMode::Terminal) return;
+    const double now = clock_();
+    if (batchStart_ < 0) {
+        batchStart_ = now;
+        batchStartFrames_ = frames;
+    }
+    if (lastDraw_ >= 0 && now - lastDraw_ < 0.1 && frames < framesTotal) return;
+    lastDraw_ = now;
+    std::string line = "[" + std::to_string(tasksDone) + "/" + std::to_string(tasksTotal) + " done, " +
+                       std::to_string(running) + " running]  " + std::to_string(frames) + "/" +
+                       std::to_string(framesTotal) + " frames";
+    const double elapsed = now - batchStart_;
+    const long long counted = frames - batchStartFrames_;
+    if (counted > 0 && elapsed > 0) {
+        const double rate = counted / elapsed;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "  %.1f fps", rate);
+        line += buf;
+        if (framesTotal > frames) line += "  " + formatDuration((framesTotal - frames) / rate) + " left";
+    }
+    batchLine_ = line;
+    std::fprintf(err_, "\r%s\x1b[K", line.c_str());
+    std::fflush(err_);
+    liveShown_ = true;
+}
+
+void TConvertReporter::setOutput(int index, const std::string& output) {
+    if (index >= 0 && index < static_cast<int>(tasks_.size()))
+        tasks_[static_cast<size_t>(index)].output = output;
 }
 
 void TConvertReporter::taskEnded(int index, bool done, const std::string& reason) {

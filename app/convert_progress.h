@@ -27,10 +27,17 @@ class TConvertReporter {
     TConvertReporter(TReportMode mode, std::vector<TTaskInfo> tasks, std::FILE* err, std::FILE* out,
                      std::function<double()> clock);
 
-    void statusLine(const std::string& line);
+    // task: the index of the task the line is about, for the JSON event (-1: none given).
+    void statusLine(const std::string& line, int task = -1);
     void currentProgress(int position, int maximum);
     void totalProgress(int position, int maximum);
     void taskEnded(int index, bool done, const std::string& reason);
+    // Several tasks at once (--jobs): one task's frames (JSON: a progress event with its index), and the sums
+    // the live line shows.
+    void taskProgress(int index, int position, int maximum);
+    void batchProgress(int tasksDone, int tasksTotal, int running, long long frames, long long framesTotal);
+    // Where a task's file ended up, when not where the run started to write it.
+    void setOutput(int index, const std::string& output);
     // Everything is over: the summary (JSON: the "finished" event).
     void finished(int done, int failed, bool interrupted, int exitStatus);
 
@@ -54,6 +61,9 @@ class TConvertReporter {
     int startPosition_ = 0;
     double lastDraw_ = -1;
     bool liveShown_ = false;
+    double batchStart_ = -1;
+    long long batchStartFrames_ = 0;
+    std::string batchLine_;  // the live line of a batch, drawn again under a status line
 };
 
 }  // namespace cli

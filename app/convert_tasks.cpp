@@ -73,7 +73,8 @@ int prepareMovieTasks(const TConvertRequest& request, TPreparedRun* run, const T
         if (t.error.empty()) {
             try {
                 FillTaskDefaults(*t.task, path, true, codecs);
-                t.error = applyConvertOptions(request, path, request.movies.size(), *t.task, codecs);
+                const size_t listed = request.listedMovies ? request.listedMovies : request.movies.size();
+                t.error = applyConvertOptions(request, path, listed, *t.task, codecs);
             } catch (const std::exception& e) {
                 t.error = e.what();
             }

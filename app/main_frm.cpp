@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -169,7 +170,7 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent) {
             [this](const QPoint& p) { popMenu->popup(lstFile->viewport()->mapToGlobal(p)); });
     connect(lstFile, &QTreeWidget::itemDoubleClicked, this, [this] { btnSettingsClick(); });
     connect(lstFile, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem*, int column) {
-        if (!updatingItems_ && column == 0) Modified = true;
+        if (!updatingItems_ && column == 0) ListChanged();
     });
     connect(lstFile, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (auto* item = static_cast<TTaskListItem*>(current); item && !updatingItems_)
@@ -227,6 +228,8 @@ void TMainFrm::buildToolBar() {
     connect(btnClear, &QToolButton::clicked, this, &TMainFrm::btnClearClick);
     connect(btnSettings, &QToolButton::clicked, this, &TMainFrm::btnSettingsClick);
     connect(btnHelp, &QToolButton::clicked, this, &TMainFrm::btnHelpClick);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);  // F1
+    connect(help, &QShortcut::activated, this, &TMainFrm::btnHelpClick);
     connect(btnConvert, &QPushButton::clicked, this, &TMainFrm::btnConvertClick);
 }
 
@@ -441,7 +444,7 @@ void TMainFrm::AddMovies(const QStringList& files) {
         TTaskListItem* item = TaskItem(TaskCount() - 1);
         ShowTaskSummary(added);
         selectItem(item);
-        Modified = true;
+        ListChanged();
     }
 }
 
@@ -451,7 +454,7 @@ void TMainFrm::btnRemoveClick() {
     updatingItems_ = true;
     delete item;
     updatingItems_ = false;
-    Modified = true;
+    ListChanged();
     labEmptyHint->setVisible(TaskCount() == 0);
     if (TTaskListItem* next = static_cast<TTaskListItem*>(lstFile->currentItem())) {
         next->setSelected(true);
@@ -465,7 +468,7 @@ void TMainFrm::btnClearClick() {
     if (!uiseams::AskYesNo(this, QStringLiteral("Are you sure you want to clear all items?"))) return;
     deleteAllItems();
     PreviewFlash->Movie(QStringLiteral(" "));
-    Modified = true;
+    ListChanged();
 }
 
 void TMainFrm::btnSettingsClick() {
@@ -476,7 +479,7 @@ void TMainFrm::btnSettingsClick() {
     setColumns(item);
     ShowTaskSummary(*item->Task());
     selectItem(item);
-    Modified = true;
+    ListChanged();
 }
 
 void TMainFrm::CheckAll(bool checked) {
@@ -510,6 +513,19 @@ void TMainFrm::ShowTaskSummary(TCovSettings& task) {
             labType->setText(QStringLiteral("Type: Image Sequence"));
             if (task.destImageType <= itJPEG)
                 labCodec->setText(QString::fromLatin1(kImage[task.destImageType]));
+            break;
+        case dtMP4:
+            labType->setText(QStringLiteral("Type: MP4"));
+            labCodec->setText(QStringLiteral("H.264, quality %1").arg(task.destVideoQuality));
+            break;
+        case dtWebM:
+            labType->setText(QStringLiteral("Type: WebM"));
+            labCodec->setText(QStringLiteral("VP9, quality %1").arg(task.destVideoQuality));
+            break;
+        case dtMOV:
+            labType->setText(QStringLiteral("Type: MOV"));
+            labCodec->setText(task.destVideoCodec == mcAnimation ? QStringLiteral("QuickTime Animation")
+                                                                 : QStringLiteral("ProRes 4444"));
             break;
         default:
             break;
@@ -678,12 +694,21 @@ void TMainFrm::btnConvertClick() {
 }
 
 void TMainFrm::btnHelpClick() {
-    // No message when the page is missing; the status bar says where it was looked for.
     if (!QFileInfo::exists(HelpFile)) {
-        statusBar()->showMessage(QStringLiteral("The user manual is not installed: ") + HelpFile, 8000);
+        uiseams::ShowMessage(this, QStringLiteral("The user manual is not installed: ") + HelpFile);
         return;
     }
-    uiseams::OpenUrl(QUrl::fromLocalFile(HelpFile));
+    if (!uiseams::OpenUrl(QUrl::fromLocalFile(HelpFile)))
+        uiseams::ShowMessage(this,
+                             QStringLiteral("The user manual could not be opened (no program to show web "
+                                            "pages?): ") +
+                                 HelpFile);
+}
+
+void TMainFrm::ListChanged() {
+    Modified = true;
+    // Saved at once (the file is replaced whole, never half written), so a crash loses nothing.
+    if (listLoaded_) SaveList();
 }
 
 void TMainFrm::LoadList() {

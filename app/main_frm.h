@@ -125,7 +125,9 @@ class TMainFrm : public QMainWindow {
     void trkSeekMouseDown();
     void trkSeekMouseUp();
     void btnConvertClick();
-    void btnHelpClick();
+    void btnHelpClick();  // also F1
+    // The list changed: marked, and saved at once once the list has been loaded.
+    void ListChanged();
 
     void LoadList();  // the first showing's load, run as soon as the window is on screen
     bool ListLoaded() const { return listLoaded_; }

@@ -1,5 +1,5 @@
-// The video output: one AVI or MPEG file per task, the frames pulled by the media library through the video
-// source callback, the sound read by the library from the task's sound file.
+// The video output: one AVI, MPEG, MP4, WebM or MOV file per task, the frames pulled by the media library
+// through the video source callback, the sound read by the library from the task's sound file.
 #include <QFile>
 
 #include <exception>
@@ -49,6 +49,26 @@ double MovieRate(const TCovSettings& task) {
 
 constexpr int32_t kDefault = static_cast<int32_t>(MclDefault);
 
+// The status log's name of a video kind: "\" to AVI." and so on.
+QString KindEnding(TDestType type) {
+    switch (type) {
+        case dtMPEG:
+            return "\" to MPEG.";
+        case dtMP4:
+            return "\" to MP4.";
+        case dtWebM:
+            return "\" to WebM.";
+        case dtMOV:
+            return "\" to MOV.";
+        default:
+            return "\" to AVI.";
+    }
+}
+
+int32_t ContainerStream(TDestType type) {
+    return type == dtMP4 ? kMclStreamMP4 : type == dtWebM ? kMclStreamWebM : kMclStreamMOV;
+}
+
 }  // namespace
 
 bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
@@ -56,7 +76,8 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
     if (!checkInputs(task, folder)) return false;
     const std::string outputFile = task.destFilepath + task.destFilename;
     const bool mpeg = task.destType == dtMPEG;
-    const QString kind = mpeg ? "\" to MPEG." : "\" to AVI.";
+    const bool container = task.destType == dtMP4 || task.destType == dtWebM || task.destType == dtMOV;
+    const QString kind = KindEnding(task.destType);
 
     const TFrameSizes sizes = ComputeFrameSizes(task);
     if (task.destLastFrame == 0) task.destLastFrame = task.destEndFrame;
@@ -70,7 +91,8 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
     QString failure;
     auto cleanUp = [&] {
         endPlayback();
-        addStatus("Status:> Finish converting \"" + movieName(task) + kind);
+        // A file the library could not write was reported as an error: no "finish" line follows it.
+        if (failure.isEmpty()) addStatus("Status:> Finish converting \"" + movieName(task) + kind);
         video_.reset();
         // A sound file the recording pass made is the system's own temporary file; imported ones stay.
         if (!task.adoUseFilename.empty() && IsOwnTempFile(task.adoUseFilename))
@@ -101,7 +123,15 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
         MclSetOutputFile(handle, outputFile, outputFile);
 
         const int32_t quality = priority_ == cpBetterQuality ? 1 : 0;
-        if (!mpeg) {
+        if (container) {
+            const int32_t stream = ContainerStream(task.destType);
+            MclSetFrameRate(handle, MovieRate(task));
+            MclSetResolution(handle, sizes.frameW, sizes.frameH);
+            MclSetCodec(handle, stream, task.destType == dtMOV ? task.destVideoCodec : 0);
+            MclSetQuality(handle, stream, quality);
+            MclSetQualityLevel(handle, task.destVideoQuality);
+            MclSetAudioFormat(handle, 44100, 2, 16);
+        } else if (!mpeg) {
             const TMclCodecInfo& codec = task.DestAVICodecInfo;
             MclCodecsSetInfoToData(handle, codec);
             MclSetFrameRate(handle, MovieRate(task));

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -19,9 +20,11 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 
@@ -203,8 +206,11 @@ void TInteractFrm::FormShow() {
         QWidget* main = owner->window();
         move(main->x() + (main->width() - width()) / 2, main->y() + (main->height() - height()) / 2);
     }
-    const int count = static_cast<int>(TaskItems.size());
-    setTotalProgress(0, count);
+    int count = 0;
+    for (const TTaskItem& item : TaskItems)
+        count += item.checked && item.task ? 1 : 0;
+    setTotalProgress(0, static_cast<int>(TaskItems.size()));
+    prbTotal->setRange(0, std::max(count, 1));
     labTotal->setText(filesDone(0, count));
     setCurrentProgress(0, 0);
     labCurrent->setText("0 Frames Done");
@@ -254,6 +260,21 @@ void TInteractFrm::setCurrentProgress(int position, int maximum) {
 void TInteractFrm::setCurrentFrames(int position, int maximum) {
     labCurrent->setText(QString::number(position) + "/" + QString::number(maximum) + " Frames Done");
     setCurrentProgress(position, maximum);
+    // The title shows how far the task is and, once frames have been counted, how long it has to go.
+    if (maximum <= 0) return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (position <= 1 || taskStartMs_ == 0) {
+        taskStartMs_ = now;
+        taskStartFrame_ = position;
+    }
+    QString title = QString("Converting... %1%").arg(std::clamp(position * 100 / maximum, 0, 100));
+    const int counted = position - taskStartFrame_;
+    const double seconds = (now - taskStartMs_) / 1000.0;
+    if (counted > 0 && seconds > 0.5 && position < maximum) {
+        const long long left = std::llround((maximum - position) * seconds / counted);
+        title += QString(" - %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QChar('0'));
+    }
+    setWindowTitle(title);
 }
 
 void TInteractFrm::setTotalProgress(int position, int maximum) {
@@ -366,6 +387,15 @@ void TInteractFrm::CancelCurrentTask() {
             case dtImageSequence:
                 ending = "\" to Image Sequence.";
                 break;
+            case dtMP4:
+                ending = "\" to MP4.";
+                break;
+            case dtWebM:
+                ending = "\" to WebM.";
+                break;
+            case dtMOV:
+                ending = "\" to MOV.";
+                break;
         }
     }
     addStatus("Status:> Cancel converting \"" + (CurTask ? movieName(*CurTask) : QString()) + ending);
@@ -377,19 +407,61 @@ void TInteractFrm::RunTasks() {
     setRunning(true);
     heartbeat_->start();
 
-    const int count = static_cast<int>(TaskItems.size());
+    // The files counter counts the tasks that run: the checked ones.
+    int count = 0;
+    QStringList existing;
+    for (const TTaskItem& item : TaskItems) {
+        if (!item.checked || !item.task) continue;
+        ++count;
+        const TCovSettings& t = *item.task;
+        if (t.destType != dtImageSequence &&
+            QFileInfo(QString::fromStdString(t.destFilepath + t.destFilename)).isFile())
+            existing << QString::fromStdString(t.destFilepath + t.destFilename);
+    }
+    // Start asks before a run replaces what exists: otherwise those files would be lost.
+    if (ConfirmReplace && !existing.isEmpty() && !ConfirmReplace(existing)) {
+        Converting = false;
+        setRunning(false);
+        heartbeat_->stop();
+        return;
+    }
+    int converted = 0;
+    QStringList notConverted;
+    const QMetaObject::Connection tally =
+        connect(this, &TInteractFrm::taskEnded, this, [&](int index, bool done, const QString& reason) {
+            const TCovSettings* t = index >= 0 && index < static_cast<int>(TaskItems.size())
+                                        ? TaskItems[size_t(index)].task
+                                        : nullptr;
+            const QString movie = t ? movieName(*t) : QString("task %1").arg(index + 1);
+            if (done && reason.isEmpty())
+                ++converted;
+            else
+                notConverted << movie + ": " +
+                                    (done ? reason + ", the file holds the frames so far" : reason);
+        });
+    int started = 0;
     labTotal->setText(filesDone(0, count));
     labCurrent->setText("0 Frames Done");
-    setTotalProgress(0, count);
+    setTotalProgress(0, static_cast<int>(TaskItems.size()));
+    prbTotal->setRange(0, std::max(count, 1));
 
     QString escaped;
     int index = 0;
     try {
-        for (index = 0; index < count && Converting; ++index) {
+        const int items = static_cast<int>(TaskItems.size());
+        for (index = 0; index < items && Converting; ++index) {
             const TTaskItem item = TaskItems[static_cast<size_t>(index)];
-            if (item.checked && item.task) runTask(index, *item.task);
-            labTotal->setText(filesDone(index + 1, count));
-            setTotalProgress(index + 1, count);
+            if (item.checked && item.task) {
+                taskStartMs_ = 0;
+                runTask(index, *item.task);
+                ++started;
+            }
+            // The signal counts list positions (the command line's reporter takes it as the task's index);
+            // the window's counter and bar count the checked tasks.
+            labTotal->setText(filesDone(started, count));
+            setTotalProgress(index + 1, items);
+            prbTotal->setRange(0, std::max(count, 1));
+            prbTotal->setValue(started);
         }
     } catch (const std::exception& e) {
         escaped = QString::fromStdString(e.what());
@@ -405,12 +477,16 @@ void TInteractFrm::RunTasks() {
     addStatus("Status:> All Finished");
     labTotal->setText(filesDone(0, count));
     labCurrent->setText("0 Frames Done");
-    setTotalProgress(0, count);
+    setTotalProgress(0, static_cast<int>(TaskItems.size()));
+    prbTotal->setRange(0, std::max(count, 1));
     setCurrentProgress(0, 0);
+    setWindowTitle("Converting...");
     if (!escaped.isEmpty()) {
         emit taskEnded(index, false, escaped);
         ShowMessage(escaped);
     }
+    disconnect(tally);
+    if (RunFinished) RunFinished(converted, notConverted);
 }
 
 void TInteractFrm::runTask(int index, TCovSettings& task) {
@@ -427,6 +503,9 @@ void TInteractFrm::runTask(int index, TCovSettings& task) {
     switch (task.destType) {
         case dtAVI:
         case dtMPEG:
+        case dtMP4:
+        case dtWebM:
+        case dtMOV:
             task.destLastFrame = 0;
             task.adoUseFilename.clear();
             if (task.adoSource == asRecord) {

@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -108,6 +109,12 @@ class TInteractFrm : public QDialog {
     std::function<bool(QColor* colour)> ChooseColor;
     // Starts the desktop's volume control in its recording view (default: pavucontrol when installed).
     std::function<void()> OpenVolumeControl;
+    // Asked by Start with the files the checked tasks would replace (none: not asked); false: nothing runs.
+    // Unset: never asked (the command line has its own rule for existing outputs).
+    std::function<bool(const QStringList& existing)> ConfirmReplace;
+    // Told at the end of a run: the tasks converted, and "movie: reason" of each that was not converted,
+    // stopped or cancelled.
+    std::function<void(int converted, const QStringList& notConverted)> RunFinished;
 
     // --- the window's controls ---
     QMenuBar* menuBar = nullptr;
@@ -201,7 +208,9 @@ class TInteractFrm : public QDialog {
     TConvertPriority priority_ = cpFastSpeed;
     TBackgroundOption backgroundOption_ = boDefault;
     QTimer* heartbeat_ = nullptr;  // wakes the frame loops' waits during a run
-    QString lastSkipReason_;       // why the current task was not converted
-    QString stoppedBy_;            // why the current task ended early ("aborted after an error")
+    qint64 taskStartMs_ = 0;       // when the current task's first frame was counted (the title's time left)
+    int taskStartFrame_ = 0;
+    QString lastSkipReason_;  // why the current task was not converted
+    QString stoppedBy_;       // why the current task ended early ("aborted after an error")
     std::unique_ptr<TVideoJob> video_;
 };

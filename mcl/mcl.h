@@ -36,6 +36,16 @@ constexpr int32_t kMclStreamAVI = 6;
 constexpr int32_t kMclStreamMPEGVideo = 11;
 constexpr int32_t kMclStreamMPEGAudio = 18;
 
+// Containers of MclSetCodec beside AVI (6) and MPEG (11), each with its own codec numbers below.
+constexpr int32_t kMclStreamMP4 = 20;   // H.264 (libx264) with AAC sound, moov atom first (+faststart)
+constexpr int32_t kMclStreamWebM = 21;  // VP9 (libvpx) with Opus sound; alpha kept (yuva420p)
+constexpr int32_t kMclStreamMOV = 22;   // ProRes 4444 or QuickTime Animation, alpha kept; PCM sound
+
+constexpr int32_t kMclMp4CodecH264 = 0;
+constexpr int32_t kMclWebmCodecVP9 = 0;
+constexpr int32_t kMclMovCodecProRes4444 = 0;
+constexpr int32_t kMclMovCodecAnimation = 1;
+
 // Actions of the error callback.
 constexpr int32_t kMclActionAbort = 2;
 constexpr int32_t kMclActionRetry = 3;
@@ -86,6 +96,11 @@ void MclSetCodec(MclHandle handle, int32_t stream, int32_t codec);
 void MclSetBitRate(MclHandle handle, int32_t stream, int32_t rate, int32_t maxRate, int32_t minRate,
                    int32_t flag);
 void MclSetQuality(MclHandle handle, int32_t stream, int32_t flag);
+// Picture quality of the MP4, WebM and MOV codecs, 1 (smallest file) to 100 (best picture); 0 or anything out
+// of range: each encoder's usual default. Mapped per encoder: H.264 CRF 45..10, VP9 CRF 56..10, ProRes
+// quantiser 16..1 (with the profile's own bit-rate bounds); QuickTime Animation is lossless and has no such
+// setting.
+void MclSetQualityLevel(MclHandle handle, int32_t level);
 void MclSetAudioFormat(MclHandle handle, int32_t sampleRate, int32_t channels, int32_t bits);
 void MclCodecsSetInfoToData(MclHandle handle, const TMclCodecInfo& info);
 // Copies the conversion's codec block of `stream` into *info (count: how many blocks the caller has room for,
@@ -100,6 +115,13 @@ int32_t MclConvert(MclHandle handle);
 int32_t MclCheckError();
 // A readable text for the last failure of any call on this thread ("" when none).
 std::string MclLastErrorText();
+
+// FFmpeg's and the encoders' own log lines (x264's statistics, warnings of the muxers): every line at
+// `maxLevel` or more severe (FFmpeg's levels: 16 error, 24 warning, 32 information) is handed to `sink`,
+// which may be called on any thread (the conversion's worker encodes); others are dropped. Without a sink
+// only errors reach stderr. A null sink removes it. Process-wide.
+using MclLogSink = std::function<void(int32_t level, const std::string& line)>;
+void MclSetLogSink(int32_t maxLevel, MclLogSink sink);
 
 // --- inside the source callbacks ---
 void MclSrcSetImg(MclSourceHandle source, MclImageHandle image);

@@ -29,7 +29,10 @@ struct MclConversionSettings {
     int32_t width = 0;     // 0: not set, the first picture's size applies
     int32_t height = 0;
 
-    int32_t container = kMclStreamAVI;  // stream of the last MclSetCodec: 6 AVI or 11 MPEG
+    int32_t container =
+        kMclStreamAVI;           // stream of the last MclSetCodec: 6 AVI, 11 MPEG, 20 MP4, 21 WebM, 22 MOV
+    int32_t containerCodec = 0;  // the codec number within MP4, WebM or MOV
+    int32_t qualityLevel = 0;    // MclSetQualityLevel, 1..100 (0: the encoder's default)
     bool hasAviInfo = false;
     TMclCodecInfo aviInfo{};
     int32_t aviCodecID = 0;

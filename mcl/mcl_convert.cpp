@@ -79,7 +79,15 @@ void MclSetCodec(MclHandle handle, int32_t stream, int32_t codec) {
     } else if (stream == kMclStreamMPEGVideo) {
         s.container = kMclStreamMPEGVideo;
         s.mpegCodec = codec;
+    } else if (stream == kMclStreamMP4 || stream == kMclStreamWebM || stream == kMclStreamMOV) {
+        s.container = stream;
+        s.containerCodec = codec;
     }
+}
+
+void MclSetQualityLevel(MclHandle handle, int32_t level) {
+    if (!handle) return;
+    handle->settings.qualityLevel = level >= 1 && level <= 100 ? level : 0;
 }
 
 void MclSetBitRate(MclHandle handle, int32_t stream, int32_t rate, int32_t maxRate, int32_t minRate,
@@ -98,6 +106,8 @@ void MclSetQuality(MclHandle handle, int32_t stream, int32_t flag) {
     if (!handle) return;
     if (stream == kMclStreamAVI) handle->settings.aviQuality = flag;
     if (stream == kMclStreamMPEGVideo) handle->settings.mpegQuality = flag;
+    if (stream == kMclStreamMP4 || stream == kMclStreamWebM || stream == kMclStreamMOV)
+        handle->settings.aviQuality = flag;
 }
 
 void MclSetAudioFormat(MclHandle handle, int32_t sampleRate, int32_t channels, int32_t bits) {

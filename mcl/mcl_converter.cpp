@@ -473,6 +473,7 @@ void MclConverter::finish() {
 }
 
 int32_t MclConverter::run() {
+    mcl::ff::InstallLog();  // the encoders' lines go where the caller's sink says, never raw to the terminal
     collectSoundFiles();
     pullFrame();
 

@@ -219,6 +219,76 @@ MclStatus PlanMpeg(const MclConversionSettings& s, int pictureW, int pictureH, d
     return {};
 }
 
+// A quality level 1..100 spread over an encoder's scale from `worst` (level 1) to `best` (level 100).
+int ScaleLevel(int32_t level, int worst, int best) {
+    return static_cast<int>(std::lround(worst + (best - worst) * (level - 1) / 99.0));
+}
+
+// MP4 (H.264 + AAC), WebM (VP9 + Opus) and MOV (ProRes 4444 or QuickTime Animation + PCM): codecs FFmpeg
+// drives with its usual settings; the quality level picks the point on each encoder's own scale.
+MclStatus PlanContainer(const MclConversionSettings& s, bool alpha, MclOutputPlan* plan) {
+    MclEncoderSetup& v = plan->video;
+    MclAudioPlan& a = plan->audio;
+    const int32_t level = s.qualityLevel;
+    a.sampleRate = s.sampleRate > 0 ? s.sampleRate : 44100;
+    a.channels = std::clamp(s.channels, 1, 2);
+    if (s.container == kMclStreamMP4) {
+        if (s.containerCodec != kMclMp4CodecH264)
+            return MclStatus::Error(MclError::NotFound,
+                                    "no MP4 codec number " + std::to_string(s.containerCodec));
+        v.encoder = "libx264";
+        v.pixelFormat = "yuv420p";  // what every player decodes; 4:2:0 has no alpha
+        v.muxer = "mp4";
+        v.options.emplace_back("crf", std::to_string(level ? ScaleLevel(level, 45, 10) : 23));
+        v.options.emplace_back("preset", s.aviQuality ? "medium" : "veryfast");
+        // The index (moov atom) before the media, so a browser plays the file while it loads.
+        plan->muxerOptions = {{"movflags", "+faststart"}};
+        a.encoders = {"aac"};
+        a.bitRate = 160000;
+    } else if (s.container == kMclStreamWebM) {
+        if (s.containerCodec != kMclWebmCodecVP9)
+            return MclStatus::Error(MclError::NotFound,
+                                    "no WebM codec number " + std::to_string(s.containerCodec));
+        v.encoder = "libvpx-vp9";
+        v.pixelFormat = alpha ? "yuva420p" : "yuv420p";
+        v.alpha = alpha;
+        v.muxer = "webm";
+        // Constant quality: the CRF with no bit-rate target.
+        v.options.emplace_back("crf", std::to_string(level ? ScaleLevel(level, 56, 10) : 32));
+        v.options.emplace_back("b", "0");
+        v.options.emplace_back("deadline", "good");
+        v.options.emplace_back("cpu-used", s.aviQuality ? "2" : "5");
+        // Opus works at 48 kHz; the sound reader resamples.
+        a.sampleRate = 48000;
+        a.encoders = {"libopus", "opus"};
+        a.bitRate = 128000;
+    } else {
+        if (s.containerCodec == kMclMovCodecProRes4444) {
+            v.encoder = "prores_ks";
+            v.pixelFormat = alpha ? "yuva444p10le" : "yuv444p10le";
+            v.options.emplace_back("profile", "4444");
+            v.options.emplace_back("vendor", "apl0");
+            if (level) {
+                // A fixed quantiser (1 best .. 16 small) instead of the profile's bit budget.
+                v.options.emplace_back("flags", "+qscale");
+                v.options.emplace_back("global_quality", std::to_string(118 * ScaleLevel(level, 16, 1)));
+            }
+        } else if (s.containerCodec == kMclMovCodecAnimation) {
+            v.encoder = "qtrle";
+            v.pixelFormat = alpha ? "argb" : "rgb24";
+        } else {
+            return MclStatus::Error(MclError::NotFound,
+                                    "no MOV codec number " + std::to_string(s.containerCodec));
+        }
+        v.alpha = alpha;
+        v.muxer = "mov";
+        a.encoders = {s.bits == 8 ? "pcm_u8" : "pcm_s16le"};
+        a.bitRate = 0;
+    }
+    plan->muxer = v.muxer;
+    return {};
+}
+
 }  // namespace
 
 AVRational MclNearestMpegRate(double rate) {
@@ -239,7 +309,9 @@ MclStatus MclPlanOutput(const MclConversionSettings& s, int pictureW, int pictur
     *plan = MclOutputPlan{};
     if (s.container == kMclStreamMPEGVideo) return PlanMpeg(s, pictureW, pictureH, sourceRate, plan);
 
-    MclStatus st = PlanAvi(s, pictureAlpha, plan);
+    const bool container =
+        s.container == kMclStreamMP4 || s.container == kMclStreamWebM || s.container == kMclStreamMOV;
+    MclStatus st = container ? PlanContainer(s, pictureAlpha, plan) : PlanAvi(s, pictureAlpha, plan);
     if (!st.ok()) return st;
     plan->frameRate = RateOf(s.frameRate > 0 ? s.frameRate : (sourceRate > 0 ? sourceRate : 25.0));
     if (s.width > 0 && s.height > 0) {
@@ -248,6 +320,11 @@ MclStatus MclPlanOutput(const MclConversionSettings& s, int pictureW, int pictur
     } else {
         plan->width = pictureW > 0 ? pictureW : kDefaultWidth;
         plan->height = pictureH > 0 ? pictureH : kDefaultHeight;
+    }
+    if (plan->video.pixelFormat == "yuv420p" && plan->video.encoder == "libx264") {
+        // H.264 4:2:0 needs even sides; the picture is fitted to the frame a pixel narrower.
+        plan->width = std::max(2, plan->width & ~1);
+        plan->height = std::max(2, plan->height & ~1);
     }
     return {};
 }

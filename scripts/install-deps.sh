@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs everything Tolvikan needs to build, test and run, from Debian 12's packages.
+# Installs everything Tolvikan needs to build, test and run, from Debian 12's packages. Debian's own
+# libavcodec59 has every encoder the outputs use (x264, VP9, Opus, AAC, ProRes, QuickTime Animation); no
+# libavcodec-extra is needed. munge and Slurm serve the one-node job-array test.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
@@ -13,4 +15,5 @@ $SUDO apt-get install -y --no-install-recommends \
     zlib1g-dev liblzma-dev libjpeg-dev libpng-dev \
     libgtest-dev libgmock-dev \
     clang libclang-rt-14-dev clang-format \
-    xvfb imagemagick xdotool x11-utils
+    xvfb imagemagick xdotool x11-utils \
+    munge slurmctld slurmd slurm-client

@@ -96,4 +96,6 @@ void FillTaskDefaults(TCovSettings& task, const std::string& movieFile, bool pro
     task.destGIFIsLooping = true;
     task.destImageType = itPNG;
     task.destImageJPEGQuality = 85;
+    task.destVideoCodec = 0;
+    task.destVideoQuality = kDefaultVideoQuality;
 }

@@ -19,7 +19,29 @@ enum TSwfFileType : uint8_t {
     sftInvalid = 4,              // anything else; never becomes a task
 };
 
-enum TDestType : uint8_t { dtAVI = 0, dtMPEG = 1, dtGIF = 2, dtImageSequence = 3 };
+// MP4, WebM and MOV came later than the first four: older task lists never hold them.
+enum TDestType : uint8_t {
+    dtAVI = 0,
+    dtMPEG = 1,
+    dtGIF = 2,
+    dtImageSequence = 3,
+    dtMP4 = 4,   // H.264 + AAC
+    dtWebM = 5,  // VP9 + Opus, alpha with 32 bits
+    dtMOV = 6,   // ProRes 4444 or QuickTime Animation (destVideoCodec), alpha with 32 bits; PCM sound
+};
+constexpr int kDestTypeCount = 7;
+
+// One video file per task, written by the media library with an optional sound track: AVI, MPEG, MP4, WebM,
+// MOV (not GIF or image sequences).
+constexpr bool IsVideoType(TDestType t) {
+    return t == dtAVI || t == dtMPEG || t == dtMP4 || t == dtWebM || t == dtMOV;
+}
+
+// The codec numbers of destVideoCodec for MOV (MP4 and WebM have one codec each, number 0).
+enum TMovCodec : int32_t { mcProRes4444 = 0, mcAnimation = 1 };
+
+// destVideoQuality when a task does not say: H.264's usual CRF 23.
+constexpr int32_t kDefaultVideoQuality = 64;
 
 enum TSequenceMode : uint8_t {
     smNormal = 0,        // "Normal sequence (interact)"
@@ -110,6 +132,8 @@ struct TCovSettings {
     bool destGIFIsLooping = false;
     TImageType destImageType = itPNG;
     int32_t destImageJPEGQuality = 0;  // 1..100
+    int32_t destVideoCodec = 0;        // the codec of MP4, WebM or MOV output (TMovCodec for MOV)
+    int32_t destVideoQuality = 0;      // 1..100 for MP4, WebM and MOV (0: the encoder's default)
 };
 
 // Where SelectDefaultCodec takes the codec list from. The default is the media library's own calls

@@ -91,6 +91,8 @@ void VisitSettingsFields(TCovSettings& t, V& v) {
     v.flag("destGIFIsLooping", t.destGIFIsLooping);
     v.byte("destImageType", t.destImageType);
     v.integer("destImageJPEGQuality", t.destImageJPEGQuality);
+    v.integer("destVideoCodec", t.destVideoCodec);
+    v.integer("destVideoQuality", t.destVideoQuality);
 }
 
 // One 32-bit field of the packed codec block. The block may sit at any address (it is packed, alignment 1),

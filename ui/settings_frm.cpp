@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -209,8 +210,10 @@ TSettingsFrm::TSettingsFrm(QWidget* parent) : QDialog(parent) {
 }
 
 void TSettingsFrm::buildGeneral(QWidget* box) {
-    cbxExportType = dropDown(box, {QStringLiteral("AVI Video"), QStringLiteral("MPEG Video"),
-                                   QStringLiteral("GIF Animation"), QStringLiteral("Image Sequence")});
+    cbxExportType = dropDown(
+        box, {QStringLiteral("AVI Video"), QStringLiteral("MPEG Video"), QStringLiteral("GIF Animation"),
+              QStringLiteral("Image Sequence"), QStringLiteral("MP4 Video (H.264)"),
+              QStringLiteral("WebM Video (VP9)"), QStringLiteral("MOV Video (ProRes 4444, Animation)")});
     cbxExportSequence =
         dropDown(box, {QStringLiteral("Normal sequence (interact)"),
                        QStringLiteral("Skip \"goto backward\" frame"), QStringLiteral("Frame by frame")});
@@ -318,6 +321,29 @@ void TSettingsFrm::buildTabs() {
                  tabMPEG));
     }
 
+    // MP4, WebM, MOV
+    tabVideo = new QWidget;
+    cbxVideoCodec = new QComboBox(tabVideo);
+    trkVideoQuality = new QSlider(Qt::Horizontal, tabVideo);
+    trkVideoQuality->setRange(1, 100);
+    labVideoQuality = new QLabel(tabVideo);
+    connect(trkVideoQuality, &QSlider::valueChanged, labVideoQuality,
+            [this](int v) { labVideoQuality->setText(QString::number(v)); });
+    {
+        auto* form = new QFormLayout(tabVideo);
+        form->addRow(QStringLiteral("Codec:"), cbxVideoCodec);
+        auto* quality = new QHBoxLayout;
+        quality->addWidget(trkVideoQuality, 1);
+        quality->addWidget(labVideoQuality);
+        form->addRow(QStringLiteral("Quality:"), quality);
+        auto* note =
+            new QLabel(QStringLiteral("Higher quality makes a bigger file. WebM and MOV keep the alpha "
+                                      "channel of 32-bit output; QuickTime Animation is lossless."),
+                       tabVideo);
+        note->setWordWrap(true);
+        form->addRow(note);
+    }
+
     // GIF
     tabGIF = new QWidget;
     chkGIFBackground = new QCheckBox(QStringLiteral("Background Color"), tabGIF);
@@ -423,6 +449,7 @@ void TSettingsFrm::buildTabs() {
     pgeVideo->addTab(tabMPEG, QStringLiteral("MPEG Video Settings"));
     pgeVideo->addTab(tabGIF, QStringLiteral("GIF Animation Settings"));
     pgeVideo->addTab(tabImage, QStringLiteral("Image Settings"));
+    pgeVideo->addTab(tabVideo, QStringLiteral("Video Settings"));
     pgeVideo->addTab(tabAudio, QStringLiteral("Audio Settings"));
 }
 
@@ -488,6 +515,8 @@ void TSettingsFrm::FormShow() {
     if (!EditTask) return;
     const TCovSettings& t = *EditTask;
     cbxExportType->setCurrentIndex(t.destType);
+    trkVideoQuality->setValue(t.destVideoQuality > 0 ? t.destVideoQuality : kDefaultVideoQuality);
+    labVideoQuality->setText(QString::number(trkVideoQuality->value()));
     edtSource->setText(QString::fromStdString(t.swfFilename));
     edtExport->setText(QString::fromStdString(
         t.destType == dtImageSequence ? t.destFilepath : t.destFilepath + t.destFilename));
@@ -543,6 +572,18 @@ QString TSettingsFrm::exportNameWithExtension(const char* extension) const {
     return QString::fromStdString(EditTask->destFilepath) + name + QLatin1String(extension);
 }
 
+void TSettingsFrm::fillVideoCodecs(int type) {
+    cbxVideoCodec->clear();
+    if (type == dtMP4) cbxVideoCodec->addItem(QStringLiteral("H.264 (x264), AAC sound"));
+    if (type == dtWebM) cbxVideoCodec->addItem(QStringLiteral("VP9, Opus sound"));
+    if (type == dtMOV) {
+        // Indexed by TMovCodec.
+        cbxVideoCodec->addItem(QStringLiteral("Apple ProRes 4444, PCM sound"));
+        cbxVideoCodec->addItem(QStringLiteral("QuickTime Animation (lossless), PCM sound"));
+    }
+    cbxVideoCodec->setEnabled(cbxVideoCodec->count() > 1);
+}
+
 void TSettingsFrm::setTypeTab(QWidget* tab, bool audio) {
     pgeVideo->setTabVisible(pgeVideo->indexOf(tab), true);
     pgeVideo->setCurrentWidget(tab);
@@ -551,7 +592,7 @@ void TSettingsFrm::setTypeTab(QWidget* tab, bool audio) {
 
 void TSettingsFrm::ApplyExportType(bool fromUser) {
     CurExportType = cbxExportType->currentIndex();
-    for (QWidget* tab : {tabAVI, tabMPEG, tabGIF, tabImage})
+    for (QWidget* tab : {tabAVI, tabMPEG, tabGIF, tabImage, tabVideo})
         pgeVideo->setTabVisible(pgeVideo->indexOf(tab), false);
     auto enableSizeAndCropChecks = [this] {
         chkExportUseOriginalSize->setEnabled(true);
@@ -603,6 +644,25 @@ void TSettingsFrm::ApplyExportType(bool fromUser) {
             videoColors();
             splitOffered_ = false;
             break;
+        case dtMP4:
+        case dtWebM:
+        case dtMOV:
+            setTypeTab(tabVideo, true);
+            fillVideoCodecs(CurExportType);
+            if (EditTask) {
+                edtExport->setText(exportNameWithExtension(CurExportType == dtMP4    ? ".mp4"
+                                                           : CurExportType == dtWebM ? ".webm"
+                                                                                     : ".mov"));
+                if (!fromUser && EditTask->destType == CurExportType)
+                    cbxVideoCodec->setCurrentIndex(
+                        std::clamp(EditTask->destVideoCodec, 0, cbxVideoCodec->count() - 1));
+            }
+            enableSizeAndCropChecks();
+            ApplySizeRules();
+            ApplyCropRules();
+            videoColors();
+            splitOffered_ = false;
+            break;
         default:
             break;
     }
@@ -611,8 +671,9 @@ void TSettingsFrm::ApplyExportType(bool fromUser) {
 
 void TSettingsFrm::ApplyColorRules() {
     const int image = cbxImageFormat->currentIndex();
-    const bool fixed24 =
-        CurExportType == dtGIF || (CurExportType == dtImageSequence && (image == itBMP || image == itJPEG));
+    // MP4 holds H.264 in 4:2:0, which has no alpha channel.
+    const bool fixed24 = CurExportType == dtGIF || CurExportType == dtMP4 ||
+                         (CurExportType == dtImageSequence && (image == itBMP || image == itJPEG));
     if (fixed24) {
         cbxExportColor->setEnabled(false);
         cbxExportColor->setCurrentIndex(0);
@@ -620,7 +681,7 @@ void TSettingsFrm::ApplyColorRules() {
         cbxExportAlpha->setCurrentIndex(amNone);
         return;
     }
-    if (CurExportType < dtAVI || CurExportType > dtImageSequence) return;
+    if (CurExportType < dtAVI || CurExportType >= kDestTypeCount) return;
     cbxExportColor->setEnabled(true);
     if (cbxExportColor->currentIndex() == cd24Bit) {
         cbxExportAlpha->setEnabled(false);
@@ -820,6 +881,18 @@ void TSettingsFrm::btnRenameClick() {
             suffix = QStringLiteral("gif");
             filter = QStringLiteral("GIF Animation File (*.gif)");
             break;
+        case dtMP4:
+            suffix = QStringLiteral("mp4");
+            filter = QStringLiteral("MP4 Video (*.mp4)");
+            break;
+        case dtWebM:
+            suffix = QStringLiteral("webm");
+            filter = QStringLiteral("WebM Video (*.webm)");
+            break;
+        case dtMOV:
+            suffix = QStringLiteral("mov");
+            filter = QStringLiteral("QuickTime Movie (*.mov)");
+            break;
         default:
             return;
     }
@@ -945,6 +1018,10 @@ void TSettingsFrm::btnOKClick() {
         t.destGIFFrameRate = edtGIFFrameRate->Value();
         t.destImageType = TImageType(cbxImageFormat->currentIndex());
         t.destImageJPEGQuality = trkImageQuality->value();
+        if (CurExportType == dtMP4 || CurExportType == dtWebM || CurExportType == dtMOV) {
+            t.destVideoCodec = std::max(0, cbxVideoCodec->currentIndex());
+            t.destVideoQuality = trkVideoQuality->value();
+        }
         t.adoSource = rdoAudioNone->isChecked() ? asNone : rdoAudioRec->isChecked() ? asRecord : asImport;
         t.adoFileType = TAudioFileType(cbxAudioRecFormat->currentIndex());
         t.adoFilename = edtAudioImport->text().toStdString();

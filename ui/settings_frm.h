@@ -72,6 +72,10 @@ class TSettingsFrm : public QDialog {
     QWidget* tabMPEG = nullptr;
     QWidget* tabGIF = nullptr;
     QWidget* tabImage = nullptr;
+    QWidget* tabVideo = nullptr;  // MP4, WebM and MOV: the container's codec and the picture quality
+    QComboBox* cbxVideoCodec = nullptr;
+    QSlider* trkVideoQuality = nullptr;
+    QLabel* labVideoQuality = nullptr;
     QWidget* tabAudio = nullptr;
 
     QLineEdit* edtAVIFormat = nullptr;
@@ -175,6 +179,7 @@ class TSettingsFrm : public QDialog {
     void buildTabs();
     void buildCrop(QWidget* box);
     void setTypeTab(QWidget* tab, bool audio);
+    void fillVideoCodecs(int type);  // the codec choices of MP4, WebM or MOV
     void setColorItems(bool gif);
     void codecConfig(int fileFmtID, TMclCodecInfo& info);
     QString exportNameWithExtension(const char* extension) const;

@@ -23,10 +23,22 @@ void Object::trace(std::vector<GcCell*>& out) const {
         }
 }
 
+bool visibleInVersion(uint16_t flags, int version) {
+    if (!(flags & kVersionFlags)) return true;
+    if ((flags & kVersion6Up) && version < 6) return false;
+    if ((flags & kNotVersion6) && version == 6) return false;
+    if ((flags & kVersion7Up) && version < 7) return false;
+    if ((flags & kVersion8Up) && version < 8) return false;
+    if ((flags & kVersion9Up) && version < 9) return false;
+    return true;
+}
+
 Object::Property* Object::findOwn(Vm& vm, const std::string& name) {
     if (props_.empty()) return nullptr;
     auto it = index_.find(vm.key(name));
-    return it == index_.end() ? nullptr : &props_[it->second];
+    if (it == index_.end()) return nullptr;
+    Property* p = &props_[it->second];
+    return visibleInVersion(p->flags, vm.version) ? p : nullptr;
 }
 
 Object::Property& Object::insert(Vm& vm, const std::string& name) {
@@ -143,10 +155,10 @@ bool Object::remove(Vm& vm, const std::string& name) {
 
 void Object::ownKeys(Vm& vm, std::vector<std::string>& out) {
     for (const Property& p : props_)
-        if (!(p.flags & kDontEnum)) out.push_back(p.name);
+        if (!(p.flags & kDontEnum) && visibleInVersion(p.flags, vm.version)) out.push_back(p.name);
 }
 
-void Object::define(Vm& vm, const std::string& name, const Value& value, uint8_t flags) {
+void Object::define(Vm& vm, const std::string& name, const Value& value, uint16_t flags) {
     Property* p = findOwn(vm, name);
     if (!p) p = &insert(vm, name);
     p->value = value;
@@ -155,7 +167,7 @@ void Object::define(Vm& vm, const std::string& name, const Value& value, uint8_t
     p->getter = p->setter = nullptr;
 }
 
-void Object::defineAccessor(Vm& vm, const std::string& name, Object* getter, Object* setter, uint8_t flags) {
+void Object::defineAccessor(Vm& vm, const std::string& name, Object* getter, Object* setter, uint16_t flags) {
     Property* p = findOwn(vm, name);
     if (!p) p = &insert(vm, name);
     p->value = Value();
@@ -165,21 +177,23 @@ void Object::defineAccessor(Vm& vm, const std::string& name, Object* getter, Obj
     p->flags = flags;
 }
 
-bool Object::changeFlags(Vm& vm, const std::string& name, uint8_t set, uint8_t clear) {
+bool Object::changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t clear) {
     Property* p = findOwn(vm, name);
     if (!p) return false;
-    p->flags = uint8_t((p->flags & ~clear) | set);
+    p->flags = uint16_t((p->flags & ~clear) | set);
     return true;
 }
 
-void Object::changeAllFlags(uint8_t set, uint8_t clear) {
+void Object::changeAllFlags(uint16_t set, uint16_t clear) {
     for (Property& p : props_)
-        p.flags = uint8_t((p.flags & ~clear) | set);
+        p.flags = uint16_t((p.flags & ~clear) | set);
 }
 
 bool Object::isEnumerable(Vm& vm, const std::string& name) {
-    Property* p = findOwn(vm, name);
-    return p && !(p->flags & kDontEnum);
+    // Asked directly, a property hidden from this version still answers.
+    auto it = index_.find(vm.key(name));
+    if (it == index_.end()) return false;
+    return !(props_[it->second].flags & kDontEnum);
 }
 
 bool Object::watch(Vm& vm, const std::string& name, Object* callback, const Value& userData) {

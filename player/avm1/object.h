@@ -17,8 +17,20 @@ namespace player::avm1 {
 class Vm;
 class ClipObject;
 
-// ASSetPropFlags bits.
-enum PropFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+// ASSetPropFlags bits: hidden from for..in, not deletable, read-only, and the SWF versions that see a
+// property at all (built-ins added in later players are invisible to older movies).
+enum PropFlag : uint16_t {
+    kDontEnum = 1,
+    kDontDelete = 2,
+    kReadOnly = 4,
+    kVersion6Up = 0x80,
+    kNotVersion6 = 0x100,
+    kVersion7Up = 0x400,
+    kVersion8Up = 0x1000,
+    kVersion9Up = 0x2000,
+};
+constexpr uint16_t kVersionFlags = kVersion6Up | kNotVersion6 | kVersion7Up | kVersion8Up | kVersion9Up;
+bool visibleInVersion(uint16_t flags, int version);
 
 class GcCell {
   public:
@@ -66,12 +78,12 @@ class Object : public GcCell {
     virtual void ownKeys(Vm& vm, std::vector<std::string>& out);
 
     // Stores a property without setters or watchers, with the given flags (the way built-ins are made).
-    void define(Vm& vm, const std::string& name, const Value& value, uint8_t flags = kDontEnum);
+    void define(Vm& vm, const std::string& name, const Value& value, uint16_t flags = kDontEnum);
     // Object.addProperty: a virtual property.
-    void defineAccessor(Vm& vm, const std::string& name, Object* getter, Object* setter, uint8_t flags = 0);
+    void defineAccessor(Vm& vm, const std::string& name, Object* getter, Object* setter, uint16_t flags = 0);
     // ASSetPropFlags on one property (false when the object lacks it).
-    bool changeFlags(Vm& vm, const std::string& name, uint8_t set, uint8_t clear);
-    void changeAllFlags(uint8_t set, uint8_t clear);
+    bool changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t clear);
+    void changeAllFlags(uint16_t set, uint16_t clear);
     bool isEnumerable(Vm& vm, const std::string& name);
     bool watch(Vm& vm, const std::string& name, Object* callback, const Value& userData);
     bool unwatch(Vm& vm, const std::string& name);
@@ -95,7 +107,7 @@ class Object : public GcCell {
         Value value;
         Object* getter = nullptr;
         Object* setter = nullptr;
-        uint8_t flags = 0;
+        uint16_t flags = 0;
         bool accessor = false;
     };
     Property* findOwn(Vm& vm, const std::string& name);

@@ -74,8 +74,8 @@ NativeFunction* Vm::newClass(NativeFn fn, Object* prototype, NativeFn ctor) {
     return f;
 }
 
-void Vm::method(Object* on, const std::string& name, NativeFn fn) {
-    on->define(*this, name, Value(newFunction(fn)), kDontEnum | kDontDelete);
+void Vm::method(Object* on, const std::string& name, NativeFn fn, uint16_t extraFlags) {
+    on->define(*this, name, Value(newFunction(fn)), uint16_t(kDontEnum | kDontDelete | extraFlags));
 }
 
 double Vm::toNumber(const Value& v) {

@@ -77,7 +77,7 @@ class Vm {
     // A constructor function with its prototype object (prototype.constructor set, hidden).
     NativeFunction* newClass(NativeFn fn, Object* prototype, NativeFn ctor = nullptr);
     // Defines a native method on an object (hidden, as built-ins are).
-    void method(Object* on, const std::string& name, NativeFn fn);
+    void method(Object* on, const std::string& name, NativeFn fn, uint16_t extraFlags = 0);
 
     // ECMA-262 conversions with ActionScript's version rules.
     double toNumber(const Value& v);

@@ -49,9 +49,14 @@ void addObject(BoundsRect& out, const DisplayObject* obj, const Matrix& m, int d
         }
     }
     const DisplayList* children = nullptr;
-    if (const MovieClip* clip = const_cast<DisplayObject*>(obj)->asClip())
+    if (const MovieClip* clip = const_cast<DisplayObject*>(obj)->asClip()) {
         children = &clip->children();
-    else if (obj->character() && obj->character()->kind == Character::Kind::Button)
+        if (clip->drawing && !clip->drawing->bounds().empty()) {
+            const BoundsRect& b = clip->drawing->bounds();
+            swf::Rect r{int32_t(b.xMin), int32_t(b.xMax), int32_t(b.yMin), int32_t(b.yMax)};
+            addRect(out, r, m);
+        }
+    } else if (obj->character() && obj->character()->kind == Character::Kind::Button)
         children = &static_cast<const ButtonObject*>(obj)->children();
     if (!children) return;
     for (const auto& [d, child] : *children) {

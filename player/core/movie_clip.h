@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/core/display_object.h"
+#include "player/core/drawing.h"
 
 namespace player {
 
@@ -49,6 +50,8 @@ class MovieClip : public DisplayObject {
 
     // Level number of a root timeline.
     int level = 0;
+    // What the drawing API drew into this clip (made on first use).
+    std::unique_ptr<Drawing> drawing;
 
     // A token that lives as long as this clip: queued actions hold it to notice a removed clip.
     std::weak_ptr<MovieClip*> handle() const { return self_; }

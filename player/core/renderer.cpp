@@ -50,8 +50,23 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
     --nesting_;
 }
 
+void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Matrix& toDevice,
+                        const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt) {
+    antialias_ = antialias;
+    stageScale_ = stageScale;
+    canvas.setGradientRampCache(&ramps_);
+    if (clip.drawing && !clip.drawing->empty())
+        drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt);
+    drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);
+}
+
 void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, const Matrix& m,
                           const ColorTransform& cx, Runtime& rt) {
+    if (const MovieClip* clip = const_cast<DisplayObject&>(obj).asClip()) {
+        // Clips made by script have no character; every clip draws its drawing below its children.
+        drawClip(canvas, *clip, m, cx, antialias_, stageScale_, rt);
+        return;
+    }
     const Character* c = obj.character();
     if (!c) return;
     switch (c->kind) {

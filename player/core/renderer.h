@@ -16,6 +16,10 @@ class Renderer {
     void drawList(raster::Canvas& canvas, const DisplayList& list, const Matrix& toDevice,
                   const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt);
 
+    // A clip's own drawing (the drawing API), then its children.
+    void drawClip(raster::Canvas& canvas, const class MovieClip& clip, const Matrix& toDevice,
+                  const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt);
+
   private:
     void drawObject(raster::Canvas& canvas, const DisplayObject& obj, const Matrix& m,
                     const ColorTransform& cx, Runtime& rt);

@@ -128,7 +128,7 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
         // Each level's root draws like a sprite at its identity placement.
-        renderer_.drawList(canvas, l.root->children(), toDevice, ColorTransform{}, aa, scale, runtime);
+        renderer_.drawClip(canvas, *l.root, toDevice, ColorTransform{}, aa, scale, runtime);
     }
 }
 

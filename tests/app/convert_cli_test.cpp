@@ -89,6 +89,29 @@ class ConvertCli : public ::testing::Test {
     ScratchDir dir;
     std::string movie = dir.write("m.swf", MovingSquare(10));
 
+    // Runs `tolvikan ARGS` with `environment` (VAR=value words for env) in the scratch folder.
+    Result runProgram(const std::vector<std::string>& args, const std::string& environment = "") {
+        std::string cmd = "cd '" + dir.path().string() + "' && env " + environment + " '" TOLVIKAN_BIN "'";
+        for (const std::string& a : args)
+            cmd += " '" + a + "'";
+        cmd += " </dev/null >'" + dir / "stdout.txt" + "' 2>'" + dir / "stderr.txt" + "'";
+        int raw = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadFile(dir / "stdout.txt");
+        r.err = ReadFile(dir / "stderr.txt");
+        return r;
+    }
+
+    // The JSON events of a run's stdout.
+    static std::vector<QJsonObject> Events(const std::string& out) {
+        std::vector<QJsonObject> events;
+        std::stringstream ss(out);
+        for (std::string line; std::getline(ss, line);)
+            events.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
+        return events;
+    }
+
     // Runs the program with its working folder in the scratch folder; stdin is not a terminal.
     Result run(const std::vector<std::string>& args) {
         std::string cmd = "cd '" + dir.path().string() + "' && '" TOLVIKAN_BIN "' convert";
@@ -223,6 +246,7 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     std::string avi = dir / "long.avi";
+    const std::string partial = dir / "long.partial.avi";
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
@@ -253,11 +277,14 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"interrupted\":true"), std::string::npos) << text;
-    // The file is finished: its header counts the frames written, and its index is there.
-    AviInfo info = ReadAvih(avi);
+    // The file is finished: its header counts the frames written, and its index is there. It keeps its
+    // partial name, so a rerun with -n does not take it for a converted movie.
+    EXPECT_FALSE(fs::exists(avi));
+    EXPECT_NE(text.find("\"output\":\"" + partial + "\""), std::string::npos) << text;
+    AviInfo info = ReadAvih(partial);
     EXPECT_GE(info.frames, 5u);
     EXPECT_LT(info.frames, 1000000u);
-    EXPECT_NE(ReadFile(avi).find("idx1"), std::string::npos);
+    EXPECT_NE(ReadFile(partial).find("idx1"), std::string::npos);
 }
 
 TEST_F(ConvertCli, UsageErrorsAndTheCodecList) {
@@ -278,6 +305,92 @@ TEST_F(ConvertCli, UsageErrorsAndTheCodecList) {
         EXPECT_EQ(line.find('\t', tab + 1), std::string::npos) << line;
         EXPECT_LT(tab + 1, line.size()) << line;
     }
+}
+
+TEST_F(ConvertCli, JobsConvertEveryMovieOnceAndTheSummariesMerge) {
+    for (const char* name : {"a.swf", "b.swf", "c.swf"})
+        fs::copy_file(movie, dir / name);
+    Result r = run({"a.swf", "b.swf", "c.swf", "--jobs", "2", "--type", "gif", "--frames", "1-4", "-o",
+                    "out/", "--json", "--summary", "all.json"});
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    std::vector<int> ended;
+    for (const QJsonObject& e : Events(r.out)) {
+        // Lines of the jobs interleave; each says which task it is about.
+        if (e["event"] == "status" && e["line"] != "Status:> All Finished") {
+            EXPECT_TRUE(e.contains("task")) << e["line"].toString().toStdString();
+        }
+        if (e["event"] != "task") continue;
+        EXPECT_TRUE(e["done"].toBool()) << e["reason"].toString().toStdString();
+        ended.push_back(e["task"].toInt());
+        const std::string movieName = e["movie"].toString().toStdString();
+        EXPECT_EQ(e["output"].toString().toStdString(),
+                  dir / ("out/" + movieName.substr(0, movieName.size() - 4) + ".gif"));
+    }
+    std::sort(ended.begin(), ended.end());
+    EXPECT_EQ(ended, (std::vector<int>{0, 1, 2}));  // each task once, by its index in the run
+    for (const char* name : {"a", "b", "c"}) {
+        QImageReader reader(QString::fromStdString(dir / (std::string("out/") + name + ".gif")));
+        EXPECT_EQ(reader.imageCount(), 4) << name;
+    }
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+        EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
+
+    // The same list in two shards, from a file: the parts together are the whole, and a rerun with -n
+    // converts exactly what is missing.
+    {
+        std::ofstream list(dir / "list.txt");
+        list << "a.swf\n# a remark\n\nb.swf\nc.swf\nmissing.swf\n";
+    }
+    fs::remove(dir / "out/b.gif");
+    for (const char* shard : {"1/2", "2/2"}) {
+        r = run({"--from-list", "list.txt", "--shard", shard, "--type", "gif", "--frames", "1-4", "-o",
+                 "out/", "-n", "--summary", std::string("part") + shard[0] + ".json"});
+        EXPECT_EQ(r.status, 1) << r.err;  // missing.swf, and outputs that exist
+    }
+    EXPECT_TRUE(fs::exists(dir / "out/b.gif"));
+    r = runProgram({"summary", "part1.json", "part2.json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("converted\tb.swf\t" + dir / "out/b.gif"), std::string::npos) << r.out;
+    // An output -n kept is no failure of the batch.
+    EXPECT_NE(r.out.find("kept\ta.swf\t" + dir / "out/a.gif"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("failed\tmissing.swf\tno such file"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("1 converted, 2 kept from before, 1 failed"), std::string::npos) << r.err;
+
+    // A shard whose summary is missing is named.
+    r = runProgram({"summary", "part1.json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no summary from shard 2/2"), std::string::npos) << r.err;
+    r = runProgram({"summary", "list.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("list.txt: not JSON"), std::string::npos) << r.err;
+}
+
+TEST_F(ConvertCli, NewcomerHabits) {
+    Result r = runProgram({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("tolvikan ", 0), 0u) << r.out;
+    for (const char* command : {"probe", "render", "convert", "summary"}) {
+        r = runProgram({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command << r.err;
+        EXPECT_NE(r.out.find("usage: tolvikan"), std::string::npos) << command;
+    }
+    // No display: a clear word and the way to the command line, not Qt's abort.
+    r = runProgram({}, "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("tolvikan convert MOVIE"), std::string::npos) << r.err;
+
+    // -o, --type in capitals; the encoders' own lines only with --verbose, and then as status lines.
+    r = run({movie, "--type", "MP4", "-o", "clip.mp4", "--frames", "1-3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "clip.mp4"));
+    EXPECT_EQ(r.err.find("libx264"), std::string::npos) << r.err;
+    r = run({movie, "--type", "mp4", "-o", "clip.mp4", "--frames", "1-3", "-y", "--verbose"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Status:> FFmpeg: [libx264] frame I:1"), std::string::npos) << r.err;
+    std::stringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_EQ(line.rfind("Status:> ", 0), 0u) << line;
 }
 
 }  // namespace

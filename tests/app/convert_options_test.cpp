@@ -2,6 +2,7 @@
 // FillTaskDefaults made for a movie (every field the option maps to), with a fake codec list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "app/convert_options.h"
@@ -33,7 +34,24 @@ TEST(ConvertArgs, RefusesMalformedAndContradictoryOptions) {
         {{"a.swf", "--crop", "1,2,3"}, "--crop needs X,Y,W,H"},
         {{"a.swf", "--crop", "0,0,0,5"}, "--crop needs X,Y,W,H"},
         {{"a.swf", "--crop", "-1,0,5,5"}, "--crop needs X,Y,W,H"},
-        {{"a.swf", "--type", "mov"}, "--type needs avi|mpeg|gif|images, got 'mov'"},
+        {{"a.swf", "--type", "mkv"}, "--type needs avi|mpeg|mp4|webm|mov|gif|images, got 'mkv'"},
+        {{"a.swf", "--type", "WebM"}, ""},  // any letter case
+        // An output whose extension names another kind is refused, never written as the wrong format.
+        {{"a.swf", "--type", "avi", "-o", "x.mp4"},
+         "--output x.mp4 names mp4 output, but --type avi asks for avi"},
+        {{"a.swf", "--type", "gif", "--output", "a.AVI"}, "names avi output, but --type gif"},
+        {{"a.swf", "--codec", "prores", "-o", "a.webm"}, "names webm output, but --codec asks for mov"},
+        {{"a.swf", "-o", "clip.mov", "--codec", "animation"}, ""},
+        {{"a.swf", "-o", "clip.bin", "--type", "mp4"}, ""},  // an extension of no kind names nothing
+        {{"a.swf", "--quality", "50"}, "--quality applies to MP4, WebM and MOV output"},
+        {{"a.swf", "--type", "webm", "--quality", "0"}, "--quality needs a number from 1 to 100"},
+        {{"a.swf", "--codec", "vp9", "--type", "mp4"}, "--codec applies to webm output, not with --type mp4"},
+        {{"a.swf", "--jobs", "0"}, "--jobs needs a number of jobs from 1 to 256"},
+        {{"a.swf", "-j", "2", "--shard", "2/3", "--summary", "s.json"}, ""},
+        {{"a.swf", "--shard", "3/2"}, "--shard needs I/N with I from 1 to N"},
+        {{"a.swf", "--shard", "0/2"}, "--shard needs I/N"},
+        {{"--from-list", "movies.txt"}, ""},
+        {{"--tasks", "t.ini", "--from-list", "movies.txt"}, "give no movies with it"},
         {{"a.swf", "--mpeg-preset", "vhs"}, "--mpeg-preset needs vcd-ntsc|vcd-pal|svcd-ntsc"},
         {{"a.swf", "--image-format", "webp"}, "--image-format needs png|tga|bmp|jpeg, got 'webp'"},
         {{"a.swf", "--jpeg-quality", "0"}, "--jpeg-quality needs a number from 1 to 100"},
@@ -54,8 +72,9 @@ TEST(ConvertArgs, RefusesMalformedAndContradictoryOptions) {
         {{"a.swf", "--mpeg-preset", "vcd-pal", "--gif-fps", "10"},
          "--gif-fps applies to gif output, not with --mpeg-preset"},
         {{"a.swf", "--output", "x.gif", "--jpeg-quality", "5"}, ""},  // output's extension yields to options
-        {{"a.swf", "--type", "gif", "--sound", "x.wav"}, "--sound applies to AVI and MPEG output only"},
-        {{"a.swf", "--type", "images", "--sound-format", "wav"}, "--sound-format applies to AVI and MPEG"},
+        {{"a.swf", "--type", "gif", "--sound", "x.wav"}, "--sound applies to video output only"},
+        {{"a.swf", "--type", "images", "--sound-format", "wav"},
+         "--sound-format applies to video output only"},
         {{"a.swf", "--sound", "none", "--sound-format", "wav"}, "--sound-format applies to recorded sound"},
         {{"a.swf", "--mpeg-preset", "vcd-ntsc", "--size", "640x480"},
          "--size cannot be used with the MPEG preset vcd-ntsc"},
@@ -65,7 +84,8 @@ TEST(ConvertArgs, RefusesMalformedAndContradictoryOptions) {
          "--crop cannot be used with the MPEG preset svcd-pal"},
         {{"a.swf", "--mpeg-preset", "mpeg2", "--crop", "0,0,10,10", "--size", "64x64"}, ""},
         {{"a.swf", "--tasks", "t.ini"}, "give no movies with it"},
-        {{"--tasks", "t.ini", "--size", "10x10"}, "only -y, -n, --json and --background go with it"},
+        {{"--tasks", "t.ini", "--size", "10x10"}, "only -y, -n, --json, --background and the batch options"},
+        {{"--tasks", "t.ini", "--jobs", "2", "--shard", "1/2", "--summary", "s.json"}, ""},
         {{"a.swf", "b.swf", "--list-codecs"}, "--list-codecs takes at most one movie"},
     };
     for (const ParseErrorCase& c : cases) {
@@ -180,11 +200,10 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
              EXPECT_EQ(t.destFilepath, d + "out/");
              EXPECT_EQ(t.destFilename, "clip.GIF");
          }},
+        // An AVI file named .gif would be a file its name misdescribes: refused.
         {{"--type", "avi", "--output", d + "clip.gif"},
-         [&](const TCovSettings& t, const FakeCodecs&) {
-             EXPECT_EQ(t.destType, dtAVI);  // --type wins over the extension
-             EXPECT_EQ(t.destFilename, "clip.gif");
-         }},
+         nullptr,
+         "names gif output, but --type avi asks for avi"},
         {{"--output", d + "videos/"},
          [&](const TCovSettings& t, const FakeCodecs&) {
              EXPECT_EQ(t.destFilepath, d + "videos/");
@@ -258,8 +277,10 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
         {{"--image-format", "png", "--jpeg-quality", "50"},
          nullptr,
          "--jpeg-quality applies to JPEG images only"},
-        {{"--image-format", "bmp", "--alpha", "intensity"}, nullptr, "--alpha needs AVI or MPEG output"},
-        {{"--type", "gif", "--alpha", "sqrt"}, nullptr, "--alpha needs AVI or MPEG output"},
+        {{"--image-format", "bmp", "--alpha", "intensity"},
+         nullptr,
+         "--alpha needs AVI, MPEG, WebM or MOV output"},
+        {{"--type", "gif", "--alpha", "sqrt"}, nullptr, "--alpha needs AVI, MPEG, WebM or MOV output"},
         {{"--mpeg-preset", "dvd-pal"},
          [&](const TCovSettings& t, const FakeCodecs&) {
              EXPECT_EQ(t.destType, dtMPEG);
@@ -299,6 +320,30 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
              EXPECT_EQ(t.adoFilename, sound);
          }},
         {{"--sound", d + "missing.wav"}, nullptr, "missing.wav: no such sound file"},
+        {{"--type", "MP4"},
+         [&](const TCovSettings& t, const FakeCodecs&) {
+             EXPECT_EQ(t.destType, dtMP4);
+             EXPECT_EQ(t.destFilename, "m.mp4");
+             EXPECT_EQ(t.destVideoCodec, 0);
+             EXPECT_EQ(t.destVideoQuality, kDefaultVideoQuality);
+             EXPECT_EQ(t.adoSource, asNone);
+         }},
+        {{"-o", d + "clip.webm", "--quality", "80", "--alpha", "sqrt"},
+         [&](const TCovSettings& t, const FakeCodecs&) {
+             EXPECT_EQ(t.destType, dtWebM);  // named by the extension
+             EXPECT_EQ(t.destFilename, "clip.webm");
+             EXPECT_EQ(t.destVideoQuality, 80);
+             EXPECT_EQ(t.destColorDepth, cd32BitAlpha);
+             EXPECT_EQ(t.destAlphaMode, amIntensitySqrt);
+         }},
+        {{"--codec", "Animation", "--sound", sound},
+         [&](const TCovSettings& t, const FakeCodecs&) {
+             EXPECT_EQ(t.destType, dtMOV);
+             EXPECT_EQ(t.destVideoCodec, mcAnimation);
+             EXPECT_EQ(t.destFilename, "m.mov");
+             EXPECT_EQ(t.adoSource, asImport);
+         }},
+        {{"--type", "mp4", "--alpha", "sqrt"}, nullptr, "MP4 (H.264) has no alpha channel"},
     };
     for (const ApplyCase& c : cases) {
         std::string joined;
@@ -329,6 +374,56 @@ TEST_F(ConvertApply, SeveralMoviesNeedAnOutputFolder) {
     // Image sequences of several movies go to one folder per movie inside the given one.
     EXPECT_EQ(apply({"--type", "images", "--output", d + "frames"}, task, codecs, 2), "");
     EXPECT_EQ(task.destFilepath, d + "frames/m/");
+}
+
+TEST(ConvertShard, PartsFromTheCommandLineAndFromASlurmArray) {
+    struct Case {
+        std::string text;
+        const char *id, *count, *first;
+        int index, parts;  // 0 parts: refused
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"2/4", nullptr, nullptr, nullptr, 2, 4, ""},
+        {"1/1", nullptr, nullptr, nullptr, 1, 1, ""},
+        {"slurm", "3", "4", "1", 3, 4, ""},
+        {"SLURM", "0", "4", "0", 1, 4, ""},  // an array from 0 is counted from its first index
+        {"slurm", "2", "4", nullptr, 2, 4, ""},
+        {"slurm", nullptr, nullptr, nullptr, 0, 0,
+         "SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT are not set"},
+        {"slurm", "5", "4", "1", 0, 0, "array task 5 is outside an array of 4 tasks"},
+        {"slurm", "x", "4", "1", 0, 0, "are not numbers"},
+        {"2", nullptr, nullptr, nullptr, 0, 0, "needs I/N"},
+        {"1/0", nullptr, nullptr, nullptr, 0, 0, "needs I/N"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        auto shard = cli::parseShard(c.text, c.id, c.count, c.first, &error);
+        if (c.parts == 0) {
+            EXPECT_FALSE(shard);
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(shard) << error;
+        EXPECT_EQ(shard->index, c.index);
+        EXPECT_EQ(shard->count, c.parts);
+    }
+    // The parts of a list: each position in exactly one, and the parts differ in size by one at most.
+    for (int parts : {1, 3, 4}) {
+        std::vector<int> sizes(parts, 0);
+        for (size_t position = 0; position < 10; ++position) {
+            int owners = 0;
+            for (int i = 1; i <= parts; ++i)
+                if (cli::inShard({i, parts}, position)) {
+                    ++owners;
+                    ++sizes[i - 1];
+                }
+            EXPECT_EQ(owners, 1) << position << " of " << parts;
+        }
+        EXPECT_LE(
+            *std::max_element(sizes.begin(), sizes.end()) - *std::min_element(sizes.begin(), sizes.end()), 1);
+    }
 }
 
 TEST(ConvertCodecs, ListsNameAndIdentifier) {

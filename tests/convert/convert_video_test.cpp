@@ -341,7 +341,9 @@ TEST_F(VideoOutput, AFileTheLibraryCannotWriteIsReportedAndTheRunGoesOn) {
     ASSERT_GE(journal.lines.size(), 3u);
     EXPECT_TRUE(journal.lines[1].startsWith("Status:> Error converting \"square.swf\" to AVI. | "))
         << journal.lines[1].toStdString();
-    EXPECT_EQ(journal.lines[2], "Status:> Finish converting \"square.swf\" to AVI.");
+    // The failed task is not "finished": the next line is the next task's.
+    EXPECT_TRUE(journal.lines[2].startsWith("Status:> Converting \"square.swf\" to AVI. | "))
+        << journal.lines[2].toStdString();
     EXPECT_TRUE(journal.messages.empty()) << "the default policy ignores library errors";
 }
 

@@ -2,9 +2,11 @@
 // skipped tasks, the options, and the frame gate's handshake.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStringList>
 
 #include <algorithm>
 #include <string>
@@ -36,7 +38,7 @@ int FramesIn(const TCovSettings& task) {
     return m.ok ? m.frames : -1;
 }
 
-TEST_F(Driver, OnlyCheckedItemsRunAndTheTotalCountsEveryItem) {
+TEST_F(Driver, OnlyCheckedItemsRunAndAreCounted) {
     const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 3);
     TCovSettings a = Task(movie, dtGIF, "a.gif"), b = Task(movie, dtGIF, "b.gif"),
                  c = Task(movie, dtGIF, "c.gif");
@@ -45,8 +47,9 @@ TEST_F(Driver, OnlyCheckedItemsRunAndTheTotalCountsEveryItem) {
     QObject::connect(frm.get(), &TInteractFrm::totalProgress,
                      [&](int, int) { labels.push_back(frm->labTotal->text()); });
     frm->RunTasks();
-    EXPECT_EQ(labels, (std::vector<QString>{"0/3 Files Done", "1/3 Files Done", "2/3 Files Done",
-                                            "3/3 Files Done", "0/3 Files Done"}));
+    // The counter counts the one checked task, after each position of the list.
+    EXPECT_EQ(labels, (std::vector<QString>{"0/1 Files Done", "0/1 Files Done", "1/1 Files Done",
+                                            "1/1 Files Done", "0/1 Files Done"}));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Out("a.gif"))));
     EXPECT_EQ(FramesIn(b), 3);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Out("c.gif"))));
@@ -55,6 +58,43 @@ TEST_F(Driver, OnlyCheckedItemsRunAndTheTotalCountsEveryItem) {
     EXPECT_TRUE(journal.ends[0].done);
     EXPECT_EQ(journal.ends[0].reason, "");
     EXPECT_EQ(frm->labCurrent->text(), "0 Frames Done");
+}
+
+TEST_F(Driver, StartAsksBeforeReplacingAndTheRunEndsWithItsSummary) {
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 2);
+    TCovSettings kept = Task(movie, dtGIF, "kept.gif"), fresh = Task(movie, dtGIF, "fresh.gif");
+    TCovSettings lost = Task(movie, dtGIF, "lost.gif");
+    lost.swfFilename = lost.swfPlayFilename = Out("gone.swf");
+    {
+        QFile f(QString::fromStdString(Out("kept.gif")));
+        QDir().mkpath(QFileInfo(f).absolutePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("mine");
+    }
+    frm->setTaskItems({{true, &kept}, {true, &fresh}, {true, &lost}});
+    QStringList asked;
+    frm->ConfirmReplace = [&](const QStringList& existing) {
+        asked = existing;
+        return false;
+    };
+    int converted = -1;
+    QStringList failures;
+    frm->RunFinished = [&](int done, const QStringList& notConverted) {
+        converted = done;
+        failures = notConverted;
+    };
+    frm->RunTasks();
+    EXPECT_EQ(asked, QStringList{QString::fromStdString(Out("kept.gif"))});
+    EXPECT_TRUE(journal.ends.empty());  // "No" runs nothing
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Out("fresh.gif"))));
+    EXPECT_EQ(converted, -1);
+
+    frm->ConfirmReplace = [](const QStringList&) { return true; };
+    frm->RunTasks();
+    EXPECT_EQ(FramesIn(kept), 2);
+    EXPECT_EQ(converted, 2);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].startsWith("gone.swf: ")) << failures[0].toStdString();
 }
 
 TEST_F(Driver, TheLogOfARunShownInTheWindow) {

@@ -105,6 +105,8 @@ TEST(FillTaskDefaults, MovieOf550x400At12FpsWith100Frames) {
     EXPECT_TRUE(t.destGIFIsLooping);
     EXPECT_EQ(t.destImageType, itPNG);
     EXPECT_EQ(t.destImageJPEGQuality, 85);
+    EXPECT_EQ(t.destVideoCodec, 0);
+    EXPECT_EQ(t.destVideoQuality, kDefaultVideoQuality);
 
     // The run-time fields are not touched.
     EXPECT_EQ(t.swfPlayFilename, "keep-play");

@@ -100,6 +100,8 @@ TCovSettings Distinctive(const std::string& movie, int seed) {
     t.destGIFIsLooping = false;
     t.destImageType = itJPEG;
     t.destImageJPEGQuality = 42;
+    t.destVideoCodec = 1 + seed;
+    t.destVideoQuality = 70 + seed;
     // The 20 consecutive 32-bit fields after the name; the packed block may be unaligned, so copy bytes.
     for (int i = 0; i < 20; ++i) {
         const bool isBool32 =
@@ -171,6 +173,8 @@ void ExpectStoredFieldsEqual(const TCovSettings& a, const TCovSettings& b) {
     EXPECT_EQ(a.destGIFIsLooping, b.destGIFIsLooping);
     EXPECT_EQ(a.destImageType, b.destImageType);
     EXPECT_EQ(a.destImageJPEGQuality, b.destImageJPEGQuality);
+    EXPECT_EQ(a.destVideoCodec, b.destVideoCodec);
+    EXPECT_EQ(a.destVideoQuality, b.destVideoQuality);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -260,6 +264,8 @@ TEST(TaskListFile, SectionsAndKeysInTheSpecsOrder) {
                                          "destGIFIsLooping",
                                          "destImageType",
                                          "destImageJPEGQuality",
+                                         "destVideoCodec",
+                                         "destVideoQuality",
                                          "",
                                          "[DestAVICodecInfo0]"};
     expected.insert(expected.end(), codecKeys.begin(), codecKeys.end());
@@ -408,6 +414,9 @@ TEST(TaskListFile, NumbersInHexAndFallbacks) {
     EXPECT_EQ(t.swfFileType, sftInvalid);   // 260 keeps its low 8 bits: 4
     EXPECT_EQ(t.destType, dtGIF);           // the low byte of 0x102
     EXPECT_EQ(t.destImageJPEGQuality, 85);  // the default of FillTaskDefaults
+    // A list written before MP4, WebM and MOV holds no keys of theirs: their defaults.
+    EXPECT_EQ(t.destVideoCodec, 0);
+    EXPECT_EQ(t.destVideoQuality, kDefaultVideoQuality);
     EXPECT_EQ(t.destStartFrame, -2);
     EXPECT_EQ(t.destSplitSize, 74.0);
     EXPECT_TRUE(t.destIsCrop);

@@ -397,6 +397,8 @@ TEST_F(MainFrmTest, PlaybackSeekAndHelp) {
     MainFrm->HelpFile = QString::fromStdString(files.path("missing-help.html"));
     MainFrm->btnHelpClick();
     EXPECT_TRUE(answers.opened.empty());
+    ASSERT_FALSE(answers.messages.empty());  // a manual that is not there is said so
+    EXPECT_TRUE(answers.messages.back().startsWith("The user manual is not installed"));
     MainFrm->HelpFile = QString::fromStdString(files.write("help.html", testswf::Bytes{'<', 'p', '>'}));
     MainFrm->btnHelpClick();
     ASSERT_EQ(answers.opened.size(), 1u);

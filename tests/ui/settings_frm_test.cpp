@@ -313,6 +313,35 @@ TEST_F(SettingsFrmTest, OkStoresTheDvdPalChoice) {
     EXPECT_EQ(task.destFilename, "clip.mpg");
 }
 
+TEST_F(SettingsFrmTest, ContainerTypesOfferTheirCodecsQualityAndAlpha) {
+    task.destType = dtWebM;
+    task.destVideoQuality = 80;
+    task.destFilename = "clip.webm";
+    open();
+    EXPECT_TRUE(tabShown(frm->tabVideo));
+    EXPECT_TRUE(tabShown(frm->tabAudio));  // a sound track like the other videos
+    EXPECT_EQ(frm->trkVideoQuality->value(), 80);
+    EXPECT_EQ(frm->cbxVideoCodec->count(), 1);
+    choose(frm->cbxExportColor, cd32BitAlpha);
+    EXPECT_TRUE(frm->cbxExportAlpha->isEnabled());  // WebM keeps an alpha channel
+
+    choose(frm->cbxExportType, dtMP4);
+    EXPECT_EQ(frm->edtExport->text(), "/movies/clip.mp4");
+    EXPECT_FALSE(frm->cbxExportColor->isEnabled());  // H.264 in MP4 has none
+    EXPECT_EQ(frm->cbxExportColor->currentIndex(), cd24Bit);
+
+    choose(frm->cbxExportType, dtMOV);
+    EXPECT_EQ(frm->edtExport->text(), "/movies/clip.mov");
+    ASSERT_EQ(frm->cbxVideoCodec->count(), 2);
+    frm->cbxVideoCodec->setCurrentIndex(mcAnimation);
+    frm->trkVideoQuality->setValue(30);
+    frm->btnOKClick();
+    EXPECT_EQ(task.destType, dtMOV);
+    EXPECT_EQ(task.destVideoCodec, mcAnimation);
+    EXPECT_EQ(task.destVideoQuality, 30);
+    EXPECT_EQ(task.destFilename, "clip.mov");
+}
+
 // Opening a task and pressing OK without touching anything gives back the same task, for every output type.
 TEST_F(SettingsFrmTest, OkWithoutChangesKeepsEveryField) {
     auto varied = [&](TDestType type) {

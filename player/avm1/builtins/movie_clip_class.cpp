@@ -1,5 +1,6 @@
 // MovieClip.prototype: timeline control, clips made and removed by script, depths, bounds and coordinate
 // conversions. The display properties (_x, _alpha, ...) live on the clip object itself.
+#include <algorithm>
 #include <cmath>
 
 #include "player/avm1/clip_object.h"
@@ -288,6 +289,195 @@ Value mcUnloadMovie(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// --- Drawing API -----------------------------------------------------------------------------------
+
+Drawing* drawingOf(const Value& self) {
+    MovieClip* mc = clipOf(self);
+    if (!mc) return nullptr;
+    if (!mc->drawing) mc->drawing = std::make_unique<Drawing>();
+    return mc->drawing.get();
+}
+
+// Colour 0xRRGGBB and alpha 0..100 as RGBA.
+swf::RGBA colorOf(Vm& vm, const Value& rgb, const Value& alpha) {
+    uint32_t c = toUint32(vm.toNumber(rgb));
+    double a = alpha.isUndefined() ? 100 : vm.toNumber(alpha);
+    if (!std::isfinite(a)) a = 0;
+    a = std::clamp(a, 0.0, 100.0);
+    return swf::RGBA{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(std::lround(a * 255 / 100))};
+}
+
+double px(Vm& vm, const Value& v) {
+    return vm.toNumber(v) * 20.0;
+}
+
+Value mcClear(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Drawing* d = drawingOf(self)) d->clear();
+    return Value();
+}
+
+Value mcBeginFill(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Drawing* d = drawingOf(self);
+    if (!d) return Value();
+    if (args.empty() || args[0].isUndefined()) {
+        d->endFill();
+        return Value();
+    }
+    swf::FillStyle f;
+    f.type = swf::FillType::Solid;
+    f.color = colorOf(vm, args[0], arg(args, 1));
+    d->beginFill(f);
+    return Value();
+}
+
+// The gradient box of the drawing API: {matrixType: "box", x, y, w, h, r} or {a, b, c, d, tx, ty}, in pixels,
+// as a SWF gradient matrix (which maps the 32768-twip gradient square).
+swf::Matrix gradientMatrix(Vm& vm, Object* m) {
+    swf::Matrix out;
+    if (!m) return out;
+    double a, b, c, d, tx, ty;
+    if (vm.toString(m->get(vm, "matrixType")) == "box") {
+        double x = vm.toNumber(m->get(vm, "x")), y = vm.toNumber(m->get(vm, "y"));
+        double w = vm.toNumber(m->get(vm, "w")), h = vm.toNumber(m->get(vm, "h"));
+        double r = vm.toNumber(m->get(vm, "r"));
+        a = w / 1638.4 * std::cos(r);
+        b = w / 1638.4 * std::sin(r);
+        c = -h / 1638.4 * std::sin(r);
+        d = h / 1638.4 * std::cos(r);
+        tx = x + w / 2;
+        ty = y + h / 2;
+    } else {
+        a = vm.toNumber(m->get(vm, "a")) / 20.0;
+        b = vm.toNumber(m->get(vm, "b")) / 20.0;
+        c = vm.toNumber(m->get(vm, "c")) / 20.0;
+        d = vm.toNumber(m->get(vm, "d")) / 20.0;
+        tx = vm.toNumber(m->get(vm, "tx"));
+        ty = vm.toNumber(m->get(vm, "ty"));
+    }
+    auto fixed = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 65536.0, -2e9, 2e9)) : 0; };
+    auto twips = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 20.0, -2e9, 2e9)) : 0; };
+    out.scaleX = fixed(a);
+    out.rotateSkew0 = fixed(b);
+    out.rotateSkew1 = fixed(c);
+    out.scaleY = fixed(d);
+    out.translateX = twips(tx);
+    out.translateY = twips(ty);
+    return out;
+}
+
+// beginGradientFill(type, colors, alphas, ratios, matrix, spread, interpolation, focal) as a fill style;
+// false when the arguments do not make one.
+bool gradientFill(Vm& vm, std::vector<Value>& args, swf::FillStyle& f) {
+    if (args.size() < 5) return false;
+    std::string type = vm.toString(args[0]);
+    auto* colors = dynamic_cast<ArrayObject*>(args[1].object());
+    auto* alphas = dynamic_cast<ArrayObject*>(args[2].object());
+    auto* ratios = dynamic_cast<ArrayObject*>(args[3].object());
+    if (!colors || !alphas || !ratios) return false;
+    size_t n =
+        std::min({colors->elements.size(), alphas->elements.size(), ratios->elements.size(), size_t(15)});
+    if (n == 0) return false;
+    double focal = vm.toNumber(arg(args, 7));
+    f.type = type == "radial" ? (std::isfinite(focal) && focal != 0 ? swf::FillType::FocalGradient
+                                                                    : swf::FillType::RadialGradient)
+                              : swf::FillType::LinearGradient;
+    if (type != "radial" && type != "linear") return false;
+    for (size_t i = 0; i < n; ++i) {
+        swf::GradientStop s;
+        s.color = colorOf(vm, colors->elements[i], alphas->elements[i]);
+        double r = vm.toNumber(ratios->elements[i]);
+        s.ratio = uint8_t(std::isfinite(r) ? std::clamp(r, 0.0, 255.0) : 0);
+        f.gradient.stops.push_back(s);
+    }
+    std::string spread = vm.toString(arg(args, 5));
+    f.gradient.spread = spread == "reflect"  ? swf::SpreadMode::Reflect
+                        : spread == "repeat" ? swf::SpreadMode::Repeat
+                                             : swf::SpreadMode::Pad;
+    f.gradient.interpolation = vm.toString(arg(args, 6)) == "linearRGB" ? swf::InterpolationMode::Linear
+                                                                        : swf::InterpolationMode::Normal;
+    if (std::isfinite(focal)) f.gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+    f.matrix = gradientMatrix(vm, args[4].object());
+    return true;
+}
+
+Value mcBeginGradientFill(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Drawing* d = drawingOf(self);
+    if (!d) return Value();
+    swf::FillStyle f;
+    if (gradientFill(vm, args, f))
+        d->beginFill(f);
+    else
+        d->endFill();
+    return Value();
+}
+
+Value mcBeginBitmapFill(Vm& vm, const Value& self, std::vector<Value>& args) {
+    vm.host.unsupported("beginBitmapFill (bitmap fills from script)");
+    if (Drawing* d = drawingOf(self)) d->endFill();
+    return Value();
+}
+
+Value mcLineStyle(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Drawing* d = drawingOf(self);
+    if (!d) return Value();
+    if (args.empty() || args[0].isUndefined() || std::isnan(vm.toNumber(args[0]))) {
+        d->lineStyle(std::nullopt);
+        return Value();
+    }
+    swf::LineStyle l;
+    double w = std::clamp(vm.toNumber(args[0]), 0.0, 255.0);
+    l.width = uint16_t(std::lround(w * 20));
+    l.color = colorOf(vm, arg(args, 1), arg(args, 2));
+    l.isStyle2 = true;
+    l.pixelHinting = vm.toBoolean(arg(args, 3));
+    std::string scale = vm.toString(arg(args, 4));
+    if (scale == "none") l.noHScale = l.noVScale = true;
+    if (scale == "horizontal") l.noVScale = true;
+    if (scale == "vertical") l.noHScale = true;
+    std::string caps = vm.toString(arg(args, 5));
+    if (caps == "none") l.startCap = l.endCap = swf::CapStyle::None;
+    if (caps == "square") l.startCap = l.endCap = swf::CapStyle::Square;
+    std::string joints = vm.toString(arg(args, 6));
+    if (joints == "bevel") l.join = swf::JoinStyle::Bevel;
+    if (joints == "miter") {
+        l.join = swf::JoinStyle::Miter;
+        double limit = vm.toNumber(arg(args, 7));
+        l.miterLimit = std::isfinite(limit) ? std::clamp(limit, 1.0, 255.0) : 3;
+    }
+    d->lineStyle(l);
+    return Value();
+}
+
+Value mcLineGradientStyle(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Drawing* d = drawingOf(self);
+    if (!d) return Value();
+    swf::FillStyle f;
+    if (!gradientFill(vm, args, f)) return Value();
+    d->lineGradient(f);
+    return Value();
+}
+
+Value mcMoveTo(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Drawing* d = drawingOf(self); d && args.size() >= 2) d->moveTo(px(vm, args[0]), px(vm, args[1]));
+    return Value();
+}
+
+Value mcLineTo(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Drawing* d = drawingOf(self); d && args.size() >= 2) d->lineTo(px(vm, args[0]), px(vm, args[1]));
+    return Value();
+}
+
+Value mcCurveTo(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Drawing* d = drawingOf(self); d && args.size() >= 4)
+        d->curveTo(px(vm, args[0]), px(vm, args[1]), px(vm, args[2]), px(vm, args[3]));
+    return Value();
+}
+
+Value mcEndFill(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Drawing* d = drawingOf(self)) d->endFill();
+    return Value();
+}
+
 Value mcCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
@@ -301,6 +491,7 @@ void installMovieClip(Vm& vm) {
     struct M {
         const char* name;
         NativeFn fn;
+        uint16_t flags = 0;
     };
     const M methods[] = {{"play", mcPlay},
                          {"stop", mcStop},
@@ -309,29 +500,39 @@ void installMovieClip(Vm& vm) {
                          {"nextFrame", mcNextFrame},
                          {"prevFrame", mcPrevFrame},
                          {"attachMovie", mcAttachMovie},
-                         {"createEmptyMovieClip", mcCreateEmptyMovieClip},
+                         {"createEmptyMovieClip", mcCreateEmptyMovieClip, kVersion6Up},
                          {"duplicateMovieClip", mcDuplicateMovieClip},
                          {"removeMovieClip", mcRemoveMovieClip},
                          {"getDepth", mcGetDepth},
-                         {"getNextHighestDepth", mcGetNextHighestDepth},
-                         {"getInstanceAtDepth", mcGetInstanceAtDepth},
+                         {"getNextHighestDepth", mcGetNextHighestDepth, kVersion7Up},
+                         {"getInstanceAtDepth", mcGetInstanceAtDepth, kVersion7Up},
                          {"swapDepths", mcSwapDepths},
                          {"getBounds", mcGetBounds},
-                         {"getRect", mcGetBounds},
+                         {"getRect", mcGetBounds, kVersion8Up},
                          {"localToGlobal", mcLocalToGlobal},
                          {"globalToLocal", mcGlobalToLocal},
                          {"hitTest", mcHitTest},
                          {"getBytesLoaded", mcBytes},
                          {"getBytesTotal", mcBytes},
-                         {"getSWFVersion", mcGetSwfVersion},
+                         {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
                          {"startDrag", mcNoop},
                          {"stopDrag", mcNoop},
-                         {"setMask", mcNoop},
+                         {"setMask", mcNoop, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},
-                         {"unloadMovie", mcUnloadMovie}};
+                         {"unloadMovie", mcUnloadMovie},
+                         {"clear", mcClear, kVersion6Up},
+                         {"beginFill", mcBeginFill, kVersion6Up},
+                         {"beginGradientFill", mcBeginGradientFill, kVersion6Up},
+                         {"beginBitmapFill", mcBeginBitmapFill, kVersion8Up},
+                         {"lineStyle", mcLineStyle, kVersion6Up},
+                         {"lineGradientStyle", mcLineGradientStyle, kVersion8Up},
+                         {"moveTo", mcMoveTo, kVersion6Up},
+                         {"lineTo", mcLineTo, kVersion6Up},
+                         {"curveTo", mcCurveTo, kVersion6Up},
+                         {"endFill", mcEndFill, kVersion6Up}};
     for (const M& m : methods)
-        vm.method(proto, m.name, m.fn);
+        vm.method(proto, m.name, m.fn, m.flags);
     vm.global->define(vm, "MovieClip", Value(ctor), kDontEnum);
 }
 

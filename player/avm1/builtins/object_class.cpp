@@ -93,8 +93,10 @@ Value registerClass(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value asSetPropFlags(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = arg(args, 0).object();
     if (!o) return Value();
-    uint8_t set = uint8_t(vm.toInt(arg(args, 2)) & 7);
-    uint8_t clear = uint8_t(vm.toInt(arg(args, 3)) & 7);
+    // Version bits set by a script do not hide its own properties (only built-ins are versioned).
+    constexpr uint16_t kSettable = kDontEnum | kDontDelete | kReadOnly;
+    uint16_t set = uint16_t(vm.toInt(arg(args, 2)) & kSettable);
+    uint16_t clear = uint16_t(vm.toInt(arg(args, 3)) & kSettable);
     Value names = arg(args, 1);
     if (names.isNull()) {
         o->changeAllFlags(set, clear);

@@ -1,0 +1,88 @@
+// Batch benchmark: eight busy movies (bench/busy_movie.h) converted by the program itself with --jobs 1 and
+// with --jobs 2, the wall-clock time of each run, the frames per second over the batch and the speed-up of
+// two jobs over one. On two idle cores the aim is a speed-up of at least 1.7.
+//
+// usage: jobs_bench [FRAMES per movie (default 60)] [TYPE (default mp4: avi|mpeg|mp4|webm|mov|gif)]
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "busy_movie.h"
+#include "support/swf_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMovies = 8;
+
+// Runs the program with `args`; the wall-clock seconds, or a negative value when it failed.
+double RunProgram(const std::vector<std::string>& args) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The status log is not part of the measurement.
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) dup2(null, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(TOLVIKAN_BIN));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(TOLVIKAN_BIN, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 60;
+    const std::string type = argc > 2 ? argv[2] : "mp4";
+    if (frames < 1) {
+        std::fprintf(stderr, "usage: jobs_bench [FRAMES] [TYPE]\n");
+        return 2;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("tolvikan-jobs-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const testswf::Bytes movie = busy_movie::BusyMovie(frames);
+    std::vector<std::string> movies;
+    for (int i = 1; i <= kMovies; ++i) {
+        movies.push_back((dir / ("busy" + std::to_string(i) + ".swf")).string());
+        testswf::writeFile(movies.back(), movie);
+    }
+    std::printf("%d movies of %d frames, %dx%d, converted to %s by %s\n", kMovies, frames, busy_movie::kWidth,
+                busy_movie::kHeight, type.c_str(), TOLVIKAN_BIN);
+    double seconds[2] = {};
+    for (int jobs = 1; jobs <= 2; ++jobs) {
+        std::vector<std::string> args = {"convert"};
+        args.insert(args.end(), movies.begin(), movies.end());
+        const std::string out = (dir / ("out" + std::to_string(jobs))).string() + "/";
+        for (const std::string& a : {std::string("--type"), type, std::string("--output"), out,
+                                     std::string("-y"), std::string("--jobs"), std::to_string(jobs)})
+            args.push_back(a);
+        const double s = RunProgram(args);
+        if (s < 0) {
+            std::fprintf(stderr, "jobs_bench: the conversion with --jobs %d failed\n", jobs);
+            fs::remove_all(dir);
+            return 1;
+        }
+        seconds[jobs - 1] = s;
+        std::printf("--jobs %d: %7.2f s  %7.1f frames/s\n", jobs, s, kMovies * frames / s);
+    }
+    std::printf("speed-up of --jobs 2 over --jobs 1: %.2f (aim: 1.7 or more on two idle cores)\n",
+                seconds[0] / seconds[1]);
+    fs::remove_all(dir);
+    return 0;
+}

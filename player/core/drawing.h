@@ -1,0 +1,48 @@
+// The drawing API of a movie clip (beginFill, lineStyle, moveTo, lineTo, curveTo, endFill, clear): the
+// commands are kept as a SWF shape in twips, turned into geometry when the clip is next drawn, and drawn
+// below the clip's children.
+#pragma once
+
+#include <optional>
+
+#include "player/core/bounds.h"
+#include "player/core/shape_geometry.h"
+#include "swf/types.h"
+
+namespace player {
+
+class Drawing {
+  public:
+    void clear();
+    void beginFill(const swf::FillStyle& fill);
+    void endFill();
+    // No line when `style` is empty.
+    void lineStyle(const std::optional<swf::LineStyle>& style);
+    // lineGradientStyle: the current line is painted with a gradient.
+    void lineGradient(const swf::FillStyle& fill);
+    void moveTo(double xTwips, double yTwips);
+    void lineTo(double xTwips, double yTwips);
+    void curveTo(double cxTwips, double cyTwips, double xTwips, double yTwips);
+
+    bool empty() const { return shape_.records.empty(); }
+    const ShapeGeometry& geometry() const;
+    const BoundsRect& bounds() const { return bounds_; }
+
+    // Bounds a hostile script cannot push past: commands beyond this many are dropped.
+    static constexpr size_t kMaxRecords = 1u << 20;
+
+  private:
+    int32_t snap(double twips) const;
+    void edgeTo(int32_t x, int32_t y);
+
+    swf::Shape shape_;
+    int32_t penX_ = 0, penY_ = 0;
+    int32_t fillStartX_ = 0, fillStartY_ = 0;
+    bool filling_ = false;
+    uint32_t line_ = 0;
+    BoundsRect bounds_;
+    mutable ShapeGeometry geometry_;
+    mutable bool dirty_ = false;
+};
+
+}  // namespace player
