@@ -23,14 +23,14 @@ uint64_t bits(float a, float b) {
 
 }  // namespace
 
-PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const DisplayList*>>& levels, int width,
+PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const MovieClip*>>& levels, int width,
                                      int height, const RenderOptions& options, uint32_t background) {
     next_.clear();
     add(uint64_t(uint32_t(width)) << 32 | uint32_t(height));
     add(uint64_t(options.quality == Quality::High) << 32 | background);
-    for (const auto& [n, list] : levels) {
+    for (const auto& [n, root] : levels) {
         add(kOpen | uint32_t(n));
-        addList(*list, 0);
+        addClip(*root, 0);
         add(kClose);
     }
     const bool same = next_ == key_;
@@ -40,6 +40,11 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Disp
         return Step::Draw;
     }
     return valid_ ? Step::Reuse : Step::DrawAndKeep;
+}
+
+void PictureMemo::addClip(const MovieClip& clip, int nesting) {
+    add(clip.drawing && !clip.drawing->empty() ? clip.drawing->revision() : 0);
+    addList(clip.children(), nesting);
 }
 
 void PictureMemo::addList(const DisplayList& list, int nesting) {
@@ -56,16 +61,14 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
         add(bits(c.ra, c.ga));
         add(bits(c.ba, c.aa));
         add(uint64_t(obj->ratio) << 32 | uint64_t(obj->clipDepth) << 1 | (obj->visible ? 1 : 0));
-        const Character* ch = obj->character();
-        if (!ch) continue;
-        const DisplayList* children = nullptr;
-        if (ch->kind == Character::Kind::Sprite)
-            children = &static_cast<const MovieClip&>(*obj).children();
-        else if (ch->kind == Character::Kind::Button)
-            children = &static_cast<const ButtonObject&>(*obj).children();
-        if (children) {
+        // Clips (made by the timeline or by script) draw their drawing and children; buttons their children.
+        if (const MovieClip* clip = obj->asClip()) {
             add(kOpen);
-            addList(*children, nesting + 1);
+            addClip(*clip, nesting + 1);
+            add(kClose);
+        } else if (obj->character() && obj->character()->kind == Character::Kind::Button) {
+            add(kOpen);
+            addList(static_cast<const ButtonObject&>(*obj).children(), nesting + 1);
             add(kClose);
         }
     }

@@ -3,10 +3,11 @@
 //
 // What was shown is recorded as a key: the picture's size and options, and for every level and every
 // display object reached the way the renderer walks them, its depth, character, matrix, colour transform,
-// ratio, clip depth and visibility. Characters are immutable for the life of their movie, so an equal key
-// means an equal picture. A picture is kept only once its key came twice in a row, so a movie that changes
-// every frame pays for no copies. Whatever the renderer comes to draw beyond these fields (state a script can
-// change without touching them) must be added to the key, or the memo forgotten when it changes.
+// ratio, clip depth and visibility, and for every clip the revision of its drawing (the drawing API).
+// Characters are immutable for the life of their movie, so an equal key means an equal picture. A picture is
+// kept only once its key came twice in a row, so a movie that changes every frame pays for no copies.
+// Whatever the renderer comes to draw beyond these fields (state a script can change without touching them)
+// must be added to the key, or the memo forgotten when it changes.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 
 namespace player {
 
+class MovieClip;
+
 class PictureMemo {
   public:
     enum class Step {
@@ -26,7 +29,7 @@ class PictureMemo {
         Reuse,        // copyTo() gives the picture
     };
     // Records the key of the picture about to be drawn and says what to do.
-    Step start(const std::vector<std::pair<int, const DisplayList*>>& levels, int width, int height,
+    Step start(const std::vector<std::pair<int, const MovieClip*>>& levels, int width, int height,
                const RenderOptions& options, uint32_t background);
     // Copies the kept picture into `pixels` (after Step::Reuse); `stride` in pixels.
     void copyTo(Pixel* pixels, int stride);
@@ -38,6 +41,7 @@ class PictureMemo {
     uint64_t reused() const { return reused_; }
 
   private:
+    void addClip(const MovieClip& clip, int nesting);
     void addList(const DisplayList& list, int nesting);
     void add(uint64_t v) { next_.push_back(v); }
 

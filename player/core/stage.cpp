@@ -103,7 +103,7 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     uint32_t bg = options.background.value_or(runtime.stageBackground.value_or(0xFFFFFF));
     lists_.clear();
     for (const auto& [n, l] : levels_)
-        lists_.emplace_back(n, &l.root->children());
+        lists_.emplace_back(n, l.root.get());
     const PictureMemo::Step step = memo_.start(lists_, width, height, options, bg);
     if (step == PictureMemo::Step::Reuse) return memo_.copyTo(pixels, stride);
     drawPicture(canvas, base, width, height, options, bg);

@@ -46,7 +46,7 @@ class Stage {
     // size.
     raster::Canvas canvas_;
     PictureMemo memo_;
-    std::vector<std::pair<int, const DisplayList*>> lists_;
+    std::vector<std::pair<int, const MovieClip*>> lists_;
 };
 
 }  // namespace player

@@ -1,8 +1,12 @@
 // Pictures reused across frames where nothing visible changed: every picture still equals the one a fresh
 // player draws at that frame, and a picture is copied only where the display list stood still.
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "player/core/movie_clip.h"
+#include "player/core/picture_memo.h"
 #include "tests/player/player_test_util.h"
 
 namespace {
@@ -114,3 +118,46 @@ TEST(PlayerPictureReuse, ASecondDrawOfTheSameFrameFollowsSizeQualityAndBackgroun
 }
 
 }  // namespace
+
+// A clip's drawing (the drawing API) is part of what a picture shows: any command changes the key, even when
+// a cleared drawing is drawn again with as many commands, and a clip made by script (no character) counts.
+TEST(PlayerPictureReuse, DrawingCommandsChangeWhatIsShown) {
+    player::MovieClip root(nullptr, nullptr, &player::emptyTimeline());
+    auto child = std::make_unique<player::MovieClip>(nullptr, nullptr, &player::emptyTimeline());
+    player::MovieClip* drawn = child.get();
+    root.children()[1] = std::move(child);
+    player::PictureMemo memo;
+    const std::vector<std::pair<int, const player::MovieClip*>> levels = {{0, &root}};
+    std::vector<player::Pixel> picture(40 * 20);
+    // As the stage does: a picture drawn twice in a row is kept, a kept one copied.
+    auto step = [&] {
+        const player::PictureMemo::Step next = memo.start(levels, 40, 20, {}, 0xFFFFFF);
+        if (next == player::PictureMemo::Step::DrawAndKeep) memo.keep(picture.data(), 40);
+        if (next == player::PictureMemo::Step::Reuse) memo.copyTo(picture.data(), 40);
+        return next;
+    };
+    using Step = player::PictureMemo::Step;
+    EXPECT_EQ(step(), Step::Draw);
+    EXPECT_EQ(step(), Step::DrawAndKeep);
+    EXPECT_EQ(step(), Step::Reuse);
+
+    auto square = [](player::Drawing& d, double x) {
+        swf::FillStyle fill;
+        d.beginFill(fill);
+        d.moveTo(x, 0);
+        d.lineTo(x + 100, 0);
+        d.lineTo(x + 100, 100);
+        d.endFill();
+    };
+    drawn->drawing = std::make_unique<player::Drawing>();
+    EXPECT_EQ(step(), Step::Reuse) << "an empty drawing shows nothing";
+    square(*drawn->drawing, 0);
+    EXPECT_EQ(step(), Step::Draw);
+    EXPECT_EQ(step(), Step::DrawAndKeep);
+    drawn->drawing->clear();
+    square(*drawn->drawing, 200);  // as many commands, elsewhere
+    EXPECT_EQ(step(), Step::Draw);
+    root.drawing = std::make_unique<player::Drawing>();
+    square(*root.drawing, 0);  // the level's root draws too
+    EXPECT_EQ(step(), Step::Draw);
+}
