@@ -24,7 +24,7 @@ enum class FilterType : uint8_t {
 // One struct for every filter kind; the fields a kind does not use keep their defaults.
 struct FilterParams {
     FilterType type = FilterType::Blur;
-    // Drop shadow and glow: one colour. Bevel: shadow then highlight, in stored order. Gradient filters:
+    // Drop shadow and glow: one colour. Bevel: highlight then shadow, in stored order. Gradient filters:
     // one per stop, with ratios.
     std::vector<RGBA> colors;
     std::vector<uint8_t> ratios;

@@ -13,10 +13,10 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefin
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTOLVIKAN_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
-ninja -C "$build" -j2 swf_parse_fuzz action_decode_fuzz player_fuzz avm1_fuzz swf_fuzz_seeds
+ninja -C "$build" -j2 swf_parse_fuzz action_decode_fuzz player_fuzz avm1_fuzz effects_fuzz swf_fuzz_seeds
 
 mkdir -p "$work/seeds/movies" "$work/seeds/actions" "$work/swf_parse_fuzz-corpus" "$work/action_decode_fuzz-corpus" \
-    "$work/player_fuzz-corpus" "$work/avm1_fuzz-corpus"
+    "$work/player_fuzz-corpus" "$work/avm1_fuzz-corpus" "$work/effects_fuzz-corpus" "$work/seeds/effects"
 corpus=${TOLVIKAN_SHARED:-$root/../shared}/corpus
 if [ -d "$corpus" ] && [ -z "$(ls -A "$work/seeds/movies")" ]; then
     # Small uncompressed movies make useful seeds; compressed ones mutate into noise.
@@ -41,4 +41,6 @@ run swf_parse_fuzz "$work/seeds/movies"
 run action_decode_fuzz "$work/seeds/actions"
 run player_fuzz "$work/seeds/movies"
 run avm1_fuzz "$work/seeds/actions"
+# Filters, blend modes and video frames wrapped into a movie by the fuzzer itself (see effects_fuzz.cpp).
+run effects_fuzz "$work/seeds/effects"
 exit $status

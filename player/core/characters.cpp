@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "player/bitmap/bitmap_decoder.h"
+#include "player/media/video_decoder.h"
 
 namespace player {
 
@@ -235,6 +236,50 @@ BitmapPtr BitmapCharacter::bitmap(std::string* error) const {
         *error = r.error().describe();
     }
     return decoded_;
+}
+
+VideoCharacter::VideoCharacter() : Character(Kind::Video) {}
+VideoCharacter::~VideoCharacter() = default;
+
+BitmapPtr VideoCharacter::frameAt(uint16_t frame, std::string* error) const {
+    if (!def || failed_ || frames.empty()) return nullptr;
+    auto target = frames.upper_bound(frame);
+    if (target == frames.begin()) return nullptr;  // before the first frame the stream holds
+    --target;
+    const int want = target->first;
+    if (want == decoded_ && picture_) return picture_;
+    if (!decoder_) {
+        decoder_ = media::VideoDecoder::create(def->codec, def->deblocking, error);
+        if (!decoder_) {
+            failed_ = true;
+            return nullptr;
+        }
+    }
+    // Continue from the picture shown when going forward; otherwise start at the nearest key frame.
+    auto from = frames.end();
+    if (decoded_ >= 0 && want > decoded_) from = frames.upper_bound(uint16_t(decoded_));
+    if (from == frames.end() || from->first > want) {
+        from = target;
+        while (from != frames.begin() &&
+               !media::isVideoKeyFrame(def->codec, from->second->data(), from->second->size()))
+            --from;
+        decoder_->reset();
+    }
+    // The picture is decoded in place unless a caller still holds the one shown before.
+    std::shared_ptr<Bitmap> picture = picture_;
+    if (!picture || picture.use_count() > 2)
+        picture = picture_ ? std::make_shared<Bitmap>(*picture_) : std::make_shared<Bitmap>();
+    for (auto it = from;; ++it) {
+        std::string why;
+        if (!decoder_->decode(it->second->data(), it->second->size(), *picture, &why) && error &&
+            error->empty())
+            *error = "video " + std::to_string(id) + " frame " + std::to_string(it->first) + ": " + why;
+        if (it == target) break;
+    }
+    decoded_ = want;
+    if (picture->width <= 0) return nullptr;
+    picture_ = std::move(picture);
+    return picture_;
 }
 
 }  // namespace player

@@ -14,6 +14,10 @@
 #include "player/render/geometry.h"
 #include "swf/tags.h"
 
+namespace player::media {
+class VideoDecoder;
+}
+
 namespace player {
 
 // One frame of a timeline: the control tags that run when the frame is reached, in file order.
@@ -44,11 +48,13 @@ struct Timeline {
 Timeline buildTimeline(const std::vector<swf::Tag>& tags, int declaredFrames);
 
 struct Character {
-    enum class Kind { Shape, MorphShape, Bitmap, Sprite, Font, Text, Button };
+    enum class Kind { Shape, MorphShape, Bitmap, Sprite, Font, Text, Button, Video };
     explicit Character(Kind k) : kind(k) {}
     virtual ~Character() = default;
     const Kind kind;
     uint16_t id = 0;
+    // DefineScalingGrid (sprites and buttons): the centre rectangle of 9-slice scaling, in twips.
+    std::optional<swf::Rect> scalingGrid;
 };
 
 struct ShapeCharacter : Character {
@@ -94,6 +100,25 @@ struct FontCharacter : Character {
 struct TextCharacter : Character {
     TextCharacter() : Character(Kind::Text) {}
     const swf::DefineText* def = nullptr;
+};
+
+// An embedded video stream: its frames (VideoFrame tags, by frame number) and the decoder that turns them
+// into pictures. A placement shows the frame its ratio names; frames are decoded in order from the nearest
+// key frame, so a jump back or far ahead costs the frames in between, and a step forward costs one frame.
+struct VideoCharacter : Character {
+    VideoCharacter();
+    ~VideoCharacter() override;
+    const swf::DefineVideoStream* def = nullptr;
+    std::map<uint16_t, const swf::Bytes*> frames;
+    // The picture of frame `frame` (the last frame at or before it that the stream holds), or null with
+    // *error set once when it cannot be decoded.
+    BitmapPtr frameAt(uint16_t frame, std::string* error) const;
+
+  private:
+    mutable std::unique_ptr<media::VideoDecoder> decoder_;
+    mutable bool failed_ = false;
+    mutable int decoded_ = -1;  // frame number the picture shows; -1 none
+    mutable std::shared_ptr<Bitmap> picture_;
 };
 
 struct ButtonCharacter : Character {

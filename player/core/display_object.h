@@ -9,6 +9,7 @@
 #include <string>
 
 #include "player/core/characters.h"
+#include "player/filters/filter.h"
 #include "player/render/geometry.h"
 #include "swf/tags.h"
 
@@ -32,6 +33,9 @@ struct Placement {
     uint16_t clipDepth = 0;
     bool visible = true;
     std::optional<uint8_t> blendMode;
+    filters::FilterList filters;
+    bool cacheAsBitmap = false;
+    std::optional<Rgba> opaqueBackground;
     const swf::ClipActions* clipActions = nullptr;  // onClipEvent handlers of the placement
 };
 
@@ -62,6 +66,11 @@ class DisplayObject {
     std::string name;
     uint16_t clipDepth = 0;
     bool visible = true;
+    // Effects that make the renderer draw the object through an offscreen layer.
+    filters::FilterList filters;
+    uint8_t blendMode = 0;  // SWF BlendMode byte: 0 and 1 normal
+    bool cacheAsBitmap = false;
+    std::optional<Rgba> opaqueBackground;
 
     // The clip (or button) this object is a child of; null for the root of a level.
     DisplayObject* parent = nullptr;

@@ -116,9 +116,21 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             if (po->clipDepth) p.clipDepth = *po->clipDepth;
             if (po->visible) p.visible = *po->visible;
             if (po->blendMode) p.blendMode = *po->blendMode;
+            if (po->filters) {
+                p.filters.clear();
+                for (const swf::Filter& f : *po->filters) {
+                    swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
+                    if (decoded)
+                        p.filters.push_back(std::move(*decoded));
+                    else
+                        rt.log("filter skipped: " + decoded.error().describe());
+                }
+            }
+            if (po->cacheAsBitmap) p.cacheAsBitmap = *po->cacheAsBitmap;
+            if (po->backgroundColor)
+                p.opaqueBackground = Rgba{po->backgroundColor->r, po->backgroundColor->g,
+                                          po->backgroundColor->b, po->backgroundColor->a};
             if (po->clipActions) p.clipActions = &*po->clipActions;
-            if (po->filters && !po->filters->empty()) rt.unsupported("filters");
-            if (po->blendMode && *po->blendMode > 1) rt.unsupported("blend modes");
         } else if (const auto* ro = std::get_if<swf::RemoveObject>(&tag->body)) {
             placements_.erase(ro->depth);
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
@@ -180,6 +192,10 @@ void MovieClip::syncDisplayList(Runtime& rt) {
         if (!obj->scriptObject && !p.name.empty()) obj->name = p.name;
         obj->clipDepth = p.clipDepth;
         obj->visible = p.visible;
+        obj->filters = p.filters;
+        obj->blendMode = p.blendMode.value_or(0);
+        obj->cacheAsBitmap = p.cacheAsBitmap;
+        obj->opaqueBackground = p.opaqueBackground;
     }
 }
 
@@ -276,6 +292,26 @@ void MovieClip::swapChildDepth(DisplayObject* child, int depth) {
     children_[depth] = std::move(moving);
 }
 
+void MovieClip::unloadContent() {
+    children_.clear();
+    placements_.clear();
+    drawing.reset();
+    timeline_ = &emptyTimeline();
+    currentFrame_ = 1;
+    // Its variables go with it: scripts see a fresh object.
+    scriptObject = nullptr;
+}
+
+void MovieClip::loadMovie(const MovieDef* movie, Runtime& rt) {
+    unloadContent();
+    movie_ = movie;
+    character_ = nullptr;
+    timeline_ = &movie->rootTimeline();
+    currentFrame_ = 0;
+    playing = true;
+    initialize(rt);
+}
+
 bool MovieClip::removeScriptChild(MovieClip* child) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
@@ -315,6 +351,13 @@ ButtonObject::ButtonObject(const MovieDef* movie, const ButtonCharacter* button,
         child->serial = p.serial;
         child->matrix = p.matrix;
         child->cxform = p.cxform;
+        child->blendMode = r.blendMode.value_or(0);
+        if (r.filters) {
+            for (const swf::Filter& f : *r.filters) {
+                swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
+                if (decoded) child->filters.push_back(std::move(*decoded));
+            }
+        }
         children_[r.depth] = std::move(child);
     }
 }

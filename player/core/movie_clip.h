@@ -48,6 +48,11 @@ class MovieClip : public DisplayObject {
     // Places an object at a display depth (script depth + 16384), replacing what was there.
     void insertChild(int depth, std::unique_ptr<DisplayObject> obj);
 
+    // loadMovie: the clip shows `movie`'s root timeline from its first frame (its children, drawing and
+    // variables go); unloadMovie leaves it empty.
+    void loadMovie(const MovieDef* movie, Runtime& rt);
+    void unloadContent();
+
     // Level number of a root timeline.
     int level = 0;
     // What the drawing API drew into this clip (made on first use).

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "swf/bit_reader.h"
+#include "swf/read_types.h"
+
 namespace player {
 
 namespace {
@@ -62,9 +65,12 @@ void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
     for (const swf::Tag& t : tags) {
         define(t);
         noteTag(t.code);
+        addVideoFrame(t);
         if (const auto* sp = std::get_if<swf::DefineSprite>(&t.body))
-            for (const swf::Tag& inner : sp->tags)
+            for (const swf::Tag& inner : sp->tags) {
                 noteTag(inner.code);
+                addVideoFrame(inner);
+            }
     }
 }
 
@@ -82,10 +88,6 @@ void MovieDef::noteTag(uint16_t code) {
         case 45:
         case 89:
             what = "sound";
-            break;
-        case 60:
-        case 61:
-            what = "embedded video";
             break;
         case 91:
             what = "DefineFont4 fonts";
@@ -106,9 +108,31 @@ void MovieDef::noteTag(uint16_t code) {
     if (std::find(notes_.begin(), notes_.end(), line) == notes_.end()) notes_.push_back(line);
 }
 
+void MovieDef::addVideoFrame(const swf::Tag& tag) {
+    const auto* vf = std::get_if<swf::VideoFrame>(&tag.body);
+    if (!vf) return;
+    auto it = dictionary_.find(vf->streamId);
+    if (it == dictionary_.end() || it->second->kind != Character::Kind::Video) return;
+    // The first frame stored under a number counts, as for character ids.
+    static_cast<VideoCharacter*>(it->second.get())->frames.emplace(vf->frame, &vf->data);
+}
+
 void MovieDef::define(const swf::Tag& tag) {
     std::unique_ptr<Character> c;
     uint16_t id = 0;
+    if (tag.code == 78) {
+        // DefineScalingGrid: character id, then the grid's RECT.
+        if (const auto* raw = std::get_if<swf::RawTag>(&tag.body)) {
+            swf::BitReader r(raw->data);
+            const uint16_t target = r.u16();
+            const swf::Rect grid = swf::detail::readRect(r);
+            auto it = dictionary_.find(target);
+            if (r.ok() && it != dictionary_.end() && grid.xMin < grid.xMax && grid.yMin < grid.yMax &&
+                (it->second->kind == Character::Kind::Sprite || it->second->kind == Character::Kind::Button))
+                it->second->scalingGrid = grid;
+        }
+        return;
+    }
     if (const auto* s = std::get_if<swf::DefineShape>(&tag.body)) {
         auto sc = std::make_unique<ShapeCharacter>();
         sc->bounds = s->bounds;
@@ -174,6 +198,11 @@ void MovieDef::define(const swf::Tag& tag) {
         if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
             static_cast<ButtonCharacter*>(it->second.get())->cxform = bx->cxform;
         return;
+    } else if (const auto* vs = std::get_if<swf::DefineVideoStream>(&tag.body)) {
+        auto vc = std::make_unique<VideoCharacter>();
+        vc->def = vs;
+        id = vs->id;
+        c = std::move(vc);
     } else if (const auto* ex = std::get_if<swf::ExportAssets>(&tag.body)) {
         for (const auto& a : ex->assets)
             exports_[lower(a.name)] = a.characterId;

@@ -37,6 +37,7 @@ class MovieDef {
     void define(const swf::Tag& tag);
     void defineAll(const std::vector<swf::Tag>& tags);
     void noteTag(uint16_t code);
+    void addVideoFrame(const swf::Tag& tag);
 
     std::string url_;
     swf::Movie movie_;

@@ -8,6 +8,8 @@
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
 #include "player/core/style_paint.h"
+#include "player/filters/blend.h"
+#include "player/raster/color.h"
 
 namespace player {
 
@@ -41,7 +43,10 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
             continue;
         }
         if (!obj->visible) continue;
-        drawObject(canvas, *obj, m, c, rt);
+        if (!maskMode_ && needsLayer(*obj))
+            drawLayered(canvas, *obj, m, c, rt);
+        else
+            drawObject(canvas, *obj, m, c, rt);
     }
     while (!clipEnds.empty()) {
         canvas.popMask();
@@ -60,13 +65,273 @@ void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Mat
     drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);
 }
 
+void Renderer::Box::add(double x, double y) {
+    x0 = std::min(x0, x);
+    y0 = std::min(y0, y);
+    x1 = std::max(x1, x);
+    y1 = std::max(y1, y);
+}
+
+void Renderer::Box::addRect(const Matrix& m, const swf::Rect& r) {
+    if (r.xMin > r.xMax || r.yMin > r.yMax) return;
+    const double xs[2] = {double(r.xMin), double(r.xMax)}, ys[2] = {double(r.yMin), double(r.yMax)};
+    for (double x : xs)
+        for (double y : ys) {
+            double dx, dy;
+            m.apply(x, y, dx, dy);
+            if (std::isfinite(dx) && std::isfinite(dy)) add(dx, dy);
+        }
+}
+
+bool Renderer::needsLayer(const DisplayObject& obj) {
+    return !obj.filters.empty() || obj.blendMode > 1 || obj.cacheAsBitmap || obj.opaqueBackground;
+}
+
+void Renderer::addBounds(const DisplayObject& obj, const Matrix& m, Box& box, int depth) {
+    const Character* c = obj.character();
+    if (depth > kMaxRenderNesting) return;
+    Box own;
+    const MovieClip* clip = const_cast<DisplayObject&>(obj).asClip();
+    if (clip && clip->drawing && !clip->drawing->bounds().empty()) {
+        // The drawing API's outline, with room for half of the widest line.
+        const BoundsRect& b = clip->drawing->bounds();
+        own.addRect(m, swf::Rect{int32_t(b.xMin) - 2560, int32_t(b.xMax) + 2560, int32_t(b.yMin) - 2560,
+                                 int32_t(b.yMax) + 2560});
+    }
+    if (!c && clip) {
+        // Clips made by script have no character.
+        for (const auto& [d, child] : clip->children())
+            if (child->visible && child->clipDepth == 0) addBounds(*child, m * child->matrix, own, depth + 1);
+    }
+    switch (c ? c->kind : Character::Kind::Font) {
+        case Character::Kind::Shape:
+            own.addRect(m, static_cast<const ShapeCharacter*>(c)->bounds);
+            break;
+        case Character::Kind::MorphShape: {
+            const swf::DefineMorphShape* def = static_cast<const MorphCharacter*>(c)->def;
+            if (def) {
+                own.addRect(m, def->startBounds);
+                own.addRect(m, def->endBounds);
+            }
+            break;
+        }
+        case Character::Kind::Text: {
+            const swf::DefineText* def = static_cast<const TextCharacter*>(c)->def;
+            if (def) {
+                own.addRect(m, def->bounds);
+                own.addRect(m * toMatrix(def->matrix), def->bounds);
+            }
+            break;
+        }
+        case Character::Kind::Bitmap: {
+            std::string error;
+            BitmapPtr bmp = static_cast<const BitmapCharacter*>(c)->bitmap(&error);
+            if (bmp) own.addRect(m, swf::Rect{0, bmp->width * 20, 0, bmp->height * 20});
+            break;
+        }
+        case Character::Kind::Sprite:
+        case Character::Kind::Button: {
+            const DisplayList& list = c->kind == Character::Kind::Sprite
+                                          ? static_cast<const MovieClip&>(obj).children()
+                                          : static_cast<const ButtonObject&>(obj).children();
+            for (const auto& [d, child] : list)
+                if (child->visible && child->clipDepth == 0)
+                    addBounds(*child, m * child->matrix, own, depth + 1);
+            break;
+        }
+        case Character::Kind::Video: {
+            const swf::DefineVideoStream* def = static_cast<const VideoCharacter*>(c)->def;
+            if (def) own.addRect(m, swf::Rect{0, def->width * 20, 0, def->height * 20});
+            break;
+        }
+        case Character::Kind::Font:
+            break;
+    }
+    if (own.empty()) return;
+    // A nested object's filters reach beyond its shapes.
+    for (const filters::Filter& f : obj.filters) {
+        const filters::Reach r = filters::filterReach(f, stageScale_ * 20);
+        own.x0 -= r.left;
+        own.y0 -= r.top;
+        own.x1 += r.right;
+        own.y1 += r.bottom;
+    }
+    box.add(own.x0, own.y0);
+    box.add(own.x1, own.y1);
+}
+
+double Renderer::NineSlice::map(double v, const double* e, double scale) const {
+    // Corners shrink back by the sprite's scale; the middle takes up what is left.
+    const double lo = e[0] + (e[1] - e[0]) / scale, hi = e[3] - (e[3] - e[2]) / scale;
+    if (v <= e[1]) return e[0] + (v - e[0]) / scale;
+    if (v >= e[2]) return e[3] - (e[3] - v) / scale;
+    return lo + (v - e[1]) * (hi - lo) / (e[2] - e[1]);
+}
+
+bool Renderer::makeNineSlice(const DisplayObject& obj, const Matrix& m, NineSlice& out, int depth) {
+    const swf::Rect& grid = *obj.character()->scalingGrid;
+    Box local;
+    addBounds(obj, Matrix{}, local, depth);
+    if (local.empty()) return false;
+    const double sx = std::hypot(obj.matrix.a, obj.matrix.b), sy = std::hypot(obj.matrix.c, obj.matrix.d);
+    if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy)) return false;
+    out.toDevice = m;
+    out.sx = sx;
+    out.sy = sy;
+    const double gx0 = std::clamp<double>(grid.xMin, local.x0, local.x1);
+    const double gx1 = std::clamp<double>(grid.xMax, local.x0, local.x1);
+    const double gy0 = std::clamp<double>(grid.yMin, local.y0, local.y1);
+    const double gy1 = std::clamp<double>(grid.yMax, local.y0, local.y1);
+    out.x[0] = local.x0, out.x[1] = gx0, out.x[2] = gx1, out.x[3] = local.x1;
+    out.y[0] = local.y0, out.y[1] = gy0, out.y[2] = gy1, out.y[3] = local.y1;
+    // Scaled down below the size of its corners, a sprite scales as a whole.
+    const double minW = (gx0 - local.x0) + (local.x1 - gx1), minH = (gy0 - local.y0) + (local.y1 - gy1);
+    if (gx1 <= gx0 || gy1 <= gy0 || (local.x1 - local.x0) * sx < minW || (local.y1 - local.y0) * sy < minH)
+        return false;
+    return true;
+}
+
+void Renderer::sliceToDevice(const raster::Path& path, const Matrix& m, raster::Path& out) const {
+    const NineSlice& s = *slice_;
+    // m = s.toDevice * own: the shape's own placement inside the sprite.
+    const Matrix own = s.toDevice.inverted() * m;
+    auto point = [&](const raster::Point& p, double& x, double& y) {
+        double lx, ly;
+        own.apply(p.x, p.y, lx, ly);
+        s.toDevice.apply(s.map(lx, s.x, s.sx), s.map(ly, s.y, s.sy), x, y);
+    };
+    out.clear();
+    const auto& pts = path.points();
+    size_t k = 0;
+    for (raster::Path::Verb v : path.verbs()) {
+        double x, y, cx, cy;
+        switch (v) {
+            case raster::Path::Verb::Move:
+                point(pts[k++], x, y);
+                out.moveTo(x, y);
+                break;
+            case raster::Path::Verb::Line:
+                point(pts[k++], x, y);
+                out.lineTo(x, y);
+                break;
+            case raster::Path::Verb::Quad:
+                point(pts[k++], cx, cy);
+                point(pts[k++], x, y);
+                out.quadTo(cx, cy, x, y);
+                break;
+            case raster::Path::Verb::Close:
+                out.close();
+                break;
+        }
+    }
+}
+
+void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Matrix m,
+                           const ColorTransform& cx, Runtime& rt) {
+    if (!canvas.valid() || canvas.blocked()) return;
+    // Alpha and erase act on the layer of a parent; drawn straight onto the stage they leave no trace
+    // (reference pictures).
+    const filters::BlendMode mode = filters::blendModeFromByte(obj.blendMode);
+    if ((mode == filters::BlendMode::Alpha || mode == filters::BlendMode::Erase) && layers_.inUse() == 0)
+        return;
+    // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps: the
+    // translation goes to the nearest whole pixel, halves down (reference pictures put an object at 69.5 px
+    // on pixel 69 and one at 92.6 px on pixel 93).
+    if (!obj.filters.empty() || obj.cacheAsBitmap) {
+        m.tx = std::ceil(m.tx - 0.5);
+        m.ty = std::ceil(m.ty - 0.5);
+    }
+    const double scale = stageScale_ * 20;  // filters are stated in stage pixels
+    filters::Reach reach;
+    for (const filters::Filter& f : obj.filters) {
+        const filters::Reach r = filters::filterReach(f, scale);
+        reach.left += r.left;
+        reach.top += r.top;
+        reach.right += r.right;
+        reach.bottom += r.bottom;
+    }
+    Box box;
+    addBounds(obj, m, box, 0);
+    // addBounds already grew the box by the object's own filters.
+    if (box.empty()) return;
+    // Pixels farther outside the canvas than the filters reach cannot change what is seen.
+    const double spreadX = reach.left + reach.right + 1, spreadY = reach.top + reach.bottom + 1;
+    const double fx0 = std::max(std::floor(box.x0), -spreadX);
+    const double fy0 = std::max(std::floor(box.y0), -spreadY);
+    const double fx1 = std::min(std::ceil(box.x1), canvas.width() + spreadX);
+    const double fy1 = std::min(std::ceil(box.y1), canvas.height() + spreadY);
+    if (!(fx0 < fx1 && fy0 < fy1)) return;
+    const int x0 = int(fx0), y0 = int(fy0), w = int(fx1) - x0, h = int(fy1) - y0;
+    filters::Layer* layer = layers_.acquire(w, h);
+    if (!layer) {
+        // Too deep or too large for a layer: the object is drawn plainly.
+        drawObject(canvas, obj, m, cx, rt);
+        return;
+    }
+    layer->x = x0;
+    layer->y = y0;
+    const Matrix shift = Matrix::translate(-x0, -y0);
+    const Matrix savedParent = parent_;
+    parent_ = shift * parent_;
+    if (obj.opaqueBackground) {
+        // The background fills the object's bounds (before filters) with an opaque colour.
+        Box plain;
+        addBounds(obj, m, plain, 0);
+        if (!plain.empty()) {
+            raster::Path rect;
+            const double bx0 = std::round(plain.x0) - x0, by0 = std::round(plain.y0) - y0;
+            const double bx1 = std::round(plain.x1) - x0, by1 = std::round(plain.y1) - y0;
+            rect.moveTo(bx0, by0);
+            rect.lineTo(bx1, by0);
+            rect.lineTo(bx1, by1);
+            rect.lineTo(bx0, by1);
+            rect.close();
+            Rgba bg = *obj.opaqueBackground;
+            bg.a = 255;
+            layer->canvas.fillPath(rect, raster::FillRule::NonZero, raster::Paint::solid(bg), false);
+        }
+    }
+    // A shape of a 9-slice sprite drawn through a layer keeps its slicing, moved to the layer.
+    const NineSlice* outerSlice = slice_;
+    NineSlice shiftedSlice;
+    if (slice_) {
+        shiftedSlice = *slice_;
+        shiftedSlice.toDevice = shift * slice_->toDevice;
+        slice_ = &shiftedSlice;
+    }
+    drawObject(layer->canvas, obj, shift * m, ColorTransform{}, rt);
+    slice_ = outerSlice;
+    parent_ = savedParent;
+    filters::Image image{layer->pixels.data(), w, h, w, x0, y0};
+    for (const filters::Filter& f : obj.filters)
+        filters::applyFilter(f, scale, image, filterScratch_);
+    // The colour transform applies to the finished layer: an object faded out fades with its shadow.
+    if (!cx.isIdentity()) {
+        for (Pixel& p : layer->pixels)
+            if (p) p = raster::transformPixel(p, cx);
+    }
+    const int cx0 = std::max(x0, 0), cx1 = std::min(x0 + w, canvas.width());
+    const int cy0 = std::max(y0, 0), cy1 = std::min(y0 + h, canvas.height());
+    for (int y = cy0; y < cy1 && cx0 < cx1; ++y) {
+        Pixel* dst = canvas.pixels() + size_t(y) * size_t(canvas.stride()) + cx0;
+        const Pixel* src = layer->pixels.data() + size_t(y - y0) * size_t(w) + (cx0 - x0);
+        const uint8_t* clip = canvas.clipRow(y);
+        filters::blendRow(dst, src, clip ? clip + cx0 : nullptr, cx1 - cx0, mode);
+    }
+    layers_.release(layer);
+}
+
 void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, const Matrix& m,
                           const ColorTransform& cx, Runtime& rt) {
-    if (const MovieClip* clip = const_cast<DisplayObject&>(obj).asClip()) {
-        // Clips made by script have no character; every clip draws its drawing below its children.
+    const MovieClip* clip = const_cast<DisplayObject&>(obj).asClip();
+    if (clip && !obj.character()) {
+        // Clips made by script have no character.
         drawClip(canvas, *clip, m, cx, antialias_, stageScale_, rt);
         return;
     }
+    // A clip's drawing (the drawing API) lies below its children.
+    if (clip && clip->drawing && !clip->drawing->empty())
+        drawGeometry(canvas, clip->drawing->geometry(), m, cx, obj.movie(), rt);
     const Character* c = obj.character();
     if (!c) return;
     switch (c->kind) {
@@ -77,17 +342,25 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
             drawGeometry(canvas, static_cast<const MorphCharacter*>(c)->geometryAt(obj.ratio), m, cx,
                          obj.movie(), rt);
             break;
-        case Character::Kind::Text:
+        case Character::Kind::Text: {
+            const NineSlice* outer = slice_;
+            slice_ = nullptr;  // text keeps its shape inside a 9-slice sprite
             drawText(canvas, *static_cast<const TextCharacter*>(c), m, cx, obj.movie(), rt);
+            slice_ = outer;
             break;
+        }
         case Character::Kind::Sprite:
-            drawList(canvas, static_cast<const MovieClip&>(obj).children(), m, cx, antialias_, stageScale_,
-                     rt);
+        case Character::Kind::Button: {
+            const DisplayList& list = c->kind == Character::Kind::Sprite
+                                          ? static_cast<const MovieClip&>(obj).children()
+                                          : static_cast<const ButtonObject&>(obj).children();
+            const NineSlice* outer = slice_;
+            NineSlice slice;
+            slice_ = c->scalingGrid && !maskMode_ && makeNineSlice(obj, m, slice, 0) ? &slice : nullptr;
+            drawList(canvas, list, m, cx, antialias_, stageScale_, rt);
+            slice_ = outer;
             break;
-        case Character::Kind::Button:
-            drawList(canvas, static_cast<const ButtonObject&>(obj).children(), m, cx, antialias_, stageScale_,
-                     rt);
-            break;
+        }
         case Character::Kind::Bitmap: {
             // A bitmap character placed directly draws as a rectangle filled with it (20 twips a pixel).
             std::string error;
@@ -96,23 +369,20 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
                 if (!error.empty()) rt.unsupported("bitmap " + std::to_string(c->id) + ": " + error);
                 break;
             }
-            swf::Shape s;
-            swf::FillStyle f;
-            f.type = swf::FillType::ClippedBitmap;
-            f.bitmapId = c->id;
-            f.matrix.scaleX = f.matrix.scaleY = 20 << 16;
-            s.styles.fills.push_back(f);
-            swf::StyleChange sc;
-            sc.moveX = 0;
-            sc.moveY = 0;
-            sc.fill1 = 1;
-            s.records.push_back(sc);
-            int32_t w = bmp->width * 20, h = bmp->height * 20;
-            s.records.push_back(swf::StraightEdge{w, 0});
-            s.records.push_back(swf::StraightEdge{0, h});
-            s.records.push_back(swf::StraightEdge{-w, 0});
-            s.records.push_back(swf::StraightEdge{0, -h});
-            drawGeometry(canvas, buildShapeGeometry(s), m, cx, obj.movie(), rt);
+            drawBitmapRect(canvas, bmp, bmp->width * 20, bmp->height * 20, true, m, cx, obj.movie(), rt);
+            break;
+        }
+        case Character::Kind::Video: {
+            // The picture of the frame the placement's ratio names, stretched over the stream's size.
+            const auto* video = static_cast<const VideoCharacter*>(c);
+            // Video objects fed by script (attachVideo with a NetStream) have no frames in the movie.
+            if (video->frames.empty()) rt.unsupported("video played from a NetStream");
+            std::string error;
+            BitmapPtr frame = video->frameAt(obj.ratio, &error);
+            if (!error.empty()) rt.unsupported(error);
+            if (!frame || !video->def) break;
+            drawBitmapRect(canvas, frame, video->def->width * 20, video->def->height * 20,
+                           video->def->smoothing, m, cx, obj.movie(), rt);
             break;
         }
         case Character::Kind::Font:
@@ -120,10 +390,35 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
     }
 }
 
+void Renderer::drawBitmapRect(raster::Canvas& canvas, const BitmapPtr& bmp, int32_t w, int32_t h, bool smooth,
+                              const Matrix& m, const ColorTransform& cx, const MovieDef* movie, Runtime& rt) {
+    if (!bmp || bmp->width <= 0 || bmp->height <= 0 || w <= 0 || h <= 0) return;
+    // One clipped bitmap fill over the rectangle, its pixels spread over w x h twips.
+    ShapeGeometry& g = bitmapRect_;
+    if (g.groups.size() != 1 || g.groups[0].fills.size() != 1) {
+        g.groups.assign(1, {});
+        g.groups[0].fills.resize(1);
+    }
+    ShapeGeometry::Fill& fill = g.groups[0].fills[0];
+    fill.style = swf::FillStyle{};
+    fill.style.type = smooth ? swf::FillType::ClippedBitmap : swf::FillType::NonSmoothedClippedBitmap;
+    fill.style.matrix.scaleX = int32_t(std::lround(double(w) / bmp->width * 65536));
+    fill.style.matrix.scaleY = int32_t(std::lround(double(h) / bmp->height * 65536));
+    fill.rule = raster::FillRule::NonZero;
+    fill.path.clear();
+    fill.path.moveTo(0, 0);
+    fill.path.lineTo(w, 0);
+    fill.path.lineTo(w, h);
+    fill.path.lineTo(0, h);
+    fill.path.close();
+    drawGeometry(canvas, g, m, cx, movie, rt, nullptr, &bmp);
+}
+
 void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, const Matrix& m,
                             const ColorTransform& cx, const MovieDef* movie, Runtime& rt,
-                            const Rgba* glyphColor) {
-    BitmapLookup bitmaps = [movie, &rt](uint16_t id) -> BitmapPtr {
+                            const Rgba* glyphColor, const BitmapPtr* picture) {
+    BitmapLookup bitmaps = [movie, &rt, picture](uint16_t id) -> BitmapPtr {
+        if (picture) return *picture;
         const Character* c = movie->character(id);
         if (!c || c->kind != Character::Kind::Bitmap) return nullptr;
         std::string error;
@@ -139,8 +434,12 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
             } else if (!makeFillPaint(f.style, m, cx, bitmaps, paint)) {
                 continue;
             }
-            scratch_ = f.path;
-            scratch_.transform(m);
+            if (slice_) {
+                sliceToDevice(f.path, m, scratch_);
+            } else {
+                scratch_ = f.path;
+                scratch_.transform(m);
+            }
             canvas.fillPath(scratch_, f.rule, paint, antialias_);
         }
         for (const ShapeGeometry::Line& l : group.lines) {
@@ -161,6 +460,15 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
             else if (l.style.noVScale)
                 factor = sx;
             stroke.width = l.style.width * factor;
+            if (slice_) {
+                // Lines of a 9-slice shape keep their width: they are outlined in device pixels.
+                stroke.width = std::max(
+                    1.0, l.style.width * factor *
+                             std::min(std::hypot(parent_.a, parent_.b), std::hypot(parent_.c, parent_.d)));
+                sliceToDevice(l.path, m, scratch_);
+                canvas.strokePath(scratch_, stroke, paint, antialias_);
+                continue;
+            }
             scratch_ = l.path;
             scratch_.transform(own);
             canvas.strokePath(scratch_, stroke, parent_, paint, antialias_);

@@ -283,7 +283,9 @@ bool parseLevelTarget(const std::string& target, int& level) {
 
 }  // namespace
 
-void Runtime::getUrl(const std::string& url, const std::string& target, int method, avm1::ClipObject* from) {
+void Runtime::getUrl(const std::string& url, const std::string& targetName, int method,
+                     avm1::ClipObject* from) {
+    const std::string& target = targetName;
     MovieClip* clip = from ? from->clip() : nullptr;
     std::string base = clip && clip->movie() ? clip->movie()->url() : "";
     // fscommand("cmd", "args") is stored as getURL("FSCommand:cmd", "args").
@@ -301,7 +303,7 @@ void Runtime::getUrl(const std::string& url, const std::string& target, int meth
     if (!loadVariables && parseLevelTarget(target, level)) {
         // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame is over; an
         // empty url unloads the level.
-        pendingLoads.push_back({level, url, base});
+        pendingLoads.push_back({level, url, base, {}});
         return;
     }
     if (loadVariables) {
@@ -309,7 +311,18 @@ void Runtime::getUrl(const std::string& url, const std::string& target, int meth
         return;
     }
     if (method & 4) {
-        unsupported("loadMovie into a clip");
+        // loadMovie(url, target): the movie replaces the clip's content once this frame is over.
+        avm1::ClipObject* dest = vm_ ? vm_->resolveTarget(from, target) : nullptr;
+        MovieClip* tc = dest ? dest->clip() : nullptr;
+        if (!tc) {
+            log("loadMovie(\"" + url + "\", \"" + targetName + "\"): no such clip");
+            return;
+        }
+        if (!tc->parent) {
+            pendingLoads.push_back({tc->level, url, base, {}});
+            return;
+        }
+        pendingLoads.push_back({-1, url, base, tc->handle()});
         return;
     }
     unsupported("getURL(\"" + url + "\", \"" + target + "\") opens nothing here");

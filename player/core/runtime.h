@@ -105,6 +105,7 @@ class Runtime : public avm1::Host {
         int level;
         std::string url;
         std::string baseUrl;
+        std::weak_ptr<MovieClip*> clip;  // loadMovie into a clip: the clip, else the level
     };
     std::vector<PendingLoad> pendingLoads;
 

@@ -51,6 +51,10 @@ void Stage::runPendingLoads() {
         std::vector<Runtime::PendingLoad> loads;
         loads.swap(runtime.pendingLoads);
         for (const Runtime::PendingLoad& l : loads) {
+            if (l.level < 0) {
+                loadIntoClip(l);
+                continue;
+            }
             std::string what = "loadMovieNum(\"" + l.url + "\", " + std::to_string(l.level) + "): ";
             if (l.url.empty()) {
                 // An empty url unloads the level; level 0 stays, or there would be nothing left to show.
@@ -71,6 +75,28 @@ void Stage::runPendingLoads() {
         }
     }
     runtime.pendingLoads.clear();
+}
+
+void Stage::loadIntoClip(const Runtime::PendingLoad& l) {
+    auto handle = l.clip.lock();
+    MovieClip* clip = handle ? *handle : nullptr;
+    if (!clip) return;
+    if (l.url.empty()) {
+        clip->unloadContent();
+        return;
+    }
+    std::string path, error;
+    std::vector<uint8_t> bytes;
+    std::unique_ptr<MovieDef> def;
+    if (resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error))
+        def = MovieDef::load(std::move(bytes), path, &error);
+    if (!def) {
+        runtime.log("loadMovie(\"" + l.url + "\"): " + error);
+        return;
+    }
+    // Movies loaded into clips stay loaded while the player lives: code they define may outlive the clip.
+    retired_.push_back(std::move(def));
+    clip->loadMovie(retired_.back().get(), runtime);
 }
 
 Stage::Level* Stage::level(int n) {

@@ -29,6 +29,7 @@ class Stage {
     void advance();
     // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over.
     void runPendingLoads();
+    void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
     // Pictures copied from the last one instead of drawn (nothing visible changed in between).
     uint64_t picturesReused() const { return memo_.reused(); }

@@ -80,6 +80,11 @@ class Canvas {
     void endMask();
     void popMask();
     int maskDepth() const { return masks_.depth(); }
+    // For compositing a finished offscreen layer: the active clip's coverage row y (nullptr when nothing
+    // clips), whether everything is clipped away, and whether draws now build a mask.
+    const uint8_t* clipRow(int y) const { return masks_.clipped() ? masks_.clipRow(y) : nullptr; }
+    bool blocked() const { return masks_.blocked(); }
+    bool buildingMask() const { return masks_.drawingToMask(); }
 
     // Where gradient ramps are kept from draw to draw: `cache` (which must outlive the draws, nullptr for
     // the canvas's own). A caller that makes a canvas per picture passes one it keeps between pictures.
