@@ -61,6 +61,15 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
         add(bits(c.ra, c.ga));
         add(bits(c.ba, c.aa));
         add(uint64_t(obj->ratio) << 32 | uint64_t(obj->clipDepth) << 1 | (obj->visible ? 1 : 0));
+        add(uint64_t(reinterpret_cast<uintptr_t>(obj->movie())));
+        // Offscreen layer effects: blend mode, bitmap caching, opaque background, filters.
+        const std::optional<Rgba>& bg = obj->opaqueBackground;
+        add(uint64_t(obj->blendMode) << 40 | uint64_t(obj->cacheAsBitmap) << 33 |
+            uint64_t(bg.has_value()) << 32 |
+            (bg ? uint64_t(bg->r) << 24 | uint64_t(bg->g) << 16 | uint64_t(bg->b) << 8 | bg->a : 0));
+        add(obj->filters.size());
+        for (const filters::Filter& f : obj->filters)
+            addFilter(f);
         // Clips (made by the timeline or by script) draw their drawing and children; buttons their children.
         if (const MovieClip* clip = obj->asClip()) {
             add(kOpen);
@@ -72,6 +81,25 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
             add(kClose);
         }
     }
+}
+
+void PictureMemo::addFilter(const filters::Filter& f) {
+    add(uint64_t(f.type) << 32 | uint64_t(f.matrixX) << 24 | uint64_t(f.matrixY) << 16 |
+        uint64_t(f.inner) << 7 | uint64_t(f.knockout) << 6 | uint64_t(f.compositeSource) << 5 |
+        uint64_t(f.onTop) << 4 | uint64_t(f.clamp) << 3 | uint64_t(f.preserveAlpha) << 2);
+    for (double v : {f.blurX, f.blurY, f.angle, f.distance, f.strength})
+        add(bits(v));
+    add(uint64_t(uint32_t(f.passes)));
+    add(bits(f.divisor, f.bias));
+    add(uint64_t(f.defaultColor.r) << 24 | uint64_t(f.defaultColor.g) << 16 |
+        uint64_t(f.defaultColor.b) << 8 | f.defaultColor.a);
+    add(f.colors.size() << 40 | f.ratios.size() << 20 | f.matrix.size());
+    for (const swf::RGBA& c : f.colors)
+        add(uint64_t(c.r) << 24 | uint64_t(c.g) << 16 | uint64_t(c.b) << 8 | c.a);
+    for (uint8_t r : f.ratios)
+        add(r);
+    for (float v : f.matrix)
+        add(std::bit_cast<uint32_t>(v));
 }
 
 void PictureMemo::copyTo(Pixel* pixels, int stride) {

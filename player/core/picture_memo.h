@@ -3,7 +3,8 @@
 //
 // What was shown is recorded as a key: the picture's size and options, and for every level and every
 // display object reached the way the renderer walks them, its depth, character, matrix, colour transform,
-// ratio, clip depth and visibility, and for every clip the revision of its drawing (the drawing API).
+// ratio, clip depth, visibility, movie and layer effects (blend mode, bitmap caching, opaque background,
+// filters), and for every clip the revision of its drawing (the drawing API).
 // Characters are immutable for the life of their movie, so an equal key means an equal picture. A picture is
 // kept only once its key came twice in a row, so a movie that changes every frame pays for no copies.
 // Whatever the renderer comes to draw beyond these fields (state a script can change without touching them)
@@ -43,6 +44,7 @@ class PictureMemo {
   private:
     void addClip(const MovieClip& clip, int nesting);
     void addList(const DisplayList& list, int nesting);
+    void addFilter(const filters::Filter& f);
     void add(uint64_t v) { next_.push_back(v); }
 
     std::vector<uint64_t> key_, next_;

@@ -121,7 +121,8 @@ TEST(PlayerPictureReuse, ASecondDrawOfTheSameFrameFollowsSizeQualityAndBackgroun
 
 // A clip's drawing (the drawing API) is part of what a picture shows: any command changes the key, even when
 // a cleared drawing is drawn again with as many commands, and a clip made by script (no character) counts.
-TEST(PlayerPictureReuse, DrawingCommandsChangeWhatIsShown) {
+// So are blend modes, filters and opaque backgrounds.
+TEST(PlayerPictureReuse, DrawingCommandsAndLayerEffectsChangeWhatIsShown) {
     player::MovieClip root(nullptr, nullptr, &player::emptyTimeline());
     auto child = std::make_unique<player::MovieClip>(nullptr, nullptr, &player::emptyTimeline());
     player::MovieClip* drawn = child.get();
@@ -160,4 +161,17 @@ TEST(PlayerPictureReuse, DrawingCommandsChangeWhatIsShown) {
     root.drawing = std::make_unique<player::Drawing>();
     square(*root.drawing, 0);  // the level's root draws too
     EXPECT_EQ(step(), Step::Draw);
+
+    // Layer effects are part of it as well.
+    EXPECT_EQ(step(), Step::DrawAndKeep);
+    drawn->blendMode = 3;
+    EXPECT_EQ(step(), Step::Draw);
+    drawn->filters.push_back({});
+    EXPECT_EQ(step(), Step::Draw);
+    drawn->filters[0].blurX = 4;
+    EXPECT_EQ(step(), Step::Draw);
+    drawn->opaqueBackground = player::Rgba{1, 2, 3, 255};
+    EXPECT_EQ(step(), Step::Draw);
+    EXPECT_EQ(step(), Step::DrawAndKeep);
+    EXPECT_EQ(step(), Step::Reuse);
 }
