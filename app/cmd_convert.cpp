@@ -425,7 +425,7 @@ int runConvert(const std::vector<std::string>& args) {
         bool recording = false;
         for (const TPreparedTask& t : run.tasks)
             recording = recording || (t.checked && t.error.empty() && t.task->adoSource == asRecord &&
-                                      IsVideoType(t.task->destType));
+                                      !t.task->adoDirect && IsVideoType(t.task->destType));
         if (recording) {
             TRecordFrm::Options options;
             options.showMessage = [](const QString& text) {

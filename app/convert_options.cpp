@@ -9,6 +9,7 @@
 #include "app/frame_list.h"
 #include "capture/frame_grab.h"
 #include "mcl/mcl_codecs.h"
+#include "player/player.h"
 #include "tasks/file_names.h"
 
 namespace cli {
@@ -151,6 +152,16 @@ std::optional<TPresetSize> presetSize(TMPEGPreset p) {
     }
 }
 
+// Whether a movie defines or streams any sound (a movie that cannot be read has none).
+bool MovieHasSound(const std::string& path) {
+    player::Player p;
+    p.setSoundEnabled(false);
+    std::string error;
+    // A file the player cannot read here (a projector) is given the benefit of the doubt: the sound pass
+    // adds no track when it hears nothing.
+    return !p.loadFile(path, &error) || p.hasSound();
+}
+
 std::string absolute(const std::string& path) {
     std::error_code ec;
     fs::path p = fs::absolute(path, ec);
@@ -228,8 +239,11 @@ const char* const kConvertUsage =
     "  --alpha intensity|sqrt|background|none   32-bit output with an alpha channel\n"
     "  --background RRGGBB          colour behind the movie (the key of --alpha background)\n"
     "  --gif-fps N, --gif-loop N|off    GIF frame rate and repeat count (0 repeats forever)\n"
-    "  --sound none|record|FILE     sound track of AVI and MPEG output (default: none);\n"
-    "                               --sound-format wav|mp3 for recorded sound\n"
+    "  --sound movie|record|FILE|none   sound track of video output: the movie's own sound\n"
+    "                               taken from the player (default when the movie has sound, else\n"
+    "                               none), recorded from the sound output while the movie plays in\n"
+    "                               real time, or a WAV/MP3 file; --sound-format wav|mp3 for recorded\n"
+    "                               sound\n"
     "  -y / -n                      overwrite existing output / never overwrite (default: ask)\n"
     "  --json                       one JSON object per event on stdout\n"
     "  -v, --verbose                FFmpeg's and the encoders' warnings and notes in the status log\n"
@@ -394,7 +408,7 @@ bool parseConvertArgs(const std::vector<std::string>& args, TConvertRequest* req
                 r.gifLoop = *n;
             }
         } else if (a == "--sound") {
-            if (v.empty()) return bad("none, record or a sound file");
+            if (v.empty()) return bad("movie, record, none or a sound file");
             r.sound = v;
         } else if (a == "--sound-format") {
             auto f = lookup(kSoundFormats, v);
@@ -679,14 +693,23 @@ std::string applyConvertOptions(const TConvertRequest& r, const std::string& mov
             return "the movie's frame rate is below 1; give the GIF's with --gif-fps";
     }
 
-    // The command line records only when asked: a recording pass plays the movie in real time and captures
-    // whatever the sound system plays meanwhile, which nobody expects from a batch conversion by default.
-    if (!r.sound && !r.soundFormat && IsVideoType(task.destType)) task.adoSource = asNone;
+    // A movie with sound is converted with its own sound, taken from the player. The command line records
+    // only when asked: a recording pass plays the movie in real time and captures whatever the sound system
+    // plays meanwhile, which nobody expects from a batch conversion by default.
+    if (!r.sound && !r.soundFormat && IsVideoType(task.destType)) {
+        task.adoSource = MovieHasSound(movie) ? asRecord : asNone;
+        task.adoDirect = true;
+    }
+    if (r.soundFormat && !r.sound) task.adoDirect = false;  // a format is asked of recorded sound only
     if (r.sound) {
         if (*r.sound == "none") {
             task.adoSource = asNone;
+        } else if (*r.sound == "movie") {
+            task.adoSource = asRecord;
+            task.adoDirect = true;
         } else if (*r.sound == "record") {
             task.adoSource = asRecord;
+            task.adoDirect = false;
         } else {
             std::error_code ec;
             if (!fs::is_regular_file(*r.sound, ec)) return "--sound " + *r.sound + ": no such sound file";

@@ -32,6 +32,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "audio/sound_output.h"
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
 #include "tasks/swf_probe.h"
@@ -291,6 +292,9 @@ void TMainFrm::buildPreview(QWidget* panel) {
     PreviewFlash->OnBeforeTimer = [this](TShockwaveFlashEx*) { ShowCurrentFrame(); };
     PreviewFlash->OnSkipTimer = [this](TShockwaveFlashEx*) { ShowCurrentFrame(); };
     PreviewFlash->Movie(QStringLiteral(" "));
+    // The preview plays the movie's own sound.
+    previewSound_ = std::make_unique<TSoundOutput>();
+    previewSound_->follow(*PreviewFlash);
     fill->addWidget(PreviewFlash);
     column->addWidget(panPreview, 1);
 
@@ -335,6 +339,7 @@ void TMainFrm::buildPreview(QWidget* panel) {
 }
 
 TMainFrm::~TMainFrm() {
+    PreviewFlash->setSoundSink({});
     lstFile->viewport()->removeEventFilter(this);
     trkSeek->removeEventFilter(this);
     // The system's temporary files named by tasks (a projector's extracted movie, a recorded sound) go now;

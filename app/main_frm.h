@@ -20,6 +20,7 @@
 #include "tasks/task_list_file.h"
 
 class TShockwaveFlashEx;
+class TSoundOutput;
 class TInteractFrm;
 class QLabel;
 class QMenu;
@@ -139,6 +140,8 @@ class TMainFrm : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    std::unique_ptr<TSoundOutput> previewSound_;  // the preview's movie sound
+
     void buildSummary(QWidget* panel);
     void buildPreview(QWidget* panel);
     void buildToolBar();

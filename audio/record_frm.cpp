@@ -83,6 +83,7 @@ TRecordFrm::TRecordFrm(const Options& options, QWidget* parent) : QDialog(parent
 TRecordFrm::~TRecordFrm() {
     // FormDestroy. A window destroyed during a pass still finishes its files first.
     if (passOpen_) FormClose();
+    if (FlashCtl) FlashCtl->setSoundSink({});
     delete FlashCtl;
     FlashCtl = nullptr;
     Mp3Encoder.reset();
@@ -145,6 +146,7 @@ void TRecordFrm::FormCreate(const Options& options) {
     hostLayout->addWidget(FlashCtl);
     FlashCtl->setVisible(true);
     FlashCtl->Movie(QStringLiteral(" "));
+    movieSound_.follow(*FlashCtl);
     FlashCtl->PreviewMsg = true;
     FlashCtl->OnFSCommand = [this](TShockwaveFlash*, const QString& command, const QString& args) {
         FlashFSCommand(command, args);

@@ -33,6 +33,7 @@
 #include <mutex>
 
 #include "audio/ms_mixer.h"
+#include "audio/sound_output.h"
 #include "audio/unavcl_wave_pipes.h"
 #include "tasks/cov_settings.h"
 
@@ -104,6 +105,8 @@ class TRecordFrm : public QDialog {
     QLabel* labRecord = nullptr;
     QTimer* timRecord = nullptr;
     TShockwaveFlashEx* FlashCtl = nullptr;
+    // The movie's own sound goes to the default output, whose monitor the pass records.
+    TSoundOutput movieSound_;
     // The writer before the capture, so the capture (which writes into the writer) goes first.
     TunavclWaveRiff waveRiff;
     TunavclWaveInDevice waveIn;

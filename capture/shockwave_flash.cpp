@@ -17,6 +17,19 @@ TShockwaveFlash::TShockwaveFlash(QWidget* parent) : QWidget(parent) {
     player_.setFsCommandHandler([this](const std::string& command, const std::string& args) {
         pendingFs_.emplace_back(QString::fromStdString(command), QString::fromStdString(args));
     });
+    player_.setSoundEnabled(false);
+}
+
+void TShockwaveFlash::setSoundSink(SoundSink sink) {
+    soundSink_ = std::move(sink);
+    player_.setSoundEnabled(bool(soundSink_));
+}
+
+void TShockwaveFlash::deliverSound() {
+    if (!soundSink_) return;
+    soundChunk_.clear();
+    size_t frames = player_.takeSound(soundChunk_);
+    if (frames) soundSink_(soundChunk_.data(), frames);
 }
 
 TShockwaveFlash::~TShockwaveFlash() {
@@ -72,6 +85,7 @@ void TShockwaveFlash::setMovie(const QString& path) {
         engineCall([&] { ok = player_.loadFile(path.toStdString(), &error); });
         if (!ok) loadError_ = QString::fromStdString(error);
         anyLoaded_ = ok;
+        deliverSound();
     }
     restartClock();
     movieChanged();
@@ -150,6 +164,7 @@ void TShockwaveFlash::timerMessage() {
     // With nothing loaded the message still arrives (subclasses see it) but there is nothing to move.
     if (!anyLoaded_) return;
     engineCall([&] { player_.advance(); });
+    deliverSound();
     movieChanged();
 }
 

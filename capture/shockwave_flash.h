@@ -11,10 +11,12 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "player/player.h"
 
@@ -82,6 +84,12 @@ class TShockwaveFlash : public QWidget {
 
     const player::Player& engine() const { return player_; }
 
+    // The movie's sound: after each frame (and after a load) the player's mix of that frame goes to the
+    // sink (44.1 kHz, 16-bit stereo interleaved, `frames` stereo samples). Without a sink the player mixes
+    // nothing, so conversions that only want pictures pay nothing for sound.
+    using SoundSink = std::function<void(const int16_t* samples, size_t frames)>;
+    void setSoundSink(SoundSink sink);
+
   signals:
     void FSCommand(const QString& command, const QString& args);
 
@@ -110,6 +118,7 @@ class TShockwaveFlash : public QWidget {
     void deliverFsCommands();
     void movieChanged();  // the picture must be drawn again
     void restartClock();
+    void deliverSound();
 
     player::Player player_;
     QString movie_;
@@ -122,6 +131,9 @@ class TShockwaveFlash : public QWidget {
     QImage picture_;
     bool pictureValid_ = false;
     int renderCount_ = 0;
+
+    SoundSink soundSink_;
+    std::vector<int16_t> soundChunk_;
 
     bool delivering_ = false;
     std::deque<std::pair<QString, QString>> pendingFs_;

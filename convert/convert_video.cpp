@@ -1,12 +1,14 @@
 // The video output: one AVI, MPEG, MP4, WebM or MOV file per task, the frames pulled by the media library
 // through the video source callback, the sound read by the library from the task's sound file.
 #include <QFile>
+#include <QFileInfo>
 
 #include <exception>
 #include <stdexcept>
 
 #include "capture/shockwave_flash_ex.h"
 #include "convert/interact_frm.h"
+#include "convert/movie_sound.h"
 #include "convert/task_objects.h"
 #include "tasks/cov_settings.h"
 #include "tasks/temp_files.h"
@@ -48,6 +50,17 @@ double MovieRate(const TCovSettings& task) {
 }
 
 constexpr int32_t kDefault = static_cast<int32_t>(MclDefault);
+
+// A sound file with at least one sample in it (a recording pass that captured nothing leaves a bare header).
+bool HasSoundData(const std::string& path) {
+    QFileInfo info(QString::fromStdString(path));
+    return !path.empty() && info.isFile() && info.size() > 64;
+}
+
+std::string TempWavFile() {
+    std::string name = GetTempFile();
+    return name.substr(0, name.size() - 4) + ".wav";
+}
 
 // The status log's name of a video kind: "\" to AVI." and so on.
 QString KindEnding(TDestType type) {
@@ -104,6 +117,26 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
         job.sounds.reset(MclListAlloc());
         MclHandle handle = job.handle.get();
 
+        // The sound comes first: its pass pumps messages, which must not tick the conversion's player.
+        if (task.adoUseFilename.empty() && task.adoSource == asImport) task.adoUseFilename = task.adoFilename;
+        if (task.adoUseFilename.empty() && task.adoSource == asRecord && task.adoDirect)
+            takeMovieSound(task, maximum);
+        // Disc players and authoring tools expect an audio stream: a disc preset without sound gets silence
+        // as long as the video.
+        if (mpeg && task.destMPEGCodec < mpMPEG1Custom && !HasSoundData(task.adoUseFilename)) {
+            if (IsOwnTempFile(task.adoUseFilename))
+                QFile::remove(QString::fromStdString(task.adoUseFilename));
+            const int rate = kMpegFormats[task.destMPEGCodec].sampleRate;
+            const std::string silent = TempWavFile();
+            std::string error;
+            if (WriteSilentWav(silent, rate, SoundSamplesForFrames(maximum, MovieRate(task), rate), &error)) {
+                task.adoUseFilename = silent;
+                addStatus("Status:> No sound for \"" + movieName(task) + "\": the disc gets a silent track");
+            } else {
+                QFile::remove(QString::fromStdString(silent));
+                addStatus("Status:> " + QString::fromStdString(error));
+            }
+        }
         CurFrame = loadMovieForConversion(task, true);
 
         MclAssignVideoSource(handle, [this](MclSourceHandle source, int32_t) { VideoSourceProc(source); });
@@ -118,7 +151,6 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
 
         MclTruncateAudioToVideo(handle, -1);
         MclSetKeepDuration(handle, -1);
-        if (task.adoUseFilename.empty() && task.adoSource == asImport) task.adoUseFilename = task.adoFilename;
         MclListAdd(job.sounds.get(), task.adoUseFilename, 16, 0, 0);
         MclSetOutputFile(handle, outputFile, outputFile);
 
@@ -174,6 +206,27 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
     }
     cleanUp();
     return true;
+}
+
+void TInteractFrm::takeMovieSound(TCovSettings& task, int frames) {
+    const std::string wav = TempWavFile();
+    addStatus("Status:> Taking the sound of \"" + movieName(task) + "\"");
+    TMovieSoundResult r = WriteMovieSound(task, frames, wav, [this](int, int) {
+        pumpMessages();
+        return Converting && !SkipCurrent;
+    });
+    if (!r.ok) {
+        QFile::remove(QString::fromStdString(wav));
+        addStatus("Status:> No sound for \"" + movieName(task) + "\": " + QString::fromStdString(r.error));
+        return;
+    }
+    if (!r.audible) {
+        // Nothing to hear in the converted frames: no sound track rather than a silent one.
+        QFile::remove(QString::fromStdString(wav));
+        addStatus("Status:> \"" + movieName(task) + "\" plays no sound in the converted frames");
+        return;
+    }
+    task.adoUseFilename = wav;
 }
 
 void TInteractFrm::VideoSourceProc(MclSource* source) {

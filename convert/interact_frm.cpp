@@ -508,7 +508,8 @@ void TInteractFrm::runTask(int index, TCovSettings& task) {
         case dtMOV:
             task.destLastFrame = 0;
             task.adoUseFilename.clear();
-            if (task.adoSource == asRecord) {
+            // The movie's own sound taken directly is written by the video path itself (ConvertToVideo).
+            if (task.adoSource == asRecord && !task.adoDirect) {
                 addStatus("Status:> Recording from \"" + movieName(task) + "\"");
                 if (RecordingPassHook) RecordingPassHook(task);
             }

@@ -180,6 +180,8 @@ class TInteractFrm : public QDialog {
     void FormShow();
 
     void runTask(int index, TCovSettings& task);
+    // Writes the movie's own sound for `frames` frames to a temporary WAV file named in task.adoUseFilename.
+    void takeMovieSound(TCovSettings& task, int frames);
     void addStatus(const QString& line);
     void setCurrentProgress(int position, int maximum);
     void setCurrentFrames(int position, int maximum);  // bar and "n/m Frames Done"

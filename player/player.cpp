@@ -39,6 +39,8 @@ bool Player::loadLevelBytes(int level, std::vector<uint8_t> bytes, const std::st
     }
     bool ok = stage_->load(level, std::move(bytes), url, error);
     if (!ok && level == 0) unload();
+    // The first frame is showing: its sound is ready like any later frame's.
+    if (ok && level == 0) stage_->sound.endFrame(stage_->runtime.tick);
     return ok;
 }
 
@@ -102,6 +104,23 @@ void Player::render(Pixel* pixels, int width, int height, int stride, const Rend
 
 uint64_t Player::picturesReused() const {
     return stage_->picturesReused();
+}
+
+size_t Player::takeSound(std::vector<int16_t>& out) {
+    return stage_->sound.take(out);
+}
+
+void Player::cutSoundFrame() {
+    if (loaded()) stage_->sound.endFrame(stage_->runtime.tick);
+}
+
+void Player::setSoundEnabled(bool on) {
+    stage_->sound.setEnabled(on);
+}
+
+bool Player::hasSound() const {
+    const Stage::Level* l = stage_->level(0);
+    return l && l->movie->hasSound();
 }
 
 void Player::setFsCommandHandler(FsCommandHandler handler) {

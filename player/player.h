@@ -78,6 +78,20 @@ class Player {
     // How many pictures render() copied from the last one instead of drawing (nothing visible had changed).
     uint64_t picturesReused() const;
 
+    // Sound: after loading a movie and after each advance(), one frame's samples of the movie's sound wait
+    // for the host: 44.1 kHz, 16-bit, stereo interleaved, frame n ending at sample floor(n * 44100 / fps)
+    // so that sound and frames never drift apart. takeSound appends them to `out` and returns the number
+    // of stereo samples taken. Untaken samples are kept for a few seconds only.
+    static constexpr int kSoundRate = 44100;
+    size_t takeSound(std::vector<int16_t>& out);
+    // Cuts one frame's samples for the frame now showing without moving any timeline: for hosts that step
+    // through a movie with gotoFrame and still want each frame's sound.
+    void cutSoundFrame();
+    // With sound off (for hosts that only want pictures) nothing is decoded or mixed. On by default.
+    void setSoundEnabled(bool on);
+    // Whether level 0's movie defines or streams any sound.
+    bool hasSound() const;
+
     // FSCommand event: raised by getURL("FSCommand:command", args).
     using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
     void setFsCommandHandler(FsCommandHandler handler);

@@ -52,6 +52,7 @@ void FillTaskDefaults(TCovSettings& task, const std::string& movieFile, bool pro
 
     task.adoFilename.clear();
     task.adoSource = asRecord;
+    task.adoDirect = true;
     task.adoFileType = aftMP3;
     task.adoWavChannel = 1;
     task.adoWavBits = 1;

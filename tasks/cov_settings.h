@@ -93,6 +93,9 @@ struct TCovSettings {
     int32_t adoWavFreq = 0;     // 0 = 44100, 1 = 22050, 2 = 11025 Hz
     int32_t adoMp3Channel = 0;  // 0 mono, 1 stereo, 2 joint stereo, 3 dual channel
     int32_t adoMp3BitRate = 0;  // 0..7 = 96, 112, 128, 160, 192, 224, 256, 320 kbit/s
+    // With adoSource asRecord: the movie's own sound taken straight from the player, frame-exact and
+    // faster than real time (true), or recorded from the sound card while the movie plays (false).
+    bool adoDirect = true;
 
     std::string destFilename;
     std::string destFilepath;

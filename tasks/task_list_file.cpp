@@ -93,6 +93,8 @@ void VisitSettingsFields(TCovSettings& t, V& v) {
     v.integer("destImageJPEGQuality", t.destImageJPEGQuality);
     v.integer("destVideoCodec", t.destVideoCodec);
     v.integer("destVideoQuality", t.destVideoQuality);
+    // Newer than the rest: lists written before it lack the key and take the sound directly.
+    v.flag("adoDirect", t.adoDirect);
 }
 
 // One 32-bit field of the packed codec block. The block may sit at any address (it is packed, alignment 1),

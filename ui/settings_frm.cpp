@@ -191,7 +191,7 @@ TSettingsFrm::TSettingsFrm(QWidget* parent) : QDialog(parent) {
     connect(chkGIFTransparent, &QCheckBox::toggled, this, &TSettingsFrm::ApplyGIFRules);
     connect(chkGIFLooping, &QCheckBox::toggled, this, &TSettingsFrm::ApplyGIFRules);
     connect(chkUseSplitSize, &QCheckBox::toggled, this, &TSettingsFrm::chkUseSplitSizeClick);
-    for (QRadioButton* r : {rdoAudioNone, rdoAudioRec, rdoAudioImport})
+    for (QRadioButton* r : {rdoAudioNone, rdoAudioRec, rdoAudioImport, rdoAudioDirect, rdoAudioCard})
         connect(r, &QRadioButton::toggled, this, &TSettingsFrm::ApplyAudioSourceRules);
     connect(btnAudioRecConfig, &QPushButton::clicked, this, &TSettingsFrm::btnAudioRecConfigClick);
     connect(btnAudioImport, &QPushButton::clicked, this, &TSettingsFrm::btnAudioImportClick);
@@ -413,6 +413,13 @@ void TSettingsFrm::buildTabs() {
     group->addButton(rdoAudioNone, 0);
     group->addButton(rdoAudioRec, 1);
     group->addButton(rdoAudioImport, 2);
+    // How the movie's sound is taken: from the player itself, or recorded from the sound card in real time.
+    rdoAudioDirect = new QRadioButton(
+        QStringLiteral("Take the movie's sound directly (exact, faster than real time)"), tabAudio);
+    rdoAudioCard = new QRadioButton(QStringLiteral("Record the sound card while the movie plays"), tabAudio);
+    auto* how = new QButtonGroup(tabAudio);
+    how->addButton(rdoAudioDirect, 0);
+    how->addButton(rdoAudioCard, 1);
     labAudioRecFormat = new QLabel(QStringLiteral("Format:"), tabAudio);
     cbxAudioRecFormat =
         dropDown(tabAudio, {QStringLiteral("Record to WAVE format"), QStringLiteral("Record to MP3 format")});
@@ -430,19 +437,21 @@ void TSettingsFrm::buildTabs() {
         auto* grid = new QGridLayout(tabAudio);
         grid->addWidget(rdoAudioNone, 0, 0, 1, 4);
         grid->addWidget(rdoAudioRec, 1, 0, 1, 4);
-        grid->addWidget(labAudioRecFormat, 2, 1);
-        grid->addWidget(cbxAudioRecFormat, 2, 2);
-        grid->addWidget(btnAudioRecConfig, 2, 3);
-        grid->addWidget(labAudioRecFormatTips, 3, 2, 1, 2);
-        grid->addWidget(rdoAudioImport, 4, 0, 1, 4);
-        grid->addWidget(labAudioImport, 5, 1, 1, 3);
+        grid->addWidget(rdoAudioDirect, 2, 1, 1, 3);
+        grid->addWidget(rdoAudioCard, 3, 1, 1, 3);
+        grid->addWidget(labAudioRecFormat, 4, 1);
+        grid->addWidget(cbxAudioRecFormat, 4, 2);
+        grid->addWidget(btnAudioRecConfig, 4, 3);
+        grid->addWidget(labAudioRecFormatTips, 5, 2, 1, 2);
+        grid->addWidget(rdoAudioImport, 6, 0, 1, 4);
+        grid->addWidget(labAudioImport, 7, 1, 1, 3);
         auto* file = new QHBoxLayout;
         file->addWidget(edtAudioImport, 1);
         file->addWidget(btnAudioImport);
-        grid->addLayout(file, 6, 1, 1, 3);
+        grid->addLayout(file, 8, 1, 1, 3);
         grid->setColumnMinimumWidth(0, 16);
         grid->setColumnStretch(2, 1);
-        grid->setRowStretch(7, 1);
+        grid->setRowStretch(9, 1);
     }
 
     pgeVideo->addTab(tabAVI, QStringLiteral("AVI Video Settings"));
@@ -555,6 +564,7 @@ void TSettingsFrm::FormShow() {
     if (t.adoSource == asNone) rdoAudioNone->setChecked(true);
     if (t.adoSource == asRecord) rdoAudioRec->setChecked(true);
     if (t.adoSource == asImport) rdoAudioImport->setChecked(true);
+    (t.adoDirect ? rdoAudioDirect : rdoAudioCard)->setChecked(true);
     cbxAudioRecFormat->setCurrentIndex(t.adoFileType);
     edtAudioImport->setText(QString::fromStdString(t.adoFilename));
 
@@ -785,8 +795,12 @@ void TSettingsFrm::ApplyGIFRules() {
 }
 
 void TSettingsFrm::ApplyAudioSourceRules() {
-    const bool rec = rdoAudioRec->isChecked();
+    const bool movie = rdoAudioRec->isChecked();
     const bool import = rdoAudioImport->isChecked();
+    rdoAudioDirect->setEnabled(movie);
+    rdoAudioCard->setEnabled(movie);
+    // The format is that of the recording; sound taken directly is written exactly as the player mixed it.
+    const bool rec = movie && rdoAudioCard->isChecked();
     for (QWidget* w :
          {static_cast<QWidget*>(labAudioRecFormat), static_cast<QWidget*>(cbxAudioRecFormat),
           static_cast<QWidget*>(btnAudioRecConfig), static_cast<QWidget*>(labAudioRecFormatTips)})
@@ -1023,6 +1037,7 @@ void TSettingsFrm::btnOKClick() {
             t.destVideoQuality = trkVideoQuality->value();
         }
         t.adoSource = rdoAudioNone->isChecked() ? asNone : rdoAudioRec->isChecked() ? asRecord : asImport;
+        t.adoDirect = rdoAudioDirect->isChecked();
         t.adoFileType = TAudioFileType(cbxAudioRecFormat->currentIndex());
         t.adoFilename = edtAudioImport->text().toStdString();
     }

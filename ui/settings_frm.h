@@ -109,6 +109,8 @@ class TSettingsFrm : public QDialog {
     QRadioButton* rdoAudioNone = nullptr;
     QRadioButton* rdoAudioRec = nullptr;
     QRadioButton* rdoAudioImport = nullptr;
+    QRadioButton* rdoAudioDirect = nullptr;  // the movie's sound from the player
+    QRadioButton* rdoAudioCard = nullptr;    // ... or recorded from the sound card
     QLabel* labAudioRecFormat = nullptr;
     QComboBox* cbxAudioRecFormat = nullptr;
     QPushButton* btnAudioRecConfig = nullptr;

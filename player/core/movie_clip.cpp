@@ -5,6 +5,7 @@
 
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
+#include "player/core/stage.h"
 #include "player/core/style_paint.h"
 
 namespace player {
@@ -24,18 +25,9 @@ void MovieClip::initialize(Runtime& rt) {
 }
 
 void MovieClip::advance(Runtime& rt) {
-    // Children placed during this tick start next tick; those already there move on after their parent.
+    // Children placed during this tick start next tick. Those already there move on before their parent, so
+    // their frame actions run first, as in Flash Player; the enterFrame events go parent first.
     if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
-    if (playing && frameCount() > 1) {
-        int next = currentFrame_ + 1;
-        if (next > frameCount()) {
-            gotoFrame(1, rt);
-        } else {
-            currentFrame_ = next;
-            applyFrameTags(next, true, rt);
-            syncDisplayList(rt);
-        }
-    }
     // Advance a snapshot of the children: actions and tags may change the list while it runs.
     std::vector<std::weak_ptr<MovieClip*>> clips;
     std::vector<ButtonObject*> buttons;
@@ -50,6 +42,16 @@ void MovieClip::advance(Runtime& rt) {
         b->advance(rt);
     for (auto& h : clips)
         if (auto p = h.lock(); p && *p) (*p)->advance(rt);
+    if (playing && frameCount() > 1) {
+        int next = currentFrame_ + 1;
+        if (next > frameCount()) {
+            gotoFrame(1, rt);
+        } else {
+            currentFrame_ = next;
+            applyFrameTags(next, true, rt);
+            syncDisplayList(rt);
+        }
+    }
 }
 
 void MovieClip::gotoFrame(int frame, Runtime& rt) {
@@ -135,6 +137,8 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             placements_.erase(ro->depth);
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
+        } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
+            if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
         } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
             rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
@@ -143,6 +147,8 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
                     (uint32_t(bg->color.r) << 16) | (uint32_t(bg->color.g) << 8) | bg->color.b;
         }
     }
+    // The frame is shown: its stream sound plays from here.
+    if (runActions) rt.stage().sound.timelineFrame(*timeline_, frame, this, self_, rt.tick);
 }
 
 bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {

@@ -61,6 +61,16 @@ const Character* MovieDef::exported(const std::string& name) const {
     return it == exports_.end() ? nullptr : character(it->second);
 }
 
+const swf::DefineSound* MovieDef::sound(uint16_t id) const {
+    auto it = sounds_.find(id);
+    return it == sounds_.end() ? nullptr : it->second;
+}
+
+const swf::DefineSound* MovieDef::exportedSound(const std::string& name) const {
+    auto it = exports_.find(lower(name));
+    return it == exports_.end() ? nullptr : sound(it->second);
+}
+
 void MovieDef::defineAll(const std::vector<swf::Tag>& tags) {
     for (const swf::Tag& t : tags) {
         define(t);
@@ -82,13 +92,11 @@ void MovieDef::noteTag(uint16_t code) {
             what = "text fields (DefineEditText)";
             break;
         case 14:
-        case 15:
         case 18:
-        case 19:
         case 45:
         case 89:
-            what = "sound";
-            break;
+            hasSound_ = true;
+            return;
         case 91:
             what = "DefineFont4 fonts";
             break;
@@ -203,6 +211,10 @@ void MovieDef::define(const swf::Tag& tag) {
         vc->def = vs;
         id = vs->id;
         c = std::move(vc);
+    } else if (const auto* ds = std::get_if<swf::DefineSound>(&tag.body)) {
+        // Sounds share the id space with characters but are not displayed; the first definition wins.
+        sounds_.emplace(ds->id, ds);
+        return;
     } else if (const auto* ex = std::get_if<swf::ExportAssets>(&tag.body)) {
         for (const auto& a : ex->assets)
             exports_[lower(a.name)] = a.characterId;

@@ -32,6 +32,11 @@ class MovieDef {
     const std::vector<std::string>& notes() const { return notes_; }
     // Characters the movie exports under a name (ExportAssets).
     const Character* exported(const std::string& name) const;
+    // Sounds the movie defines (DefineSound), by id and by exported name; null when there is none.
+    const swf::DefineSound* sound(uint16_t id) const;
+    const swf::DefineSound* exportedSound(const std::string& name) const;
+    // Whether the movie (or a sprite of it) defines or streams any sound.
+    bool hasSound() const { return hasSound_; }
 
   private:
     void define(const swf::Tag& tag);
@@ -45,6 +50,8 @@ class MovieDef {
     Timeline root_;
     std::map<uint16_t, std::unique_ptr<Character>> dictionary_;
     std::map<std::string, uint16_t> exports_;
+    std::map<uint16_t, const swf::DefineSound*> sounds_;
+    bool hasSound_ = false;
     const swf::Bytes* jpegTables_ = nullptr;
     std::vector<std::string> warnings_;
     std::vector<std::string> notes_;

@@ -338,4 +338,8 @@ avm1::ClipObject* Runtime::level(int n) {
     return avm1::scriptObjectOf(*vm_, l->root.get());
 }
 
+void Runtime::stopAllSounds() {
+    stage_.sound.stopAll();
+}
+
 }  // namespace player

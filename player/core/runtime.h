@@ -83,7 +83,7 @@ class Runtime : public avm1::Host {
     void collectGarbage();
     void duplicateClip(avm1::ClipObject* source, const std::string& name, double depth);
     void removeClip(avm1::ClipObject* clip);
-    void stopAllSounds() {}
+    void stopAllSounds();  // stopAllSounds(): every sound of every level stops
 
     // avm1::Host
     void trace(const std::string& line) override;

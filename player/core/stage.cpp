@@ -22,6 +22,10 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
         }
         levels_.clear();
         runtime.stageBackground.reset();
+        sound.reset(def->info().frameRate);
+    } else if (levels_.count(level)) {
+        // The level's old movie goes, and with it the definitions its decoded sounds were kept under.
+        sound.forgetDecoded();
     }
     runtime.startScripts(def->info().version, def->info().frameRate);
     Level& l = levels_[level];
@@ -39,6 +43,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
 void Stage::unloadAll() {
     memo_.forget();
     levels_.clear();
+    sound.reset(0);
     runtime.resetScripts();
     retired_.clear();
     runtime.stageBackground.reset();
@@ -62,6 +67,7 @@ void Stage::runPendingLoads() {
                     if (Level* gone = level(l.level)) {
                         gone->root.reset();
                         retired_.push_back(std::move(gone->movie));
+                        sound.forgetDecoded();
                     }
                     levels_.erase(l.level);
                 }
@@ -105,7 +111,11 @@ Stage::Level* Stage::level(int n) {
 }
 
 void Stage::advance() {
-    if (runtime.quitRequested) return;
+    if (runtime.quitRequested) {
+        // The movie is over, but the host still takes each frame's sound.
+        sound.endFrame(runtime.tick);
+        return;
+    }
     ++runtime.tick;
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
@@ -120,6 +130,7 @@ void Stage::advance() {
     runtime.runQueuedActions();
     runPendingLoads();
     runtime.collectGarbage();
+    sound.endFrame(runtime.tick);
 }
 
 void Stage::render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options) {

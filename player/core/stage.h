@@ -9,12 +9,15 @@
 #include "player/core/picture_memo.h"
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
+#include "player/sound/sound_player.h"
 
 namespace player {
 
 class Stage {
   public:
-    Stage() : runtime(*this) {}
+    Stage() : runtime(*this) {
+        sound.setLog([this](const std::string& line) { runtime.log(line); });
+    }
 
     struct Level {
         std::unique_ptr<MovieDef> movie;
@@ -35,6 +38,7 @@ class Stage {
     uint64_t picturesReused() const { return memo_.reused(); }
 
     Runtime runtime;
+    sound::SoundPlayer sound;
 
   private:
     void drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,

@@ -312,7 +312,13 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
         {{"--sound", "record", "--sound-format", "wav"},
          [&](const TCovSettings& t, const FakeCodecs&) {
              EXPECT_EQ(t.adoSource, asRecord);
+             EXPECT_FALSE(t.adoDirect) << "the real-time recording pass";
              EXPECT_EQ(t.adoFileType, aftWAV);
+         }},
+        {{"--sound", "movie"},
+         [&](const TCovSettings& t, const FakeCodecs&) {
+             EXPECT_EQ(t.adoSource, asRecord);
+             EXPECT_TRUE(t.adoDirect) << "taken from the player";
          }},
         {{"--sound", sound},
          [&](const TCovSettings& t, const FakeCodecs&) {
@@ -360,6 +366,18 @@ TEST_F(ConvertApply, EachOptionSetsItsFields) {
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
         }
     }
+}
+
+TEST_F(ConvertApply, AMovieWithSoundKeepsItByDefault) {
+    // DefineSound (code 14) of a few PCM samples: the movie has sound of its own.
+    testswf::SwfBuilder b;
+    b.tag(14, {1, 0, 0x3E, 4, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0}).showFrame().end();
+    movie = dir.write("loud.swf", b.build());
+    TCovSettings task;
+    FakeCodecs codecs;
+    ASSERT_EQ(apply({}, task, codecs), "");
+    EXPECT_EQ(task.adoSource, asRecord);
+    EXPECT_TRUE(task.adoDirect);
 }
 
 TEST_F(ConvertApply, SeveralMoviesNeedAnOutputFolder) {

@@ -234,3 +234,32 @@ TEST(Avm1Clips, EnterFrameHandlersRunEveryFrameAfterTheFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// _root.beginFill(red); a 10-pixel square; endFill() — in a movie of the given version.
+playertest::Picture drawSquare(int version) {
+    auto b = movie(40, 20, 1, version);
+    b.tag(12, avm1test::assemble(R"(
+        push 16711680 1 '_root'; getvar; push 'beginFill'; callmethod; pop
+        push 0 0 2 '_root'; getvar; push 'moveTo'; callmethod; pop
+        push 0 10 2 '_root'; getvar; push 'lineTo'; callmethod; pop
+        push 10 10 2 '_root'; getvar; push 'lineTo'; callmethod; pop
+        push 10 0 2 '_root'; getvar; push 'lineTo'; callmethod; pop
+        push 0 '_root'; getvar; push 'endFill'; callmethod; pop
+    )"))
+        .showFrame();
+    player::Player p;
+    playertest::load(p, b.end().build());
+    return playertest::render(p, 40, 20);
+}
+
+TEST(Avm1Clips, DrawingApiFillsFromSwf6AndIsInvisibleToOlderMovies) {
+    playertest::Picture v6 = drawSquare(6);
+    EXPECT_EQ(v6.rgb(5, 5), 0xFF0000u);
+    EXPECT_EQ(v6.rgb(15, 5), 0xFFFFFFu) << "the fill closes where it started";
+    playertest::Picture v5 = drawSquare(5);
+    EXPECT_EQ(v5.rgb(5, 5), 0xFFFFFFu) << "SWF 5 movies do not see the drawing methods";
+}
+
+}  // namespace

@@ -102,6 +102,7 @@ TCovSettings Distinctive(const std::string& movie, int seed) {
     t.destImageJPEGQuality = 42;
     t.destVideoCodec = 1 + seed;
     t.destVideoQuality = 70 + seed;
+    t.adoDirect = seed % 2 == 0;
     // The 20 consecutive 32-bit fields after the name; the packed block may be unaligned, so copy bytes.
     for (int i = 0; i < 20; ++i) {
         const bool isBool32 =
@@ -175,6 +176,7 @@ void ExpectStoredFieldsEqual(const TCovSettings& a, const TCovSettings& b) {
     EXPECT_EQ(a.destImageJPEGQuality, b.destImageJPEGQuality);
     EXPECT_EQ(a.destVideoCodec, b.destVideoCodec);
     EXPECT_EQ(a.destVideoQuality, b.destVideoQuality);
+    EXPECT_EQ(a.adoDirect, b.adoDirect);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -266,6 +268,7 @@ TEST(TaskListFile, SectionsAndKeysInTheSpecsOrder) {
                                          "destImageJPEGQuality",
                                          "destVideoCodec",
                                          "destVideoQuality",
+                                         "adoDirect",
                                          "",
                                          "[DestAVICodecInfo0]"};
     expected.insert(expected.end(), codecKeys.begin(), codecKeys.end());
@@ -395,6 +398,8 @@ TEST(TaskListFile, BadColourDropsOnlyThatTask) {
     EXPECT_EQ(loaded[0].task->swfFilename, a);
     EXPECT_EQ(loaded[0].task->destGIFBackgroundColor, 0x00112233u);
     EXPECT_EQ(loaded[0].task->destGIFTransparentColor, 0x00FFFFFFu);  // missing key: the default
+    // Lists written before the sound could be taken from the player lack adoDirect: they take it directly.
+    EXPECT_TRUE(loaded[0].task->adoDirect);
 }
 
 TEST(TaskListFile, NumbersInHexAndFallbacks) {

@@ -267,10 +267,19 @@ const RuleCase kRules[] = {
          f->rdoAudioNone->setChecked(true);
          EXPECT_FALSE(f->edtAudioImport->isEnabled());
          EXPECT_FALSE(f->btnAudioRecConfig->isEnabled());
+         EXPECT_FALSE(f->rdoAudioDirect->isEnabled());
          f->rdoAudioRec->setChecked(true);
+         EXPECT_TRUE(f->rdoAudioDirect->isEnabled());
+         EXPECT_TRUE(f->rdoAudioCard->isEnabled());
+         EXPECT_FALSE(f->btnAudioImport->isEnabled());
+         // The recording format belongs to recording the sound card; the movie's sound taken directly has
+         // none to choose.
+         f->rdoAudioDirect->setChecked(true);
+         EXPECT_FALSE(f->btnAudioRecConfig->isEnabled());
+         EXPECT_FALSE(f->cbxAudioRecFormat->isEnabled());
+         f->rdoAudioCard->setChecked(true);
          EXPECT_TRUE(f->btnAudioRecConfig->isEnabled());
          EXPECT_TRUE(f->labAudioRecFormatTips->isEnabled());
-         EXPECT_FALSE(f->btnAudioImport->isEnabled());
      }},
     {"StoredAlphaRuleSurvivesOpening",
      [](TCovSettings& t) {
@@ -374,6 +383,7 @@ TEST_F(SettingsFrmTest, OkWithoutChangesKeepsEveryField) {
         t.adoSource = asImport;
         t.adoFilename = "/sound/a.wav";
         t.adoFileType = aftWAV;
+        t.adoDirect = type == dtAVI;  // varied across the cases
         t.destIsSplit = true;
         t.destSplitSize = 12.5;
         if (type == dtImageSequence) t.destFilepath = "/out/frames";
@@ -414,6 +424,7 @@ TEST_F(SettingsFrmTest, OkWithoutChangesKeepsEveryField) {
         EXPECT_EQ(task.adoSource, asImport);
         EXPECT_EQ(task.adoFilename, "/sound/a.wav");
         EXPECT_EQ(task.adoFileType, aftWAV);
+        EXPECT_EQ(task.adoDirect, before.adoDirect);
         EXPECT_TRUE(task.destIsSplit);
         EXPECT_DOUBLE_EQ(task.destSplitSize, 12.5);
         EXPECT_EQ(task.destAVICodec, task.DestAVICodecInfo.codecID);
