@@ -4,8 +4,8 @@
 // encoders. Prints frames per second of both, their ratio (wall clock and CPU time), the player's own CPU
 // time per frame (the pre-rendering, which the driver's run includes and the encoders' does not), and the
 // peak memory of the driver's run over the first 100 frames and over all of them (the same movie, so only the
-// frame count differs): video and image outputs must not grow with the frame count (the GIF writer holds
-// every frame until the end, so GIF does).
+// frame count differs): no output may grow with the frame count (the GIF writer holds its frames compressed,
+// and past its memory limit in a temporary file).
 //
 // Every measurement runs in its own child process, so the peak memory (getrusage) is that run's alone.
 //

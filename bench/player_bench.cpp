@@ -97,7 +97,10 @@ int main(int argc, char** argv) {
     std::sort(movies.begin(), movies.end());
     std::printf("%-60s %7s %9s %9s %9s %10s\n", "movie (640x480)", "frames", "fps", "adv ms", "render ms",
                 "peak MiB");
-    double totalFrames = 0, totalMs = 0;
+    double totalFrames = 0, totalMs = 0, sumFps = 0;
+    int counted = 0;
+    std::string slowest;
+    double slowestFps = 0;
     for (const std::string& m : movies) {
         int fds[2];
         if (pipe(fds) != 0) return 1;
@@ -128,11 +131,21 @@ int main(int argc, char** argv) {
         double ms = r.advanceMs + r.renderMs;
         totalFrames += r.frames;
         totalMs += ms;
+        const double fps = r.frames * 1000.0 / ms;
+        sumFps += fps;
+        ++counted;
+        if (slowest.empty() || fps < slowestFps) {
+            slowest = name;
+            slowestFps = fps;
+        }
         std::printf("%-60s %7d %9.1f %9.3f %9.3f %10.1f\n", name.c_str(), r.frames, r.frames * 1000.0 / ms,
                     r.advanceMs / r.frames, r.renderMs / r.frames, ru.ru_maxrss / 1024.0);
     }
     if (totalFrames > 0)
         std::printf("\nall movies: %.0f frames, %.1f frames per second, %.3f ms per frame\n", totalFrames,
                     totalFrames * 1000.0 / totalMs, totalMs / totalFrames);
+    if (counted > 0)
+        std::printf("mean over %d movies: %.1f frames per second; slowest: %s at %.1f\n", counted,
+                    sumFps / counted, slowest.c_str(), slowestFps);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The GIF animation output: every captured frame is appended to a TGIFImage as a full-colour copy; the
-// writer reduces, encodes and saves them once the frame loop is over.
+// The GIF animation output: every captured frame is appended to a TGIFImage and encoded on the image's own
+// thread while the next frame is drawn, so only compressed frames are held (the image moves them to a
+// temporary file past its memory limit); the file is written once the frame loop is over.
 #include <QFile>
 
 #include <cmath>
@@ -62,6 +63,7 @@ bool TInteractFrm::ConvertToGIF(TCovSettings& task) {
         frame.SetDelay(delay);
         frame.SetTransparentColor(task.destGIFIsTransparent ? task.destGIFTransparentColor : kGIFColorNone);
         frame.SetInterlaced(task.destGIFIsInterlaced);
+        gif.EncodeInBackground();
         setCurrentFrames(counter - task.destStartFrame + 1, maximum);
         FrameReady = false;
         pumpMessages();

@@ -122,11 +122,25 @@ void TGIFFrame::Encode(TGIFEncodeWorkspace& work, bool localTable) {
         order = work.ordered.data();
     }
     work.lzw.Encode(order, pixels, std::max(2, BitsPerPixel()), data_);
+    encodedSize_ = data_.size();
 
     std::vector<uint8_t>().swap(picture_);
 }
 
+std::vector<uint8_t> TGIFFrame::ReleaseEncodedData(uint64_t where) {
+    if (!Encoded() || released_) throw std::logic_error("GIF frame has no encoded data to release");
+    released_ = true;
+    releasedAt_ = where;
+    return std::move(data_);
+}
+
 void TGIFFrame::WriteTo(std::vector<uint8_t>& out) const {
+    if (released_) throw std::logic_error("GIF frame data is kept by its image");
+    WriteBlocksTo(out);
+    out.insert(out.end(), data_.begin(), data_.end());
+}
+
+void TGIFFrame::WriteBlocksTo(std::vector<uint8_t>& out) const {
     if (!Encoded()) throw std::logic_error("GIF frame written before it was encoded");
     if (HasGraphicControl()) {
         // GIF89a Graphic Control Extension: disposal in bits 2-4, user input 0, transparency flag in bit 0.
@@ -150,5 +164,4 @@ void TGIFFrame::WriteTo(std::vector<uint8_t>& out) const {
         out.insert(out.end(), table_.rgb.begin(),
                    table_.rgb.begin() + static_cast<std::ptrdiff_t>(entries * 3));
     }
-    out.insert(out.end(), data_.begin(), data_.end());
 }

@@ -1,6 +1,7 @@
 // One frame of a TGIFImage: the full-colour copy of a grabbed picture until it is encoded, then its colour
-// table and LZW data, plus the per-frame settings written in its GIF89a Graphic Control Extension and Image
-// Descriptor. Plain C++; owned by TGIFImage and used on the thread that owns the image.
+// table and LZW data (or, once the image has moved that data to its spill file, the data's place there), plus
+// the per-frame settings written in its GIF89a Graphic Control Extension and Image Descriptor. Plain C++;
+// owned by TGIFImage and used on the thread that owns the image.
 #pragma once
 
 #include <array>
@@ -61,15 +62,23 @@ class TGIFFrame {
     bool Interlaced() const { return interlaced_; }
     void SetInterlaced(bool on);
 
-    bool Encoded() const { return !data_.empty(); }
+    bool Encoded() const { return encodedSize_ != 0; }
     // Whether the full-colour copy is still held (it is released once the frame is encoded).
     bool HoldsPicture() const { return !picture_.empty(); }
     const TGIFColorTable& ColorTable() const { return table_; }
     // Smallest n >= 1 with 2^n >= the colour table's count (8 for 256 entries); 0 before encoding.
     int BitsPerPixel() const;
     bool UsesLocalTable() const { return localTable_; }
-    // Minimum code size byte, data sub-blocks and block terminator; empty before encoding.
+    // Minimum code size byte, data sub-blocks and block terminator; empty before encoding and once released.
     const std::vector<uint8_t>& EncodedData() const { return data_; }
+    // Size of the encoded data, held or released; 0 before encoding.
+    size_t EncodedSize() const { return encodedSize_; }
+    // Whether the encoded data was handed to the image (ReleaseEncodedData) and is no longer held here.
+    bool Released() const { return released_; }
+    // Where the image keeps the released data (an offset in its spill file); 0 while held.
+    uint64_t ReleasedAt() const { return releasedAt_; }
+    // Hands the encoded data over to the image, which keeps it at `where`. Only for encoded frames.
+    std::vector<uint8_t> ReleaseEncodedData(uint64_t where);
 
     // A Graphic Control Extension is written when the delay, the transparent colour or the disposal method is
     // set.
@@ -81,8 +90,10 @@ class TGIFFrame {
     // the frame carries its own colour table (every frame but the one that fills the global table).
     void Encode(TGIFEncodeWorkspace& work, bool localTable);
     // Appends the frame's blocks: Graphic Control Extension (when it has one), Image Descriptor, local colour
-    // table (when used) and the encoded data. Only for encoded frames.
+    // table (when used) and the encoded data. Only for encoded frames whose data is still held.
     void WriteTo(std::vector<uint8_t>& out) const;
+    // The same blocks without the encoded data, which follows them in the file. Only for encoded frames.
+    void WriteBlocksTo(std::vector<uint8_t>& out) const;
 
   private:
     int width_ = 0;
@@ -95,4 +106,7 @@ class TGIFFrame {
     TGIFColorTable table_;
     bool localTable_ = false;
     std::vector<uint8_t> data_;
+    size_t encodedSize_ = 0;
+    bool released_ = false;
+    uint64_t releasedAt_ = 0;
 };

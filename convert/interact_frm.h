@@ -86,9 +86,11 @@ class TInteractFrm : public QDialog {
     void setFpsMovieFile(const QString& path) { FpsMovieFile = path; }
 
     // Drives the player's clock from the frame loops instead of waiting for its timer, so a conversion runs
-    // as fast as capture and encoding allow (the command line, tests). The frame gate works the same way:
-    // every clock message still passes the host's hook. Off by default (the movie's own pace on screen).
-    bool FastClock = false;
+    // as fast as capture and encoding allow, in the window as on the command line; the loops pump events
+    // every frame, so the window stays responsive and Stop and Cancel act at once. The frame gate works the
+    // same way: every clock message still passes the host's hook. Off, the movie's own timer paces the run.
+    // (The preview and the sound recording pass have players of their own and keep real time.)
+    bool FastClock = true;
 
     // --- state shared by the output paths, the frame gate and the library callbacks ---
     bool Converting = false;   // a run is active

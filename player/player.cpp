@@ -102,6 +102,10 @@ void Player::render(Pixel* pixels, int width, int height, int stride, const Rend
     stage_->render(pixels, width, height, stride, options);
 }
 
+uint64_t Player::picturesReused() const {
+    return stage_->picturesReused();
+}
+
 size_t Player::takeSound(std::vector<int16_t>& out) {
     return stage_->sound.take(out);
 }

@@ -75,6 +75,8 @@ class Player {
     // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio and
     // centred, over the background colour. `stride` is in pixels.
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options = {});
+    // How many pictures render() copied from the last one instead of drawing (nothing visible had changed).
+    uint64_t picturesReused() const;
 
     // Sound: after loading a movie and after each advance(), one frame's samples of the movie's sound wait
     // for the host: 44.1 kHz, 16-bit, stereo interleaved, frame n ending at sample floor(n * 44100 / fps)

@@ -1,12 +1,23 @@
 #include "player/core/drawing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace player {
 
+namespace {
+
+uint64_t nextRevision() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
+
+}  // namespace
+
 void Drawing::clear() {
     *this = Drawing();
+    revision_ = nextRevision();
 }
 
 int32_t Drawing::snap(double twips) const {
@@ -15,6 +26,7 @@ int32_t Drawing::snap(double twips) const {
 }
 
 void Drawing::beginFill(const swf::FillStyle& fill) {
+    revision_ = nextRevision();
     endFill();
     if (shape_.records.size() >= kMaxRecords) return;
     shape_.styles.fills.push_back(fill);
@@ -30,6 +42,7 @@ void Drawing::beginFill(const swf::FillStyle& fill) {
 }
 
 void Drawing::endFill() {
+    revision_ = nextRevision();
     if (!filling_) return;
     // The fill closes back to where it started, without a line.
     if (penX_ != fillStartX_ || penY_ != fillStartY_) {
@@ -54,6 +67,7 @@ void Drawing::endFill() {
 }
 
 void Drawing::lineStyle(const std::optional<swf::LineStyle>& style) {
+    revision_ = nextRevision();
     if (shape_.records.size() >= kMaxRecords) return;
     swf::StyleChange sc;
     if (style) {
@@ -67,6 +81,7 @@ void Drawing::lineStyle(const std::optional<swf::LineStyle>& style) {
 }
 
 void Drawing::lineGradient(const swf::FillStyle& fill) {
+    revision_ = nextRevision();
     if (!line_ || shape_.records.size() >= kMaxRecords) return;
     swf::LineStyle l = shape_.styles.lines[line_ - 1];
     l.fill = fill;
@@ -75,6 +90,7 @@ void Drawing::lineGradient(const swf::FillStyle& fill) {
 }
 
 void Drawing::moveTo(double x, double y) {
+    revision_ = nextRevision();
     if (shape_.records.size() >= kMaxRecords) return;
     // A move inside a fill starts another part of the same fill, closing the one before.
     if (filling_ && (penX_ != fillStartX_ || penY_ != fillStartY_)) {
@@ -111,11 +127,13 @@ void Drawing::edgeTo(int32_t x, int32_t y) {
 }
 
 void Drawing::lineTo(double x, double y) {
+    revision_ = nextRevision();
     if (shape_.records.size() >= kMaxRecords) return;
     edgeTo(snap(x), snap(y));
 }
 
 void Drawing::curveTo(double cx, double cy, double x, double y) {
+    revision_ = nextRevision();
     if (shape_.records.size() >= kMaxRecords) return;
     int32_t cxi = snap(cx), cyi = snap(cy), xi = snap(x), yi = snap(y);
     shape_.records.push_back(swf::CurvedEdge{cxi - penX_, cyi - penY_, xi - cxi, yi - cyi});

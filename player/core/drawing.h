@@ -3,6 +3,7 @@
 // below the clip's children.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "player/core/bounds.h"
@@ -25,6 +26,9 @@ class Drawing {
     void curveTo(double cxTwips, double cyTwips, double xTwips, double yTwips);
 
     bool empty() const { return shape_.records.empty(); }
+    // Changes with every command (numbers never repeat, across drawings too): the stage keeps a picture only
+    // while the drawings in it keep theirs.
+    uint64_t revision() const { return revision_; }
     const ShapeGeometry& geometry() const;
     const BoundsRect& bounds() const { return bounds_; }
 
@@ -43,6 +47,7 @@ class Drawing {
     BoundsRect bounds_;
     mutable ShapeGeometry geometry_;
     mutable bool dirty_ = false;
+    uint64_t revision_ = 0;
 };
 
 }  // namespace player

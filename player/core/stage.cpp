@@ -10,6 +10,7 @@ namespace player {
 bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, std::string* error) {
     std::unique_ptr<MovieDef> def = MovieDef::load(std::move(bytes), url, error);
     if (!def) return false;
+    memo_.forget();
     for (const std::string& w : def->warnings())
         runtime.log(url + ": " + w);
     for (const std::string& n : def->notes())
@@ -40,6 +41,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
 }
 
 void Stage::unloadAll() {
+    memo_.forget();
     levels_.clear();
     sound.reset(0);
     runtime.resetScripts();
@@ -140,6 +142,17 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     if (!canvas.setTarget(pixels, width, height, stride)) return;
     const Level* base = level(0);
     uint32_t bg = options.background.value_or(runtime.stageBackground.value_or(0xFFFFFF));
+    lists_.clear();
+    for (const auto& [n, l] : levels_)
+        lists_.emplace_back(n, l.root.get());
+    const PictureMemo::Step step = memo_.start(lists_, width, height, options, bg);
+    if (step == PictureMemo::Step::Reuse) return memo_.copyTo(pixels, stride);
+    drawPicture(canvas, base, width, height, options, bg);
+    if (step == PictureMemo::Step::DrawAndKeep) memo_.keep(pixels, stride);
+}
+
+void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
+                        const RenderOptions& options, uint32_t bg) {
     canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
     if (!base) return;
     const MovieInfo& info = base->movie->info();

@@ -6,6 +6,7 @@
 
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
+#include "player/core/picture_memo.h"
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
 #include "player/sound/sound_player.h"
@@ -33,17 +34,24 @@ class Stage {
     void runPendingLoads();
     void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
+    // Pictures copied from the last one instead of drawn (nothing visible changed in between).
+    uint64_t picturesReused() const { return memo_.reused(); }
 
     Runtime runtime;
     sound::SoundPlayer sound;
 
   private:
+    void drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
+                     const RenderOptions& options, uint32_t bg);
+
     std::map<int, Level> levels_;
     std::vector<std::unique_ptr<MovieDef>> retired_;
     Renderer renderer_;
     // Kept from picture to picture so its scratch buffers (coverage rows, span colours, masks) keep their
     // size.
     raster::Canvas canvas_;
+    PictureMemo memo_;
+    std::vector<std::pair<int, const MovieClip*>> lists_;
 };
 
 }  // namespace player

@@ -32,7 +32,11 @@ bool makeFillPaint(const swf::FillStyle& style, const Matrix& toDevice, const Co
                                                                : raster::GradientType::Focal;
         for (const swf::GradientStop& s : style.gradient.stops)
             g.stops.push_back({s.ratio, toRgba(s.color)});
-        if (g.stops.empty()) return false;
+        // Without stops Flash Player fills the shape black.
+        if (g.stops.empty()) {
+            out = raster::Paint::solid({0, 0, 0, 255}, cx);
+            return true;
+        }
         g.spread = style.gradient.spread == swf::SpreadMode::Reflect  ? raster::SpreadMode::Reflect
                    : style.gradient.spread == swf::SpreadMode::Repeat ? raster::SpreadMode::Repeat
                                                                       : raster::SpreadMode::Pad;

@@ -183,7 +183,8 @@ bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
     if (!pixels_ || masks_.blocked()) return true;
     // Mask shapes only contribute coverage; their paint is not evaluated. Anti-aliased (high quality) draws
     // sample gradients the way Flash Player does at that quality.
-    if (!masks_.drawingToMask() && !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_))
+    if (!masks_.drawingToMask() &&
+        !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
         return true;
     MaskStack::Rect bounds = masks_.clipBounds();
     if (bounds.empty()) return true;

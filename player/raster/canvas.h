@@ -103,6 +103,7 @@ class Canvas {
     SpanPainter painter_;
     GradientRampCache ownRamps_;
     GradientRampCache* rampCache_ = nullptr;
+    BitmapMipCache mips_;  // smaller levels of the bitmaps drawn lately, kept from picture to picture
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;
     std::vector<uint8_t> rowCoverage_;

@@ -173,9 +173,177 @@ inline int wrapIndex(int64_t i, int n, bool repeat) {
     return int(std::clamp<int64_t>(i, 0, n - 1));
 }
 
+// Bitmap coordinates along a span in 32.32 fixed point: texel x = fx >> 32, and the fraction's top byte is
+// the bilinear weight. Spans whose coordinates stay within +-2^29 texels take the fixed-point loops; the
+// rest (absurd matrices) the floating-point one.
+constexpr int kTexelShift = 32;
+constexpr double kTexelOne = double(int64_t(1) << kTexelShift);
+constexpr double kFixedLimit = double(1 << 29);
+
+struct TexelWalk {
+    int64_t x, y;    // first pixel's sample point, minus half a texel when smoothed
+    int64_t dx, dy;  // change per pixel
+};
+
+// A repeating coordinate brought into [0, n texels), and its step too (adding whole periods changes no
+// texel), so each step needs at most one subtraction.
+inline int64_t wrapFixed(int64_t v, int n) {
+    const int64_t period = int64_t(n) << kTexelShift;
+    v %= period;
+    return v < 0 ? v + period : v;
+}
+
+template <bool Repeat>
+inline int texelIndex(int64_t v, int n) {
+    if constexpr (Repeat) {
+        return int(v >> kTexelShift);
+    } else {
+        return int(std::clamp<int64_t>(v >> kTexelShift, 0, n - 1));
+    }
+}
+
+// Nearest texel per pixel.
+template <bool Repeat>
+void nearestSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    const int w = bm.width, h = bm.height;
+    const player::Pixel* px = bm.pixels.data();
+    const int64_t periodX = int64_t(w) << kTexelShift, periodY = int64_t(h) << kTexelShift;
+    if (t.dy == 0) {
+        const player::Pixel* row = px + size_t(texelIndex<Repeat>(t.y, h)) * size_t(w);
+        if (t.dx == int64_t(1) << kTexelShift) {
+            // Unscaled along the row: runs of texels copied as they are.
+            int u = int(t.x >> kTexelShift);
+            for (int i = 0; i < n;) {
+                if constexpr (Repeat) {
+                    const int run = std::min(n - i, w - u);
+                    std::copy(row + u, row + u + run, out + i);
+                    i += run;
+                    u = 0;
+                } else {
+                    if (u < 0 || u >= w) {
+                        // Before the bitmap the first texel repeats, after it the last.
+                        const int64_t run = u < 0 ? std::min<int64_t>(n - i, int64_t(-u)) : n - i;
+                        fillPixels(out + i, int(run), row[u < 0 ? 0 : w - 1]);
+                        i += int(run);
+                        u += int(run);
+                    } else {
+                        const int run = std::min(n - i, w - u);
+                        std::copy(row + u, row + u + run, out + i);
+                        i += run;
+                        u += run;
+                    }
+                }
+            }
+            return;
+        }
+        for (int i = 0; i < n; ++i) {
+            out[i] = row[texelIndex<Repeat>(t.x, w)];
+            t.x += t.dx;
+            if constexpr (Repeat) t.x -= t.x >= periodX ? periodX : 0;
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        out[i] = px[size_t(texelIndex<Repeat>(t.y, h)) * size_t(w) + size_t(texelIndex<Repeat>(t.x, w))];
+        t.x += t.dx;
+        t.y += t.dy;
+        if constexpr (Repeat) {
+            t.x -= t.x >= periodX ? periodX : 0;
+            t.y -= t.y >= periodY ? periodY : 0;
+        }
+    }
+}
+
+// The four texels around a sample blended, weights wx and wy in 1/256: lerpPixel along x on both rows, then
+// along y. The vector version does the same arithmetic on 16-bit lanes (every sum stays below 2^16), both
+// rows at once.
+inline player::Pixel bilinear(player::Pixel t00, player::Pixel t01, player::Pixel t10, player::Pixel t11,
+                              uint32_t wx, uint32_t wy) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
+    const __m128i left =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t10))), zero);
+    const __m128i right =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t01)), _mm_cvtsi32_si128(int(t11))), zero);
+    const __m128i rows =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(left, _mm_set1_epi16(short(256 - wx))),
+                                                   _mm_mullo_epi16(right, _mm_set1_epi16(short(wx)))),
+                                     half),
+                       8);
+    const __m128i bottom = _mm_unpackhi_epi64(rows, rows);
+    const __m128i mixed =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(rows, _mm_set1_epi16(short(256 - wy))),
+                                                   _mm_mullo_epi16(bottom, _mm_set1_epi16(short(wy)))),
+                                     half),
+                       8);
+    return player::Pixel(_mm_cvtsi128_si32(_mm_packus_epi16(mixed, mixed)));
+#else
+    const player::Pixel top = wx ? lerpPixel(t00, t01, wx) : t00;
+    if (!wy) return top;
+    return lerpPixel(top, wx ? lerpPixel(t10, t11, wx) : t10, wy);
+#endif
+}
+
+// Bilinear between the four texels around each sample, weights in 1/256 (the same arithmetic as lerpPixel:
+// along x on both rows, then along y).
+template <bool Repeat>
+void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    const int w = bm.width, h = bm.height;
+    const player::Pixel* px = bm.pixels.data();
+    const int64_t periodX = int64_t(w) << kTexelShift, periodY = int64_t(h) << kTexelShift;
+    auto next = [&](int i, int size) {
+        if constexpr (Repeat) {
+            return i + 1 == size ? 0 : i + 1;
+        } else {
+            return std::min(i + 1, size - 1);
+        }
+    };
+    auto first = [&](int64_t v, int size) {
+        if constexpr (Repeat) {
+            return int(v >> kTexelShift);
+        } else {
+            return int(std::clamp<int64_t>(v >> kTexelShift, -1, size - 1));
+        }
+    };
+    if (t.dy == 0) {
+        // Along a bitmap row (not turned): both rows and their weight hold for the whole span.
+        const int iy = first(t.y, h);
+        const uint32_t wy = uint32_t(t.y >> (kTexelShift - 8)) & 255;
+        const player::Pixel* r0 = px + size_t(std::max(iy, 0)) * size_t(w);
+        const player::Pixel* r1 = px + size_t(next(iy, h)) * size_t(w);
+        for (int i = 0; i < n; ++i) {
+            const int ix = first(t.x, w);
+            const uint32_t wx = uint32_t(t.x >> (kTexelShift - 8)) & 255;
+            const int u0 = std::max(ix, 0), u1 = next(ix, w);
+            out[i] = bilinear(r0[u0], r0[u1], r1[u0], r1[u1], wx, wy);
+            t.x += t.dx;
+            if constexpr (Repeat) t.x -= t.x >= periodX ? periodX : 0;
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const int ix = first(t.x, w), iy = first(t.y, h);
+        const uint32_t wx = uint32_t(t.x >> (kTexelShift - 8)) & 255,
+                       wy = uint32_t(t.y >> (kTexelShift - 8)) & 255;
+        // Clamped, a coordinate left of the first texel reads texel 0 on both sides.
+        const int u0 = std::max(ix, 0), u1 = next(ix, w);
+        const int v0 = std::max(iy, 0), v1 = next(iy, h);
+        const player::Pixel* r0 = px + size_t(v0) * size_t(w);
+        const player::Pixel* r1 = px + size_t(v1) * size_t(w);
+        out[i] = bilinear(r0[u0], r0[u1], r1[u0], r1[u1], wx, wy);
+        t.x += t.dx;
+        t.y += t.dy;
+        if constexpr (Repeat) {
+            t.x -= t.x >= periodX ? periodX : 0;
+            t.y -= t.y >= periodY ? periodY : 0;
+        }
+    }
+}
+
 }  // namespace
 
-bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps) {
+bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps,
+                          BitmapMipCache* mips) {
     paint_ = &paint;
     opaque_ = false;
     sampling_ = antialias ? GradientSampling::Stepped : GradientSampling::Blended;
@@ -217,7 +385,31 @@ bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache*
             double det = b.matrix.determinant();
             if (det == 0 || !std::isfinite(det)) return false;
             inverse_ = b.matrix.inverted();
+            if (b.smooth && mips) {
+                // Texels per pixel along the sampling's steeper direction; from two on, a level with about
+                // one texel per pixel is sampled instead (its texel u lies at u * 2^level of the bitmap).
+                const double rho =
+                    std::max(std::hypot(inverse_.a, inverse_.b), std::hypot(inverse_.c, inverse_.d));
+                if (rho >= 2 && std::isfinite(rho)) {
+                    int reached = 0;
+                    bitmap_ = mips->level(b.bitmap, std::min(int(std::floor(std::log2(rho))), 24), &reached);
+                    const double s = std::ldexp(1.0, -reached);
+                    inverse_ = {inverse_.a * s, inverse_.b * s,  inverse_.c * s,
+                                inverse_.d * s, inverse_.tx * s, inverse_.ty * s};
+                }
+            }
             transformPixels_ = !ct.isIdentity();
+            if (transformPixels_) {
+                // Forget the colours transformed for the last bitmap draw (key 0 is never looked up:
+                // transparent texels are not transformed).
+                if (transformedKeys_.empty()) {
+                    transformedKeys_.resize(kTransformedColors);
+                    transformedValues_.resize(kTransformedColors);
+                }
+                std::fill(transformedKeys_.begin(), transformedKeys_.end(), 0u);
+            }
+            // Sampling opaque texels, nearest or blended, gives opaque colours.
+            opaque_ = bitmap_->opaque && !transformPixels_;
             return true;
         }
     }
@@ -252,6 +444,61 @@ void SpanPainter::fillGradient(int y, int x0, int x1, player::Pixel* out) const 
 void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     const BitmapFill& f = paint_->bitmapFill();
     const player::Bitmap& bm = *bitmap_;
+    const int n = x1 - x0;
+    const double half = f.smooth ? 0.5 : 0.0;
+    const double bx = inverse_.a * (x0 + 0.5) + inverse_.c * (y + 0.5) + inverse_.tx - half;
+    const double by = inverse_.b * (x0 + 0.5) + inverse_.d * (y + 0.5) + inverse_.ty - half;
+    const double ex = bx + inverse_.a * n, ey = by + inverse_.b * n;
+    auto inRange = [](double v) { return v > -kFixedLimit && v < kFixedLimit; };
+    if (inRange(bx) && inRange(by) && inRange(ex) && inRange(ey) && inRange(inverse_.a) &&
+        inRange(inverse_.b)) {
+        // The start rounded down (a point exactly on a texel or weight step stays on it), the steps to
+        // nearest.
+        auto fixed = [](double v) { return int64_t(std::floor(v * kTexelOne)); };
+        auto step = [](double v) { return int64_t(std::llround(v * kTexelOne)); };
+        TexelWalk t{fixed(bx), fixed(by), step(inverse_.a), step(inverse_.b)};
+        // Smoothed but unscaled, unturned and at whole texels, every weight is zero: the texels are copied.
+        constexpr int64_t kFraction = (int64_t(1) << kTexelShift) - 1;
+        const bool smooth = f.smooth && !(t.dx == int64_t(1) << kTexelShift && t.dy == 0 &&
+                                          (t.x & kFraction) == 0 && (t.y & kFraction) == 0);
+        if (f.repeat) {
+            t = {wrapFixed(t.x, bm.width), wrapFixed(t.y, bm.height), wrapFixed(t.dx, bm.width),
+                 wrapFixed(t.dy, bm.height)};
+            if (smooth)
+                bilinearSpan<true>(bm, t, n, out);
+            else
+                nearestSpan<true>(bm, t, n, out);
+        } else if (smooth) {
+            bilinearSpan<false>(bm, t, n, out);
+        } else {
+            nearestSpan<false>(bm, t, n, out);
+        }
+    } else {
+        fillBitmapFar(y, x0, x1, out);
+    }
+    if (transformPixels_) {
+        // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
+        // background through them even under an alpha add (reference: color-transform-add80-alpha).
+        // Bitmaps repeat their colours: each colour is transformed once per draw and then looked up.
+        const player::ColorTransform& ct = paint_->colorTransform();
+        uint32_t* keys = transformedKeys_.data();
+        player::Pixel* values = transformedValues_.data();
+        for (int i = 0; i < n; ++i) {
+            const player::Pixel c = out[i];
+            if (!(c >> 24)) continue;
+            const uint32_t slot = (c * 2654435761u) >> (32 - kTransformedBits);
+            if (keys[slot] != c) {
+                keys[slot] = c;
+                values[slot] = transformPixel(c, ct);
+            }
+            out[i] = values[slot];
+        }
+    }
+}
+
+void SpanPainter::fillBitmapFar(int y, int x0, int x1, player::Pixel* out) const {
+    const BitmapFill& f = paint_->bitmapFill();
+    const player::Bitmap& bm = *bitmap_;
     const int w = bm.width, h = bm.height;
     const player::Pixel* px = bm.pixels.data();
     double bx = inverse_.a * (x0 + 0.5) + inverse_.c * (y + 0.5) + inverse_.tx;
@@ -260,13 +507,11 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
     constexpr double kLimit = 1e15;  // keeps the integer conversions defined for absurd matrices
     for (int x = x0; x < x1; ++x, bx += dx, by += dy) {
         double sx = std::clamp(bx, -kLimit, kLimit), sy = std::clamp(by, -kLimit, kLimit);
-        player::Pixel c;
         if (!f.smooth) {
             int u = wrapIndex(int64_t(std::floor(sx)), w, f.repeat);
             int v = wrapIndex(int64_t(std::floor(sy)), h, f.repeat);
-            c = px[size_t(v) * w + u];
+            out[x - x0] = px[size_t(v) * w + u];
         } else {
-            // Bilinear between the four texels around the sample, weights in 1/256.
             double fx = sx - 0.5, fy = sy - 0.5;
             double flx = std::floor(fx), fly = std::floor(fy);
             uint32_t wx = uint32_t((fx - flx) * 256), wy = uint32_t((fy - fly) * 256);
@@ -275,11 +520,8 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
             int v0 = wrapIndex(iy, h, f.repeat), v1 = wrapIndex(iy + 1, h, f.repeat);
             const player::Pixel* r0 = px + size_t(v0) * w;
             const player::Pixel* r1 = px + size_t(v1) * w;
-            c = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
+            out[x - x0] = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
         }
-        // Fully transparent texels stay transparent whatever the transform adds: Flash Player shows the
-        // background through them even under an alpha add (reference: color-transform-add80-alpha).
-        out[x - x0] = transformPixels_ && (c >> 24) ? transformPixel(c, paint_->colorTransform()) : c;
     }
 }
 

@@ -3,6 +3,9 @@
 // paint type and spread mode, with no calls per pixel.
 #pragma once
 
+#include <vector>
+
+#include "player/raster/bitmap_mips.h"
 #include "player/raster/gradient_ramp.h"
 #include "player/raster/paint.h"
 
@@ -13,8 +16,10 @@ class SpanPainter {
     // Returns false when the paint can draw nothing (no bitmap, an empty one, a fully transparent solid).
     // `antialias` says whether the draw is anti-aliased; gradients are then sampled Stepped, as Flash
     // Player's anti-aliased pictures show them, else Blended (see GradientSampling). Gradient ramps come
-    // from `ramps` when given (built there once for every later draw of the same gradient).
-    bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr);
+    // from `ramps` when given (built there once for every later draw of the same gradient). A smoothed
+    // bitmap shown at less than half its size is sampled from a smaller level out of `mips`, when given.
+    bool prepare(const Paint& paint, bool antialias = false, GradientRampCache* ramps = nullptr,
+                 BitmapMipCache* mips = nullptr);
 
     bool isSolid() const { return solid_; }
     // Whether every colour fill() gives is opaque (a gradient whose every entry is).
@@ -27,6 +32,8 @@ class SpanPainter {
   private:
     void fillGradient(int y, int x0, int x1, player::Pixel* out) const;
     void fillBitmap(int y, int x0, int x1, player::Pixel* out) const;
+    // The same in floating point, for sample points too far out for the fixed-point loops.
+    void fillBitmapFar(int y, int x0, int x1, player::Pixel* out) const;
 
     bool solid_ = true;
     player::Pixel color_ = 0;
@@ -37,6 +44,10 @@ class SpanPainter {
     float focal_ = 0;
     const player::Bitmap* bitmap_ = nullptr;
     bool transformPixels_ = false;
+    // Colours of the current bitmap draw already put through its colour transform (a direct-mapped table).
+    static constexpr int kTransformedBits = 12, kTransformedColors = 1 << kTransformedBits;
+    mutable std::vector<uint32_t> transformedKeys_;
+    mutable std::vector<player::Pixel> transformedValues_;
     bool opaque_ = false;
 };
 

@@ -72,7 +72,9 @@ struct Bitmap {
     int width = 0;
     int height = 0;
     std::vector<Pixel> pixels;
-    bool opaque = true;  // no pixel has alpha below 255 (lets the painter skip blending work)
+    // No pixel has alpha below 255 (lets the painter skip blending work). Whoever fills the pixels says so;
+    // until then the bitmap counts as possibly transparent.
+    bool opaque = false;
 };
 
 using BitmapPtr = std::shared_ptr<const Bitmap>;

@@ -324,6 +324,79 @@ TEST(GifImage, EncodingAsFramesArriveGivesTheSameFile) {
     EXPECT_EQ(early.SaveToBytes(), late.SaveToBytes());
 }
 
+// Past the memory limit the compressed frames move to a temporary file; the file written is the same, from
+// SaveToBytes and from SaveToFile, whatever the limit.
+TEST(GifImage, FramesPastTheMemoryLimitGiveTheSameFile) {
+    auto fill = [](TGIFImage& image) {
+        for (int i = 0; i < 6; ++i) {
+            const int index = AddRgb(image, 40, 30, [i](int x, int y) {
+                return (x + i) % 7 == 0 ? kWhite : ((x * y + i) % 5 ? kRed : kBlue);
+            });
+            image.Frame(index).SetDelay(40);
+            image.Frame(index).SetInterlaced(i % 2 == 1);
+            image.EncodeAll();
+        }
+        image.SetLooping(true);
+    };
+    TGIFImage reference;
+    fill(reference);
+    const std::vector<uint8_t> expected = reference.SaveToBytes();
+    EXPECT_EQ(reference.EncodedBytesSpilled(), 0u);
+
+    const size_t frameSize = reference.Frame(0).EncodedSize();
+    uint64_t encodedTotal = 0;
+    for (int i = 0; i < reference.FrameCount(); ++i)
+        encodedTotal += reference.Frame(i).EncodedSize();
+    for (const size_t limit : {size_t{0}, frameSize * 2 + 1}) {
+        TGIFImage image;
+        image.SetMemoryLimit(limit);
+        fill(image);
+        EXPECT_LE(image.EncodedBytesInMemory(), limit) << "limit " << limit;
+        EXPECT_GT(image.EncodedBytesSpilled(), 0u) << "limit " << limit;
+        EXPECT_EQ(image.EncodedBytesInMemory() + image.EncodedBytesSpilled(), encodedTotal);
+        EXPECT_EQ(image.SaveToBytes(), expected) << "limit " << limit;
+        const std::string path = gif_test::TempPath("spilled.gif");
+        image.SaveToFile(path);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::vector<uint8_t> written(expected.size() + 1);
+        written.resize(std::fread(written.data(), 1, written.size(), f));
+        std::fclose(f);
+        std::filesystem::remove(path);
+        EXPECT_EQ(written, expected) << "limit " << limit;
+    }
+}
+
+// Frames encoded on the image's own thread while more are added give the same file, within the memory limit
+// or past it; an image destroyed with frames still waiting for that thread goes away cleanly.
+TEST(GifImage, EncodingInTheBackgroundGivesTheSameFile) {
+    auto fill = [](TGIFImage& image, bool background) {
+        for (int i = 0; i < 12; ++i) {
+            const int index = AddRgb(image, 48, 32, [i](int x, int y) {
+                return (x * 3 + y + i) % 11 < 4 ? kBlue : (x + i) % 5 ? kRed : kWhite;
+            });
+            image.Frame(index).SetDelay(30 + i);
+            image.Frame(index).SetInterlaced(i % 3 == 0);
+            if (background) image.EncodeInBackground();
+        }
+        image.SetLooping(true);
+    };
+    TGIFImage reference;
+    fill(reference, false);
+    const std::vector<uint8_t> expected = reference.SaveToBytes();
+    for (const size_t limit : {TGIFImage::kDefaultMemoryLimit, size_t{0}}) {
+        TGIFImage image;
+        image.SetMemoryLimit(limit);
+        fill(image, true);
+        EXPECT_EQ(image.SaveToBytes(), expected) << "limit " << limit;
+        EXPECT_EQ(image.EncodedBytesSpilled() > 0, limit == 0);
+    }
+    {
+        TGIFImage dropped;
+        fill(dropped, true);
+    }
+}
+
 TEST(GifImage, SaveFailures) {
     TGIFImage empty;
     const std::string path = gif_test::TempPath("never_written.gif");

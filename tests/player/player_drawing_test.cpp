@@ -132,6 +132,28 @@ TEST(PlayerDrawing, ColourTransformMultipliesAndAdds) {
     EXPECT_EQ(render(p, 20, 20).rgb(10, 10), 0xFF20FFu);
 }
 
+// A gradient without stops fills its shape black, as Flash Player draws it; the colour transform still
+// applies.
+TEST(PlayerDrawing, GradientWithoutStopsFillsBlack) {
+    testswf::ShapeBuilder s;
+    const int f = s.addFill(testswf::FillSpec::linear({}));
+    s.fill0(f).rect(0, 0, 200, 200);
+    for (const bool tinted : {false, true}) {
+        auto b = movie(20, 20, 1);
+        b.tag(kDefineShape3, s.defineShape(1, 3));
+        testswf::PlaceSpec ps;
+        ps.depth = 1;
+        ps.characterId = 1;
+        if (tinted) ps.cxform = testswf::CxSpec{{256, 256, 256, 256}, {0, 100, 0, 0}};
+        b.tag(kPlaceObject2, testswf::placeObject(ps, 2)).showFrame();
+        player::Player p;
+        load(p, b.end().build());
+        const Picture pic = render(p, 20, 20);
+        EXPECT_EQ(pic.rgb(5, 5), tinted ? 0x006400u : 0x000000u) << (tinted ? "tinted" : "plain");
+        EXPECT_EQ(pic.rgb(15, 15), 0xFFFFFFu) << "outside the shape";
+    }
+}
+
 TEST(PlayerDrawing, ButtonsShowTheirUpState) {
     auto b = movie(40, 20, 1);
     b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, kRed));

@@ -1,12 +1,15 @@
 // Paints: gradient ramps and spread modes, radial and focal geometry, bitmap sampling, colour transforms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <string>
 #include <tuple>
 #include <vector>
 
+#include "player/raster/bitmap_mips.h"
 #include "player/raster/color.h"
 #include "player/raster/gradient_ramp.h"
 #include "player/raster/span_painter.h"
@@ -423,6 +426,150 @@ TEST(RasterBitmap, NearestSmoothRepeatAndClip) {
     EXPECT_TRUE(e.canvas.fillPath(rect(0, 0, 8, 8), Paint::bitmap({std::make_shared<player::Bitmap>(), {}})));
     EXPECT_TRUE(e.canvas.fillPath(rect(0, 0, 8, 8), Paint::bitmap({bm, {0, 0, 0, 0, 3, 3}})));
     EXPECT_EQ(e.coveredPixels(), 0.0);
+}
+
+// The texel each pixel centre samples, computed plainly in floating point: nearest takes the texel the
+// point falls in; smooth blends the four texels around it (weights in 1/256); outside the bitmap a clipped
+// fill continues its edge texels and a repeating one wraps.
+player::Pixel ReferenceTexel(const player::Bitmap& bm, const raster::BitmapFill& f, int x, int y) {
+    const player::Matrix inv = f.matrix.inverted();
+    const double sx = inv.a * (x + 0.5) + inv.c * (y + 0.5) + inv.tx;
+    const double sy = inv.b * (x + 0.5) + inv.d * (y + 0.5) + inv.ty;
+    auto wrap = [&](int64_t i, int n) {
+        if (f.repeat) return int(((i % n) + n) % n);
+        return int(std::clamp<int64_t>(i, 0, n - 1));
+    };
+    auto texel = [&](int64_t u, int64_t v) {
+        return bm.pixels[size_t(wrap(v, bm.height)) * size_t(bm.width) + size_t(wrap(u, bm.width))];
+    };
+    if (!f.smooth) return texel(int64_t(std::floor(sx)), int64_t(std::floor(sy)));
+    const double fx = sx - 0.5, fy = sy - 0.5;
+    const int64_t ix = int64_t(std::floor(fx)), iy = int64_t(std::floor(fy));
+    const uint32_t wx = uint32_t((fx - std::floor(fx)) * 256), wy = uint32_t((fy - std::floor(fy)) * 256);
+    return raster::lerpPixel(raster::lerpPixel(texel(ix, iy), texel(ix + 1, iy), wx),
+                             raster::lerpPixel(texel(ix, iy + 1), texel(ix + 1, iy + 1), wx), wy);
+}
+
+// The span loops (fixed-point steps, whole-row copies, wrapping) against the plain computation, for
+// matrices that land on exact texel positions (every pixel must agree) and for rotated and oddly scaled
+// ones, where many samples fall exactly on a weight step in exact arithmetic and rounding decides the side:
+// there a weight may come out one 256th apart (a channel off by one), never more.
+TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
+    auto bm = std::make_shared<player::Bitmap>();
+    bm->width = 5;
+    bm->height = 3;
+    for (int i = 0; i < 15; ++i) {
+        const uint8_t a = i % 4 == 3 ? 128 : 255;
+        bm->pixels.push_back(
+            raster::premultiply({uint8_t(i * 17), uint8_t(255 - i * 13), uint8_t(i * 29 % 256), a}));
+    }
+    const double turn = std::numbers::pi / 6;
+    struct Case {
+        const char* name;
+        player::Matrix m;
+        bool exact;
+    } cases[] = {
+        {"unscaled at whole pixels", {1, 0, 0, 1, 7, 4}, true},
+        {"unscaled, mirrored", {-1, 0, 0, 1, 30, 2}, true},
+        {"unscaled at half pixels", {1, 0, 0, 1, 7.5, 4.5}, true},
+        {"scaled up 4", {4, 0, 0, 4, 3, 5}, true},
+        {"scaled down 2", {0.5, 0, 0, 0.5, 1, 1}, true},
+        {"turned a quarter", {0, 4, -4, 0, 30, 2}, true},
+        {"turned 30 degrees",
+         {3 * std::cos(turn), 3 * std::sin(turn), -3 * std::sin(turn), 3 * std::cos(turn), 20, 1},
+         false},
+        {"stretched and skewed", {2.7, 0.3, -1.1, 3.3, 5.25, 2.5}, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool smooth : {false, true}) {
+            // Smoothed and shown at half size or less, a bitmap is sampled from a smaller level (below).
+            if (smooth && std::abs(c.m.a * c.m.d - c.m.b * c.m.c) <= 0.25) continue;
+            for (const bool repeat : {false, true}) {
+                raster::BitmapFill fill{bm, c.m, repeat, smooth};
+                Surface s(48, 40);
+                s.canvas.fillPath(rect(0, 0, 48, 40), Paint::bitmap(fill));
+                int differing = 0, worst = 0;
+                for (int y = 0; y < 40; ++y)
+                    for (int x = 0; x < 48; ++x) {
+                        const player::Pixel want = ReferenceTexel(*bm, fill, x, y), got = s.at(x, y);
+                        if (want == got) continue;
+                        ++differing;
+                        for (int shift = 0; shift < 32; shift += 8)
+                            worst = std::max(
+                                worst, std::abs(int((want >> shift) & 255) - int((got >> shift) & 255)));
+                    }
+                const std::string what = std::string(c.name) + (smooth ? ", smooth" : ", nearest") +
+                                         (repeat ? ", repeating" : ", clipped");
+                if (c.exact) {
+                    EXPECT_EQ(differing, 0) << what;
+                } else {
+                    EXPECT_LE(worst, 1) << what;
+                    EXPECT_LE(differing, 48 * 40 / 20) << what;
+                }
+            }
+        }
+    }
+}
+
+// Smoothed and shown at a quarter of its size, a checkerboard of single black and white texels is an even
+// grey (each pixel from a level where 4x4 texels became one); without smoothing it keeps its texels.
+TEST(RasterBitmap, SmoothedBitmapsShownSmallAreSampledFromSmallerLevels) {
+    auto bm = std::make_shared<player::Bitmap>();
+    bm->width = 64;
+    bm->height = 64;
+    bm->opaque = true;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            bm->pixels.push_back((x + y) % 2 ? 0xffffffffu : 0xff000000u);
+    for (const double turn : {0.0, 0.3}) {
+        const double k = 0.25;
+        raster::BitmapFill fill{
+            bm,
+            {k * std::cos(turn), k * std::sin(turn), -k * std::sin(turn), k * std::cos(turn), 4, 4},
+            false,
+            true};
+        Surface s(24, 24);
+        s.canvas.fillPath(rect(0, 0, 24, 24), Paint::bitmap(fill));
+        for (int y = 6; y < 14; ++y)
+            for (int x = 6; x < 14; ++x)
+                EXPECT_NEAR(s.red(x, y), 128, 2) << x << "," << y << " turned " << turn;
+        fill.smooth = false;
+        Surface n(24, 24);
+        n.canvas.fillPath(rect(0, 0, 24, 24), Paint::bitmap(fill));
+        int extremes = 0;
+        for (int y = 6; y < 14; ++y)
+            for (int x = 6; x < 14; ++x)
+                extremes += n.red(x, y) == 0 || n.red(x, y) == 255;
+        EXPECT_EQ(extremes, 64) << "turned " << turn;
+    }
+    // Halving averages premultiplied pixels, rounded, and repeats the last row and column of an odd size.
+    player::Bitmap odd;
+    odd.width = 3;
+    odd.height = 1;
+    odd.pixels = {0x80402010u, 0x00000000u, 0xff00ff00u};
+    const player::Bitmap half = raster::halveBitmap(odd);
+    ASSERT_EQ(half.width, 2);
+    ASSERT_EQ(half.height, 1);
+    EXPECT_EQ(half.pixels[0], 0x40201008u);
+    EXPECT_EQ(half.pixels[1], 0xff00ff00u);
+}
+
+// Sample points beyond the fixed-point range (a bitmap moved absurdly far) still sample the right texels.
+TEST(RasterBitmap, FarAwayBitmapsWrapAndClampLikeNearOnes) {
+    auto bm = std::make_shared<player::Bitmap>();
+    bm->width = 3;
+    bm->height = 2;
+    bm->pixels = {0xffff0000u, 0xff00ff00u, 0xff0000ffu, 0xffffffffu, 0xff000000u, 0xff808080u};
+    for (const bool repeat : {false, true})
+        for (const bool smooth : {false, true}) {
+            raster::BitmapFill fill{bm, {2, 0, 0, 2, -3.0e9 + 0.25, 7.0e9}, repeat, smooth};
+            Surface s(16, 8);
+            s.canvas.fillPath(rect(0, 0, 16, 8), Paint::bitmap(fill));
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 16; ++x)
+                    EXPECT_EQ(s.at(x, y), ReferenceTexel(*bm, fill, x, y))
+                        << x << "," << y << (repeat ? " repeating" : " clipped") << (smooth ? " smooth" : "");
+        }
 }
 
 TEST(RasterColorTransform, MultiplyAddClampOnStraightColour) {

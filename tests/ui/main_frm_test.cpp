@@ -64,7 +64,6 @@ class MainFrmTest : public ::testing::Test {
         MainFrm->TaskListPath = files.path("tolvikan.ini");
         MainFrm->ListOptions.setRecordingSource = [this] { ++recordingSourceCalls; };
         MainFrm->InteractFrm->setFpsMovieFile(QStringLiteral(TOLVIKAN_BIN_DIR "/fps"));
-        MainFrm->InteractFrm->FastClock = true;
         MainFrm->InteractFrm->ShowMessage = [this](const QString& text) { answers.messages.push_back(text); };
         movie = files.colourFrames("clip.swf", 40, 30, 6);
     }
