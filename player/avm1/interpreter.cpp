@@ -17,8 +17,6 @@ namespace player::avm1 {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 // TOLVIKAN_TRACE_ACTIONS=1 prints every action as it runs (for looking into scripts that misbehave).
 bool debugOps() {
     static const bool on = std::getenv("TOLVIKAN_TRACE_ACTIONS") != nullptr;
@@ -99,8 +97,6 @@ class Interp {
     Frame& f_;
     Vm& vm_;
     size_t base_ = 0;
-
-    friend Value runFrame(Frame& f);
 };
 
 size_t Interp::indexOf(int64_t offset) const {
