@@ -1082,6 +1082,14 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
                   Value* registers, size_t registerCount, std::vector<std::string>* pool) {
     if (!block.actions || block.begin >= block.end) return Value();
     if (callDepth >= kMaxCallDepth) throw ScriptAbort{"recursion deeper than 256 calls"};
+    // The call depth alone does not bound the machine stack: frames are larger in some builds and natives
+    // (toString, sort callbacks) add their own. Measure it from the outermost script call.
+    char probe = 0;
+    const uintptr_t here = reinterpret_cast<uintptr_t>(&probe);
+    if (callDepth == 0)
+        stackBase_ = here;
+    else if (stackBase_ > here && stackBase_ - here > kMaxStackBytes)
+        throw ScriptAbort{"recursion too deep for the stack"};
     ++callDepth;
     Frame f{*this,  *block.actions, block.begin, block.end,     scope, self,
             target, target,         registers,   registerCount, pool};

@@ -140,6 +140,8 @@ class Vm {
     uint64_t actionsPerFrame = kActionsPerFrame;
     static constexpr uint64_t kActionsPerFrame = 5'000'000;
     static constexpr int kMaxCallDepth = 256;
+    // Machine stack nested script calls may use, measured from the outermost one.
+    static constexpr size_t kMaxStackBytes = size_t(3) << 20;
     static constexpr size_t kMaxStack = 1 << 20;
     static constexpr size_t kMaxCells = 4'000'000;
     int callDepth = 0;
@@ -160,6 +162,7 @@ class Vm {
                   Value* registers, size_t registerCount, std::vector<std::string>* pool);
 
   private:
+    uintptr_t stackBase_ = 0;
     std::string describeThrown(const Value& v);
     void adopt(GcCell* cell);
     std::vector<GcCell*> cells_;
