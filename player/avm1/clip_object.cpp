@@ -1,5 +1,6 @@
 #include "player/avm1/clip_object.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "player/avm1/vm.h"
@@ -212,7 +213,7 @@ void ClipObject::setProperty(Vm& vm, int index, const Value& v) {
             break;
         }
         case 6:
-            if (finite) c->cxform.am = float(n / 100.0);
+            if (finite) c->cxform.am = float(std::clamp(n, -1e6, 1e6) / 100.0);
             c->scriptTransformed = true;
             break;
         case 7:
@@ -247,7 +248,7 @@ void ClipObject::setProperty(Vm& vm, int index, const Value& v) {
             c->name = vm.toString(v);
             break;
         case 16: {
-            int q = int(n);
+            int q = int(clampToInt(n, -1, 3));
             rt.quality = q <= 0 ? "LOW" : q == 1 ? "HIGH" : "BEST";
             break;
         }

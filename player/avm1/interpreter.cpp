@@ -62,7 +62,7 @@ class Interp {
     size_t indexOf(int64_t offset) const;
     std::vector<Value> popArgs() {
         double n = vm_.toNumber(pop());
-        size_t count = n > 0 && std::isfinite(n) ? size_t(n) : 0;
+        size_t count = size_t(clampToInt(n, 0, int64_t(Vm::kMaxStack)));
         count = std::min(count, vm_.stack.size() - std::min(vm_.stack.size(), base_));
         std::vector<Value> args;
         args.reserve(count);
@@ -246,14 +246,14 @@ void Interp::gotoFrame(ClipObject* clip, const Value& frame, bool play, int bias
         }
         double n = stringToNumber(label, vm_.version);
         if (std::isfinite(n))
-            target = int(n);
+            target = int(clampToInt(n, -1, 1000000));
         else
             target = mc->timeline().frameOfLabel(label);
         if (target <= 0) return;
     } else {
         double n = vm_.toNumber(frame);
         if (!std::isfinite(n)) return;
-        target = int(n);
+        target = int(clampToInt(n, -1000000, 1000000));
     }
     target += bias;
     if (target < 1) target = 1;
@@ -502,7 +502,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 if (clip && clip->clip()) {
                     MovieClip* mc = clip->clip();
                     double n = stringToNumber(s, vm_.version);
-                    int fr = std::isfinite(n) ? int(n) : mc->timeline().frameOfLabel(s);
+                    int fr =
+                        std::isfinite(n) ? int(clampToInt(n, -1, 1000000)) : mc->timeline().frameOfLabel(s);
                     static_cast<Runtime&>(vm_.host).callFrame(mc, fr);
                 }
                 break;
@@ -739,9 +740,9 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::MBStringExtract: {
                 double count = vm_.toNumber(pop()), index = vm_.toNumber(pop());
                 std::u16string s = toUtf16(vm_.toString(pop()));
-                long start = std::isfinite(index) ? long(index) - 1 : 0;
+                long start = long(clampToInt(index, -1, 0x7FFFFFFF)) - 1;
                 if (start < 0) start = 0;
-                long n = std::isfinite(count) ? long(count) : 0;
+                long n = long(clampToInt(count, -0x7FFFFFFF, 0x7FFFFFFF));
                 if (n < 0 || start + n > long(s.size())) n = long(s.size()) - start;
                 if (start >= long(s.size()) || n <= 0)
                     push(Value(""));
@@ -888,7 +889,7 @@ Completion Interp::run(size_t begin, size_t end) {
             }
             case swf::op::InitObject: {
                 double n = vm_.toNumber(pop());
-                size_t count = n > 0 && std::isfinite(n) ? size_t(n) : 0;
+                size_t count = size_t(clampToInt(n, 0, int64_t(Vm::kMaxStack)));
                 Object* o = vm_.newObject();
                 std::vector<std::pair<std::string, Value>> pairs;
                 for (size_t i = 0; i < count && vm_.stack.size() > base_; ++i) {
@@ -1036,7 +1037,7 @@ Completion Interp::run(size_t begin, size_t end) {
             }
             case swf::op::RandomNumber: {
                 double max = vm_.toNumber(pop());
-                int32_t m = std::isfinite(max) ? int32_t(max) : 0;
+                int32_t m = int32_t(clampToInt(max, 0, 0x7FFFFFFF));
                 push(Value(m > 0 ? double(vm_.random() % uint32_t(m)) : 0.0));
                 break;
             }

@@ -57,6 +57,15 @@ std::string numberToRadix(double n, int radix);
 // String to number as ActionScript's ToNumber reads it: optional white space and sign, decimal with
 // fraction and exponent, or 0x hexadecimal; anything else is NaN. `swfVersion` picks the old rules.
 double stringToNumber(const std::string& s, int swfVersion);
+// A number truncated to a whole number within [lo, hi]; NaN gives `nanValue`. Casting a double that does not
+// fit straight to an integer type is undefined behaviour, so every such cast goes through here.
+inline int64_t clampToInt(double n, int64_t lo, int64_t hi, int64_t nanValue = 0) {
+    if (n != n) return nanValue;
+    if (n <= double(lo)) return lo;
+    if (n >= double(hi)) return hi;
+    return int64_t(n);
+}
+
 // ECMA-262 ToInt32 / ToUint32.
 int32_t toInt32(double n);
 uint32_t toUint32(double n);

@@ -255,7 +255,9 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
     // addBounds already grew the box by the object's own filters.
     if (box.empty()) return;
     // Pixels farther outside the canvas than the filters reach cannot change what is seen.
-    const double spreadX = reach.left + reach.right + 1, spreadY = reach.top + reach.bottom + 1;
+    // The reach counted beyond the canvas is bounded too: farther pixels weigh next to nothing in a blur.
+    const double spreadX = std::min(reach.left + reach.right + 1.0, kMaxOffCanvasReach);
+    const double spreadY = std::min(reach.top + reach.bottom + 1.0, kMaxOffCanvasReach);
     const double fx0 = std::max(std::floor(box.x0), -spreadX);
     const double fy0 = std::max(std::floor(box.y0), -spreadY);
     const double fx1 = std::min(std::ceil(box.x1), canvas.width() + spreadX);
@@ -303,8 +305,16 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
     slice_ = outerSlice;
     parent_ = savedParent;
     filters::Image image{layer->pixels.data(), w, h, w, x0, y0};
-    for (const filters::Filter& f : obj.filters)
+    // A hostile movie may stack filters without end: the first few are applied, as many as any real movie
+    // uses.
+    size_t applied = 0;
+    for (const filters::Filter& f : obj.filters) {
+        if (++applied > kMaxFiltersPerObject) {
+            rt.unsupported("more than " + std::to_string(kMaxFiltersPerObject) + " filters on one object");
+            break;
+        }
         filters::applyFilter(f, scale, image, filterScratch_);
+    }
     // The colour transform applies to the finished layer: an object faded out fades with its shadow.
     if (!cx.isIdentity()) {
         for (Pixel& p : layer->pixels)

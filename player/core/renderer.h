@@ -26,6 +26,8 @@ class Renderer {
     size_t layerBytes() const { return layers_.bytes(); }
 
   private:
+    static constexpr size_t kMaxFiltersPerObject = 12;
+    static constexpr double kMaxOffCanvasReach = 256;
     // Device-space box of what an object draws (filters of nested objects included), or empty.
     struct Box {
         double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;

@@ -631,7 +631,7 @@ Value transformSetColor(Vm& vm, const Value& self, std::vector<Value>& args) {
                        &mc->cxform.ra, &mc->cxform.ga, &mc->cxform.ba, &mc->cxform.aa};
     for (int i = 0; i < 8; ++i) {
         double v = c->v[i];
-        *fields[i] = std::isfinite(v) ? float(v) : 0.0f;
+        *fields[i] = std::isfinite(v) ? float(std::clamp(v, -3e38, 3e38)) : 0.0f;
     }
     mc->scriptTransformed = true;
     return Value();

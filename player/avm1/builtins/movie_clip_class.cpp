@@ -32,12 +32,13 @@ void gotoFrame(Vm& vm, MovieClip* mc, const Value& frame, bool play) {
     int target = 0;
     if (frame.isString()) {
         double n = stringToNumber(frame.string(), vm.version);
-        target = std::isfinite(n) ? int(n) : mc->timeline().frameOfLabel(frame.string());
+        target =
+            std::isfinite(n) ? int(clampToInt(n, -1, 1000000)) : mc->timeline().frameOfLabel(frame.string());
         if (target <= 0) return;
     } else {
         double n = vm.toNumber(frame);
         if (!std::isfinite(n)) return;
-        target = int(n);
+        target = int(clampToInt(n, -1, 1000000));
     }
     mc->playing = play;
     mc->gotoFrame(std::max(1, target), runtimeOf(vm));
@@ -100,7 +101,7 @@ void applyClass(Vm& vm, ClipObject* clip, const std::string& symbol) {
 bool validDepth(Vm& vm, const Value& v, int& depth) {
     double d = vm.toNumber(v);
     if (!std::isfinite(d)) return false;
-    depth = int(d);
+    depth = int(clampToInt(d, -16384, 2130690045));
     return d >= -16384 && d <= 2130690045;
 }
 

@@ -137,7 +137,7 @@ Value functionApply(Vm& vm, const Value& self, std::vector<Value>& args) {
     std::vector<Value> rest;
     if (Object* list = arg(args, 1).object()) {
         double n = vm.toNumber(list->get(vm, "length"));
-        size_t count = n > 0 && std::isfinite(n) ? std::min<size_t>(size_t(n), ArrayObject::kMaxLength) : 0;
+        size_t count = size_t(clampToInt(n, 0, int64_t(ArrayObject::kMaxLength)));
         for (size_t i = 0; i < count; ++i)
             rest.push_back(list->get(vm, std::to_string(i)));
     }

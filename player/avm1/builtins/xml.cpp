@@ -423,7 +423,7 @@ void serialise(Vm& vm, XmlNode* n, std::string& out, int depth) {
 Value nodeCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     XmlNode* n = nodeOf(self);
     if (!n) return Value();
-    int type = int(vm.toNumber(arg(args, 0)));
+    int type = int(clampToInt(vm.toNumber(arg(args, 0)), -1, 100));
     n->type = type == kText ? kText : kElement;
     Value content = args.size() > 1 ? Value(vm.toString(args[1])) : Value::null();
     if (n->type == kText) {
