@@ -25,10 +25,10 @@ bool TSoundOutput::open(const char* streamName, std::string* error) {
     close();
     pulse_ = unaPulseContext::connect("Tolvikan", kOpenTimeout, error);
     if (!pulse_) return false;
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kRate;
-    spec.channels = 2;
+    pa_sample_spec format;
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = kRate;
+    format.channels = 2;
     // About 100 ms in the server: short enough that pictures and sound stay together.
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
@@ -36,7 +36,7 @@ bool TSoundOutput::open(const char* streamName, std::string* error) {
     attr.prebuf = attr.minreq = attr.fragsize = static_cast<uint32_t>(-1);
     {
         unaPulseContext::Lock lock(*pulse_);
-        stream_ = pa_stream_new(pulse_->context(), streamName, &spec, nullptr);
+        stream_ = pa_stream_new(pulse_->context(), streamName, &format, nullptr);
         if (stream_) {
             pa_stream_set_write_callback(stream_, &TSoundOutput::writeCallback, this);
             if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,

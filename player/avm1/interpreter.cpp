@@ -995,25 +995,14 @@ Completion Interp::run(size_t begin, size_t end) {
             }
             case swf::op::Throw:
                 throw ScriptThrow{pop()};
-            case swf::op::Try: {
-                Completion c = runTry(next, a);
-                if (c.kind == Completion::Return) return c;
-                if (c.kind == Completion::JumpOut) {
-                    if (c.target >= begin && c.target < end)
-                        next = c.target;
-                    else
-                        return c;
-                }
-                break;
-            }
+            case swf::op::Try:
             case swf::op::With: {
-                Completion c = runWith(next, a);
+                // A nested block that returned, or jumped out of this range too, ends this range as well.
+                Completion c = a.opcode == swf::op::Try ? runTry(next, a) : runWith(next, a);
                 if (c.kind == Completion::Return) return c;
                 if (c.kind == Completion::JumpOut) {
-                    if (c.target >= begin && c.target < end)
-                        next = c.target;
-                    else
-                        return c;
+                    if (c.target < begin || c.target >= end) return c;
+                    next = c.target;
                 }
                 break;
             }

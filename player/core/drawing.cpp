@@ -41,24 +41,22 @@ void Drawing::beginFill(const swf::FillStyle& fill) {
     dirty_ = true;
 }
 
+void Drawing::closeFillPart() {
+    // A part of a fill closes back to where it started, without a line.
+    if (penX_ == fillStartX_ && penY_ == fillStartY_) return;
+    swf::StyleChange off;
+    off.line = 0;
+    if (line_) shape_.records.push_back(off);
+    edgeTo(fillStartX_, fillStartY_);
+    swf::StyleChange on;
+    on.line = line_;
+    if (line_) shape_.records.push_back(on);
+}
+
 void Drawing::endFill() {
     revision_ = nextRevision();
     if (!filling_) return;
-    // The fill closes back to where it started, without a line.
-    if (penX_ != fillStartX_ || penY_ != fillStartY_) {
-        uint32_t line = line_;
-        if (line) {
-            swf::StyleChange sc;
-            sc.line = 0;
-            shape_.records.push_back(sc);
-        }
-        edgeTo(fillStartX_, fillStartY_);
-        if (line) {
-            swf::StyleChange sc;
-            sc.line = line;
-            shape_.records.push_back(sc);
-        }
-    }
+    closeFillPart();
     swf::StyleChange sc;
     sc.fill0 = 0;
     shape_.records.push_back(sc);
@@ -93,20 +91,7 @@ void Drawing::moveTo(double x, double y) {
     revision_ = nextRevision();
     if (shape_.records.size() >= kMaxRecords) return;
     // A move inside a fill starts another part of the same fill, closing the one before.
-    if (filling_ && (penX_ != fillStartX_ || penY_ != fillStartY_)) {
-        uint32_t line = line_;
-        if (line) {
-            swf::StyleChange off;
-            off.line = 0;
-            shape_.records.push_back(off);
-        }
-        edgeTo(fillStartX_, fillStartY_);
-        if (line) {
-            swf::StyleChange on;
-            on.line = line;
-            shape_.records.push_back(on);
-        }
-    }
+    if (filling_) closeFillPart();
     penX_ = snap(x);
     penY_ = snap(y);
     fillStartX_ = penX_;

@@ -38,6 +38,7 @@ class Drawing {
   private:
     int32_t snap(double twips) const;
     void edgeTo(int32_t x, int32_t y);
+    void closeFillPart();
 
     swf::Shape shape_;
     int32_t penX_ = 0, penY_ = 0;

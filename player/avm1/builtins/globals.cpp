@@ -74,29 +74,7 @@ Value traceFn(Vm& vm, const Value& self, std::vector<Value>& args) {
 // ASnative(100, 5): the escaping XML text uses.
 Value xmlEscapeFn(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (args.empty()) return Value();
-    std::string out;
-    for (char c : vm.toString(args[0])) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return Value(out);
+    return Value(xmlEscapeText(vm.toString(args[0])));
 }
 
 std::string thisString(Vm& vm, const Value& self) {
@@ -361,6 +339,33 @@ std::string latin1Fallback(const std::string& s) {
 }
 
 }  // namespace
+
+std::string xmlEscapeText(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
 
 std::string urlEscape(const std::string& s) {
     static const char hex[] = "0123456789ABCDEF";

@@ -12,6 +12,8 @@ double parseInteger(const std::string& s, int radix);
 // parseFloat: the longest number at the start of `s` after white space; NaN when there is none.
 double parseFloatPrefix(const std::string& s);
 // escape / unescape: %XX for every byte but ASCII letters and digits; unescape also reads "+" as a space.
+// & < > " ' as XML entities, as XML text and attributes are written.
+std::string xmlEscapeText(const std::string& s);
 std::string urlEscape(const std::string& s);
 std::string urlUnescape(const std::string& s);
 

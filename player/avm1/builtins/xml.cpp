@@ -5,6 +5,7 @@
 // onData on the next frame.
 #include <algorithm>
 
+#include "player/avm1/builtins/globals.h"
 #include "player/avm1/builtins/loading.h"
 #include "player/avm1/vm.h"
 
@@ -110,33 +111,6 @@ void insertChild(XmlNode* parent, XmlNode* child, size_t at) {
 }
 
 // ---- text ----
-
-std::string escapeText(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 // The entities Flash knows; anything else (an unknown name, a lone '&') stays as written.
 std::string decodeEntities(const std::string& s) {
@@ -383,7 +357,7 @@ void parseInto(Vm& vm, XmlNode* doc, const std::string& text) {
 void serialise(Vm& vm, XmlNode* n, std::string& out, int depth) {
     if (depth > 10000) return;
     if (n->type == kText) {
-        out += escapeText(vm.toString(n->value));
+        out += xmlEscapeText(vm.toString(n->value));
         return;
     }
     bool named = !n->name.isNullish();
@@ -399,7 +373,7 @@ void serialise(Vm& vm, XmlNode* n, std::string& out, int depth) {
                 out += ' ';
                 out += k;
                 out += "=\"";
-                out += escapeText(vm.toString(n->attributes->get(vm, k)));
+                out += xmlEscapeText(vm.toString(n->attributes->get(vm, k)));
                 out += '"';
             }
         }
