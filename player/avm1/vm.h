@@ -201,5 +201,8 @@ void installColor(Vm& vm);
 void installGeom(Vm& vm);    // flash.geom: Matrix, Point, Rectangle, ColorTransform, Transform
 void installTimers(Vm& vm);  // setInterval, clearInterval, setTimeout, clearTimeout, getTimer
 void installMovieClip(Vm& vm);
+void installFilters(Vm& vm);      // flash.filters
+void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap, opaqueBackground, scale9Grid
+void installBitmapData(Vm& vm);   // flash.display.BitmapData, MovieClip attachBitmap and beginBitmapFill
 
 }  // namespace player::avm1

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "player/core/characters.h"
+#include "player/core/live_bitmap.h"
 #include "player/filters/filter.h"
 #include "player/render/geometry.h"
 #include "swf/tags.h"
@@ -56,6 +57,7 @@ class DisplayObject {
     const Character* character() const { return character_; }
     const MovieDef* movie() const { return movie_; }
     virtual class MovieClip* asClip() { return nullptr; }
+    virtual const class BitmapObject* asBitmap() const { return nullptr; }
     void setCharacter(const Character* c) { character_ = c; }
 
     uint64_t serial = 0;
@@ -71,6 +73,14 @@ class DisplayObject {
     uint8_t blendMode = 0;  // SWF BlendMode byte: 0 and 1 normal
     bool cacheAsBitmap = false;
     std::optional<Rgba> opaqueBackground;
+    // 9-slice scaling: a grid set by script (twips) replaces the symbol's; a script may also turn it off.
+    std::optional<swf::Rect> scriptScalingGrid;
+    bool scalingGridCleared = false;
+    std::optional<swf::Rect> scalingGrid() const {
+        if (scriptScalingGrid) return scriptScalingGrid;
+        if (scalingGridCleared || !character_) return std::nullopt;
+        return character_->scalingGrid;
+    }
 
     // The clip (or button) this object is a child of; null for the root of a level.
     DisplayObject* parent = nullptr;
@@ -87,6 +97,17 @@ class DisplayObject {
     const MovieDef* movie_;
     const Character* character_;
     size_t* counter_ = nullptr;
+};
+
+// A bitmap a script attached (attachBitmap): draws the pixels of a BitmapData as they are at the time,
+// one pixel to 20 twips.
+class BitmapObject : public DisplayObject {
+  public:
+    BitmapObject(const MovieDef* movie, std::shared_ptr<LiveBitmap> pixels, bool smoothing)
+        : DisplayObject(movie, nullptr), pixels(std::move(pixels)), smoothing(smoothing) {}
+    const BitmapObject* asBitmap() const override { return this; }
+    std::shared_ptr<LiveBitmap> pixels;
+    bool smoothing = false;
 };
 
 class MovieClip;

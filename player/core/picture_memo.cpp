@@ -70,6 +70,15 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
         add(obj->filters.size());
         for (const filters::Filter& f : obj->filters)
             addFilter(f);
+        // Attached bitmaps change with every script change of their pixels.
+        if (const BitmapObject* b = obj->asBitmap()) add(b->pixels->revision);
+        // 9-slice grids a script set or removed.
+        const std::optional<swf::Rect>& grid = obj->scriptScalingGrid;
+        add(uint64_t(grid.has_value()) << 1 | uint64_t(obj->scalingGridCleared));
+        if (grid) {
+            add(uint64_t(uint32_t(grid->xMin)) << 32 | uint32_t(grid->xMax));
+            add(uint64_t(uint32_t(grid->yMin)) << 32 | uint32_t(grid->yMax));
+        }
         // Clips (made by the timeline or by script) draw their drawing and children; buttons their children.
         if (const MovieClip* clip = obj->asClip()) {
             add(kOpen);

@@ -98,6 +98,10 @@ void Renderer::addBounds(const DisplayObject& obj, const Matrix& m, Box& box, in
         own.addRect(m, swf::Rect{int32_t(b.xMin) - 2560, int32_t(b.xMax) + 2560, int32_t(b.yMin) - 2560,
                                  int32_t(b.yMax) + 2560});
     }
+    if (const BitmapObject* b = obj.asBitmap()) {
+        const Bitmap& bmp = b->pixels->bitmap;
+        if (bmp.width > 0 && bmp.height > 0) own.addRect(m, swf::Rect{0, bmp.width * 20, 0, bmp.height * 20});
+    }
     if (!c && clip) {
         // Clips made by script have no character.
         for (const auto& [d, child] : clip->children())
@@ -169,7 +173,7 @@ double Renderer::NineSlice::map(double v, const double* e, double scale) const {
 }
 
 bool Renderer::makeNineSlice(const DisplayObject& obj, const Matrix& m, NineSlice& out, int depth) {
-    const swf::Rect& grid = *obj.character()->scalingGrid;
+    const swf::Rect grid = *obj.scalingGrid();
     Box local;
     addBounds(obj, Matrix{}, local, depth);
     if (local.empty()) return false;
@@ -333,6 +337,12 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
 
 void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, const Matrix& m,
                           const ColorTransform& cx, Runtime& rt) {
+    if (const BitmapObject* b = obj.asBitmap()) {
+        const Bitmap& bmp = b->pixels->bitmap;
+        drawBitmapRect(canvas, pictureOf(b->pixels), bmp.width * 20, bmp.height * 20, b->smoothing, m, cx,
+                       obj.movie(), rt);
+        return;
+    }
     const MovieClip* clip = const_cast<DisplayObject&>(obj).asClip();
     if (clip && !obj.character()) {
         // Clips made by script have no character.
@@ -366,7 +376,7 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
                                           : static_cast<const ButtonObject&>(obj).children();
             const NineSlice* outer = slice_;
             NineSlice slice;
-            slice_ = c->scalingGrid && !maskMode_ && makeNineSlice(obj, m, slice, 0) ? &slice : nullptr;
+            slice_ = obj.scalingGrid() && !maskMode_ && makeNineSlice(obj, m, slice, 0) ? &slice : nullptr;
             drawList(canvas, list, m, cx, antialias_, stageScale_, rt);
             slice_ = outer;
             break;
