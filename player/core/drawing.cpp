@@ -41,6 +41,22 @@ void Drawing::beginFill(const swf::FillStyle& fill) {
     dirty_ = true;
 }
 
+void Drawing::beginBitmapFill(swf::FillStyle fill, std::shared_ptr<LiveBitmap> pixels) {
+    // Fills beyond this many reuse nothing and are dropped with the rest of an over-long drawing.
+    if (!pixels || bitmaps_.size() >= 0xFFFE) {
+        endFill();
+        return;
+    }
+    auto it = std::find(bitmaps_.begin(), bitmaps_.end(), pixels);
+    if (it == bitmaps_.end()) it = bitmaps_.insert(bitmaps_.end(), std::move(pixels));
+    fill.bitmapId = uint16_t(it - bitmaps_.begin() + 1);
+    beginFill(fill);
+}
+
+BitmapPtr Drawing::bitmap(uint16_t id) const {
+    return id >= 1 && id <= bitmaps_.size() ? pictureOf(bitmaps_[id - 1u]) : nullptr;
+}
+
 void Drawing::closeFillPart() {
     // A part of a fill closes back to where it started, without a line.
     if (penX_ == fillStartX_ && penY_ == fillStartY_) return;

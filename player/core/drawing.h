@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "player/core/bounds.h"
+#include "player/core/live_bitmap.h"
 #include "player/core/shape_geometry.h"
 #include "swf/types.h"
 
@@ -16,6 +17,11 @@ class Drawing {
   public:
     void clear();
     void beginFill(const swf::FillStyle& fill);
+    // beginBitmapFill: `fill` is a bitmap fill of script pixels; its bitmap id is chosen here and names the
+    // pixels only inside this drawing (bitmap(id)).
+    void beginBitmapFill(swf::FillStyle fill, std::shared_ptr<LiveBitmap> pixels);
+    BitmapPtr bitmap(uint16_t id) const;
+    const std::vector<std::shared_ptr<LiveBitmap>>& bitmaps() const { return bitmaps_; }
     void endFill();
     // No line when `style` is empty.
     void lineStyle(const std::optional<swf::LineStyle>& style);
@@ -41,6 +47,7 @@ class Drawing {
     void closeFillPart();
 
     swf::Shape shape_;
+    std::vector<std::shared_ptr<LiveBitmap>> bitmaps_;  // the pixels of bitmap fills, id = index + 1
     int32_t penX_ = 0, penY_ = 0;
     int32_t fillStartX_ = 0, fillStartY_ = 0;
     bool filling_ = false;

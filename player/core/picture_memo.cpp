@@ -44,6 +44,10 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Movi
 
 void PictureMemo::addClip(const MovieClip& clip, int nesting) {
     add(clip.drawing && !clip.drawing->empty() ? clip.drawing->revision() : 0);
+    // Script pixels a drawing fills with change without a new drawing revision.
+    if (clip.drawing)
+        for (const auto& b : clip.drawing->bitmaps())
+            add(b->revision);
     addList(clip.children(), nesting);
 }
 

@@ -61,7 +61,8 @@ void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Mat
     stageScale_ = stageScale;
     canvas.setGradientRampCache(&ramps_);
     if (clip.drawing && !clip.drawing->empty())
-        drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt);
+        drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt, nullptr, nullptr,
+                     clip.drawing.get());
     drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);
 }
 
@@ -351,7 +352,8 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
     }
     // A clip's drawing (the drawing API) lies below its children.
     if (clip && clip->drawing && !clip->drawing->empty())
-        drawGeometry(canvas, clip->drawing->geometry(), m, cx, obj.movie(), rt);
+        drawGeometry(canvas, clip->drawing->geometry(), m, cx, obj.movie(), rt, nullptr, nullptr,
+                     clip->drawing.get());
     const Character* c = obj.character();
     if (!c) return;
     switch (c->kind) {
@@ -436,9 +438,10 @@ void Renderer::drawBitmapRect(raster::Canvas& canvas, const BitmapPtr& bmp, int3
 
 void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, const Matrix& m,
                             const ColorTransform& cx, const MovieDef* movie, Runtime& rt,
-                            const Rgba* glyphColor, const BitmapPtr* picture) {
-    BitmapLookup bitmaps = [movie, &rt, picture](uint16_t id) -> BitmapPtr {
+                            const Rgba* glyphColor, const BitmapPtr* picture, const Drawing* drawing) {
+    BitmapLookup bitmaps = [movie, &rt, picture, drawing](uint16_t id) -> BitmapPtr {
         if (picture) return *picture;
+        if (drawing) return drawing->bitmap(id);  // a drawing's fills name its own script pixels
         const Character* c = movie->character(id);
         if (!c || c->kind != Character::Kind::Bitmap) return nullptr;
         std::string error;

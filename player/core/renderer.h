@@ -44,7 +44,8 @@ class Renderer {
                     const ColorTransform& cx, Runtime& rt);
     void drawGeometry(raster::Canvas& canvas, const struct ShapeGeometry& g, const Matrix& m,
                       const ColorTransform& cx, const MovieDef* movie, Runtime& rt,
-                      const Rgba* glyphColor = nullptr, const BitmapPtr* picture = nullptr);
+                      const Rgba* glyphColor = nullptr, const BitmapPtr* picture = nullptr,
+                      const class Drawing* drawing = nullptr);
     // A bitmap (or video picture) stretched over a w x h twips rectangle at the object's origin.
     void drawBitmapRect(raster::Canvas& canvas, const BitmapPtr& bmp, int32_t w, int32_t h, bool smooth,
                         const Matrix& m, const ColorTransform& cx, const MovieDef* movie, Runtime& rt);

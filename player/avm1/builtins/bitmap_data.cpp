@@ -598,6 +598,68 @@ Value merge(Vm& vm, const Value& self, std::vector<Value>& args) {
     return kFailed;
 }
 
+// paletteMap(source, sourceRect, destPoint, redArray, greenArray, blueArray, alphaArray): each channel's
+// value picks a colour from its array and the four picks are added; a channel without an array keeps its
+// value.
+Value paletteMap(Vm& vm, const Value& self, std::vector<Value>& args) {
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 3) return kFailed;
+    std::shared_ptr<LiveBitmap> src;
+    if (int code = checkSource(vm, args, src)) return Value(code);
+    const int shifts[4] = {16, 8, 0, 24};
+    uint32_t table[4][256];
+    for (int c = 0; c < 4; ++c) {
+        auto* a = dynamic_cast<ArrayObject*>(arg(args, size_t(3 + c)).object());
+        for (uint32_t v = 0; v < 256; ++v)
+            table[c][v] =
+                a ? (v < a->elements.size() ? toUint32(vm.toNumber(a->elements[v])) : 0) : v << shifts[c];
+    }
+    Area s = areaOf(vm, args[1]);
+    int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
+    int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
+    if (!fitCopy(*src, *b, s, dx, dy)) return kFailed;
+    const std::vector<Pixel> pixels = src->bitmap.pixels;
+    const int sw = src->bitmap.width;
+    for (int y = 0; y < s.h; ++y) {
+        Pixel* d = b->row(dy + y) + dx;
+        for (int x = 0; x < s.w; ++x) {
+            const uint32_t c = straight(pixels[size_t(s.y + y) * size_t(sw) + size_t(s.x + x)]);
+            uint32_t out = 0;
+            for (int i = 0; i < 4; ++i)
+                out += table[i][(c >> shifts[i]) & 255];
+            d[x] = pixelFor(*b, out);
+        }
+    }
+    b->changed();
+    return kFailed;
+}
+
+// generateFilterRect(sourceRect, filter): the area the filter's output covers.
+Value generateFilterRect(Vm& vm, const Value& self, std::vector<Value>& args) {
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 2) return kFailed;
+    if (!isRect(vm, args[0])) return kFailed;
+    const Area a = areaOf(vm, args[0]);
+    std::optional<swf::FilterParams> f = filterParams(args[1]);
+    const filters::Reach r = f ? filters::filterReach(*f, 1) : filters::Reach{};
+    return makeRect(vm, a.x - r.left, a.y - r.top, a.w + r.left + r.right, a.h + r.top + r.bottom);
+}
+
+// Methods whose pixel patterns are not made yet: they say so once and change nothing.
+Value notYet(Vm& vm, const Value& self, const char* what) {
+    if (!live(self)) return kFailed;
+    vm.host.unsupported(std::string("BitmapData.") + what);
+    return kFailed;
+}
+
+Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return notYet(vm, self, "perlinNoise");
+}
+
+Value pixelDissolve(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return notYet(vm, self, "pixelDissolve");
+}
+
 // compare(other): 0 when equal, -3 / -4 when the widths / heights differ, else a bitmap of differences.
 Value compare(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* a = live(self);
@@ -795,6 +857,36 @@ Value attachBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// beginBitmapFill(bitmap, matrix, repeat, smoothing): the drawing's next fill paints the bitmap's pixels
+// (one pixel a pixel unless the matrix says otherwise), repeated unless repeat is false.
+Value beginBitmapFill(Vm& vm, const Value& self, std::vector<Value>& args) {
+    MovieClip* mc = clipOf(self);
+    if (!mc) return Value();
+    if (!mc->drawing) mc->drawing = std::make_unique<Drawing>();
+    std::shared_ptr<LiveBitmap> pixels = liveBitmapOf(arg(args, 0));
+    if (!pixels) {
+        mc->drawing->endFill();
+        return Value();
+    }
+    const bool repeat = args.size() < 3 || vm.toBoolean(args[2]);
+    const bool smooth = vm.toBoolean(arg(args, 3));
+    swf::FillStyle f;
+    f.type = repeat ? (smooth ? swf::FillType::RepeatingBitmap : swf::FillType::NonSmoothedRepeatingBitmap)
+                    : (smooth ? swf::FillType::ClippedBitmap : swf::FillType::NonSmoothedClippedBitmap);
+    // The bitmap's pixels to the clip's twips: 20 twips a pixel, then the script's matrix (in pixels).
+    const Matrix m = matrixOf(vm, arg(args, 1));
+    auto fixed = [](double v) { return int32_t(std::clamp(v * 20 * 65536.0, -2e9, 2e9)); };
+    auto twips = [](double v) { return int32_t(std::clamp(v * 20.0, -2e9, 2e9)); };
+    f.matrix.scaleX = fixed(m.a);
+    f.matrix.rotateSkew0 = fixed(m.b);
+    f.matrix.rotateSkew1 = fixed(m.c);
+    f.matrix.scaleY = fixed(m.d);
+    f.matrix.translateX = twips(m.tx);
+    f.matrix.translateY = twips(m.ty);
+    mc->drawing->beginBitmapFill(f, std::move(pixels));
+    return Value();
+}
+
 struct Accessor {
     const char* name;
     NativeFn get;
@@ -854,11 +946,18 @@ void installBitmapData(Vm& vm) {
                    {"compare", compare},
                    {"hitTest", hitTest},
                    {"draw", draw},
-                   {"applyFilter", applyFilter}};
+                   {"applyFilter", applyFilter},
+                   {"paletteMap", paletteMap},
+                   {"generateFilterRect", generateFilterRect},
+                   {"perlinNoise", perlinNoise},
+                   {"pixelDissolve", pixelDissolve}};
     for (const auto& m : methods)
         proto->define(vm, m.name, Value(vm.newFunction(m.fn)), 0);
 
-    if (vm.clipProto) vm.method(vm.clipProto, "attachBitmap", attachBitmap, kVersion8Up);
+    if (vm.clipProto) {
+        vm.method(vm.clipProto, "attachBitmap", attachBitmap, kVersion8Up);
+        vm.method(vm.clipProto, "beginBitmapFill", beginBitmapFill, kVersion8Up);
+    }
 }
 
 }  // namespace player::avm1

@@ -412,12 +412,6 @@ Value mcBeginGradientFill(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-Value mcBeginBitmapFill(Vm& vm, const Value& self, std::vector<Value>& args) {
-    vm.host.unsupported("beginBitmapFill (bitmap fills from script)");
-    if (Drawing* d = drawingOf(self)) d->endFill();
-    return Value();
-}
-
 Value mcLineStyle(Vm& vm, const Value& self, std::vector<Value>& args) {
     Drawing* d = drawingOf(self);
     if (!d) return Value();
@@ -525,7 +519,6 @@ void installMovieClip(Vm& vm) {
                          {"clear", mcClear, kVersion6Up},
                          {"beginFill", mcBeginFill, kVersion6Up},
                          {"beginGradientFill", mcBeginGradientFill, kVersion6Up},
-                         {"beginBitmapFill", mcBeginBitmapFill, kVersion8Up},
                          {"lineStyle", mcLineStyle, kVersion6Up},
                          {"lineGradientStyle", mcLineGradientStyle, kVersion8Up},
                          {"moveTo", mcMoveTo, kVersion6Up},
