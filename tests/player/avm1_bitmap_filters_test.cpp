@@ -1,0 +1,336 @@
+// flash.filters and flash.display.BitmapData from script: the property rules of the filter classes and
+// their round trip through a clip, BitmapData's premultiplied pixels and answers, and what scripts change
+// on the stage (filters, blend modes, attached bitmaps, bitmap fills, draw).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "player/avm1/builtins/filters_class.h"
+#include "player/avm1/vm.h"
+#include "support/avm1_asm.h"
+#include "tests/player/player_test_util.h"
+
+namespace {
+
+using namespace player::avm1;
+
+class QuietHost : public Host {
+  public:
+    std::vector<std::string> unsupportedWhat;
+    void trace(const std::string&) override {}
+    void log(const std::string&) override {}
+    void unsupported(const std::string& what) override { unsupportedWhat.push_back(what); }
+    void getUrl(const std::string&, const std::string&, int, ClipObject*) override {}
+    double timeMs() override { return 0; }
+    ClipObject* level(int) override { return nullptr; }
+    bool readLocalFile(const std::string&, std::string&) override { return false; }
+};
+
+struct Script : ::testing::Test {
+    QuietHost host;
+    Vm vm{host, 8};
+
+    Object* package(const char* name) {
+        Object* flash = vm.global->get(vm, "flash").object();
+        return flash ? flash->get(vm, name).object() : nullptr;
+    }
+    Value make(const char* pkg, const char* cls, std::vector<Value> args = {}) {
+        return vm.construct(package(pkg)->get(vm, cls), args);
+    }
+    Value call(const Value& o, const char* method, std::vector<Value> args = {}) {
+        return vm.callMethod(o, method, args);
+    }
+    std::string get(const Value& o, const char* name) { return vm.toString(o.object()->get(vm, name)); }
+    void set(const Value& o, const char* name, const Value& v) { o.object()->set(vm, name, v); }
+    Value array(std::vector<Value> v) { return Value(vm.newArray(std::move(v))); }
+};
+
+// ---- filters ----
+
+TEST_F(Script, FilterPropertiesClampMaskAndRoundAsFlashPlayerDoes) {
+    struct Case {
+        const char* cls;
+        const char* property;
+        Value value;
+        const char* reads;
+    } cases[] = {
+        {"BlurFilter", "blurX", Value(100.5), "100.5"},
+        {"BlurFilter", "blurX", Value(-1), "0"},
+        {"BlurFilter", "blurY", Value(256), "255"},
+        {"BlurFilter", "quality", Value(2.5), "2"},
+        {"BlurFilter", "quality", Value(100), "15"},
+        {"DropShadowFilter", "angle", Value(366), "6"},
+        {"DropShadowFilter", "angle", Value(-1), "-1"},
+        {"DropShadowFilter", "distance", Value(-1), "-1"},
+        {"DropShadowFilter", "alpha", Value(0.5), "0.498039215686275"},  // kept as a byte, truncated
+        {"DropShadowFilter", "alpha", Value(1.5), "1"},
+        {"DropShadowFilter", "color", Value(-305419896), "13347208"},  // low 24 bits
+        {"DropShadowFilter", "strength", Value(256), "255"},
+        {"DropShadowFilter", "hideObject", Value(), "false"},
+        {"GlowFilter", "color", Value(16777471), "255"},
+        {"BevelFilter", "type", Value("outer"), "outer"},
+        {"BevelFilter", "type", Value("INNER"), "full"},  // names match exactly, anything else is full
+        {"ConvolutionFilter", "matrixX", Value(100), "15"},
+        {"DisplacementMapFilter", "componentX", Value(-234.5), "-234"},
+        {"DisplacementMapFilter", "scaleX", Value(65536), "65535"},
+        {"DisplacementMapFilter", "mode", Value("Color"), "wrap"},
+    };
+    for (const Case& c : cases) {
+        Value f = make("filters", c.cls);
+        set(f, c.property, c.value);
+        EXPECT_EQ(get(f, c.property), c.reads) << c.cls << "." << c.property << " = " << vm.toString(c.value);
+    }
+}
+
+TEST_F(Script, GradientStopsFollowTheColoursAndConvolutionMatricesOnlyGrow) {
+    Value g = make("filters", "GradientGlowFilter");
+    set(g, "alphas", array({Value(1)}));
+    EXPECT_EQ(get(g, "alphas"), "") << "no colours, no stops";
+    set(g, "colors", array({Value(-305419896), Value(10)}));
+    EXPECT_EQ(get(g, "colors") + "|" + get(g, "alphas") + "|" + get(g, "ratios"), "13347208,10|0,0|0,0");
+    set(g, "ratios", array({Value(500), Value(50.5), Value(100)}));
+    EXPECT_EQ(get(g, "ratios"), "255,50") << "clamped, cut, and no longer than the colours";
+    set(g, "alphas", array({Value(0.5)}));
+    EXPECT_EQ(get(g, "alphas"), "0.501960784313725,1") << "rounded; the alphas not given are opaque";
+    set(g, "ratios", array({Value(7)}));
+    EXPECT_EQ(get(g, "colors") + "|" + get(g, "ratios"), "13347208|7") << "fewer ratios drop stops";
+
+    Value c = make("filters", "ConvolutionFilter");
+    set(c, "matrix", array({Value(-1000.5)}));
+    set(c, "matrixX", Value(2));
+    EXPECT_EQ(get(c, "matrix"), "-1000.5") << "2 x 0 needs no more numbers";
+    set(c, "matrixY", Value(2));
+    EXPECT_EQ(get(c, "matrix"), "-1000.5,0,0,0");
+    set(c, "matrix", Value("ASDASDASD"));
+    EXPECT_EQ(get(c, "matrix"), "NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN") << "a string counts its characters";
+
+    Value m = make("filters", "ColorMatrixFilter", {Value()});
+    EXPECT_EQ(get(m, "matrix"), "1,0,0,0,0,0,1,0,0,0,0,0,1,0,0,0,0,0,1,0");
+    set(m, "matrix", array({Value(true), Value(false)}));
+    EXPECT_EQ(get(m, "matrix").substr(0, 12), "1,0,NaN,NaN,");
+}
+
+TEST_F(Script, FiltersCloneAndRoundTripThroughTheRecordsTheRendererApplies) {
+    Value bevel = make("filters", "BevelFilter",
+                       {Value(10), Value(90), Value(0x00FF00), Value(1), Value(0x0000FF), Value(0.5),
+                        Value(8), Value(6), Value(1.5), Value(3), Value("full"), Value(true)});
+    Value copy = call(bevel, "clone");
+    ASSERT_TRUE(copy.isObject());
+    EXPECT_NE(copy.object(), bevel.object());
+    set(bevel, "distance", Value(1));
+    EXPECT_EQ(get(copy, "distance"), "10") << "the clone keeps its own settings";
+    EXPECT_TRUE(vm.instanceOf(copy, package("filters")->get(vm, "BevelFilter").object()));
+    EXPECT_TRUE(call(make("filters", "BitmapFilter"), "clone").isUndefined());
+
+    std::optional<swf::FilterParams> p = filterParams(copy);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->type, swf::FilterType::Bevel);
+    ASSERT_EQ(p->colors.size(), 2u);
+    EXPECT_EQ(p->colors[0].g, 255) << "highlight first";
+    EXPECT_EQ(p->colors[1].a, 127) << "shadow alpha as a byte";
+    EXPECT_TRUE(p->onTop && p->knockout) << "type full is stored as on top";
+    EXPECT_EQ(p->passes, 3);
+    Value back = filterValue(vm, *p);
+    for (const char* name : {"distance", "highlightColor", "shadowAlpha", "blurX", "strength", "type"})
+        EXPECT_EQ(get(back, name), get(copy, name)) << name;
+    EXPECT_NEAR(vm.toNumber(back.object()->get(vm, "angle")), 90, 1e-9);
+    EXPECT_FALSE(filterParams(make("filters", "DisplacementMapFilter"))) << "not drawn";
+}
+
+// ---- BitmapData ----
+
+TEST_F(Script, BitmapPixelsAreKeptPremultiplied) {
+    struct Case {
+        bool transparent;
+        double set;
+        double reads;
+    } cases[] = {
+        {true, 0xAABBCCDD, double(int32_t(0xAABBCCDCu))},
+        {true, 0x12345678, double(int32_t(0x12395571u))},
+        {true, 0x20202020, double(int32_t(0x20202020u))},
+        {true, 0x00FFFFFF, 0},    // nothing of a colour is left without alpha
+        {false, 0x80FFFFFF, -1},  // an opaque bitmap drops alpha
+    };
+    for (const Case& c : cases) {
+        Value b = make("display", "BitmapData", {Value(2), Value(2), Value(c.transparent), Value(0)});
+        call(b, "setPixel32", {Value(1), Value(1), Value(c.set)});
+        EXPECT_EQ(vm.toNumber(call(b, "getPixel32", {Value(1), Value(1)})), c.reads) << std::hex << c.set;
+    }
+}
+
+TEST_F(Script, BitmapSizesAndDisposedBitmapsAnswerAsInFlashPlayer) {
+    for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {2881, 5}, {5, 2881}})
+        EXPECT_TRUE(make("display", "BitmapData", {Value(w), Value(h)}).isUndefined()) << w << "x" << h;
+    Value big = make("display", "BitmapData", {Value(2880), Value(2880)});
+    EXPECT_EQ(get(big, "rectangle"), "(x=0, y=0, w=2880, h=2880)");
+    EXPECT_EQ(get(big, "transparent"), "true");
+    call(big, "dispose");
+    for (const char* name : {"width", "height", "transparent", "rectangle"})
+        EXPECT_EQ(get(big, name), "-1") << name;
+    EXPECT_EQ(vm.toString(call(big, "getPixel", {Value(0), Value(0)})), "-1");
+}
+
+TEST_F(Script, BitmapMethodsCheckTheirArgumentsInOrder) {
+    Value b = make("display", "BitmapData", {Value(3), Value(3)});
+    Value src = make("display", "BitmapData", {Value(3), Value(3)});
+    Value gone = make("display", "BitmapData", {Value(3), Value(3)});
+    call(gone, "dispose");
+    Value rect = make("geom", "Rectangle", {Value(0), Value(0), Value(2), Value(2)});
+    Value point = make("geom", "Point", {Value(1), Value(1)});
+    struct Case {
+        const char* method;
+        std::vector<Value> args;
+        double answer;
+    } cases[] = {
+        {"copyChannel", {src, rect, point, Value(2)}, -1},  // too few arguments
+        {"copyChannel", {Value(), rect, point, Value(2), Value(4)}, -2},
+        {"copyChannel", {gone, rect, point, Value(2), Value(4)}, -3},
+        {"copyChannel", {src, Value(vm.newObject()), point, Value(2), Value(4)}, -4},
+        {"copyChannel", {src, rect, point, Value(2), Value(4)}, -1},  // done
+        {"colorTransform", {rect, Value(vm.newObject())}, -3},        // a ColorTransform, nothing like one
+        {"compare", {gone}, -2},
+        {"compare", {make("display", "BitmapData", {Value(4), Value(3)})}, -3},
+        {"compare", {src}, 0},
+        {"threshold", {src, rect, point, Value("=="), Value(4294967295.0)}, 4},  // pixels that passed
+        {"floodFill", {Value(9), Value(9), Value(0)}, 0},
+        {"hitTest", {Value(), Value(0), point}, -2},
+    };
+    for (Case& c : cases)
+        EXPECT_EQ(vm.toNumber(call(b, c.method, c.args)), c.answer) << c.method << " " << c.args.size();
+}
+
+TEST_F(Script, NoiseFloodFillScrollAndColorBounds) {
+    Value b = make("display", "BitmapData", {Value(3), Value(3), Value(false)});
+    call(b, "noise", {Value(1)});
+    EXPECT_EQ(vm.toNumber(call(b, "getPixel", {Value(0), Value(0)})), 0xA7F1D9) << "Flash Player's generator";
+    Value c = make("display", "BitmapData", {Value(3), Value(3), Value(false)});
+    call(c, "noise", {Value(-1)});
+    call(b, "noise", {Value(2)});
+    EXPECT_EQ(vm.toNumber(call(c, "compare", {b})), 0) << "seed -1 is seed 2";
+
+    // A white bitmap with a black wall in column 1: the fill stays on its side.
+    Value f = make("display", "BitmapData", {Value(4), Value(2), Value(false), Value(0xFFFFFF)});
+    for (int y = 0; y < 2; ++y)
+        call(f, "setPixel", {Value(1), Value(y), Value(0)});
+    EXPECT_EQ(vm.toNumber(call(f, "floodFill", {Value(3), Value(0), Value(0xFF0000)})), 1);
+    EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(0), Value(1)})), 0xFFFFFF);
+    EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(2), Value(1)})), 0xFF0000);
+    EXPECT_EQ(vm.toString(call(f, "getColorBoundsRect", {Value(0xFFFFFF), Value(0xFF0000)})),
+              "(x=2, y=0, w=2, h=2)");
+    call(f, "scroll", {Value(1), Value(0)});
+    EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(1), Value(0)})), 0xFFFFFF) << "moved right";
+    EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(0), Value(0)})), 0xFFFFFF) << "left behind as it was";
+}
+
+// ---- on the stage ----
+
+using playertest::movie;
+using playertest::Picture;
+using playertest::render;
+
+player::Player* loaded(player::Player& p, const testswf::Bytes& bytes) {
+    std::string error;
+    EXPECT_TRUE(p.loadBytes(bytes, "test.swf", &error)) << error;
+    return &p;
+}
+
+// `var` = new flash.display.BitmapData(w, h, false, color)
+std::string newBitmap(const char* var, int w, int h, uint32_t color) {
+    return std::string("push '") + var + "'; push " + std::to_string(color) + " false " + std::to_string(h) +
+           " " + std::to_string(w) +
+           " 4; push 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "
+           "newmethod; setvar; ";
+}
+
+TEST(ScriptStage, AttachedBitmapShowsItsPixelsAsTheyChange) {
+    // Frame 1 attaches a blue 4 x 4 bitmap at (0, 0); frame 2 paints it red.
+    auto b = movie(10, 10, 2, 8);
+    b.tag(12, avm1test::assemble(newBitmap("bmp", 4, 4, 0x0000FF) +
+                                 "push 1 'bmp'; getvar; push 2; push '_root'; getvar; push 'attachBitmap'; "
+                                 "callmethod; pop"))
+        .showFrame();
+    b.tag(12, avm1test::assemble("push 16711680; push 'bmp'; getvar; push 'rectangle'; getmember; push 2; "
+                                 "push 'bmp'; getvar; push 'fillRect'; callmethod; pop; stop"))
+        .showFrame();
+    player::Player p;
+    loaded(p, b.end().build());
+    // Twice, so the stage keeps the picture: the change must still be seen.
+    render(p, 10, 10);
+    Picture first = render(p, 10, 10);
+    EXPECT_EQ(first.rgb(1, 1), 0x0000FFu);
+    EXPECT_EQ(first.rgb(6, 6), 0xFFFFFFu) << "beyond the bitmap";
+    p.advance();
+    EXPECT_EQ(render(p, 10, 10).rgb(1, 1), 0xFF0000u);
+}
+
+TEST(ScriptStage, ScriptFiltersAndBlendModesReachTheRenderer) {
+    // A red 10 x 10 square drawn by script at (10, 10), given a blur; a second square in "invert" mode.
+    auto fill = [](const char* clip, int x, uint32_t rgb) {
+        std::string c = std::string("push '") + clip + "'; getvar; ";
+        auto m = [&](const std::string& args, int n, const char* method) {
+            return "push " + args + " " + std::to_string(n) + "; " + c + "push '" + method +
+                   "'; callmethod; pop; ";
+        };
+        std::string xs = std::to_string(x), xe = std::to_string(x + 10);
+        return m(std::to_string(rgb), 1, "beginFill") + m("10 " + xs, 2, "moveTo") +
+               m("10 " + xe, 2, "lineTo") + m("20 " + xe, 2, "lineTo") + m("20 " + xs, 2, "lineTo") +
+               m("", 0, "endFill");
+    };
+    const std::string script =
+        "push 'a'; push 1 'a' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; setvar; " +
+        fill("a", 10, 0xFF0000) +
+        // a.filters = [new flash.filters.BlurFilter(8, 8, 1)]
+        "push 'a'; getvar; push 'filters'; push 1 8 8 3; push 'flash'; getvar; push 'filters'; getmember; "
+        "push 'BlurFilter'; newmethod; push 1; initarray; setmember; "
+        "push 'b'; push 2 'b' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; setvar; " +
+        fill("b", 40, 0xFFFFFF) + "push 'b'; getvar; push 'blendMode'; push 'invert'; setmember; ";
+    auto b = movie(60, 30, 1, 8, 0x00FF00);
+    b.tag(12, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    loaded(p, b.end().build());
+    Picture pic = render(p, 60, 30);
+    EXPECT_NE(pic.rgb(9, 15), 0x00FF00u) << "the blur spreads beyond the square";
+    EXPECT_NE(pic.rgb(10, 15), 0xFF0000u) << "and softens its inside near the edge";
+    EXPECT_EQ(pic.rgb(15, 15), 0xFF0000u) << "farther in than the blur reaches";
+    EXPECT_EQ(pic.rgb(45, 15), 0xFF00FFu) << "invert turns the green stage magenta under the square";
+}
+
+TEST(ScriptStage, DrawCapturesAClipAndBitmapFillsPaintIt) {
+    // A 20 x 10 clip: left half red (drawn), captured with draw() into a bitmap; a second clip fills a
+    // rectangle with that bitmap at (0, 20).
+    std::vector<std::string> lines;
+    const std::string script =
+        "push 'a'; push 1 'a' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; setvar; "
+        "push 16711680 1; push 'a'; getvar; push 'beginFill'; callmethod; pop; "
+        "push 0 0 2; push 'a'; getvar; push 'moveTo'; callmethod; pop; "
+        "push 0 10 2; push 'a'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 10 10 2; push 'a'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 10 0 2; push 'a'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 0; push 'a'; getvar; push 'endFill'; callmethod; pop; " +
+        newBitmap("bmp", 20, 10, 0x0000FF) +
+        "push 'a'; getvar; push 1; push 'bmp'; getvar; push 'draw'; callmethod; pop; "
+        "push 2 5 2; push 'bmp'; getvar; push 'getPixel'; callmethod; trace; "
+        "push 2 15 2; push 'bmp'; getvar; push 'getPixel'; callmethod; trace; "
+        "push 'a'; getvar; push '_y'; push 100; setmember; "
+        "push 'c'; push 2 'c' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; setvar; "
+        "push 'bmp'; getvar; push 1; push 'c'; getvar; push 'beginBitmapFill'; callmethod; pop; "
+        "push 20 0 2; push 'c'; getvar; push 'moveTo'; callmethod; pop; "
+        "push 20 20 2; push 'c'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 30 20 2; push 'c'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 30 0 2; push 'c'; getvar; push 'lineTo'; callmethod; pop; "
+        "push 0; push 'c'; getvar; push 'endFill'; callmethod; pop";
+    auto b = movie(40, 40, 1, 8);
+    b.tag(12, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    loaded(p, b.end().build());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "16711680") << "the clip's red square";
+    EXPECT_EQ(lines[1], "255") << "the bitmap's own blue beside it";
+    Picture pic = render(p, 40, 40);
+    EXPECT_EQ(pic.rgb(5, 25), 0xFF0000u) << "the fill repeats the captured pixels";
+    EXPECT_EQ(pic.rgb(15, 25), 0x0000FFu);
+}
+
+}  // namespace
