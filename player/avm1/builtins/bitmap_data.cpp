@@ -160,6 +160,11 @@ Value ctor(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!b) return Value();
     const int w = intOf(vm, arg(args, 0)), h = intOf(vm, arg(args, 1));
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return Value();
+    if (!LiveBitmap::roomFor(size_t(w) * size_t(h))) {
+        vm.host.log("BitmapData refused: the live bitmaps already hold " +
+                    std::to_string(LiveBitmap::livePixels()) + " pixels");
+        return Value();
+    }
     const bool transparent = args.size() < 3 || vm.toBoolean(args[2]);
     const uint32_t fill = args.size() < 4 ? 0xffffffffu : toUint32(vm.toNumber(args[3]));
     b->bitmap = std::make_shared<LiveBitmap>(w, h, transparent, 0);
@@ -306,6 +311,7 @@ Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value cloneData(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b) return kFailed;
+    if (!LiveBitmap::roomFor(b->bitmap.pixels.size())) return Value();
     return wrap(vm, std::make_shared<LiveBitmap>(*b));
 }
 
@@ -313,10 +319,7 @@ Value dispose(Vm& vm, const Value& self, std::vector<Value>& args) {
     BitmapDataObject* o = dataOf(self);
     if (!o || !o->bitmap) return kFailed;
     // What shows the pixels (attached bitmaps, fills) shows nothing from now on.
-    o->bitmap->bitmap.width = o->bitmap->bitmap.height = 0;
-    o->bitmap->bitmap.pixels.clear();
-    o->bitmap->bitmap.pixels.shrink_to_fit();
-    o->bitmap->changed();
+    o->bitmap->release();
     o->bitmap.reset();
     return Value();
 }
@@ -669,6 +672,7 @@ Value compare(Vm& vm, const Value& self, std::vector<Value>& args) {
     const LiveBitmap& b = *other->bitmap;
     if (a->bitmap.width != b.bitmap.width) return Value(-3);
     if (a->bitmap.height != b.bitmap.height) return Value(-4);
+    if (!LiveBitmap::roomFor(a->bitmap.pixels.size())) return kFailed;
     auto diff = std::make_shared<LiveBitmap>(a->bitmap.width, a->bitmap.height, true, 0);
     bool same = true;
     for (size_t i = 0; i < a->bitmap.pixels.size(); ++i) {
@@ -829,6 +833,7 @@ Value loadBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
     BitmapPtr bmp = static_cast<const BitmapCharacter*>(c)->bitmap(&error);
     if (!bmp || bmp->width <= 0 || bmp->height <= 0 || bmp->width > kMaxSide || bmp->height > kMaxSide)
         return Value();
+    if (!LiveBitmap::roomFor(bmp->pixels.size())) return Value();
     auto pixels = std::make_shared<LiveBitmap>(bmp->width, bmp->height, !bmp->opaque, 0);
     pixels->bitmap.pixels = bmp->pixels;
     pixels->changed();
