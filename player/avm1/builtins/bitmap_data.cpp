@@ -246,7 +246,11 @@ Value fillRect(Vm& vm, const Value& self, std::vector<Value>& args) {
     // fillRect answers nothing, whatever happens.
     LiveBitmap* b = live(self);
     if (!b || args.size() < 2 || !isRect(vm, args[0])) return Value();
-    const Area a = clipTo(areaOf(vm, args[0]), b->bitmap.width, b->bitmap.height);
+    // A negative width or height reaches back from x or y.
+    Area r = areaOf(vm, args[0]);
+    if (r.w < 0) r.x += r.w, r.w = -r.w;
+    if (r.h < 0) r.y += r.h, r.h = -r.h;
+    const Area a = clipTo(r, b->bitmap.width, b->bitmap.height);
     const Pixel p = pixelFor(*b, toUint32(vm.toNumber(args[1])));
     for (int y = a.y; y < a.y + a.h; ++y)
         std::fill_n(b->row(y) + a.x, a.w, p);
@@ -851,11 +855,13 @@ MovieClip* clipOf(const Value& self) {
 // attachBitmap(bitmap, depth, pixelSnapping, smoothing).
 Value attachBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
-    if (!mc || args.size() < 2) return Value();
+    if (!mc || args.empty()) return Value();
     std::shared_ptr<LiveBitmap> pixels = liveBitmapOf(args[0]);
     if (!pixels) return Value();
-    double d = vm.toNumber(args[1]);
-    if (!std::isfinite(d) || d < -16384 || d > 2130690045) return Value();
+    // A depth left out or not a number is depth 0.
+    double d = vm.toNumber(arg(args, 1));
+    if (std::isnan(d)) d = 0;
+    if (d < -16384 || d > 2130690045) return Value();
     auto obj = std::make_unique<BitmapObject>(mc->movie(), pixels, vm.toBoolean(arg(args, 3)));
     obj->track(&static_cast<Runtime&>(vm.host).liveObjects);
     mc->insertChild(int(clampToInt(d, -16384, 2130690045)) + kScriptDepthOffset, std::move(obj));
