@@ -575,12 +575,13 @@ Value copyChannel(Vm& vm, const Value& self, std::vector<Value>& args) {
 // each channel (source * m + dest * (256 - m)) / 256.
 Value merge(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
-    if (!b || args.size() < 7) return kFailed;
+    if (!b || args.size() < 6) return kFailed;
     std::shared_ptr<LiveBitmap> src;
     if (int code = checkSource(vm, args, src)) return Value(code);
-    uint32_t m[4];
-    for (int i = 0; i < 4; ++i)
-        m[i] = uint32_t(std::clamp(intOf(vm, args[size_t(3 + i)]), 0, 256));
+    // The alpha multiplier may be left out: the source's alpha then wins.
+    uint32_t m[4] = {0, 0, 0, 256};
+    for (size_t i = 0; i < 4 && 3 + i < args.size(); ++i)
+        m[i] = uint32_t(std::clamp(intOf(vm, args[3 + i]), 0, 256));
     Area s = areaOf(vm, args[1]);
     int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
     int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
@@ -703,17 +704,21 @@ Value compare(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value hitTest(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b || args.size() < 3) return kFailed;
-    if (!args[0].isObject()) return Value(-2);
+    Object* first = args[0].object();
+    if (!first || !first->has(vm, "x") || !first->has(vm, "y")) return Value(-2);
     const int fx = intOf(vm, Value(num(vm, args[0], "x"))), fy = intOf(vm, Value(num(vm, args[0], "y")));
     const uint32_t t1 = uint32_t(std::clamp(intOf(vm, args[1]), 0, 255));
     auto solid = [&](const LiveBitmap& bm, int x, int y, uint32_t t) {
         return inside(bm, x, y) && (bm.row(y)[x] >> 24) >= std::max<uint32_t>(t, 1);
     };
     Object* o = args[2].object();
-    if (!o) return kFailed;
+    if (!o) return Value(-3);
     if (BitmapDataObject* second = dataOf(args[2])) {
         if (!second->bitmap) return Value(-3);
-        if (!arg(args, 3).isObject()) return Value(-4);
+        // The second bitmap's position may be left out (its origin), but not given as something else.
+        if (args.size() > 3 &&
+            !(args[3].isObject() && args[3].object()->has(vm, "x") && args[3].object()->has(vm, "y")))
+            return Value(-4);
         const std::shared_ptr<LiveBitmap> other = second->bitmap;
         const int sx = intOf(vm, Value(num(vm, arg(args, 3), "x"))),
                   sy = intOf(vm, Value(num(vm, arg(args, 3), "y")));
@@ -732,9 +737,9 @@ Value hitTest(Vm& vm, const Value& self, std::vector<Value>& args) {
                 if (solid(*b, x, y, t1)) return Value(true);
         return Value(false);
     }
-    if (vm.instanceOf(args[2], geomClass(vm, "Point")))
-        return Value(solid(*b, intOf(vm, o->get(vm, "x")) - fx, intOf(vm, o->get(vm, "y")) - fy, t1));
-    return kFailed;
+    // Any other object with x and y is a point.
+    if (!o->has(vm, "x") || !o->has(vm, "y")) return Value(-3);
+    return Value(solid(*b, intOf(vm, o->get(vm, "x")) - fx, intOf(vm, o->get(vm, "y")) - fy, t1));
 }
 
 // ---- drawing ----
