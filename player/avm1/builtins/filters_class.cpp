@@ -159,6 +159,12 @@ double safe(double v) {
     return std::isfinite(v) ? v : 0;
 }
 
+// A script number as a float of the record: NaN as 0, beyond float's range at its edge (a cast of such a
+// double is undefined behaviour).
+float toFloat(double v) {
+    return float(std::clamp(safe(v), -3.0e38, 3.0e38));
+}
+
 void gradientToParams(const FilterObject& f, swf::FilterParams& p) {
     for (size_t i = 0; i < f.colors.size(); ++i) {
         p.colors.push_back(rgba(f.colors[i], i < f.alphas.size() ? f.alphas[i] : 255));
@@ -211,7 +217,7 @@ std::optional<swf::FilterParams> filterParams(const Value& v) {
         case FilterKind::ColorMatrix:
             p.type = swf::FilterType::ColorMatrix;
             for (size_t i = 0; i < 20; ++i)
-                p.matrix.push_back(float(i < f->matrix.size() ? safe(f->matrix[i]) : 0));
+                p.matrix.push_back(i < f->matrix.size() ? toFloat(f->matrix[i]) : 0.0f);
             break;
         case FilterKind::Convolution: {
             p.type = swf::FilterType::Convolution;
@@ -219,9 +225,9 @@ std::optional<swf::FilterParams> filterParams(const Value& v) {
             p.matrixY = uint8_t(f->matrixY);
             const size_t n = size_t(f->matrixX) * size_t(f->matrixY);
             for (size_t i = 0; i < n; ++i)
-                p.matrix.push_back(float(i < f->matrix.size() ? safe(f->matrix[i]) : 0));
-            p.divisor = float(safe(f->divisor));
-            p.bias = float(safe(f->bias));
+                p.matrix.push_back(i < f->matrix.size() ? toFloat(f->matrix[i]) : 0.0f);
+            p.divisor = toFloat(f->divisor);
+            p.bias = toFloat(f->bias);
             p.preserveAlpha = f->preserveAlpha;
             p.clamp = f->clamp;
             p.defaultColor = rgba(f->color, f->alpha);
