@@ -87,6 +87,12 @@ void Runtime::queueActions(MovieClip* clip, const swf::DoAction* action) {
 }
 
 void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
+    if (event == clip_event::Initialize) {
+        size_t at = std::min(std::max(next_, initAt_), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        initAt_ = at + 1;
+        return;
+    }
     queue_.push_back({clip->handle(), nullptr, event, 0});
 }
 
@@ -106,11 +112,15 @@ void Runtime::runQueuedActions() {
             log("too many frame actions in one frame; the rest are skipped");
             break;
         }
-        if (quitRequested) break;
         Queued q = queue_[i];
+        next_ = i + 1;
+        // After fscommand("quit") only the unload events of clips already removed still run.
+        if (quitRequested && q.event != clip_event::Unload) continue;
         auto p = q.clip.lock();
         if (!p || !*p) continue;
         if (!vm_) continue;
+        // A removed clip waiting to leave answers only its unload event.
+        if ((*p)->unloading && q.event != clip_event::Unload) continue;
         try {
             if (q.records) {
                 avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
@@ -126,6 +136,41 @@ void Runtime::runQueuedActions() {
         }
     }
     queue_.clear();
+    next_ = initAt_ = 0;
+    finishUnloading();
+}
+
+bool Runtime::hasUnloadHandler(MovieClip* clip) {
+    if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Unload)) return true;
+    int version = clip->movie() ? clip->movie()->info().version : 0;
+    if (!vm_ || version < 6) return false;
+    try {
+        avm1::Value fn = avm1::scriptObjectOf(*vm_, clip)->get(*vm_, "onUnload");
+        return fn.object() && fn.object()->isCallable();
+    } catch (const avm1::ScriptAbort&) {
+        return false;
+    } catch (const avm1::ScriptThrow&) {
+        return false;
+    }
+}
+
+void Runtime::parkUnloading(MovieClip* clip) {
+    unloading_.push_back(clip->handle());
+}
+
+void Runtime::finishUnloading() {
+    std::vector<std::weak_ptr<MovieClip*>> leaving;
+    leaving.swap(unloading_);
+    for (auto& h : leaving) {
+        auto p = h.lock();
+        if (!p || !*p) continue;
+        MovieClip* clip = *p;
+        MovieClip* parent = clip->parent ? clip->parent->asClip() : nullptr;
+        if (!parent) continue;
+        auto& list = parent->children();
+        auto it = list.find(clip->depth);
+        if (it != list.end() && it->second.get() == clip) list.erase(it);
+    }
 }
 
 const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a) {
@@ -243,7 +288,7 @@ void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, d
 void Runtime::removeClip(avm1::ClipObject* clip) {
     MovieClip* c = clip ? clip->clip() : nullptr;
     if (!c || !c->parent || !c->parent->asClip()) return;
-    c->parent->asClip()->removeScriptChild(c);
+    c->parent->asClip()->removeScriptChild(c, *this);
 }
 
 void Runtime::trace(const std::string& line) {

@@ -62,6 +62,11 @@ class Runtime : public avm1::Host {
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
     void runQueuedActions();
+    // Whether a clip answers its removal: an onClipEvent(unload) handler, or (SWF 6 and later) an onUnload
+    // method.
+    bool hasUnloadHandler(MovieClip* clip);
+    // A removed clip waiting for its unload events; it leaves its parent once the queue has run.
+    void parkUnloading(MovieClip* clip);
     // Runs `frame`'s actions of a clip now, without going there (call()).
     void callFrame(MovieClip* clip, int frame);
     // The init actions of the sprites a movie defines, once each, before the frame that defines them.
@@ -74,6 +79,8 @@ class Runtime : public avm1::Host {
     // Forgets every script object (a new movie replaces everything).
     void resetScripts() {
         queue_.clear();
+        next_ = initAt_ = 0;
+        unloading_.clear();
         vm_.reset();
         initDone_.clear();
         clipActionCode_.clear();
@@ -152,6 +159,12 @@ class Runtime : public avm1::Host {
 
     Stage& stage_;
     std::vector<Queued> queue_;
+    // Initialize events run before what was queued earlier and has not run yet: they go at `initAt_`,
+    // never before `next_`, the next entry to run.
+    size_t next_ = 0;
+    size_t initAt_ = 0;
+    std::vector<std::weak_ptr<MovieClip*>> unloading_;
+    void finishUnloading();
     std::set<std::string> reported_;
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;

@@ -218,6 +218,34 @@ TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {
     EXPECT_EQ(lines, (std::vector<std::string>{"6", "5", "_level0.a", "undefined"}));
 }
 
+TEST(Avm1Clips, RemovedClipsWaitForTheirUnloadHandlers) {
+    // a holds a.q (no handler) and a.h (onUnload); a has none. Removing a parks it at -32769 with a.h,
+    // drops a.q at once, and a.h's handler runs once the frame's script is over, then both leave.
+    auto lines = run(R"(
+        push 0 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 0 'q' 2 'a'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 1 'h' 2 'a'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'a'; getvar; push 'h'; getmember; push 'onUnload'
+        function -
+          push 'this'; getvar; trace
+        end
+        setmember
+        push 0 'a'; getvar; push 'removeMovieClip'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push 'a'; getvar; push 'q'; getmember; typeof; trace
+        push 'a'; getvar; push 'h'; getmember; trace
+        push 'done'; trace
+    )",
+                     8, 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{"-32769", "undefined", "_level0.a.h", "done", "_level0.a.h"}));
+    auto after = run(R"(
+        push 0 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 0 'a'; getvar; push 'removeMovieClip'; callmethod; pop
+        push 'a'; getvar; typeof; trace
+    )");
+    EXPECT_EQ(after, (std::vector<std::string>{"undefined"})) << "without a handler a clip goes at once";
+}
+
 TEST(Avm1Clips, EnterFrameHandlersRunEveryFrameAfterTheFirst) {
     // _root.n = 0; _root.onEnterFrame = function () { trace(++n); }
     auto lines = run(R"(
