@@ -122,6 +122,7 @@ class Vm {
     Object* global = nullptr;
     Object* objectProto = nullptr;
     Object* functionProto = nullptr;
+    Object* functionCtor = nullptr;  // every function's own `constructor`
     Object* arrayProto = nullptr;
     Object* stringProto = nullptr;
     Object* numberProto = nullptr;

@@ -150,6 +150,29 @@ TEST(Avm1Objects, PrototypeChainAndConstructors) {
     EXPECT_EQ(lines, (std::vector<std::string>{"hi 1", "true"}));
 }
 
+TEST(Avm1Objects, ProtoAndConstructorAreOwnProperties) {
+    // o = {x: 1}; o has its own hidden, permanent __proto__; functions their own constructor (Function).
+    // Deleting __proto__ once ASSetPropFlags allows it cuts the chain; a primitive stored there reads back.
+    auto lines = run(R"(
+        push 'o' 'x' 1 1; initobject; setvar
+        push '__proto__' 1 'o'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 'o'; getvar; push '__proto__'; delete; trace
+        push 'f'; function -
+        end
+        setvar
+        push 'f'; getvar; push 'constructor'; getmember; push 'Function'; getvar; strictequals; trace
+        push 'constructor' 1 'f'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 2 0 '__proto__' 'o'; getvar; push 4 'ASSetPropFlags'; callfunc; pop
+        push 'o'; getvar; push '__proto__'; delete; trace
+        push 'o'; getvar; push 'toString'; getmember; typeof; trace
+        push 'o'; getvar; push '__proto__' 'text'; setmember
+        push 'o'; getvar; push '__proto__'; getmember; trace
+    )",
+                     8);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"true", "false", "true", "true", "true", "undefined", "text"}));
+}
+
 TEST(Avm1Objects, EnumerationListsNewestNamesFirst) {
     auto lines = run(R"(
         push 'o' 'a' 1 'b' 2 'c' 3 3; initobject; setvar
