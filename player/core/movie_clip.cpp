@@ -383,38 +383,82 @@ const Timeline& emptyTimeline() {
     return t;
 }
 
+namespace {
+
+bool inState(const swf::ButtonRecord& r, ButtonObject::State s) {
+    switch (s) {
+        case ButtonObject::State::Up:
+            return r.stateUp;
+        case ButtonObject::State::Over:
+            return r.stateOver;
+        case ButtonObject::State::Down:
+            return r.stateDown;
+    }
+    return false;
+}
+
+}  // namespace
+
 ButtonObject::ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt)
     : DisplayObject(movie, button) {
     for (const swf::ButtonRecord& r : button->def->records) {
-        if (!r.stateUp) continue;
-        Placement p;
-        p.characterId = r.characterId;
-        p.matrix = toMatrix(r.matrix);
-        if (r.cxform)
-            p.cxform = toColorTransform(*r.cxform);
-        else if (button->cxform)
-            p.cxform = toColorTransform(*button->cxform);
-        p.serial = r.depth;
-        std::unique_ptr<DisplayObject> child = rt.instantiate(movie, p);
-        if (!child) continue;
-        child->depth = r.depth;
-        child->serial = p.serial;
-        child->matrix = p.matrix;
-        child->cxform = p.cxform;
-        child->blendMode = r.blendMode.value_or(0);
-        if (r.filters) {
-            for (const swf::Filter& f : *r.filters) {
-                swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
-                if (decoded) child->filters.push_back(std::move(*decoded));
-            }
+        if (r.stateUp) place(r, children_, rt);
+        if (r.stateHitTest) place(r, hitArea_, rt);
+    }
+}
+
+void ButtonObject::place(const swf::ButtonRecord& r, DisplayList& into, Runtime& rt) {
+    const auto* button = static_cast<const ButtonCharacter*>(character_);
+    Placement p;
+    p.characterId = r.characterId;
+    p.matrix = toMatrix(r.matrix);
+    if (r.cxform)
+        p.cxform = toColorTransform(*r.cxform);
+    else if (button->cxform)
+        p.cxform = toColorTransform(*button->cxform);
+    // The record identifies the character across states.
+    p.serial = uint64_t(&r - button->def->records.data()) + 1;
+    std::unique_ptr<DisplayObject> child = rt.instantiate(movie_, p, this, &into != &hitArea_);
+    if (!child) return;
+    child->depth = r.depth;
+    child->serial = p.serial;
+    child->matrix = p.matrix;
+    child->cxform = p.cxform;
+    child->blendMode = r.blendMode.value_or(0);
+    if (r.filters) {
+        for (const swf::Filter& f : *r.filters) {
+            swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
+            if (decoded) child->filters.push_back(std::move(*decoded));
         }
-        children_[r.depth] = std::move(child);
+    }
+    into[r.depth] = std::move(child);
+}
+
+void ButtonObject::setState(State s, Runtime& rt) {
+    if (s == state_) return;
+    state_ = s;
+    const auto& records = button().def->records;
+    for (auto it = children_.begin(); it != children_.end();) {
+        size_t index = size_t(it->second->serial - 1);
+        if (index < records.size() && inState(records[index], s))
+            ++it;
+        else
+            it = children_.erase(it);
+    }
+    for (const swf::ButtonRecord& r : records) {
+        if (!inState(r, s)) continue;
+        auto it = children_.find(r.depth);
+        if (it != children_.end() && it->second->serial == uint64_t(&r - records.data()) + 1) continue;
+        place(r, children_, rt);
     }
 }
 
 void ButtonObject::advance(Runtime& rt) {
+    std::vector<std::weak_ptr<MovieClip*>> clips;
     for (auto& [depth, obj] : children_)
-        if (MovieClip* c = obj->asClip()) c->advance(rt);
+        if (MovieClip* c = obj->asClip()) clips.push_back(c->handle());
+    for (auto& h : clips)
+        if (auto p = h.lock(); p && *p) (*p)->advance(rt);
 }
 
 }  // namespace player

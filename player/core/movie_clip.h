@@ -90,16 +90,28 @@ const Timeline& emptyTimeline();
 // Timeline depths are stored as in the file; scripts count depths from -16384 below them.
 constexpr int kScriptDepthOffset = 16384;
 
-// A button shows the characters of its "up" state (interaction comes with the mouse).
+// A button shows the characters of its state (up, over or down, as the mouse moves and presses); its
+// hit area decides where the mouse reaches it.
 class ButtonObject : public DisplayObject {
   public:
+    enum class State { Up, Over, Down };
     ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt);
     DisplayList& children() { return children_; }
     const DisplayList& children() const { return children_; }
+    const DisplayList& hitArea() const { return hitArea_; }
+    const ButtonCharacter& button() const { return *static_cast<const ButtonCharacter*>(character_); }
     void advance(Runtime& rt);
+    State state() const { return state_; }
+    // Shows another state's characters; a character the two states share stays as it is.
+    void setState(State s, Runtime& rt);
+    bool enabled = true;
+    bool useHandCursor = true;
 
   private:
+    void place(const swf::ButtonRecord& r, DisplayList& into, Runtime& rt);
     DisplayList children_;
+    DisplayList hitArea_;
+    State state_ = State::Up;
 };
 
 }  // namespace player
