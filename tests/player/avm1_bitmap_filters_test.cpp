@@ -138,6 +138,19 @@ TEST_F(Script, FiltersCloneAndRoundTripThroughTheRecordsTheRendererApplies) {
     EXPECT_FALSE(filterParams(make("filters", "DisplacementMapFilter"))) << "not drawn";
 }
 
+TEST(ScriptVersions, FiltersAreClassesFromSwf6AndSettingsFromSwf8) {
+    QuietHost host;
+    Vm v5(host, 5);
+    EXPECT_TRUE(v5.global->get(v5, "flash").isUndefined());
+    Vm v7(host, 7);
+    Object* filters = v7.global->get(v7, "flash").object()->get(v7, "filters").object();
+    ASSERT_TRUE(filters);
+    std::vector<Value> args{Value(10)};
+    Value blur = v7.construct(filters->get(v7, "BlurFilter"), args);
+    ASSERT_TRUE(blur.isObject());
+    EXPECT_TRUE(blur.object()->get(v7, "blurX").isUndefined()) << "no settings before SWF 8";
+}
+
 // ---- BitmapData ----
 
 TEST_F(Script, BitmapPixelsAreKeptPremultiplied) {

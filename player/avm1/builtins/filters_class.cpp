@@ -79,6 +79,12 @@ FilterObject* filterOf(const Value& v) {
     return dynamic_cast<FilterObject*>(v.object());
 }
 
+// The filter a property reads or writes. Movies before SWF 8 see the classes but not their settings:
+// every property reads as undefined and takes nothing (reference traces of SWF 6 and 7 movies).
+FilterObject* settingsOf(Vm& vm, const Value& v) {
+    return vm.version >= 8 ? filterOf(v) : nullptr;
+}
+
 // Number conversions of the setters: NaN counts as 0.
 double finite(Vm& vm, const Value& v) {
     double n = vm.toNumber(v);
@@ -328,12 +334,12 @@ namespace {
 // A property's getter and setter over one member of the filter.
 #define FILTER_ACCESSOR(Name, getExpr, setStmt)                            \
     Value get##Name(Vm& vm, const Value& self, std::vector<Value>& args) { \
-        FilterObject* f = filterOf(self);                                  \
+        FilterObject* f = settingsOf(vm, self);                            \
         if (!f) return Value();                                            \
         return getExpr;                                                    \
     }                                                                      \
     Value set##Name(Vm& vm, const Value& self, std::vector<Value>& args) { \
-        FilterObject* f = filterOf(self);                                  \
+        FilterObject* f = settingsOf(vm, self);                            \
         if (!f) return Value();                                            \
         const Value v = arg(args, 0);                                      \
         setStmt;                                                           \
@@ -370,14 +376,14 @@ FILTER_ACCESSOR(ScaleY, Value(f->scaleY), f->scaleY = clampNumber(vm, v, -65535,
 // Gradient stops: the colours decide how many there are (at most 16); alphas and ratios follow, ratios
 // given short cut the list, alphas given short leave the rest opaque.
 Value getColors(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     std::vector<double> out(f->colors.begin(), f->colors.end());
     return numberArray(vm, out);
 }
 
 Value setColors(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     Value v = arg(args, 0);
     if (!f || v.isNullish()) return Value();
     Object* a = arrayLike(vm, v);
@@ -391,7 +397,7 @@ Value setColors(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getAlphas(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     std::vector<double> out;
     for (uint8_t a : f->alphas)
@@ -400,7 +406,7 @@ Value getAlphas(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value setAlphas(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     Value v = arg(args, 0);
     if (!f || v.isNullish()) return Value();
     Object* a = arrayLike(vm, v);
@@ -413,14 +419,14 @@ Value setAlphas(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getRatios(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     std::vector<double> out(f->ratios.begin(), f->ratios.end());
     return numberArray(vm, out);
 }
 
 Value setRatios(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     Value v = arg(args, 0);
     if (!f || v.isNullish()) return Value();
     Object* a = arrayLike(vm, v);
@@ -434,7 +440,7 @@ Value setRatios(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getMatrix(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     return f ? numberArray(vm, f->matrix) : Value();
 }
 
@@ -459,7 +465,7 @@ void setConvolutionMatrix(Vm& vm, FilterObject* f, const Value& v) {
 }
 
 Value setMatrix(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     if (f->filterKind == FilterKind::ColorMatrix)
         setColorMatrix(vm, f, arg(args, 0));
@@ -474,12 +480,12 @@ void growMatrix(FilterObject* f) {
 }
 
 Value getMatrixX(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     return f ? Value(f->matrixX) : Value();
 }
 
 Value setMatrixX(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (FilterObject* f = filterOf(self)) {
+    if (FilterObject* f = settingsOf(vm, self)) {
         f->matrixX = int(clampToInt(vm.toNumber(arg(args, 0)), 0, kMaxConvolutionSide));
         growMatrix(f);
     }
@@ -487,12 +493,12 @@ Value setMatrixX(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getMatrixY(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     return f ? Value(f->matrixY) : Value();
 }
 
 Value setMatrixY(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (FilterObject* f = filterOf(self)) {
+    if (FilterObject* f = settingsOf(vm, self)) {
         f->matrixY = int(clampToInt(vm.toNumber(arg(args, 0)), 0, kMaxConvolutionSide));
         growMatrix(f);
     }
@@ -500,12 +506,12 @@ Value setMatrixY(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getMapBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     return f ? f->mapBitmap : Value();
 }
 
 Value setMapBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (f && dynamic_cast<BitmapDataObject*>(arg(args, 0).object())) f->mapBitmap = args[0];
     return Value();
 }
@@ -518,7 +524,7 @@ Object* pointClass(Vm& vm) {
 
 // A new Point every time: changing it leaves the filter as it was.
 Value getMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     Object* point = pointClass(vm);
     if (!f || !point) return Value();
     std::vector<Value> xy{Value(f->mapX), Value(f->mapY)};
@@ -526,7 +532,7 @@ Value getMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value setMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     Value p = arg(args, 0);
     // Any object with x and y will do; their numbers are cut to whole pixels.
@@ -539,12 +545,12 @@ Value setMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getMode(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     return f ? Value(f->mode) : Value();
 }
 
 Value setMode(Vm& vm, const Value& self, std::vector<Value>& args) {
-    FilterObject* f = filterOf(self);
+    FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     std::string m = vm.toString(arg(args, 0));
     f->mode = m == "clamp" || m == "ignore" || m == "color" ? m : "wrap";
@@ -742,8 +748,8 @@ void installClass(Vm& vm, Object* package, NativeFunction* base, Object* basePro
 }  // namespace
 
 void installFilters(Vm& vm) {
-    // The package belongs to movies made for Flash Player 8 and later.
-    if (vm.version < 8) return;
+    // The package is there for movies of SWF 6 and later (their settings only for SWF 8, see settingsOf).
+    if (vm.version < 6) return;
     Object* flash = vm.global->get(vm, "flash").object();
     if (!flash) {
         flash = vm.newObject();
