@@ -302,7 +302,9 @@ TEST_F(World, GeomMatrixAndRectangleArithmetic) {
 TEST(WorldVersions, GeomBelongsToMoviesOfVersion8) {
     TestHost host;
     Vm old(host, 7);
-    EXPECT_TRUE(old.global->get(old, "flash").isUndefined());
+    // The flash package itself is there for SWF 6 and 7 (it holds the filter classes), geom is not.
+    Object* flash = old.global->get(old, "flash").object();
+    EXPECT_TRUE(!flash || flash->get(old, "geom").isUndefined());
 }
 
 }  // namespace
