@@ -35,6 +35,8 @@ class Stage {
     void runPendingLoads();
     void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
+    // Where stage twips land in a picture of width x height (false with nothing loaded).
+    bool stageToPicture(int width, int height, Matrix& out) const;
     // Pictures copied from the last one instead of drawn (nothing visible changed in between).
     uint64_t picturesReused() const { return memo_.reused(); }
 
