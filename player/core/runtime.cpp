@@ -12,6 +12,11 @@
 
 namespace player {
 
+namespace {
+// The on<Event> method a clip event calls (onPress...), or null.
+const char* eventMethod(uint32_t event);
+}  // namespace
+
 Runtime::Runtime(Stage& stage) : stage_(stage) {}
 Runtime::~Runtime() = default;
 
@@ -127,6 +132,12 @@ void Runtime::runQueuedActions() {
                 avm1::Value b = vm_->global->get(*vm_, q.broadcaster);
                 std::vector<avm1::Value> args{avm1::Value(std::string(q.method))};
                 if (b.object()) vm_->callMethod(b, "broadcastMessage", args);
+            } else if (q.button.lock()) {
+                DisplayObject* b = *q.button.lock();
+                const char* method = b ? eventMethod(q.event) : nullptr;
+                avm1::ClipObject* self = method ? avm1::scriptObjectOf(*vm_, b) : nullptr;
+                avm1::Value fn = self ? self->get(*vm_, method) : avm1::Value();
+                if (fn.object() && fn.object()->isCallable()) vm_->callHandler(fn, avm1::Value(self));
             } else if (q.records) {
                 avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
                 vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
@@ -153,13 +164,18 @@ const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCo
     return buttonActionCode_[&a] = std::move(d.actions);
 }
 
-void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition) {
+void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition, uint32_t event) {
     MovieClip* parent = button->parent ? button->parent->asClip() : nullptr;
     if (!vm_ || !parent) return;
     int version = button->movie() ? button->movie()->info().version : 0;
     for (const swf::ButtonCondAction& a : button->button().def->actions)
         if (a.conditions & condition & 0x1FF)
             queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+    if (version >= 6 && event) {
+        Queued q{parent->handle(), nullptr, event, version};
+        q.button = button->token();
+        queue_.push_back(std::move(q));
+    }
 }
 
 void Runtime::collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting) {

@@ -63,8 +63,9 @@ class Runtime : public avm1::Host {
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
     void runQueuedActions();
-    // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip.
-    void queueButtonActions(ButtonObject* button, uint16_t condition);
+    // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip, then (SWF 6 and
+    // later) the button's own on<Event> method for the matching clip event.
+    void queueButtonActions(ButtonObject* button, uint16_t condition, uint32_t event);
     // The actions of every button that answers a key press (Flash's key codes of button conditions).
     void queueKeyPress(int keyCode, int ascii);
     // `method` called on the listeners of the global broadcaster `broadcaster` (Mouse, Key).
@@ -162,6 +163,11 @@ class Runtime : public avm1::Host {
         int version = 0;
         const char* broadcaster = nullptr;  // a message to a broadcaster's listeners
         const char* method = nullptr;
+        std::weak_ptr<DisplayObject*> button;  // with `event`: a button's method
+
+        Queued(std::weak_ptr<MovieClip*> c, const std::vector<swf::Action>* r, uint32_t e, int v,
+               const char* b = nullptr, const char* m = nullptr)
+            : clip(std::move(c)), records(r), event(e), version(v), broadcaster(b), method(m) {}
     };
     void runEvent(MovieClip* clip, uint32_t event);
     const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);

@@ -483,6 +483,14 @@ Value mcCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+Value buttonGetDepth(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* c = o ? o->asClip() : nullptr;
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d) return Value();
+    return Value(d->depth - kScriptDepthOffset);
+}
+
 }  // namespace
 
 void installMovieClip(Vm& vm) {
@@ -535,6 +543,19 @@ void installMovieClip(Vm& vm) {
     for (const M& m : methods)
         vm.method(proto, m.name, m.fn, m.flags);
     vm.global->define(vm, "MovieClip", Value(ctor), kDontEnum);
+
+    // Buttons are script objects from SWF 6 on.
+    Object* buttonProto = vm.newObject();
+    vm.buttonProto = buttonProto;
+    NativeFunction* buttonCtor = vm.newClass(mcCtor, buttonProto);
+    buttonProto->define(vm, "getDepth", Value(vm.newFunction(buttonGetDepth)), 0);
+    for (const char* name : {"blendMode", "cacheAsBitmap", "filters", "scale9Grid", "tabIndex"})
+        buttonProto->defineAccessor(vm, name, nullptr, nullptr, 0);
+    buttonProto->define(vm, "enabled", Value(true), 0);
+    buttonProto->define(vm, "useHandCursor", Value(true), 0);
+    proto->define(vm, "enabled", Value(true), kDontEnum);
+    proto->define(vm, "useHandCursor", Value(true), kDontEnum);
+    vm.global->define(vm, "Button", Value(buttonCtor), kDontEnum | kVersion6Up);
 }
 
 }  // namespace player::avm1
