@@ -96,6 +96,14 @@ ClipObject* ClipObject::root() const {
 }
 
 ClipObject* ClipObject::childByName(Vm& vm, const std::string& name) const {
+    if (isButton_) {
+        // A button's own characters: the clips of its current state.
+        auto* b = static_cast<ButtonObject*>(display());
+        if (!b) return nullptr;
+        for (const auto& [depth, obj] : b->children())
+            if (obj->asClip() && vm.key(obj->name) == vm.key(name)) return scriptObjectOf(vm, obj->asClip());
+        return nullptr;
+    }
     MovieClip* c = clip();
     if (!c) return nullptr;
     DisplayObject* child = c->childByName(name, vm.caseSensitive(), vm.version >= 6);
@@ -337,6 +345,11 @@ bool ClipObject::hasOwn(Vm& vm, const std::string& name) {
     if (Object::hasOwn(vm, name)) return true;
     if (!display()) return false;
     if (propertyIndex(name) >= 0) return true;
+    if (!name.empty() && name[0] == '_') {
+        std::string k = vm.key(name);
+        if (k == vm.key("_parent")) return parentClip() != nullptr;
+        if (k == vm.key("_root") || k == vm.key("_global")) return true;
+    }
     return childByName(vm, name) != nullptr;
 }
 
