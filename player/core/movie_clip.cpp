@@ -215,8 +215,8 @@ DisplayObject* MovieClip::childByName(const std::string& name, bool caseSensitiv
         return true;
     };
     for (const auto& [depth, obj] : children_) {
-        bool scriptable =
-            obj->asClip() || (buttons && obj->character() && obj->character()->kind == Character::Kind::Button);
+        bool scriptable = obj->asClip() ||
+                          (buttons && obj->character() && obj->character()->kind == Character::Kind::Button);
         if (scriptable && same(obj->name)) return obj.get();
     }
     return nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -109,6 +110,10 @@ class Runtime : public avm1::Host {
     double timeMs() override;
     avm1::ClipObject* level(int n) override;
     bool readLocalFile(const std::string& url, std::string& out) override;
+    void loadClip(const std::string& url, int level, avm1::ClipObject* clip, avm1::Object* loader,
+                  avm1::ClipObject* from) override;
+    // How a load asked for by a MovieClipLoader went: `target` shows the movie (null when it failed).
+    void reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, const std::string& error);
 
     Player::FsCommandHandler fsCommand;
     Player::TraceHandler traceHandler;
@@ -122,6 +127,7 @@ class Runtime : public avm1::Host {
         std::string url;
         std::string baseUrl;
         std::weak_ptr<MovieClip*> clip;  // loadMovie into a clip: the clip, else the level
+        avm1::Object* loader = nullptr;  // the MovieClipLoader to tell (kept alive until then)
     };
     std::vector<PendingLoad> pendingLoads;
 
@@ -164,6 +170,7 @@ class Runtime : public avm1::Host {
         const char* broadcaster = nullptr;  // a message to a broadcaster's listeners
         const char* method = nullptr;
         std::weak_ptr<DisplayObject*> button;  // with `event`: a button's method
+        std::function<void()> call;            // or anything else to run in turn
 
         Queued(std::weak_ptr<MovieClip*> c, const std::vector<swf::Action>* r, uint32_t e, int v,
                const char* b = nullptr, const char* m = nullptr)
