@@ -270,6 +270,27 @@ Value mcNoop(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// setMask(mask): the mask's shape, where it stands on the stage, masks this clip; the mask is no longer
+// drawn. A mask masks one clip at a time; setMask(null) takes the mask away.
+Value mcSetMask(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* me = o ? o->asClip() : nullptr;
+    DisplayObject* d = me ? me->display() : nullptr;
+    if (!d) return Value(false);
+    if (DisplayObject* old = d->maskedBy()) old->maskee.reset();
+    d->scriptMask.reset();
+    Value m = arg(args, 0);
+    ClipObject* mo = m.isString() ? vm.resolveTarget(me, m.string())
+                     : m.object() ? m.object()->asClip()
+                                  : nullptr;
+    DisplayObject* md = mo ? mo->display() : nullptr;
+    if (!md || md == d) return Value(true);
+    if (auto prev = md->maskee.lock(); prev && *prev) (*prev)->scriptMask.reset();
+    d->scriptMask = md->token();
+    md->maskee = d->token();
+    return Value(true);
+}
+
 Value mcGetUrl(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     vm.host.getUrl(vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), 0, o ? o->asClip() : nullptr);
@@ -526,7 +547,7 @@ void installMovieClip(Vm& vm) {
                          {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
                          {"startDrag", mcNoop},
                          {"stopDrag", mcNoop},
-                         {"setMask", mcNoop, kVersion6Up},
+                         {"setMask", mcSetMask, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},
                          {"unloadMovie", mcUnloadMovie},
