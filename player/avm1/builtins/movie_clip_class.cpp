@@ -352,8 +352,8 @@ Value mcBeginFill(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// The gradient box of the drawing API: {matrixType: "box", x, y, w, h, r} or {a, b, c, d, tx, ty}, in pixels,
-// as a SWF gradient matrix (which maps the 32768-twip gradient square).
+// The gradient box of the drawing API: {matrixType: "box", x, y, w, h, r}, a flash.geom.Matrix, or the 3x3
+// form {a, b, d, e, g, h}, as a SWF gradient matrix (which maps the 32768-twip gradient square).
 swf::Matrix gradientMatrix(Vm& vm, Object* m) {
     swf::Matrix out;
     if (!m) return out;
@@ -368,13 +368,22 @@ swf::Matrix gradientMatrix(Vm& vm, Object* m) {
         d = h / 1638.4 * std::cos(r);
         tx = x + w / 2;
         ty = y + h / 2;
-    } else {
-        a = vm.toNumber(m->get(vm, "a")) / 20.0;
-        b = vm.toNumber(m->get(vm, "b")) / 20.0;
-        c = vm.toNumber(m->get(vm, "c")) / 20.0;
-        d = vm.toNumber(m->get(vm, "d")) / 20.0;
+    } else if (m->has(vm, "tx")) {
+        // A flash.geom.Matrix (createGradientBox) already maps the gradient square.
+        a = vm.toNumber(m->get(vm, "a"));
+        b = vm.toNumber(m->get(vm, "b"));
+        c = vm.toNumber(m->get(vm, "c"));
+        d = vm.toNumber(m->get(vm, "d"));
         tx = vm.toNumber(m->get(vm, "tx"));
         ty = vm.toNumber(m->get(vm, "ty"));
+    } else {
+        // The 3x3 form {a, b, d, e, g, h}: the gradient's size in pixels, its centre at (g, h).
+        a = vm.toNumber(m->get(vm, "a")) / 1638.4;
+        b = vm.toNumber(m->get(vm, "b")) / 1638.4;
+        c = vm.toNumber(m->get(vm, "d")) / 1638.4;
+        d = vm.toNumber(m->get(vm, "e")) / 1638.4;
+        tx = vm.toNumber(m->get(vm, "g"));
+        ty = vm.toNumber(m->get(vm, "h"));
     }
     auto fixed = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 65536.0, -2e9, 2e9)) : 0; };
     auto twips = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 20.0, -2e9, 2e9)) : 0; };
