@@ -165,6 +165,15 @@ void Player::keyUp(int keyCode, int ascii) {
     if (loaded()) stage_->input.keyUp(keyCode, ascii);
 }
 
+bool Player::pictureToStage(double px, double py, int width, int height, double& x, double& y) const {
+    Matrix m;
+    if (!stage_->stageToPicture(width, height, m)) return false;
+    m.inverted().apply(px, py, x, y);
+    x /= 20;
+    y /= 20;
+    return true;
+}
+
 bool Player::pointerOverHand() const {
     return loaded() && stage_->input.overHand();
 }

@@ -32,6 +32,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installGeom(*this);
     installTimers(*this);
     installMovieClip(*this);
+    installMovieClipLoader(*this);
     installFilters(*this);
     installClipEffects(*this);
     installBitmapData(*this);

@@ -51,12 +51,17 @@ void Stage::unloadAll() {
     input.reset();
 }
 
-void Stage::runPendingLoads() {
+void Stage::runPendingLoads(bool withLoaders) {
+    std::vector<Runtime::PendingLoad> later;
     // Loading may queue more loads (a loaded movie's first frame can call loadMovieNum): bounded rounds.
     for (int round = 0; round < 8 && !runtime.pendingLoads.empty(); ++round) {
         std::vector<Runtime::PendingLoad> loads;
         loads.swap(runtime.pendingLoads);
         for (const Runtime::PendingLoad& l : loads) {
+            if (l.loader && !withLoaders) {
+                later.push_back(l);
+                continue;
+            }
             if (l.level < 0) {
                 loadIntoClip(l);
                 continue;
@@ -76,18 +81,27 @@ void Stage::runPendingLoads() {
             }
             std::string path, error;
             std::vector<uint8_t> bytes;
-            if (!resolveLocalUrl(l.url, l.baseUrl, path, &error) || !readMovieFile(path, bytes, &error) ||
-                !load(l.level, std::move(bytes), path, &error))
-                runtime.log(what + error);
+            size_t size = 0;
+            bool ok = resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error);
+            size = bytes.size();
+            ok = ok && load(l.level, std::move(bytes), path, &error);
+            if (!ok) runtime.log(what + error);
+            Level* loaded = ok ? level(l.level) : nullptr;
+            // A movie in level 0 replaced every script object, the loader too.
+            if (l.level != 0 || !ok)
+                runtime.reportLoad(l.loader, loaded ? loaded->root.get() : nullptr, size, error);
         }
     }
-    runtime.pendingLoads.clear();
+    runtime.pendingLoads = std::move(later);
 }
 
 void Stage::loadIntoClip(const Runtime::PendingLoad& l) {
     auto handle = l.clip.lock();
     MovieClip* clip = handle ? *handle : nullptr;
-    if (!clip) return;
+    if (!clip) {
+        runtime.reportLoad(l.loader, nullptr, 0, "the target clip is gone");
+        return;
+    }
     if (l.url.empty()) {
         clip->unloadContent();
         return;
@@ -95,15 +109,20 @@ void Stage::loadIntoClip(const Runtime::PendingLoad& l) {
     std::string path, error;
     std::vector<uint8_t> bytes;
     std::unique_ptr<MovieDef> def;
-    if (resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error))
+    size_t size = 0;
+    if (resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error)) {
+        size = bytes.size();
         def = MovieDef::load(std::move(bytes), path, &error);
+    }
     if (!def) {
         runtime.log("loadMovie(\"" + l.url + "\"): " + error);
+        runtime.reportLoad(l.loader, nullptr, 0, error);
         return;
     }
     // Movies loaded into clips stay loaded while the player lives: code they define may outlive the clip.
     retired_.push_back(std::move(def));
     clip->loadMovie(retired_.back().get(), runtime);
+    runtime.reportLoad(l.loader, clip, size, "");
 }
 
 Stage::Level* Stage::level(int n) {
@@ -120,7 +139,7 @@ void Stage::advance() {
     ++runtime.tick;
     // Movies the first frame asked for (loadMovieNum) arrive before this frame's timers run; their first
     // frame may end the movie.
-    runPendingLoads();
+    runPendingLoads(false);
     if (runtime.quitRequested) return;
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
@@ -133,7 +152,7 @@ void Stage::advance() {
     for (auto& h : roots)
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
     runtime.runQueuedActions();
-    runPendingLoads();
+    runPendingLoads(true);
     runtime.collectGarbage();
     sound.endFrame(runtime.tick);
 }
@@ -152,12 +171,11 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     if (step == PictureMemo::Step::DrawAndKeep) memo_.keep(pixels, stride);
 }
 
-void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
-                        const RenderOptions& options, uint32_t bg) {
-    canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
-    if (!base) return;
-    const MovieInfo& info = base->movie->info();
-    if (info.widthTwips <= 0 || info.heightTwips <= 0) return;
+bool Stage::stageToPicture(int width, int height, Matrix& out) const {
+    auto it = levels_.find(0);
+    if (it == levels_.end() || width <= 0 || height <= 0) return false;
+    const MovieInfo& info = it->second.movie->info();
+    if (info.widthTwips <= 0 || info.heightTwips <= 0) return false;
     // Show the whole stage, scaled to fit and centred (Flash's default scale mode). The stage measures whole
     // pixels, its size in twips rounded down (a 101.3 px wide movie shows at 101 px, 1:1, with its origin
     // where the frame rectangle puts it), so a picture of the stage's own size is drawn unscaled.
@@ -166,7 +184,16 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
     double scale = std::min(width / stageW, height / stageH);
     double offX = (width - stageW * scale) / 2 - info.xMinTwips * scale;
     double offY = (height - stageH * scale) / 2 - info.yMinTwips * scale;
-    Matrix toDevice{scale, 0, 0, scale, offX, offY};
+    out = Matrix{scale, 0, 0, scale, offX, offY};
+    return true;
+}
+
+void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
+                        const RenderOptions& options, uint32_t bg) {
+    canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
+    Matrix toDevice;
+    if (!stageToPicture(width, height, toDevice)) return;
+    double scale = toDevice.a;
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
         // Each level's root draws like a sprite at its identity placement.
