@@ -24,6 +24,7 @@ class QuietHost : public Host {
     void getUrl(const std::string&, const std::string&, int, ClipObject*) override {}
     double timeMs() override { return 0; }
     ClipObject* level(int) override { return nullptr; }
+    void loadClip(const std::string&, int, ClipObject*, Object*, ClipObject*) override {}
     bool readLocalFile(const std::string&, std::string&) override { return false; }
 };
 
