@@ -101,8 +101,8 @@ void applyClass(Vm& vm, ClipObject* clip, const std::string& symbol) {
 bool validDepth(Vm& vm, const Value& v, int& depth) {
     double d = vm.toNumber(v);
     if (!std::isfinite(d)) return false;
-    depth = int(clampToInt(d, -16384, 2130690045));
-    return d >= -16384 && d <= 2130690045;
+    depth = int(clampToInt(d, -2147483647 + kScriptDepthOffset, 2130690045));
+    return d >= -2147483647 + kScriptDepthOffset && d <= 2130690045;
 }
 
 Value mcAttachMovie(Vm& vm, const Value& self, std::vector<Value>& args) {
