@@ -151,6 +151,7 @@ void Stage::advance() {
         roots.push_back(l.root->handle());
     for (auto& h : roots)
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
+    runtime.followDrag();
     runtime.runQueuedActions();
     runPendingLoads(true);
     runtime.collectGarbage();

@@ -266,7 +266,20 @@ Value mcGetSwfVersion(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(mc->movie()->info().version);
 }
 
-Value mcNoop(Vm& vm, const Value& self, std::vector<Value>& args) {
+// startDrag(lockCenter, left, top, right, bottom) and stopDrag().
+Value mcStartDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* c = o ? o->asClip() : nullptr;
+    double rect[4];
+    bool bounded = args.size() >= 5;
+    for (size_t i = 0; bounded && i < 4; ++i)
+        rect[i] = vm.toNumber(args[i + 1]);
+    runtimeOf(vm).startDrag(c, vm.toBoolean(arg(args, 0)), bounded ? rect : nullptr);
+    return Value();
+}
+
+Value mcStopDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    runtimeOf(vm).stopDrag();
     return Value();
 }
 
@@ -554,8 +567,8 @@ void installMovieClip(Vm& vm) {
                          {"getBytesLoaded", mcBytes},
                          {"getBytesTotal", mcBytes},
                          {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
-                         {"startDrag", mcNoop},
-                         {"stopDrag", mcNoop},
+                         {"startDrag", mcStartDrag},
+                         {"stopDrag", mcStopDrag},
                          {"setMask", mcSetMask, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},
