@@ -185,7 +185,9 @@ void Interp::setVariable(const std::string& name, const Value& v) {
         Object* o =
             s->kind == Scope::Kind::Target && f_.target && s->object == f_.original ? f_.target : s->object;
         if (!o) continue;
-        if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global || o->has(vm_, name)) {
+        // An assignment lands on the first object of the chain that holds the name itself; one it only
+        // inherits does not count.
+        if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global || o->hasOwn(vm_, name)) {
             o->set(vm_, name, v);
             return;
         }
