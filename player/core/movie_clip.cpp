@@ -77,6 +77,10 @@ void MovieClip::gotoFrame(int frame, Runtime& rt) {
 }
 
 void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
+    // A frame's init actions (the classes and symbols it defines) run before its other actions, wherever
+    // the tags stand.
+    for (const swf::Tag* tag : timeline_->tagsOf(frame))
+        if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) rt.runInitActions(this, ia);
     int index = 0;
     for (const swf::Tag* tag : timeline_->tagsOf(frame)) {
         ++index;
@@ -141,8 +145,6 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             if (runActions) rt.queueActions(this, da);
         } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
             if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
-        } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
-            rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
             if (!rt.stageBackground)
                 rt.stageBackground =

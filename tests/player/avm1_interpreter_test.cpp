@@ -362,3 +362,25 @@ TEST(Avm1Clips, SetMaskShowsTheClipOnlyWhereItsMaskStands) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Avm1Clips, InitActionsRunBeforeTheFramesOtherActions) {
+    // Compilers put a frame's DoAction before the DoInitAction tags that define its classes; the classes
+    // must exist when the frame's script runs.
+    auto b = movie(40, 20, 1, 7);
+    testswf::Bytes sprite = {1, 0, 1, 0, 0, 0};  // id 1, one frame, End
+    b.tag(39, sprite);
+    b.tag(12, avm1test::assemble("push 'frame sees '; push 'defined'; getvar; add2; trace"));
+    testswf::Bytes init = {1, 0};
+    testswf::Bytes code = avm1test::assemble("push 'defined' 'yes'; setvar; push 'init'; trace");
+    init.insert(init.end(), code.begin(), code.end());
+    b.tag(59, init).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& l) { lines.push_back(l); });
+    playertest::load(p, b.end().build());
+    EXPECT_EQ(lines, (std::vector<std::string>{"init", "frame sees yes"}));
+}
+
+}  // namespace
