@@ -549,6 +549,17 @@ TEST(RasterBitmap, SmoothedBitmapsShownSmallAreSampledFromSmallerLevels) {
                 extremes += n.red(x, y) == 0 || n.red(x, y) == 255;
         EXPECT_EQ(extremes, 64) << "turned " << turn;
     }
+    // A bitmap whose pixels change in place (a video picture decoded over the last) is shown with its new
+    // pixels on one canvas that keeps the levels it built before.
+    auto video = std::make_shared<player::Bitmap>(*bm);
+    raster::BitmapFill small{video, {0.25, 0, 0, 0.25, 0, 0}, false, true};
+    Surface v(16, 16);
+    v.canvas.fillPath(rect(0, 0, 16, 16), Paint::bitmap(small));
+    EXPECT_NEAR(v.red(8, 8), 128, 2);
+    std::fill(video->pixels.begin(), video->pixels.end(), 0xff0000ffu);
+    ++video->revision;
+    v.canvas.fillPath(rect(0, 0, 16, 16), Paint::bitmap(small));
+    EXPECT_EQ(v.at(8, 8), 0xff0000ffu);
     // Halving averages premultiplied pixels, rounded, and repeats the last row and column of an odd size.
     player::Bitmap odd;
     odd.width = 3;
