@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/renderer.h"
 
@@ -79,6 +80,12 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
             add(kOpen);
             addList(static_cast<const ButtonObject&>(*obj).children(), nesting + 1);
             add(kClose);
+        } else if (obj->character() && obj->character()->kind == Character::Kind::EditText) {
+            // A text field's content, formats, size and settings change under the same character: its
+            // revision counts every such change.
+            const auto& field = static_cast<const EditText&>(*obj);
+            add(uint64_t(reinterpret_cast<uintptr_t>(&field)));
+            add(field.revision());
         }
     }
 }

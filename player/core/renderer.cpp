@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -129,6 +130,9 @@ void Renderer::addBounds(const DisplayObject& obj, const Matrix& m, Box& box, in
             if (bmp) own.addRect(m, swf::Rect{0, bmp->width * 20, 0, bmp->height * 20});
             break;
         }
+        case Character::Kind::EditText:
+            own.addRect(m, static_cast<const EditText&>(obj).bounds);
+            break;
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             const DisplayList& list = c->kind == Character::Kind::Sprite
@@ -359,6 +363,13 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
             slice_ = outer;
             break;
         }
+        case Character::Kind::EditText: {
+            const NineSlice* outer = slice_;
+            slice_ = nullptr;
+            drawEditText(canvas, static_cast<const EditText&>(obj), m, cx, rt);
+            slice_ = outer;
+            break;
+        }
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             const DisplayList& list = c->kind == Character::Kind::Sprite
@@ -511,6 +522,89 @@ void Renderer::drawText(raster::Canvas& canvas, const TextCharacter& text, const
             }
             x += glyph.advance;
         }
+    }
+}
+
+void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const Matrix& objectMatrix,
+                            const ColorTransform& cx, Runtime& rt) {
+    (void)rt;
+    Matrix m = objectMatrix;
+    if (!field.embedFonts) {
+        // Device text is never rotated or skewed: the field keeps its position and scale, upright.
+        const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+        m = Matrix{sx, 0, 0, sy, m.tx, m.ty};
+    }
+    const swf::Rect& b = field.bounds;
+    const double x0 = b.xMin, y0 = b.yMin, x1 = b.xMax, y1 = b.yMax;
+    if (!(x0 < x1 && y0 < y1)) return;
+    auto rectPath = [&](raster::Path& path, double ax, double ay, double bx, double by) {
+        path.clear();
+        path.moveTo(ax, ay);
+        path.lineTo(bx, ay);
+        path.lineTo(bx, by);
+        path.lineTo(ax, by);
+        path.close();
+        path.transform(m);
+    };
+    auto solid = [&](uint32_t rgb) {
+        return raster::Paint::solid(Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255}, cx);
+    };
+    if (field.background) {
+        rectPath(scratch_, x0, y0, x1, y1);
+        canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(field.backgroundColor), antialias_);
+    }
+    const text::Layout& layout = field.layout();
+    if (!layout.glyphs.empty() || !layout.underlines.empty()) {
+        const int firstLine = std::clamp(field.scroll, 1, std::max(1, int(layout.lines.size()))) - 1;
+        const double dy = layout.lines.empty() ? 0 : text::kGutter - layout.lines[size_t(firstLine)].top;
+        const double dx = -field.hscroll * 20.0;
+        // Text is clipped to the field (inside its border), unless this picture builds a mask: then the
+        // field's rectangle has already been added in full.
+        const bool clip = !canvas.buildingMask();
+        if (clip) {
+            canvas.beginMask();
+            rectPath(scratch_, x0, y0, x1, y1);
+            canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(0), false);
+            canvas.endMask();
+        }
+        const double height = y1 - y0;
+        for (const text::PlacedGlyph& g : layout.glyphs) {
+            if (int(g.line) < firstLine) continue;
+            const double top = g.y + dy;
+            if (top - layout.lines[g.line].ascent > height) break;
+            const Matrix gm = m * Matrix{g.scale, 0, 0, g.scale, x0 + g.x + dx, y0 + top};
+            scratch_ = g.glyph->outline;
+            scratch_.transform(gm);
+            canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_);
+        }
+        for (const text::Underline& u : layout.underlines) {
+            if (int(u.line) < firstLine) continue;
+            const double y = u.y + dy;
+            rectPath(scratch_, x0 + u.x0 + dx, y0 + y, x0 + u.x1 + dx, y0 + y + u.thickness);
+            canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(u.color), antialias_);
+        }
+        if (clip) canvas.popMask();
+    }
+    if (field.border && !maskMode_) {
+        // A one-pixel line on the pixels the field's edges start at: the right and bottom lines lie just
+        // outside the field's rectangle, as Flash draws them.
+        Matrix toDevice = m;
+        double ax, ay, bx, by;
+        toDevice.apply(x0, y0, ax, ay);
+        toDevice.apply(x1, y1, bx, by);
+        raster::Path& path = scratch_;
+        path.clear();
+        const double l = std::round(std::min(ax, bx)) + 0.5, r = std::round(std::max(ax, bx)) + 0.5;
+        const double t = std::round(std::min(ay, by)) + 0.5, btm = std::round(std::max(ay, by)) + 0.5;
+        path.moveTo(l, t);
+        path.lineTo(r, t);
+        path.lineTo(r, btm);
+        path.lineTo(l, btm);
+        path.close();
+        raster::StrokeStyle stroke;
+        stroke.width = 1;
+        stroke.join = raster::JoinStyle::Miter;
+        canvas.strokePath(path, stroke, solid(field.borderColor), antialias_);
     }
 }
 

@@ -50,6 +50,9 @@ class Renderer {
                         const Matrix& m, const ColorTransform& cx, const MovieDef* movie, Runtime& rt);
     void drawText(raster::Canvas& canvas, const struct TextCharacter& text, const Matrix& m,
                   const ColorTransform& cx, const MovieDef* movie, Runtime& rt);
+    // A text field: background, text clipped to the field, border.
+    void drawEditText(raster::Canvas& canvas, const class EditText& field, const Matrix& m,
+                      const ColorTransform& cx, Runtime& rt);
 
     // 9-slice scaling of the shapes directly inside a sprite with a scaling grid: points are moved in the
     // sprite's space so the corners keep their size and only the middle stretches.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "player/avm1/clip_object.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/movie_file.h"
@@ -71,6 +72,18 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
         }
         case Character::Kind::Font:
             return nullptr;
+        case Character::Kind::EditText: {
+            auto field = std::make_unique<EditText>(movie, static_cast<const EditTextCharacter*>(c));
+            field->track(&liveObjects);
+            field->parent = parent;
+            field->name = p.name;
+            if (!field->variable.empty()) {
+                bindField(field.get());
+                updateBoundField(*field);
+            }
+            field->applyAutoSize();
+            return field;
+        }
         default: {
             auto obj = std::make_unique<DisplayObject>(movie, c);
             obj->track(&liveObjects);
@@ -78,6 +91,65 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
             obj->name = p.name;
             return obj;
         }
+    }
+}
+
+void Runtime::bindField(EditText* field) {
+    boundFields_.push_back(field->handle());
+}
+
+void Runtime::updateBoundFields() {
+    size_t kept = 0;
+    for (size_t i = 0; i < boundFields_.size(); ++i) {
+        auto p = boundFields_[i].lock();
+        if (!p || !*p) continue;
+        boundFields_[kept++] = boundFields_[i];
+        updateBoundField(**p);
+    }
+    boundFields_.resize(kept);
+}
+
+void Runtime::updateBoundField(EditText& field) {
+    if (!vm_ || field.variable.empty()) return;
+    MovieClip* owner = field.parent ? field.parent->asClip() : nullptr;
+    if (!owner) return;
+    avm1::Vm& vm = *vm_;
+    try {
+        // "a.b.c", "/a/b:c" and "_root.c": the variable is the last name, in the object the rest names.
+        const std::string& path = field.variable;
+        const size_t split = path.find_last_of(".:");
+        avm1::ClipObject* base = avm1::scriptObjectOf(vm, owner);
+        avm1::Object* holder = base;
+        std::string name = path;
+        if (split != std::string::npos) {
+            holder = vm.resolvePath(base, path.substr(0, split));
+            name = path.substr(split + 1);
+        }
+        if (!holder || name.empty()) return;
+        avm1::Value v = holder->get(vm, name);
+        if (v.isUndefined()) {
+            // A new binding gives an undefined variable the field's text.
+            if (!field.boundOnce) holder->set(vm, name, avm1::Value(field.text()));
+            field.boundOnce = true;
+            return;
+        }
+        field.boundOnce = true;
+        std::string s = vm.toString(v);
+        if (s == field.boundValue && !field.boundValue.empty()) return;
+        if (s == field.text() && field.boundValue.empty()) {
+            field.boundValue = s;
+            return;
+        }
+        field.boundValue = s;
+        if (field.html)
+            field.setHtmlText(s);
+        else
+            field.setText(s);
+        field.applyAutoSize();
+    } catch (const avm1::ScriptAbort& a) {
+        unsupported(a.reason + " (reading a text field's variable)");
+    } catch (const avm1::ScriptThrow&) {
+        log("script error while reading the variable of a text field");
     }
 }
 

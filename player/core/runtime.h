@@ -19,6 +19,7 @@ namespace player {
 
 class Stage;
 class MovieClip;
+class EditText;
 
 // Clip events (CLIPEVENTFLAGS bits as the parser stores them).
 namespace clip_event {
@@ -84,6 +85,12 @@ class Runtime : public avm1::Host {
     void duplicateClip(avm1::ClipObject* source, const std::string& name, double depth);
     void removeClip(avm1::ClipObject* clip);
     void stopAllSounds();  // stopAllSounds(): every sound of every level stops
+
+    // Text fields bound to variables (VariableName) show the variable's value: read after every frame's
+    // scripts, and when a field is placed.
+    void bindField(EditText* field);
+    void updateBoundFields();
+    void updateBoundField(EditText& field);
 
     // avm1::Host
     void trace(const std::string& line) override;
@@ -156,6 +163,7 @@ class Runtime : public avm1::Host {
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
     std::set<const swf::DoInitAction*> initDone_;
+    std::vector<std::weak_ptr<EditText*>> boundFields_;
 };
 
 }  // namespace player

@@ -37,6 +37,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
     l.root->level = level;
     l.root->initialize(runtime);
     runtime.runQueuedActions();
+    runtime.updateBoundFields();
     return true;
 }
 
@@ -133,6 +134,7 @@ void Stage::advance() {
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
     runtime.runQueuedActions();
     runPendingLoads();
+    runtime.updateBoundFields();
     runtime.collectGarbage();
     sound.endFrame(runtime.tick);
 }
