@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
 #include "player/core/movie_clip.h"
@@ -300,6 +301,10 @@ bool ClipObject::getOwn(Vm& vm, const std::string& name, Object* self, Value& ou
         out = Value(child);
         return true;
     }
+    if (Object* field = textFieldChild(vm, c, name)) {
+        out = Value(field);
+        return true;
+    }
     return false;
 }
 
@@ -318,7 +323,7 @@ bool ClipObject::hasOwn(Vm& vm, const std::string& name) {
     if (Object::hasOwn(vm, name)) return true;
     if (!clip()) return false;
     if (propertyIndex(name) >= 0) return true;
-    return childByName(vm, name) != nullptr;
+    return childByName(vm, name) != nullptr || textFieldChild(vm, clip(), name) != nullptr;
 }
 
 }  // namespace player::avm1

@@ -32,6 +32,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installGeom(*this);
     installTimers(*this);
     installMovieClip(*this);
+    installTextField(*this);
 }
 
 Vm::~Vm() {

@@ -201,5 +201,6 @@ void installColor(Vm& vm);
 void installGeom(Vm& vm);    // flash.geom: Matrix, Point, Rectangle, ColorTransform, Transform
 void installTimers(Vm& vm);  // setInterval, clearInterval, setTimeout, clearTimeout, getTimer
 void installMovieClip(Vm& vm);
+void installTextField(Vm& vm);  // TextField, TextFormat, TextField.StyleSheet, MovieClip.createTextField
 
 }  // namespace player::avm1
