@@ -33,9 +33,10 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         unsupported("sprites nested deeper than " + std::to_string(kMaxNesting) + " levels (not placed)");
         return nullptr;
     }
-    // Objects placed without a name are called "instanceN", counting every such object the player made.
+    // Objects placed without a name are called "instanceN", counting every such object the player made
+    // (text fields do not count: the reference traces number the clips around them without gaps).
     Placement named = p;
-    if (named.name.empty() && c->kind != Character::Kind::Font)
+    if (named.name.empty() && c->kind != Character::Kind::Font && c->kind != Character::Kind::EditText)
         named.name = "instance" + std::to_string(++instanceCounter);
     return make(movie, named, c, parent);
 }

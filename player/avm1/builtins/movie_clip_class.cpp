@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
@@ -147,6 +148,8 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
 Value mcRemoveMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
     if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc);
+    // Called on a text field, it removes the field as removeTextField does.
+    if (!mc) removeTextFieldOf(self);
     return Value();
 }
 

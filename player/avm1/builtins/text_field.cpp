@@ -210,7 +210,8 @@ TextFieldObject* textFieldObjectOf(Vm& vm, EditText* field) {
 }
 
 Object* textFieldChild(Vm& vm, MovieClip* clip, const std::string& name) {
-    if (!clip) return nullptr;
+    // Before Flash Player 6 text fields were not script objects.
+    if (!clip || vm.version < 6) return nullptr;
     for (const auto& [depth, obj] : clip->children()) {
         if (!obj->character() || obj->character()->kind != Character::Kind::EditText) continue;
         const std::string& n = obj->name;
@@ -663,12 +664,7 @@ Value tfGetDepth(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value tfRemoveTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
-    EditText* f = fieldOf(self);
-    MovieClip* parent = f && f->parent ? f->parent->asClip() : nullptr;
-    // Only fields at script depths (0 and up) leave, as with removeMovieClip.
-    if (!parent || f->depth < kScriptDepthOffset) return Value();
-    auto it = parent->children().find(f->depth);
-    if (it != parent->children().end() && it->second.get() == f) parent->children().erase(it);
+    removeTextFieldOf(self);
     return Value();
 }
 
@@ -709,7 +705,18 @@ Value mcCreateTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 }  // namespace
 
+void removeTextFieldOf(const Value& self) {
+    EditText* f = fieldOf(self);
+    MovieClip* parent = f && f->parent ? f->parent->asClip() : nullptr;
+    // Only fields at script depths (0 and up) leave, as with removeMovieClip.
+    if (!parent || f->depth < kScriptDepthOffset) return;
+    auto it = parent->children().find(f->depth);
+    if (it != parent->children().end() && it->second.get() == f) parent->children().erase(it);
+}
+
 void installTextField(Vm& vm) {
+    // TextField and TextFormat came with Flash Player 6: SWF 5 movies do not see them.
+    if (vm.version < 6) return;
     Object* proto = vm.newObject();
     vm.textFieldProto = proto;
     NativeFunction* cls = vm.newClass(tfCtor, proto);

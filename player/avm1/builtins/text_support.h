@@ -38,6 +38,9 @@ TextFieldObject* textFieldObjectOf(Vm& vm, EditText* field);
 // The text field child of `clip` named `name` (script object), or null.
 Object* textFieldChild(Vm& vm, MovieClip* clip, const std::string& name);
 
+// removeTextField: a field at a script depth leaves its clip (anything else stays).
+void removeTextFieldOf(const Value& field);
+
 // A new TextFormat whose properties are those of `f`; with `mixed`, the properties that differ over a
 // range are null (bits as listed in text_format.cpp).
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed = 0);
