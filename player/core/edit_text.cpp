@@ -170,26 +170,21 @@ void EditText::applyAutoSize() {
     const double w = std::ceil(l.textWidth / 20) * 20 + 2 * text::kGutter;
     const double h = std::ceil(l.textHeight / 20) * 20 + 2 * text::kGutter;
     swf::Rect b = bounds;
+    double shift = 0;  // local twips the field's origin moves by
     if (!wordWrap) {
-        // The edge named by autoSize stays where it is; the field grows or shrinks from it.
+        // The edge named by autoSize stays where it is: the field grows or shrinks from it. The field is
+        // moved (its _x changes) rather than its bounds, as Flash reports it.
         const double oldW = double(b.xMax) - double(b.xMin);
-        switch (autoSize) {
-            case AutoSize::Left:
-                b.xMax = int32_t(b.xMin + w);
-                break;
-            case AutoSize::Right:
-                b.xMin = int32_t(b.xMax - w);
-                break;
-            case AutoSize::Center:
-                b.xMin = int32_t(std::round(b.xMin + (oldW - w) / 2));
-                b.xMax = int32_t(b.xMin + w);
-                break;
-            case AutoSize::None:
-                break;
-        }
+        b.xMax = int32_t(b.xMin + w);
+        if (autoSize == AutoSize::Right) shift = oldW - w;
+        if (autoSize == AutoSize::Center) shift = std::round((oldW - w) / 2);
     }
     b.yMax = int32_t(b.yMin + h);
-    if (b.xMin != bounds.xMin || b.xMax != bounds.xMax || b.yMax != bounds.yMax) {
+    if (shift != 0) {
+        matrix.tx += matrix.a * shift;
+        matrix.ty += matrix.b * shift;
+    }
+    if (b.xMin != bounds.xMin || b.xMax != bounds.xMax || b.yMax != bounds.yMax || shift != 0) {
         bounds = b;
         changed();
     }
