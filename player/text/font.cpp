@@ -119,6 +119,33 @@ FT_Library library() {
     return lib;
 }
 
+// The fontconfig configuration of the player's own, loaded on first use and freed when the process ends
+// (the library's default configuration would stay allocated to the end and read as a leak).
+class FontConfig {
+  public:
+    FcConfig* get() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!tried_) {
+            tried_ = true;
+            config_ = FcInitLoadConfigAndFonts();
+        }
+        return config_;
+    }
+    ~FontConfig() {
+        if (config_) FcConfigDestroy(config_);
+    }
+
+  private:
+    std::mutex mutex_;
+    FcConfig* config_ = nullptr;
+    bool tried_ = false;
+};
+
+FcConfig* fontConfig() {
+    static FontConfig config;
+    return config.get();
+}
+
 std::string lower(std::string s) {
     for (char& ch : s)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -221,17 +248,17 @@ std::shared_ptr<const DeviceFont> DeviceFont::find(const std::string& family, bo
     // any font is installed.
     std::string file;
     int index = 0;
-    if (FcInit()) {
+    if (FcConfig* config = fontConfig()) {
         const std::string fcFamily = fontconfigFamily(family);
         FcPattern* pattern = FcPatternCreate();
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(fcFamily.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, boldStyle ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italicStyle ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
         FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcConfigSubstitute(config, pattern, FcMatchPattern);
         FcDefaultSubstitute(pattern);
         FcResult result = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+        FcPattern* match = FcFontMatch(config, pattern, &result);
         if (match) {
             FcChar8* path = nullptr;
             if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
