@@ -16,40 +16,31 @@ using namespace playertest;
 constexpr uint16_t kDefineEditText = 37;
 constexpr uint32_t kBlue = 0x0000FF, kWhite = 0xFFFFFF, kRed = 0xFF0000;
 
+// A field of the test's making: bounds in pixels, blue text unless told.
 struct FieldSpec {
     uint16_t id = 2;
     int x0 = 0, x1 = 100, y0 = 0, y1 = 40;  // pixels
     std::optional<uint16_t> fontId;
     uint16_t height = 400;  // twips
-    uint32_t rgba = 0x0000FFFF;
-    bool border = false, html = false, outlines = false, wordWrap = false, multiline = false;
-    bool autoSize = false;
-    uint8_t align = 0;
+    bool border = false, outlines = false, wordWrap = false, multiline = false;
     std::string variable;
     std::optional<std::string> text;
 };
 
 testswf::Bytes defineEditText(const FieldSpec& f) {
-    testswf::ByteWriter w;
-    w.u16(f.id).rect(f.x0 * 20, f.x1 * 20, f.y0 * 20, f.y1 * 20);
-    uint8_t a = 0x04 | 0x08 | 0x20 * 0;  // text colour, read-only
-    if (f.text) a |= 0x80;
-    if (f.wordWrap) a |= 0x40;
-    if (f.multiline) a |= 0x20;
-    if (f.fontId) a |= 0x01;
-    uint8_t b = 0x20;  // layout
-    if (f.autoSize) b |= 0x40;
-    if (f.border) b |= 0x08;
-    if (f.html) b |= 0x02;
-    if (f.outlines) b |= 0x01;
-    w.u8(a).u8(b);
-    if (f.fontId) w.u16(*f.fontId).u16(f.height);
-    w.u32(((f.rgba >> 24) & 0xFF) | ((f.rgba >> 8) & 0xFF00) | ((f.rgba << 8) & 0xFF0000) |
-          ((f.rgba << 24) & 0xFF000000));
-    w.u8(f.align).u16(0).u16(0).u16(0).s16(0);
-    w.str(f.variable);
-    if (f.text) w.str(*f.text);
-    return w.bytes();
+    testswf::EditTextSpec e;
+    e.id = f.id;
+    e.bounds = {f.x0 * 20, f.x1 * 20, f.y0 * 20, f.y1 * 20};
+    e.fontId = f.fontId;
+    e.height = f.height;
+    e.rgba = 0x0000FFFF;
+    e.border = f.border;
+    e.useOutlines = f.outlines;
+    e.wordWrap = f.wordWrap;
+    e.multiline = f.multiline;
+    e.variable = f.variable;
+    e.text = f.text;
+    return testswf::defineEditText(e);
 }
 
 // A font whose glyphs (for 'A' and 'B') are squares filling the em box above the baseline, ascent 1024,
