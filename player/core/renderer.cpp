@@ -525,6 +525,35 @@ void Renderer::drawText(raster::Canvas& canvas, const TextCharacter& text, const
     }
 }
 
+namespace {
+
+// Adds `from`'s subpaths to `to`.
+void appendPath(raster::Path& to, const raster::Path& from) {
+    const auto& pts = from.points();
+    size_t p = 0;
+    for (raster::Path::Verb v : from.verbs()) {
+        switch (v) {
+            case raster::Path::Verb::Move:
+                to.moveTo(pts[p].x, pts[p].y);
+                ++p;
+                break;
+            case raster::Path::Verb::Line:
+                to.lineTo(pts[p].x, pts[p].y);
+                ++p;
+                break;
+            case raster::Path::Verb::Quad:
+                to.quadTo(pts[p].x, pts[p].y, pts[p + 1].x, pts[p + 1].y);
+                p += 2;
+                break;
+            case raster::Path::Verb::Close:
+                to.close();
+                break;
+        }
+    }
+}
+
+}  // namespace
+
 void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const Matrix& objectMatrix,
                             const ColorTransform& cx, Runtime& rt) {
     (void)rt;
@@ -558,16 +587,31 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
         const int firstLine = std::clamp(field.scroll, 1, std::max(1, int(layout.lines.size()))) - 1;
         const double dy = layout.lines.empty() ? 0 : text::kGutter - layout.lines[size_t(firstLine)].top;
         const double dx = -field.hscroll * 20.0;
-        // Text is clipped to the field (inside its border), unless this picture builds a mask: then the
-        // field's rectangle has already been added in full.
-        const bool clip = !canvas.buildingMask();
+        const double width = x1 - x0, height = y1 - y0;
+        // Text is clipped to the field, unless this picture builds a mask (the field's rectangle is then
+        // added in full) or the text lies inside the field anyway (most fields: no clip layer to build).
+        bool overflows = firstLine > 0 || field.hscroll > 0 || layout.textWidth + 2 * text::kGutter > width;
+        if (!layout.lines.empty()) {
+            const text::LayoutLine& last = layout.lines.back();
+            overflows = overflows || last.top + dy + last.ascent + last.descent > height;
+        }
+        const bool clip = overflows && !canvas.buildingMask();
         if (clip) {
             canvas.beginMask();
             rectPath(scratch_, x0, y0, x1, y1);
             canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(0), false);
             canvas.endMask();
         }
-        const double height = y1 - y0;
+        // Glyphs of a system font (non-zero outlines) are filled a run of one colour at a time; embedded
+        // glyphs (even-odd outlines, which may overlap their neighbours) one by one.
+        raster::Path& run = textRun_;
+        run.clear();
+        const text::Font* runFont = nullptr;
+        uint32_t runColor = 0;
+        auto flush = [&] {
+            if (!run.empty()) canvas.fillPath(run, runFont->rule, solid(runColor), antialias_);
+            run.clear();
+        };
         for (const text::PlacedGlyph& g : layout.glyphs) {
             if (int(g.line) < firstLine) continue;
             const double top = g.y + dy;
@@ -575,8 +619,18 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
             const Matrix gm = m * Matrix{g.scale, 0, 0, g.scale, x0 + g.x + dx, y0 + top};
             scratch_ = g.glyph->outline;
             scratch_.transform(gm);
-            canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_);
+            if (g.font->rule != raster::FillRule::NonZero) {
+                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_);
+                continue;
+            }
+            if (runFont != g.font || runColor != g.color) {
+                if (runFont) flush();
+                runFont = g.font;
+                runColor = g.color;
+            }
+            appendPath(run, scratch_);
         }
+        if (runFont) flush();
         for (const text::Underline& u : layout.underlines) {
             if (int(u.line) < firstLine) continue;
             const double y = u.y + dy;

@@ -69,6 +69,7 @@ class Renderer {
     const NineSlice* slice_ = nullptr;
     ShapeGeometry bitmapRect_;  // the rectangle drawBitmapRect fills, kept between draws
     raster::Path scratch_;
+    raster::Path textRun_;             // glyphs of one colour, filled together
     raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
     bool maskMode_ = false;
