@@ -31,6 +31,15 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Movi
     add(uint64_t(options.quality == Quality::High) << 32 | background);
     for (const auto& [n, root] : levels) {
         add(kOpen | uint32_t(n));
+        // A script may move or tint a level's root (_root._x, new Color(_root)).
+        const Matrix& m = root->matrix;
+        for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+            add(bits(v));
+        const ColorTransform& c = root->cxform;
+        add(bits(c.rm, c.gm));
+        add(bits(c.bm, c.am));
+        add(bits(c.ra, c.ga));
+        add(bits(c.ba, c.aa));
         addClip(*root, 0);
         add(kClose);
     }

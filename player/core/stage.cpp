@@ -170,8 +170,9 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
     Matrix toDevice{scale, 0, 0, scale, offX, offY};
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
-        // Each level's root draws like a sprite at its identity placement.
-        renderer_.drawClip(canvas, *l.root, toDevice, ColorTransform{}, aa, scale, runtime);
+        // Each level's root draws like a sprite at its placement: identity unless a script moved or
+        // tinted it.
+        renderer_.drawClip(canvas, *l.root, toDevice * l.root->matrix, l.root->cxform, aa, scale, runtime);
     }
 }
 

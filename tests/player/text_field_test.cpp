@@ -268,3 +268,25 @@ TEST(TextField, HugeTextAndFieldsStayWithinBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextField, ColourAndPositionOfTheRootApplyToFields) {
+    // new Color(_root).setTransform(...) and _root._x reach what the root holds (a field's background).
+    const char* script =
+        "push 20 20 0 0 1 'f' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 'f'; getvar; push 'background' true; setmember; "
+        "push 'f'; getvar; push 'backgroundColor' 255; setmember; "
+        "push 'c'; push '_root'; getvar; push 1; push 'Color'; newobject; setvar; "
+        "push 'rb' 255 'ra' 0 2; initobject; push 1; push 'c'; getvar; push 'setTransform'; callmethod; pop; "
+        "push '_root'; getvar; push '_x' 10; setmember";
+    auto b = movie(40, 20, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 10), kWhite) << "the root moved 10 px right";
+    EXPECT_EQ(pic.rgb(15, 10), 0xFF00FFu) << "blue background, red multiplier 0 and offset 255";
+}
+
+}  // namespace
