@@ -559,6 +559,9 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
     (void)rt;
     Matrix m = objectMatrix;
     if (!field.embedFonts) {
+        // A field of system fonts cannot be mirrored: Flash Player does not draw it at all (reference
+        // pictures: fields with a negative _xscale or _yscale are missing).
+        if (m.a < 0 || m.d < 0) return;
         // Device text is never rotated or skewed: the field keeps its position and scale, upright.
         const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
         m = Matrix{sx, 0, 0, sy, m.tx, m.ty};
