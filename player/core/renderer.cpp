@@ -461,7 +461,8 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
                 scratch_ = f.path;
                 scratch_.transform(m);
             }
-            canvas.fillPath(scratch_, f.rule, paint, antialias_);
+            canvas.fillPath(scratch_, f.rule, paint, antialias_,
+                            glyphColor ? raster::kGlyphFlattenTolerance : raster::kFlattenTolerance);
         }
         for (const ShapeGeometry::Line& l : group.lines) {
             if (!makeLinePaint(l.style, m, cx, bitmaps, paint)) continue;
@@ -612,7 +613,9 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
         const text::Font* runFont = nullptr;
         uint32_t runColor = 0;
         auto flush = [&] {
-            if (!run.empty()) canvas.fillPath(run, runFont->rule, solid(runColor), antialias_);
+            if (!run.empty())
+                canvas.fillPath(run, runFont->rule, solid(runColor), antialias_,
+                                raster::kGlyphFlattenTolerance);
             run.clear();
         };
         for (const text::PlacedGlyph& g : layout.glyphs) {
@@ -623,7 +626,8 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
             scratch_ = g.glyph->outline;
             scratch_.transform(gm);
             if (g.font->rule != raster::FillRule::NonZero) {
-                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_);
+                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_,
+                                raster::kGlyphFlattenTolerance);
                 continue;
             }
             if (runFont != g.font || runColor != g.color) {
