@@ -129,8 +129,8 @@ void Runtime::updateBoundField(EditText& field) {
         if (!holder || name.empty()) return;
         avm1::Value v = holder->get(vm, name);
         if (v.isUndefined()) {
-            // A new binding gives an undefined variable the field's text.
-            if (!field.boundOnce) holder->set(vm, name, avm1::Value(field.text()));
+            // A new binding gives an undefined variable the field's text (an empty field leaves it).
+            if (!field.boundOnce && field.length() > 0) holder->set(vm, name, avm1::Value(field.text()));
             field.boundOnce = true;
             return;
         }

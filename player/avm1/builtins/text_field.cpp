@@ -234,6 +234,8 @@ bool TextFieldObject::getOwn(Vm& vm, const std::string& name, Object* self, Valu
     double sx, sy, rot;
     decompose(f->matrix, sx, sy, rot);
     Runtime& rt = static_cast<Runtime&>(vm.host);
+    // A bound field shows its variable's value at once, not only after the frame.
+    if ((p == Prop::Text || p == Prop::HtmlText) && !f->variable.empty()) rt.updateBoundField(*f);
     switch (p) {
         case Prop::Text:
             out = Value(f->text());
@@ -495,6 +497,15 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->variable = value.isNullish() ? "" : vm.toString(value);
             f->boundValue.clear();
             f->boundOnce = false;
+            // A new binding starts from the field's own initial text (given to the variable when that is
+            // undefined).
+            if (const auto* c = static_cast<const EditTextCharacter*>(f->character()); c && c->def) {
+                const std::string initial = c->def->initialText.value_or("");
+                if (f->html)
+                    f->setHtmlText(initial);
+                else
+                    f->setText(initial);
+            }
             if (!f->variable.empty()) {
                 Runtime& rt = static_cast<Runtime&>(vm.host);
                 rt.bindField(f);
@@ -675,6 +686,15 @@ Value tfGetFontList(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(a);
 }
 
+// A field converts to its target path, as clips do ("_level0.field").
+Value tfToString(Vm& vm, const Value& self, std::vector<Value>& args) {
+    EditText* f = fieldOf(self);
+    if (!f) return Value();
+    MovieClip* parent = f->parent ? f->parent->asClip() : nullptr;
+    ClipObject* po = parent ? scriptObjectOf(vm, parent) : nullptr;
+    return Value((po ? po->targetPath() : std::string("_level0")) + "." + f->name);
+}
+
 Value tfCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
@@ -728,6 +748,7 @@ void installTextField(Vm& vm) {
     vm.method(proto, "replaceSel", tfReplaceSel);
     vm.method(proto, "getDepth", tfGetDepth);
     vm.method(proto, "removeTextField", tfRemoveTextField);
+    vm.method(proto, "toString", tfToString);
     if (Object* b = vm.global->get(vm, "AsBroadcaster").object())
         for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
             proto->define(vm, m, b->get(vm, m), kDontEnum);
