@@ -61,6 +61,7 @@ EditText::EditText(const MovieDef* movie, const EditTextCharacter* character)
     if (def->fontHeight) newFormat.size = *def->fontHeight / 20.0;
     if (def->color)
         newFormat.color = (uint32_t(def->color->r) << 16) | (uint32_t(def->color->g) << 8) | def->color->b;
+    textColor = newFormat.color;
     if (def->layout) {
         newFormat.align = text::Align(std::min<uint8_t>(def->layout->align, 3));
         newFormat.leftMargin = def->layout->leftMargin / 20.0;

@@ -29,6 +29,7 @@ class EditText : public DisplayObject {
     bool border = false, background = false, html = false, embedFonts = false, condenseWhite = false;
     bool wasStatic = false;
     uint32_t borderColor = 0x000000, backgroundColor = 0xFFFFFF;
+    uint32_t textColor = 0x000000;  // what textColor reads: set with the field, not by format ranges
     AutoSize autoSize = AutoSize::None;
     int maxChars = 0;              // 0: no limit
     std::string variable;          // VariableName: a path to the bound variable

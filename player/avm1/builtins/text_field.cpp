@@ -247,8 +247,7 @@ bool TextFieldObject::getOwn(Vm& vm, const std::string& name, Object* self, Valu
             out = Value(f->html);
             break;
         case Prop::TextColor:
-            out = Value(
-                double(f->content().text.empty() ? f->newFormat.color : f->content().formatAt(0).color));
+            out = Value(double(f->textColor));
             break;
         case Prop::Background:
             out = Value(f->background);
@@ -413,6 +412,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             break;
         case Prop::TextColor: {
             const uint32_t c = colorOf(vm, value);
+            f->textColor = c;
             f->newFormat.color = c;
             f->editContent().reformat(0, f->length(), [c](text::TextFormat& tf) { tf.color = c; });
             break;
@@ -488,7 +488,9 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->selectable = vm.toBoolean(value);
             break;
         case Prop::Type: {
-            const std::string s = vm.toString(value);
+            std::string s = vm.toString(value);
+            for (char& ch : s)
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
             if (s == "input") f->readOnly = false;
             if (s == "dynamic") f->readOnly = true;
             break;
