@@ -168,19 +168,22 @@ const text::Layout& EditText::layout() const {
 void EditText::applyAutoSize() {
     if (autoSize == AutoSize::None) return;
     const text::Layout& l = layout();
-    const double w = std::ceil(l.textWidth / 20) * 20 + 2 * text::kGutter;
-    const double h = std::ceil(l.textHeight / 20) * 20 + 2 * text::kGutter;
+    // Bounds stay within what twips can hold, whatever the text measures.
+    constexpr double kMaxSide = 1 << 28;
+    const double w = std::min(std::ceil(l.textWidth / 20) * 20 + 2 * text::kGutter, kMaxSide);
+    const double h = std::min(std::ceil(l.textHeight / 20) * 20 + 2 * text::kGutter, kMaxSide);
+    auto twips = [](double v) { return int32_t(std::clamp(v, -2147483648.0, 2147483647.0)); };
     swf::Rect b = bounds;
     double shift = 0;  // local twips the field's origin moves by
     if (!wordWrap) {
         // The edge named by autoSize stays where it is: the field grows or shrinks from it. The field is
         // moved (its _x changes) rather than its bounds, as Flash reports it.
         const double oldW = double(b.xMax) - double(b.xMin);
-        b.xMax = int32_t(b.xMin + w);
+        b.xMax = twips(b.xMin + w);
         if (autoSize == AutoSize::Right) shift = oldW - w;
         if (autoSize == AutoSize::Center) shift = std::round((oldW - w) / 2);
     }
-    b.yMax = int32_t(b.yMin + h);
+    b.yMax = twips(b.yMin + h);
     if (shift != 0) {
         matrix.tx += matrix.a * shift;
         matrix.ty += matrix.b * shift;

@@ -552,11 +552,10 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
         case Prop::Height:
             // A field's size changes its bounds, not its scale.
             if (finite && n >= 0) {
-                const int32_t v = int32_t(clampToInt(n * 20, 0, 1 << 27));
-                if (p == Prop::Width)
-                    f->bounds.xMax = f->bounds.xMin + v;
-                else
-                    f->bounds.yMax = f->bounds.yMin + v;
+                const int64_t v = clampToInt(n * 20, 0, 1 << 27);
+                int32_t& lo = p == Prop::Width ? f->bounds.xMin : f->bounds.yMin;
+                int32_t& hi = p == Prop::Width ? f->bounds.xMax : f->bounds.yMax;
+                hi = int32_t(std::min<int64_t>(int64_t(lo) + v, INT32_MAX));
                 relayout = true;
             }
             break;
