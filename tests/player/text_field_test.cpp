@@ -290,3 +290,39 @@ TEST(TextField, ColourAndPositionOfTheRootApplyToFields) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextField, StyleSheetsStyleHtmlTextAndExtentsMeasure) {
+    const char* script =
+        "push 20 200 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 't'; getvar; push 'html' true; setmember; "
+        // css = new TextField.StyleSheet(); css.parseCSS(".warn { color: #FF0000; font-weight: bold }")
+        "push 'css'; push 0; push 'TextField'; getvar; push 'StyleSheet'; newmethod; setvar; "
+        "push '.warn { color: #FF0000; font-weight: bold } p { font-size: 20px }' 1; push 'css'; getvar; "
+        "push 'parseCSS'; callmethod; trace; "
+        "push 'css'; getvar; push 'getStyleNames'; callmethod; trace; "
+        "push 't'; getvar; push 'styleSheet'; push 'css'; getvar; setmember; "
+        "push 't'; getvar; push 'htmlText' '<p>a<span class=\"warn\">b</span></p>'; setmember; "
+        "push 1 1; push 't'; getvar; push 'getTextFormat'; callmethod; push 'color'; getmember; trace; "
+        "push 1 1; push 't'; getvar; push 'getTextFormat'; callmethod; push 'bold'; getmember; trace; "
+        "push 0 1; push 't'; getvar; push 'getTextFormat'; callmethod; push 'size'; getmember; trace; "
+        // A malformed sheet is refused.
+        "push 'p { color: red' 1; push 'css'; getvar; push 'parseCSS'; callmethod; trace; "
+        // getTextExtent grows with the text and wraps at a given width.
+        "push 'fmt'; push 0; push 'TextFormat'; newobject; setvar; "
+        "push 'fmt'; getvar; push 'size' 20; setmember; "
+        "push 'w1'; push 'abc' 1; push 'fmt'; getvar; push 'getTextExtent'; callmethod; setvar; "
+        "push 'w2'; push 'abcabc' 1; push 'fmt'; getvar; push 'getTextExtent'; callmethod; setvar; "
+        "push 'w1'; getvar; push 'width'; getmember; push 'w2'; getvar; push 'width'; getmember; less2; "
+        "trace; "
+        "push 'w3'; push 30 'abc abc abc' 2; push 'fmt'; getvar; push 'getTextExtent'; callmethod; setvar; "
+        "push 'w3'; getvar; push 'height'; getmember; push 'w1'; getvar; push 'height'; getmember; greater; "
+        "trace";
+    auto b = movie(200, 100, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()), (std::vector<std::string>{"true", ".warn,p", "16711680", "true", "20",
+                                                                 "false", "true", "true"}));
+}
+
+}  // namespace
