@@ -714,9 +714,11 @@ Value mcCreateTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto field = std::make_unique<EditText>(mc->movie(), nullptr);
     field->track(&rt.liveObjects);
     field->name = vm.toString(args[0]);
-    auto px = [&](size_t i) { return double(clampToInt(vm.toNumber(args[i]) * 20, -(1 << 27), 1 << 27)); };
-    field->matrix = Matrix::translate(px(2), px(3));
-    field->bounds = swf::Rect{0, int32_t(std::max(0.0, px(4))), 0, int32_t(std::max(0.0, px(5)))};
+    // Whole pixels (fractions are cut off); a negative size extends the field left or up from x, y.
+    auto px = [&](size_t i) { return double(clampToInt(vm.toNumber(args[i]), -(1 << 22), 1 << 22)) * 20; };
+    const double x = px(2), y = px(3), w = px(4), h = px(5);
+    field->matrix = Matrix::translate(std::min(x, x + w), std::min(y, y + h));
+    field->bounds = swf::Rect{0, int32_t(std::fabs(w)), 0, int32_t(std::fabs(h))};
     field->scriptTransformed = true;
     EditText* made = field.get();
     mc->insertChild(depth, std::move(field));
