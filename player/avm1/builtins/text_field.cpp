@@ -522,11 +522,12 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             refreshStyles(vm, *this, *f);
             break;
         case Prop::X:
-            if (finite) f->matrix.tx = std::round(n * 20);
+            // Whole twips, the fraction cut off (3.95 px reads back as 3.9).
+            if (finite) f->matrix.tx = std::trunc(std::clamp(n * 20, -1e9, 1e9));
             f->scriptTransformed = true;
             break;
         case Prop::Y:
-            if (finite) f->matrix.ty = std::round(n * 20);
+            if (finite) f->matrix.ty = std::trunc(std::clamp(n * 20, -1e9, 1e9));
             f->scriptTransformed = true;
             break;
         case Prop::XScale:
@@ -714,10 +715,14 @@ Value mcCreateTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto field = std::make_unique<EditText>(mc->movie(), nullptr);
     field->track(&rt.liveObjects);
     field->name = vm.toString(args[0]);
-    // Whole pixels (fractions are cut off); a negative size extends the field left or up from x, y.
-    auto px = [&](size_t i) { return double(clampToInt(vm.toNumber(args[i]), -(1 << 22), 1 << 22)) * 20; };
+    // Whole pixels (fractions are cut off); a negative size counts as positive.
+    // Sizes beyond what twips hold come out as 0.
+    auto px = [&](size_t i) {
+        const double v = double(toInt32(vm.toNumber(args[i])));
+        return std::fabs(v) > double(INT32_MAX / 20) ? 0.0 : v * 20;
+    };
     const double x = px(2), y = px(3), w = px(4), h = px(5);
-    field->matrix = Matrix::translate(std::min(x, x + w), std::min(y, y + h));
+    field->matrix = Matrix::translate(x, y);
     field->bounds = swf::Rect{0, int32_t(std::fabs(w)), 0, int32_t(std::fabs(h))};
     field->scriptTransformed = true;
     EditText* made = field.get();
