@@ -1,6 +1,7 @@
 #include "capture/shockwave_flash.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -12,6 +13,8 @@
 TShockwaveFlash::TShockwaveFlash(QWidget* parent) : QWidget(parent) {
     // The movie receives every move over it, not only moves with a button held.
     setMouseTracking(true);
+    // A click gives the movie the keyboard.
+    setFocusPolicy(Qt::ClickFocus);
     // The picture covers the whole widget: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     player_.setFsCommandHandler([this](const std::string& command, const std::string& args) {
@@ -210,6 +213,72 @@ void TShockwaveFlash::paintEvent(QPaintEvent*) {
 
 void TShockwaveFlash::movieMouseEvent(QEvent* event) {
     event->accept();
+    if (!anyLoaded_) return;
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse) return;
+    const qreal dpr = devicePixelRatioF();
+    double x = 0, y = 0;
+    QPointF at = mouse->position() * dpr;
+    if (!player_.pictureToStage(at.x(), at.y(), int(std::lround(width() * dpr)),
+                                int(std::lround(height() * dpr)), x, y))
+        return;
+    engineCall([&] {
+        player_.mouseMove(x, y);
+        bool left = mouse->button() == Qt::LeftButton;
+        if (left &&
+            (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick))
+            player_.mouseDown();
+        if (left && event->type() == QEvent::MouseButtonRelease) player_.mouseUp();
+    });
+    setCursor(player_.pointerOverHand() ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    movieChanged();
+}
+
+namespace {
+
+// Flash's key code and character for a Qt key event (0 when Flash has no code for the key).
+void flashKey(const QKeyEvent* e, int& code, int& ascii) {
+    static const std::pair<int, int> special[] = {
+        {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},      {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},    {Qt::Key_Control, 17}, {Qt::Key_Alt, 18},    {Qt::Key_CapsLock, 20},
+        {Qt::Key_Escape, 27},   {Qt::Key_Space, 32},   {Qt::Key_PageUp, 33}, {Qt::Key_PageDown, 34},
+        {Qt::Key_End, 35},      {Qt::Key_Home, 36},    {Qt::Key_Left, 37},   {Qt::Key_Up, 38},
+        {Qt::Key_Right, 39},    {Qt::Key_Down, 40},    {Qt::Key_Insert, 45}, {Qt::Key_Delete, 46}};
+    code = 0;
+    for (const auto& [qt, flash] : special)
+        if (e->key() == qt) code = flash;
+    if (!code && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) code = e->key();
+    if (!code && e->key() >= Qt::Key_0 && e->key() <= Qt::Key_9) code = e->key();
+    QString text = e->text();
+    ascii = text.size() == 1 && text[0].unicode() < 128 && text[0].unicode() >= 8 ? text[0].unicode() : 0;
+    if (code == 46) ascii = 127;
+}
+
+}  // namespace
+
+void TShockwaveFlash::movieKeyEvent(QKeyEvent* event) {
+    int code = 0, ascii = 0;
+    flashKey(event, code, ascii);
+    if (!anyLoaded_ || !code) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    engineCall([&] {
+        if (event->type() == QEvent::KeyPress)
+            player_.keyDown(code, ascii);
+        else
+            player_.keyUp(code, ascii);
+    });
+    movieChanged();
+}
+
+void TShockwaveFlash::keyPressEvent(QKeyEvent* event) {
+    movieKeyEvent(event);
+}
+
+void TShockwaveFlash::keyReleaseEvent(QKeyEvent* event) {
+    movieKeyEvent(event);
 }
 
 void TShockwaveFlash::mousePressEvent(QMouseEvent* event) {

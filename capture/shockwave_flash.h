@@ -98,9 +98,11 @@ class TShockwaveFlash : public QWidget {
     // tick (level 0 moves on only while playing; other levels, like the frame-event movie, always run) and
     // the widget repaints. Subclasses intercept it here and call the base to let it through.
     virtual void timerMessage();
-    // Mouse input that reaches the movie. The engine takes no mouse input yet, so the event is accepted and
-    // otherwise dropped; this is where it will be handed on.
+    // Mouse and key input that reaches the movie: the position goes to the stage's coordinates, the left
+    // button presses and releases, keys go with Flash's key codes; the cursor shows the hand over what
+    // wants it.
     virtual void movieMouseEvent(QEvent* event);
+    virtual void movieKeyEvent(QKeyEvent* event);
 
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -110,6 +112,8 @@ class TShockwaveFlash : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
     // Runs an engine call, then delivers the FSCommands it raised (the engine is never re-entered from them).

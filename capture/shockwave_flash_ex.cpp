@@ -1,6 +1,7 @@
 #include "capture/shockwave_flash_ex.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 TShockwaveFlashEx::TShockwaveFlashEx(QWidget* parent) : TShockwaveFlash(parent) {}
@@ -60,4 +61,18 @@ void TShockwaveFlashEx::leaveEvent(QEvent* event) {
         TShockwaveFlash::leaveEvent(event);
     else
         swallow(event, OnMouseLeave);
+}
+
+void TShockwaveFlashEx::keyPressEvent(QKeyEvent* event) {
+    if (PreviewMsg)
+        TShockwaveFlash::keyPressEvent(event);
+    else
+        event->ignore();
+}
+
+void TShockwaveFlashEx::keyReleaseEvent(QKeyEvent* event) {
+    if (PreviewMsg)
+        TShockwaveFlash::keyReleaseEvent(event);
+    else
+        event->ignore();
 }

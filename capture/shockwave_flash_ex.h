@@ -42,6 +42,9 @@ class TShockwaveFlashEx : public TShockwaveFlash {
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    // Keys reach the movie only where the mouse does.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
     // PreviewMsg false: fires `handler` when assigned and keeps the event from the movie.

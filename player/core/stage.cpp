@@ -49,6 +49,7 @@ void Stage::unloadAll() {
     retired_.clear();
     runtime.stageBackground.reset();
     runtime.pendingLoads.clear();
+    input.reset();
 }
 
 void Stage::runPendingLoads() {
@@ -153,12 +154,11 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
     if (step == PictureMemo::Step::DrawAndKeep) memo_.keep(pixels, stride);
 }
 
-void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
-                        const RenderOptions& options, uint32_t bg) {
-    canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
-    if (!base) return;
-    const MovieInfo& info = base->movie->info();
-    if (info.widthTwips <= 0 || info.heightTwips <= 0) return;
+bool Stage::stageToPicture(int width, int height, Matrix& out) const {
+    auto it = levels_.find(0);
+    if (it == levels_.end() || width <= 0 || height <= 0) return false;
+    const MovieInfo& info = it->second.movie->info();
+    if (info.widthTwips <= 0 || info.heightTwips <= 0) return false;
     // Show the whole stage, scaled to fit and centred (Flash's default scale mode). The stage measures whole
     // pixels, its size in twips rounded down (a 101.3 px wide movie shows at 101 px, 1:1, with its origin
     // where the frame rectangle puts it), so a picture of the stage's own size is drawn unscaled.
@@ -167,7 +167,16 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
     double scale = std::min(width / stageW, height / stageH);
     double offX = (width - stageW * scale) / 2 - info.xMinTwips * scale;
     double offY = (height - stageH * scale) / 2 - info.yMinTwips * scale;
-    Matrix toDevice{scale, 0, 0, scale, offX, offY};
+    out = Matrix{scale, 0, 0, scale, offX, offY};
+    return true;
+}
+
+void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
+                        const RenderOptions& options, uint32_t bg) {
+    canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
+    Matrix toDevice;
+    if (!stageToPicture(width, height, toDevice)) return;
+    double scale = toDevice.a;
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
         // Each level's root draws like a sprite at its placement: identity unless a script moved or

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "player/core/input.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/picture_memo.h"
@@ -15,7 +16,7 @@ namespace player {
 
 class Stage {
   public:
-    Stage() : runtime(*this) {
+    Stage() : runtime(*this), input(*this) {
         sound.setLog([this](const std::string& line) { runtime.log(line); });
     }
 
@@ -34,10 +35,13 @@ class Stage {
     void runPendingLoads();
     void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
+    // Where stage twips land in a picture of width x height (false with nothing loaded).
+    bool stageToPicture(int width, int height, Matrix& out) const;
     // Pictures copied from the last one instead of drawn (nothing visible changed in between).
     uint64_t picturesReused() const { return memo_.reused(); }
 
     Runtime runtime;
+    Input input;
     sound::SoundPlayer sound;
 
   private:

@@ -256,3 +256,39 @@ TEST_F(ShockwaveFlashEx, DoubleClickFromTheInputSystemIsAMouseDown) {
 }
 
 }  // namespace
+
+TEST_F(ShockwaveFlashEx, ClicksAndKeysReachTheMoviesButtonsOnlyInPreview) {
+    // A 40x40 movie shown at 80x80: a button over (10,10)-(20,20) of the stage raises fscommand("clicked")
+    // on release and fscommand("enter") on the Enter key.
+    auto b = movie(40, 40, 1);
+    b.tag(kDefineShape3, rectShape(1, 10, 10, 20, 20, 0xFF0000));
+    testswf::ButtonRecordSpec up;
+    up.hit = true;
+    auto command = [](const char* what) {
+        return testswf::ActionWriter().getURL(std::string("FSCommand:") + what, "").withEnd();
+    };
+    b.tag(kDefineButton2,
+          testswf::defineButton2(2, false, {up},
+                                 {{0x0008, command("clicked")}, {uint16_t(13 << 9), command("enter")}}));
+    b.tag(kPlaceObject2, place(2, 1)).showFrame();
+    std::string path = files.write("button.swf", b.end().build());
+    for (bool preview : {false, true}) {
+        TShockwaveFlashEx host;
+        host.resize(80, 80);
+        host.PreviewMsg = preview;
+        host.Movie(QString::fromStdString(path));
+        std::vector<std::string> commands;
+        host.OnFSCommand = [&](TShockwaveFlash*, const QString& c, const QString&) {
+            commands.push_back(c.toStdString());
+        };
+        QTest::mouseMove(&host, QPoint(5, 5));
+        QTest::mouseClick(&host, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));  // beside the button
+        QTest::mouseMove(&host, QPoint(30, 30));
+        QTest::mouseClick(&host, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));  // on it (stage 15,15)
+        QTest::keyClick(&host, Qt::Key_Return);
+        if (preview)
+            EXPECT_EQ(commands, (std::vector<std::string>{"clicked", "enter"}));
+        else
+            EXPECT_TRUE(commands.empty()) << "input is the host's while PreviewMsg is false";
+    }
+}

@@ -147,7 +147,7 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
 
 Value mcRemoveMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
-    if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc);
+    if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc, runtimeOf(vm));
     // Called on a text field, it removes the field as removeTextField does.
     if (!mc) removeTextFieldOf(self);
     return Value();
