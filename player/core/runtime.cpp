@@ -112,14 +112,18 @@ void Runtime::updateBoundFields() {
     boundFields_.resize(kept);
 }
 
-void Runtime::updateBoundField(EditText& field) {
-    if (!vm_ || field.variable.empty()) return;
-    MovieClip* owner = field.parent ? field.parent->asClip() : nullptr;
+void Runtime::updateBoundField(EditText& target) {
+    if (!vm_ || target.variable.empty()) return;
+    MovieClip* owner = target.parent ? target.parent->asClip() : nullptr;
     if (!owner) return;
     avm1::Vm& vm = *vm_;
+    // Reading the variable may run script (getters, valueOf) that removes the field: it is looked at
+    // again through its handle after each such step.
+    const std::shared_ptr<EditText*> alive = target.handle().lock();
+    auto field = [&]() { return alive ? *alive : nullptr; };
     try {
         // "a.b.c", "/a/b:c" and "_root.c": the variable is the last name, in the object the rest names.
-        const std::string& path = field.variable;
+        const std::string path = target.variable;
         const size_t split = path.find_last_of(".:");
         avm1::ClipObject* base = avm1::scriptObjectOf(vm, owner);
         avm1::Object* holder = base;
@@ -128,27 +132,31 @@ void Runtime::updateBoundField(EditText& field) {
             holder = vm.resolvePath(base, path.substr(0, split));
             name = path.substr(split + 1);
         }
-        if (!holder || name.empty()) return;
+        if (!holder || name.empty() || !field()) return;
         avm1::Value v = holder->get(vm, name);
+        if (!field()) return;
         if (v.isUndefined()) {
             // A new binding gives an undefined variable the field's text (an empty field leaves it).
-            if (!field.boundOnce && field.length() > 0) holder->set(vm, name, avm1::Value(field.text()));
-            field.boundOnce = true;
+            const bool seed = !field()->boundOnce && field()->length() > 0;
+            field()->boundOnce = true;
+            if (seed) holder->set(vm, name, avm1::Value(field()->text()));
             return;
         }
-        field.boundOnce = true;
+        field()->boundOnce = true;
         std::string s = vm.toString(v);
-        if (s == field.boundValue && !field.boundValue.empty()) return;
-        if (s == field.text() && field.boundValue.empty()) {
-            field.boundValue = s;
+        EditText* f = field();
+        if (!f) return;
+        if (s == f->boundValue && !f->boundValue.empty()) return;
+        if (s == f->text() && f->boundValue.empty()) {
+            f->boundValue = s;
             return;
         }
-        field.boundValue = s;
-        if (field.html)
-            field.setHtmlText(s);
+        f->boundValue = s;
+        if (f->html)
+            f->setHtmlText(s);
         else
-            field.setText(s);
-        field.applyAutoSize();
+            f->setText(s);
+        f->applyAutoSize();
     } catch (const avm1::ScriptAbort& a) {
         unsupported(a.reason + " (reading a text field's variable)");
     } catch (const avm1::ScriptThrow&) {

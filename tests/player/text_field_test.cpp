@@ -326,3 +326,30 @@ TEST(TextField, StyleSheetsStyleHtmlTextAndExtentsMeasure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextField, ScriptsThatRemoveTheFieldWhileItIsChangedAreSafe) {
+    // A value whose conversion removes the field it is assigned to, through text, htmlText, replaceText
+    // and a bound variable (each would touch a field that is gone); the movie goes on.
+    const char* script =
+        "push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 'o'; push 0; push 'Object'; newobject; setvar; "
+        "push 'o'; getvar; push 'toString'; "
+        "function - ; push 0; push 't'; getvar; push 'removeTextField'; callmethod; pop; push 'gone'; "
+        "return; end; "
+        "setmember; "
+        "push 't'; getvar; push 'text'; push 'o'; getvar; setmember; "
+        "push 20 100 0 0 2 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 'o'; getvar; push 3 0 3; push 't'; getvar; push 'replaceText'; callmethod; pop; "
+        "push 20 100 0 0 3 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 't'; getvar; push 'variable' 'v'; setmember; "
+        "push 'v'; push 'o'; getvar; setvar; "
+        "push 't'; getvar; push 'text'; getmember; pop; "
+        "push 'still running'; trace";
+    auto b = movie(200, 100, 2, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame().showFrame();
+    EXPECT_EQ(traces(b.end().build(), 2), (std::vector<std::string>{"still running"}));
+}
+
+}  // namespace

@@ -161,10 +161,6 @@ void recompose(Matrix& m, double sx, double sy, double rot) {
     m.d = sy * std::cos(rot + skew);
 }
 
-uint32_t colorOf(Vm& vm, const Value& v) {
-    return uint32_t(toInt32(vm.toNumber(v))) & 0xFFFFFF;
-}
-
 // Sets the bound variable (if any) to the field's text, as a script's change of the text does.
 void writeVariable(Vm& vm, EditText& f) {
     if (f.variable.empty()) return;
@@ -235,7 +231,14 @@ bool TextFieldObject::getOwn(Vm& vm, const std::string& name, Object* self, Valu
     decompose(f->matrix, sx, sy, rot);
     Runtime& rt = static_cast<Runtime&>(vm.host);
     // A bound field shows its variable's value at once, not only after the frame.
-    if ((p == Prop::Text || p == Prop::HtmlText) && !f->variable.empty()) rt.updateBoundField(*f);
+    if ((p == Prop::Text || p == Prop::HtmlText) && !f->variable.empty()) {
+        rt.updateBoundField(*f);
+        // Reading the variable may have run script that removed the field.
+        if (!(f = field())) {
+            out = Value();
+            return true;
+        }
+    }
     switch (p) {
         case Prop::Text:
             out = Value(f->text());
@@ -387,21 +390,59 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
     EditText* f = field();
     Prop p;
     if (!f || !findProp(vm, name, p)) return Object::set(vm, name, value);
-    const double n = vm.toNumber(value);
+    // The value is converted first, as the property needs it (conversions may run script, which may
+    // even remove the field).
+    double n = 0;
+    std::string str;
+    switch (p) {
+        case Prop::Text:
+        case Prop::HtmlText:
+        case Prop::Type:
+        case Prop::Name:
+            str = vm.toString(value);
+            break;
+        case Prop::Variable:
+            if (!value.isNullish()) str = vm.toString(value);
+            break;
+        case Prop::AutoSize:
+            if (!value.isBoolean()) str = vm.toString(value);
+            break;
+        case Prop::Scroll:
+        case Prop::HScroll:
+        case Prop::MaxChars:
+        case Prop::X:
+        case Prop::Y:
+        case Prop::XScale:
+        case Prop::YScale:
+        case Prop::Rotation:
+        case Prop::Alpha:
+        case Prop::Width:
+        case Prop::Height:
+        case Prop::TextColor:
+        case Prop::BackgroundColor:
+        case Prop::BorderColor:
+            n = vm.toNumber(value);
+            break;
+        default:
+            break;
+    }
+    if (!(f = field())) return;
     const bool finite = std::isfinite(n);
+    const uint32_t rgb = uint32_t(toInt32(n)) & 0xFFFFFF;
     bool relayout = false;
     switch (p) {
         case Prop::Text:
-            f->setText(vm.toString(value));
+            f->setText(str);
             writeVariable(vm, *f);
             relayout = true;
             break;
         case Prop::HtmlText: {
             if (!f->html) {
-                f->setText(vm.toString(value));
+                f->setText(str);
             } else {
                 refreshStyles(vm, *this, *f);
-                f->setHtmlText(vm.toString(value));
+                if (!(f = field())) return;
+                f->setHtmlText(str);
             }
             writeVariable(vm, *f);
             relayout = true;
@@ -411,7 +452,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->html = vm.toBoolean(value);
             break;
         case Prop::TextColor: {
-            const uint32_t c = colorOf(vm, value);
+            const uint32_t c = rgb;
             f->textColor = c;
             f->newFormat.color = c;
             f->editContent().reformat(0, f->length(), [c](text::TextFormat& tf) { tf.color = c; });
@@ -422,7 +463,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->changed();
             break;
         case Prop::BackgroundColor:
-            f->backgroundColor = colorOf(vm, value);
+            f->backgroundColor = rgb;
             f->changed();
             break;
         case Prop::Border:
@@ -430,7 +471,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->changed();
             break;
         case Prop::BorderColor:
-            f->borderColor = colorOf(vm, value);
+            f->borderColor = rgb;
             f->changed();
             break;
         case Prop::AutoSize: {
@@ -439,10 +480,9 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             if (value.isBoolean()) {
                 a = value.boolean() ? EditText::AutoSize::Left : EditText::AutoSize::None;
             } else {
-                std::string s = vm.toString(value);
-                if (s == "left") a = EditText::AutoSize::Left;
-                if (s == "center") a = EditText::AutoSize::Center;
-                if (s == "right") a = EditText::AutoSize::Right;
+                if (str == "left") a = EditText::AutoSize::Left;
+                if (str == "center") a = EditText::AutoSize::Center;
+                if (str == "right") a = EditText::AutoSize::Right;
             }
             f->autoSize = a;
             relayout = true;
@@ -488,7 +528,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             f->selectable = vm.toBoolean(value);
             break;
         case Prop::Type: {
-            std::string s = vm.toString(value);
+            std::string s = str;
             for (char& ch : s)
                 ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
             if (s == "input") f->readOnly = false;
@@ -496,7 +536,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             break;
         }
         case Prop::Variable:
-            f->variable = value.isNullish() ? "" : vm.toString(value);
+            f->variable = str;
             f->boundValue.clear();
             f->boundOnce = false;
             // A new binding starts from the field's own initial text (given to the variable when that is
@@ -561,7 +601,7 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             }
             break;
         case Prop::Name:
-            f->name = vm.toString(value);
+            f->name = str;
             break;
         case Prop::Quality:
         case Prop::HighQuality:
@@ -569,7 +609,9 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
         default:
             break;  // read-only
     }
-    if (relayout) {
+    // Writing the bound variable may run script (watchers, setters) that removes the field.
+    f = field();
+    if (relayout && f) {
         f->changed();
         f->applyAutoSize();
     }
@@ -626,11 +668,16 @@ Value tfSetTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     // setTextFormat(format), (index, format) or (begin, end, format).
     Object* fmt = args.back().object();
     if (!fmt) return Value();
+    // Everything that may run script (reading the format, converting the range) comes first.
+    text::TextFormat values;
+    const uint32_t set = readTextFormat(vm, fmt, values);
     std::vector<Value> range(args.begin(), args.end() - 1);
+    if (!(f = fieldOf(self))) return Value();
     size_t begin, end;
     rangeOf(vm, *f, range, 0, begin, end);
-    f->editContent().reformat(begin, end, [&](text::TextFormat& tf) { applyTextFormat(vm, fmt, tf); });
-    if (f->length() == 0) applyTextFormat(vm, fmt, f->newFormat);
+    if (!(f = fieldOf(self))) return Value();
+    f->editContent().reformat(begin, end, [&](text::TextFormat& tf) { applyTextFormat(values, set, tf); });
+    if (f->length() == 0) applyTextFormat(values, set, f->newFormat);
     f->applyAutoSize();
     return Value();
 }
@@ -652,9 +699,10 @@ Value tfReplaceText(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!f || args.size() < 3) return Value();
     const double b = vm.toNumber(args[0]), e = vm.toNumber(args[1]);
     if (!(b >= 0) || !(e >= b)) return Value();
-    const size_t len = f->length();
-    f->replaceText(size_t(clampToInt(b, 0, int64_t(len))), size_t(clampToInt(e, 0, int64_t(len))),
-                   vm.toString(args[2]));
+    const std::string text = vm.toString(args[2]);
+    if (!(f = fieldOf(self))) return Value();  // the conversion ran script that removed it
+    f->replaceText(size_t(clampToInt(b, 0, int64_t(f->length()))),
+                   size_t(clampToInt(e, 0, int64_t(f->length()))), text);
     f->applyAutoSize();
     writeVariable(vm, *f);
     return Value();
@@ -665,7 +713,9 @@ Value tfReplaceSel(Vm& vm, const Value& self, std::vector<Value>& args) {
     // where the caret of a field that never had the focus rests.
     EditText* f = fieldOf(self);
     if (!f || args.empty()) return Value();
-    f->replaceText(f->length(), f->length(), vm.toString(args[0]));
+    const std::string text = vm.toString(args[0]);
+    if (!(f = fieldOf(self))) return Value();
+    f->replaceText(f->length(), f->length(), text);
     f->applyAutoSize();
     writeVariable(vm, *f);
     return Value();

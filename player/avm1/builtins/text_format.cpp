@@ -354,44 +354,75 @@ Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
     return o;
 }
 
-void applyTextFormat(Vm& vm, Object* format, text::TextFormat& f) {
+uint32_t readTextFormat(Vm& vm, Object* format, text::TextFormat& f) {
+    uint32_t set = 0;
     auto get = [&](const char* n, Value& out) {
         out = format->get(vm, n);
         return !out.isNullish();
     };
     Value v;
-    if (get("font", v)) f.font = vm.toString(v);
-    if (get("size", v)) {
+    if (get("font", v) && (set |= kFont)) f.font = vm.toString(v);
+    if (get("size", v) && (set |= kSize)) {
         const double n = vm.toNumber(v);
         if (std::isfinite(n)) f.size = std::clamp(n, 0.0, 10000.0);
     }
-    if (get("color", v)) f.color = uint32_t(toInt32(vm.toNumber(v))) & 0xFFFFFF;
-    if (get("url", v)) f.url = vm.toString(v);
-    if (get("target", v)) f.target = vm.toString(v);
-    if (get("bold", v)) f.bold = vm.toBoolean(v);
-    if (get("italic", v)) f.italic = vm.toBoolean(v);
-    if (get("underline", v)) f.underline = vm.toBoolean(v);
-    if (get("align", v)) {
+    if (get("color", v) && (set |= kColor)) f.color = uint32_t(toInt32(vm.toNumber(v))) & 0xFFFFFF;
+    if (get("url", v) && (set |= kUrl)) f.url = vm.toString(v);
+    if (get("target", v) && (set |= kTarget)) f.target = vm.toString(v);
+    if (get("bold", v) && (set |= kBold)) f.bold = vm.toBoolean(v);
+    if (get("italic", v) && (set |= kItalic)) f.italic = vm.toBoolean(v);
+    if (get("underline", v) && (set |= kUnderline)) f.underline = vm.toBoolean(v);
+    if (get("align", v) && (set |= kAlign)) {
         const std::string a = vm.toString(v);
         if (a == "left") f.align = text::Align::Left;
         if (a == "right") f.align = text::Align::Right;
         if (a == "center") f.align = text::Align::Center;
         if (a == "justify") f.align = text::Align::Justify;
     }
-    if (get("leftMargin", v)) f.leftMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("rightMargin", v)) f.rightMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("indent", v)) f.indent = clampPixels(vm.toNumber(v));
-    if (get("leading", v)) f.leading = clampPixels(vm.toNumber(v));
-    if (get("blockIndent", v)) f.blockIndent = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("bullet", v)) f.bullet = vm.toBoolean(v);
-    if (get("letterSpacing", v)) f.letterSpacing = clampPixels(vm.toNumber(v));
-    if (get("kerning", v)) f.kerning = vm.toBoolean(v);
-    if (get("tabStops", v)) {
+    if (get("leftMargin", v) && (set |= kLeftMargin))
+        f.leftMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
+    if (get("rightMargin", v) && (set |= kRightMargin))
+        f.rightMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
+    if (get("indent", v) && (set |= kIndent)) f.indent = clampPixels(vm.toNumber(v));
+    if (get("leading", v) && (set |= kLeading)) f.leading = clampPixels(vm.toNumber(v));
+    if (get("blockIndent", v) && (set |= kBlockIndent))
+        f.blockIndent = std::max(0.0, clampPixels(vm.toNumber(v)));
+    if (get("bullet", v) && (set |= kBullet)) f.bullet = vm.toBoolean(v);
+    if (get("letterSpacing", v) && (set |= kLetterSpacing)) f.letterSpacing = clampPixels(vm.toNumber(v));
+    if (get("kerning", v) && (set |= kKerning)) f.kerning = vm.toBoolean(v);
+    if (get("tabStops", v) && (set |= kTabStops)) {
         f.tabStops.clear();
         if (auto* a = dynamic_cast<ArrayObject*>(v.object()))
             for (size_t i = 0; i < a->elements.size() && i < 100; ++i)
                 f.tabStops.push_back(clampPixels(vm.toNumber(a->elements[i])));
     }
+    return set;
+}
+
+void applyTextFormat(const text::TextFormat& from, uint32_t set, text::TextFormat& f) {
+    if (set & kFont) f.font = from.font;
+    if (set & kSize) f.size = from.size;
+    if (set & kColor) f.color = from.color;
+    if (set & kUrl) f.url = from.url;
+    if (set & kTarget) f.target = from.target;
+    if (set & kBold) f.bold = from.bold;
+    if (set & kItalic) f.italic = from.italic;
+    if (set & kUnderline) f.underline = from.underline;
+    if (set & kAlign) f.align = from.align;
+    if (set & kLeftMargin) f.leftMargin = from.leftMargin;
+    if (set & kRightMargin) f.rightMargin = from.rightMargin;
+    if (set & kIndent) f.indent = from.indent;
+    if (set & kLeading) f.leading = from.leading;
+    if (set & kBlockIndent) f.blockIndent = from.blockIndent;
+    if (set & kTabStops) f.tabStops = from.tabStops;
+    if (set & kBullet) f.bullet = from.bullet;
+    if (set & kLetterSpacing) f.letterSpacing = from.letterSpacing;
+    if (set & kKerning) f.kerning = from.kerning;
+}
+
+void applyTextFormat(Vm& vm, Object* format, text::TextFormat& f) {
+    text::TextFormat read = f;
+    applyTextFormat(read, readTextFormat(vm, format, read), f);
 }
 
 uint32_t formatDifferences(const text::TextFormat& a, const text::TextFormat& b) {

@@ -46,6 +46,10 @@ void removeTextFieldOf(const Value& field);
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed = 0);
 // Copies the properties a TextFormat object sets (not null, not undefined) into `f`.
 void applyTextFormat(Vm& vm, Object* format, text::TextFormat& f);
+// The same in two steps: reading the object (which may run script) into `values`, returning which
+// properties it sets; then copying those into a format (no script).
+uint32_t readTextFormat(Vm& vm, Object* format, text::TextFormat& values);
+void applyTextFormat(const text::TextFormat& values, uint32_t set, text::TextFormat& f);
 // Properties that differ between two formats, as `mixed` bits.
 uint32_t formatDifferences(const text::TextFormat& a, const text::TextFormat& b);
 // The style rules of a TextField.StyleSheet as the HTML reader uses them (a copy: later changes to the
