@@ -386,23 +386,61 @@ std::string writeHtml(const StyledText& text, int version) {
             out += ">";
         }
         out += pf.bullet ? "<LI>" : std::string("<P ALIGN=\"") + alignName(pf.align) + "\">";
-        // Runs of the paragraph, each in its FONT (and B, I, U, A).
+        // Runs of the paragraph as Flash writes them: one FONT with every attribute for the paragraph's
+        // first run; a run whose font differs opens a FONT inside with only the attributes that differ,
+        // and a run that matches a FONT still open closes the ones inside it. B, I, U and A wrap each run.
+        std::vector<TextFormat> fonts;  // the FONT elements open, outermost first
+        auto sameFont = [](const TextFormat& x, const TextFormat& y) {
+            return x.font == y.font && x.size == y.size && x.color == y.color &&
+                   x.letterSpacing == y.letterSpacing && x.kerning == y.kerning;
+        };
+        auto colorOf = [](uint32_t c) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%06X", c & 0xFFFFFF);
+            return std::string(buf);
+        };
         size_t q = p;
+        auto run = std::upper_bound(text.runs.begin(), text.runs.end(), q,
+                                    [](size_t v, const StyledText::Run& r) { return v < r.end; });
         while (q < end || (q == end && q == p)) {
             const TextFormat& f = text.formatAt(q);
-            size_t runEnd = end;
-            for (const StyledText::Run& r : text.runs)
-                if (r.end > q) {
-                    runEnd = std::min(runEnd, r.end);
-                    break;
+            while (run != text.runs.end() && run->end <= q)
+                ++run;
+            const size_t runEnd = run == text.runs.end() ? end : std::min(end, run->end);
+            if (fonts.empty()) {
+                out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + num(f.size) + "\" COLOR=\"#" +
+                       colorOf(f.color) + "\"";
+                if (version >= 8)
+                    out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\" KERNING=\"" +
+                           (f.kerning ? "1" : "0") + "\"";
+                out += ">";
+                fonts.push_back(f);
+            } else if (!sameFont(fonts.back(), f)) {
+                size_t match = fonts.size();
+                for (size_t k = fonts.size(); k-- > 0;)
+                    if (sameFont(fonts[k], f)) {
+                        match = k;
+                        break;
+                    }
+                if (match < fonts.size()) {
+                    while (fonts.size() > match + 1) {
+                        out += "</FONT>";
+                        fonts.pop_back();
+                    }
+                } else {
+                    const TextFormat& top = fonts.back();
+                    out += "<FONT";
+                    if (f.font != top.font) out += " FACE=\"" + f.font + "\"";
+                    if (f.size != top.size) out += " SIZE=\"" + num(f.size) + "\"";
+                    if (f.color != top.color) out += " COLOR=\"#" + colorOf(f.color) + "\"";
+                    if (version >= 8 && f.letterSpacing != top.letterSpacing)
+                        out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\"";
+                    if (version >= 8 && f.kerning != top.kerning)
+                        out += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
+                    out += ">";
+                    fonts.push_back(f);
                 }
-            char color[8];
-            std::snprintf(color, sizeof color, "%06X", f.color & 0xFFFFFF);
-            out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + num(f.size) + "\" COLOR=\"#" + color + "\"";
-            if (version >= 8)
-                out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\" KERNING=\"" +
-                       (f.kerning ? "1" : "0") + "\"";
-            out += ">";
+            }
             if (!f.url.empty()) out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
             if (f.bold) out += "<B>";
             if (f.italic) out += "<I>";
@@ -412,10 +450,11 @@ std::string writeHtml(const StyledText& text, int version) {
             if (f.italic) out += "</I>";
             if (f.bold) out += "</B>";
             if (!f.url.empty()) out += "</A>";
-            out += "</FONT>";
             if (runEnd == q) break;
             q = runEnd;
         }
+        for (size_t k = 0; k < fonts.size(); ++k)
+            out += "</FONT>";
         out += pf.bullet ? "</LI>" : "</P>";
         if (textFormat) out += "</TEXTFORMAT>";
         p = end + 1;

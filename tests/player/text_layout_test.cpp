@@ -306,11 +306,13 @@ TEST(TextHtml, WrittenBackAsFlashWritesIt) {
     TextFormat base;
     base.font = "Arial";
     player::text::parseHtml("<b>bold</b> <font color='#00ff00'>&lt;green&gt;</font>", base, st);
+    // One FONT for the paragraph; B inside it; a colour change opens a FONT with the colour only.
     EXPECT_EQ(player::text::writeHtml(st, 8),
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
-              "KERNING=\"0\"><B>bold</B></FONT><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#000000\" "
-              "LETTERSPACING=\"0\" KERNING=\"0\"> </FONT><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#00FF00\" "
-              "LETTERSPACING=\"0\" KERNING=\"0\">&lt;green&gt;</FONT></P>");
+              "KERNING=\"0\"><B>bold</B> <FONT COLOR=\"#00FF00\">&lt;green&gt;</FONT></FONT></P>");
+    EXPECT_EQ(player::text::writeHtml(st, 7),
+              "<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#000000\"><B>bold</B> <FONT "
+              "COLOR=\"#00FF00\">&lt;green&gt;</FONT></FONT></P>");
 }
 
 // --- Device fonts -----------------------------------------------------------------------------------------
