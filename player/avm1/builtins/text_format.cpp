@@ -61,6 +61,73 @@ double clampPixels(double v) {
     return std::isfinite(v) ? std::clamp(v, -10000.0, 10000.0) : 0;
 }
 
+// Flash's conversion of a number to a whole one for TextFormat: to the nearest, halves to even; what
+// does not fit 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
+double roundedInt(double n) {
+    if (!std::isfinite(n) || std::fabs(n) >= 2147483648.0) return -2147483648.0;
+    return std::nearbyint(n);
+}
+
+// A TextFormat keeps each property in its type: strings, whole numbers, colours, booleans, an align word;
+// null or undefined leaves the property null.
+class TextFormatObject : public Object {
+  public:
+    explicit TextFormatObject(Object* proto) : Object(proto) {}
+    void set(Vm& vm, const std::string& name, const Value& value) override {
+        std::string k = name;
+        if (!vm.caseSensitive())
+            for (char& c : k)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+        auto is = [&](const char* n) {
+            if (vm.caseSensitive()) return k == n;
+            std::string l = n;
+            for (char& c : l)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            return k == l;
+        };
+        if (!is("font") && !is("url") && !is("target") && !is("size") && !is("color") && !is("bold") &&
+            !is("italic") && !is("underline") && !is("bullet") && !is("kerning") && !is("align") &&
+            !is("leftMargin") && !is("rightMargin") && !is("indent") && !is("leading") &&
+            !is("blockIndent") && !is("letterSpacing") && !is("tabStops"))
+            return Object::set(vm, name, value);
+        if (value.isNullish()) return Object::set(vm, name, Value::null());
+        Value v;
+        if (is("font") || is("url") || is("target")) {
+            v = Value(vm.toString(value));
+        } else if (is("size") || is("indent") || is("leading") || is("blockIndent")) {
+            v = Value(roundedInt(vm.toNumber(value)));
+        } else if (is("leftMargin") || is("rightMargin")) {
+            const double n = vm.toNumber(value);
+            v = Value(n > 0 ? roundedInt(n) : 0.0);
+        } else if (is("color")) {
+            v = Value(double(uint32_t(toInt32(vm.toNumber(value)))));
+        } else if (is("tabStops")) {
+            // A copy with each stop a whole number.
+            auto* given = dynamic_cast<ArrayObject*>(value.object());
+            if (!given) return;
+            std::vector<Value> stops;
+            for (size_t i = 0; i < given->elements.size() && i < 1000; ++i)
+                stops.push_back(Value(roundedInt(vm.toNumber(given->elements[i]))));
+            v = Value(vm.newArray(std::move(stops)));
+        } else if (is("letterSpacing")) {
+            v = Value(vm.toNumber(value));
+        } else if (is("align")) {
+            std::string a = vm.toString(value);
+            for (char& c : a)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (a != "left" && a != "right" && a != "center" && a != "justify") return;
+            v = Value(a);
+        } else {
+            v = Value(vm.toBoolean(value));
+        }
+        Object::set(vm, name, v);
+    }
+};
+
+Object* allocateTextFormat(Vm& vm, Object* proto) {
+    return vm.make<TextFormatObject>(proto);
+}
+
 Value tfmtCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o) return Value();
@@ -324,9 +391,10 @@ Value ssCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
 }  // namespace
 
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
-    Object* o = vm.newObject();
+    Object* proto = vm.objectProto;
     if (Object* cls = vm.global->get(vm, "TextFormat").object())
-        if (Object* proto = cls->get(vm, "prototype").object()) o->setProto(proto);
+        if (Object* p = cls->get(vm, "prototype").object()) proto = p;
+    Object* o = vm.make<TextFormatObject>(proto);
     auto put = [&](uint32_t bit, const char* name, const Value& v) {
         o->set(vm, name, (mixed & bit) ? Value::null() : v);
     };
@@ -482,6 +550,7 @@ text::StyleLookup styleLookupOf(Vm& vm, Object* sheet) {
 void installTextFormat(Vm& vm) {
     Object* proto = vm.newObject();
     NativeFunction* cls = vm.newClass(tfmtCtor, proto);
+    cls->allocate = allocateTextFormat;
     vm.method(proto, "getTextExtent", tfmtGetTextExtent);
     vm.global->define(vm, "TextFormat", Value(cls), kDontEnum);
 }
