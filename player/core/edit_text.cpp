@@ -170,7 +170,7 @@ void EditText::applyAutoSize() {
     const text::Layout& l = layout();
     // Bounds stay within what twips can hold, whatever the text measures.
     constexpr double kMaxSide = 1 << 28;
-    const double w = std::min(std::ceil(l.textWidth / 20) * 20 + 2 * text::kGutter, kMaxSide);
+    const double w = std::min(std::ceil(l.extentWidth / 20) * 20 + 2 * text::kGutter, kMaxSide);
     const double h = std::min(std::ceil(l.textHeight / 20) * 20 + 2 * text::kGutter, kMaxSide);
     auto twips = [](double v) { return int32_t(std::clamp(v, -2147483648.0, 2147483647.0)); };
     swf::Rect b = bounds;

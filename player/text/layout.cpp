@@ -67,7 +67,7 @@ Layout layOut(const StyledText& text, const LayoutParams& params) {
     std::vector<Item> items;
     size_t run = 0;
     double top = kGutter;
-    double widest = 0;
+    double widest = 0, extent = 0;
     bool firstLine = true;
     size_t p = 0;
     while (p <= n && out.lines.size() < kMaxLayoutLines) {
@@ -235,7 +235,8 @@ Layout layOut(const StyledText& text, const LayoutParams& params) {
             }
             line.left = lineLeft + shift;
             line.right = lineLeft + shift + width + spaceExtra * spaces;
-            widest = std::max(widest, line.right - kGutter + pf.rightMargin * 20);
+            widest = std::max(widest, line.right - line.left);
+            extent = std::max(extent, line.right - kGutter + pf.rightMargin * 20);
             out.lines.push_back(line);
             top += ascent + descent + leading;
             a = lineEnd;
@@ -247,6 +248,7 @@ Layout layOut(const StyledText& text, const LayoutParams& params) {
     if (out.lines.size() >= kMaxLayoutLines) out.truncated = true;
     (void)firstLine;
     out.textWidth = std::max(0.0, widest);
+    out.extentWidth = std::max(0.0, extent);
     if (!out.lines.empty()) {
         const LayoutLine& last = out.lines.back();
         out.textHeight = last.top + last.ascent + last.descent - kGutter;

@@ -50,7 +50,8 @@ struct Layout {
     std::vector<PlacedGlyph> glyphs;
     std::vector<LayoutLine> lines;
     std::vector<Underline> underlines;
-    double textWidth = 0, textHeight = 0;  // twips, as scripts read them (without the 2 px gutters)
+    double textWidth = 0, textHeight = 0;  // twips, as scripts read them (glyphs only: no gutters, margins)
+    double extentWidth = 0;                // twips from the left gutter to the widest line's right margin
     bool truncated = false;                // the text went beyond the layout's limits
 
     // The line count that fits in a height (twips) from line `first` (0-based), at least 1.

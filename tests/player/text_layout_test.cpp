@@ -127,6 +127,8 @@ TEST(TextLayout, AlignmentMarginsIndentAndSpacingPlaceTheFirstGlyph) {
         Layout l = lay(U"abc", 100, f);
         ASSERT_FALSE(l.glyphs.empty()) << c.what;
         EXPECT_EQ(l.glyphs[0].x / 20, c.firstX) << c.what;
+        EXPECT_EQ(l.textWidth / 20, 30 + 3 * c.letterSpacing)
+            << "textWidth counts glyphs, not margins: " << c.what;
     }
     // Indent applies to a paragraph's first line only.
     TextFormat f = size20();
