@@ -54,67 +54,85 @@ double roundTo(double v, double step) {
 
 }  // namespace
 
-ClipObject::ClipObject(Vm& vm, Object* proto, MovieClip* clip)
-    : Object(proto, Kind::Clip), vm_(&vm), handle_(clip->handle()) {
+ClipObject::ClipObject(Vm& vm, Object* proto, DisplayObject* obj)
+    : Object(proto, Kind::Clip), vm_(&vm), handle_(obj->token()), isButton_(!obj->asClip()) {
     lastPath_ = targetPath();
 }
 
-MovieClip* ClipObject::clip() const {
+DisplayObject* ClipObject::display() const {
     auto p = handle_.lock();
     return p ? *p : nullptr;
 }
 
+MovieClip* ClipObject::clip() const {
+    DisplayObject* d = display();
+    return d ? d->asClip() : nullptr;
+}
+
 ClipObject* scriptObjectOf(Vm& vm, MovieClip* clip) {
-    if (!clip) return nullptr;
-    if (clip->scriptObject) return static_cast<ClipObject*>(clip->scriptObject);
-    Object* proto = vm.clipProto;
-    ClipObject* o = vm.make<ClipObject>(vm, proto, clip);
-    clip->scriptObject = o;
+    return scriptObjectOf(vm, static_cast<DisplayObject*>(clip));
+}
+
+ClipObject* scriptObjectOf(Vm& vm, DisplayObject* obj) {
+    if (!obj) return nullptr;
+    if (obj->scriptObject) return static_cast<ClipObject*>(obj->scriptObject);
+    Object* proto = obj->asClip() ? vm.clipProto : vm.buttonProto;
+    ClipObject* o = vm.make<ClipObject>(vm, proto, obj);
+    obj->scriptObject = o;
     return o;
 }
 
 ClipObject* ClipObject::parentClip() const {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c || !c->parent) return nullptr;
-    return scriptObjectOf(*vm_, c->parent->asClip());
+    return scriptObjectOf(*vm_, c->parent);
 }
 
 ClipObject* ClipObject::root() const {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return nullptr;
     while (c->parent && c->parent->asClip())
         c = c->parent->asClip();
-    return scriptObjectOf(*vm_, c);
+    return c->asClip() ? scriptObjectOf(*vm_, c->asClip()) : nullptr;
 }
 
 ClipObject* ClipObject::childByName(Vm& vm, const std::string& name) const {
+    if (isButton_) {
+        // A button's own characters: the clips of its current state.
+        auto* b = static_cast<ButtonObject*>(display());
+        if (!b) return nullptr;
+        for (const auto& [depth, obj] : b->children())
+            if (obj->asClip() && vm.key(obj->name) == vm.key(name)) return scriptObjectOf(vm, obj->asClip());
+        return nullptr;
+    }
     MovieClip* c = clip();
     if (!c) return nullptr;
-    MovieClip* child = c->childByName(name, vm.caseSensitive());
+    DisplayObject* child = c->childByName(name, vm.caseSensitive(), vm.version >= 6);
     return child ? scriptObjectOf(vm, child) : nullptr;
 }
 
 std::string ClipObject::targetPath() const {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return lastPath_;
     std::string path;
-    while (c->parent && c->parent->asClip()) {
+    for (int guard = 0; c->parent && guard < 256; ++guard) {
         path = "." + c->name + path;
-        c = c->parent->asClip();
+        c = c->parent;
     }
-    return "_level" + std::to_string(c->level) + path;
+    return "_level" + std::to_string(c->asClip() ? c->asClip()->level : 0) + path;
 }
 
 std::string ClipObject::slashPath() const {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return "";
     std::string path;
-    while (c->parent && c->parent->asClip()) {
+    for (int guard = 0; c->parent && guard < 256; ++guard) {
         path = "/" + c->name + path;
-        c = c->parent->asClip();
+        c = c->parent;
     }
-    if (path.empty()) return c->level == 0 ? "/" : "_level" + std::to_string(c->level);
-    return c->level == 0 ? path : "_level" + std::to_string(c->level) + path;
+    int level = c->asClip() ? c->asClip()->level : 0;
+    if (path.empty()) return level == 0 ? "/" : "_level" + std::to_string(level);
+    return level == 0 ? path : "_level" + std::to_string(level) + path;
 }
 
 int ClipObject::propertyIndex(const std::string& name) {
@@ -130,8 +148,9 @@ int ClipObject::propertyIndex(const std::string& name) {
 }
 
 Value ClipObject::getProperty(Vm& vm, int index) {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return Value();
+    MovieClip* mc = c->asClip();
     Runtime& rt = static_cast<Runtime&>(vm.host);
     switch (index) {
         case 0:
@@ -143,9 +162,9 @@ Value ClipObject::getProperty(Vm& vm, int index) {
         case 3:
             return Value(decompose(c->matrix).scaleY * 100.0);
         case 4:
-            return Value(c->currentFrame());
+            return mc ? Value(mc->currentFrame()) : Value(1);
         case 5:
-            return Value(c->frameCount());
+            return mc ? Value(mc->frameCount()) : Value(1);
         case 6:
             return Value(c->cxform.am * 100.0);
         case 7:
@@ -163,7 +182,7 @@ Value ClipObject::getProperty(Vm& vm, int index) {
         case 11:
             return Value(slashPath());
         case 12:
-            return Value(c->frameCount());
+            return mc ? Value(mc->frameCount()) : Value(1);
         case 13:
             return Value(c->name);
         case 14:
@@ -190,7 +209,7 @@ Value ClipObject::getProperty(Vm& vm, int index) {
 }
 
 void ClipObject::setProperty(Vm& vm, int index, const Value& v) {
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return;
     Runtime& rt = static_cast<Runtime&>(vm.host);
     double n = vm.toNumber(v);
@@ -273,7 +292,7 @@ void ClipObject::setProperty(Vm& vm, int index, const Value& v) {
 
 bool ClipObject::getOwn(Vm& vm, const std::string& name, Object* self, Value& out) {
     if (Object::getOwn(vm, name, self, out)) return true;
-    MovieClip* c = clip();
+    DisplayObject* c = display();
     if (!c) return false;
     if (!name.empty() && name[0] == '_') {
         int index = propertyIndex(name);
@@ -301,7 +320,7 @@ bool ClipObject::getOwn(Vm& vm, const std::string& name, Object* self, Value& ou
         out = Value(child);
         return true;
     }
-    if (Object* field = textFieldChild(vm, c, name)) {
+    if (Object* field = textFieldChild(vm, clip(), name)) {
         out = Value(field);
         return true;
     }
@@ -316,13 +335,26 @@ void ClipObject::set(Vm& vm, const std::string& name, const Value& value) {
             return;
         }
     }
+    if (isButton_) {
+        // The mouse asks the button itself whether it takes clicks and shows the hand.
+        if (auto* b = static_cast<ButtonObject*>(display())) {
+            std::string k = vm.key(name);
+            if (k == vm.key("enabled")) b->enabled = vm.toBoolean(value);
+            if (k == vm.key("useHandCursor")) b->useHandCursor = vm.toBoolean(value);
+        }
+    }
     Object::set(vm, name, value);
 }
 
 bool ClipObject::hasOwn(Vm& vm, const std::string& name) {
     if (Object::hasOwn(vm, name)) return true;
-    if (!clip()) return false;
+    if (!display()) return false;
     if (propertyIndex(name) >= 0) return true;
+    if (!name.empty() && name[0] == '_') {
+        std::string k = vm.key(name);
+        if (k == vm.key("_parent")) return parentClip() != nullptr;
+        if (k == vm.key("_root") || k == vm.key("_global")) return true;
+    }
     return childByName(vm, name) != nullptr || textFieldChild(vm, clip(), name) != nullptr;
 }
 

@@ -1,6 +1,7 @@
-// The script face of a movie clip: its variables, its display properties (_x, _alpha, ...), its children
-// by instance name, and the MovieClip methods through MovieClip.prototype. Holds the clip weakly: a
-// removed clip leaves a dead reference whose properties read as undefined.
+// The script face of a movie clip (or of a button, SWF 6 and later): its variables, its display properties
+// (_x, _alpha, ...), its children by instance name, and the MovieClip (Button) methods through the
+// prototype. Holds the object weakly: a removed one leaves a dead reference whose properties read as
+// undefined.
 #pragma once
 
 #include <memory>
@@ -17,11 +18,14 @@ namespace player::avm1 {
 
 class ClipObject : public Object {
   public:
-    ClipObject(Vm& vm, Object* proto, MovieClip* clip);
+    ClipObject(Vm& vm, Object* proto, DisplayObject* obj);
     ClipObject* asClip() override { return this; }
-    const char* typeOf() const override { return "movieclip"; }
+    const char* typeOf() const override { return isButton_ ? "object" : "movieclip"; }
 
+    // The clip; null for a button or once the object is gone.
     MovieClip* clip() const;
+    DisplayObject* display() const;
+    bool isButton() const { return isButton_; }
     ClipObject* parentClip() const;
     ClipObject* root() const;
     ClipObject* childByName(Vm& vm, const std::string& name) const;
@@ -41,11 +45,13 @@ class ClipObject : public Object {
 
   private:
     Vm* vm_;
-    std::weak_ptr<MovieClip*> handle_;
+    std::weak_ptr<DisplayObject*> handle_;
     std::string lastPath_;
+    bool isButton_ = false;
 };
 
-// The script object of a clip, made on first use.
+// The script object of a clip or button, made on first use.
 ClipObject* scriptObjectOf(Vm& vm, MovieClip* clip);
+ClipObject* scriptObjectOf(Vm& vm, DisplayObject* obj);
 
 }  // namespace player::avm1

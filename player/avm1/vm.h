@@ -44,6 +44,11 @@ class Host {
     // The content of a file a script loads (XML.load, LoadVars.load), its url relative to the movie;
     // false when it cannot be read (another scheme than a local file, no such file).
     virtual bool readLocalFile(const std::string& url, std::string& out) = 0;
+    // MovieClipLoader.loadClip: loads `url` into a level (level >= 0) or into `clip` once the frame is over,
+    // telling `loader`'s listeners how it went (onLoadStart, onLoadProgress, onLoadComplete, onLoadInit or
+    // onLoadError). An empty url unloads.
+    virtual void loadClip(const std::string& url, int level, ClipObject* clip, Object* loader,
+                          ClipObject* from) = 0;
 };
 
 // A script error thrown with Throw (and by built-ins that throw), carried through native code.
@@ -208,5 +213,6 @@ void installGeom(Vm& vm);    // flash.geom: Matrix, Point, Rectangle, ColorTrans
 void installTimers(Vm& vm);  // setInterval, clearInterval, setTimeout, clearTimeout, getTimer
 void installMovieClip(Vm& vm);
 void installTextField(Vm& vm);  // TextField, TextFormat, TextField.StyleSheet, MovieClip.createTextField
+void installMovieClipLoader(Vm& vm);
 
 }  // namespace player::avm1

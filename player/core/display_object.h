@@ -88,6 +88,18 @@ class DisplayObject {
     // removes it.
     bool scriptCreated = false;
     const swf::ClipActions* clipActions = nullptr;
+    // setMask: the object whose shape masks this one (wherever it is on the stage), and on the mask's
+    // side the object it masks; a mask in use is not drawn itself.
+    std::weak_ptr<DisplayObject*> scriptMask;
+    std::weak_ptr<DisplayObject*> maskee;
+    DisplayObject* maskedBy() const {
+        auto p = scriptMask.lock();
+        return p ? *p : nullptr;
+    }
+    bool masksSomething() const {
+        auto p = maskee.lock();
+        return p && *p;
+    }
 
   protected:
     const MovieDef* movie_;

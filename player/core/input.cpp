@@ -106,7 +106,7 @@ void Input::transition(DisplayObject* target, uint16_t condition, uint32_t clipE
     if (!target) return;
     Runtime& rt = stage_.runtime;
     if (isButton(target)) {
-        rt.queueButtonActions(static_cast<ButtonObject*>(target), condition);
+        rt.queueButtonActions(static_cast<ButtonObject*>(target), condition, clipEvent);
         return;
     }
     if (MovieClip* clip = target->asClip()) rt.queueEvent(clip, clipEvent);

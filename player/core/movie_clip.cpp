@@ -204,7 +204,7 @@ void MovieClip::syncDisplayList(Runtime& rt) {
     }
 }
 
-MovieClip* MovieClip::childByName(const std::string& name, bool caseSensitive) const {
+DisplayObject* MovieClip::childByName(const std::string& name, bool caseSensitive, bool buttons) const {
     auto same = [&](const std::string& n) {
         if (n.size() != name.size()) return false;
         if (caseSensitive) return n == name;
@@ -214,8 +214,11 @@ MovieClip* MovieClip::childByName(const std::string& name, bool caseSensitive) c
                 return false;
         return true;
     };
-    for (const auto& [depth, obj] : children_)
-        if (MovieClip* c = obj->asClip(); c && same(c->name)) return c;
+    for (const auto& [depth, obj] : children_) {
+        bool scriptable = obj->asClip() ||
+                          (buttons && obj->character() && obj->character()->kind == Character::Kind::Button);
+        if (scriptable && same(obj->name)) return obj.get();
+    }
     return nullptr;
 }
 

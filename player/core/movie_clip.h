@@ -35,8 +35,9 @@ class MovieClip : public DisplayObject {
     // the timeline shows at that frame, and only that frame's actions run.
     void gotoFrame(int frame, Runtime& rt);
 
-    // The instance named `name` among the children (the first in depth order), or null.
-    MovieClip* childByName(const std::string& name, bool caseSensitive) const;
+    // The clip (or, with `buttons`, the clip or button) named `name` among the children (the first in depth
+    // order), or null.
+    DisplayObject* childByName(const std::string& name, bool caseSensitive, bool buttons = false) const;
     // duplicateMovieClip: a copy of `child` (same character, placement and clip events) at a script depth.
     MovieClip* duplicateChild(MovieClip* child, const std::string& name, int depth, Runtime& rt);
     // attachMovie / createEmptyMovieClip: a new clip of `character` (null: empty) at a script depth.

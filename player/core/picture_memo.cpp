@@ -77,6 +77,7 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
         add(uint64_t(obj->blendMode) << 40 | uint64_t(obj->cacheAsBitmap) << 33 |
             uint64_t(bg.has_value()) << 32 |
             (bg ? uint64_t(bg->r) << 24 | uint64_t(bg->g) << 16 | uint64_t(bg->b) << 8 | bg->a : 0));
+        add(uint64_t(reinterpret_cast<uintptr_t>(obj->maskedBy())) ^ (obj->masksSomething() ? 1u : 0u));
         add(obj->filters.size());
         for (const filters::Filter& f : obj->filters)
             addFilter(f);

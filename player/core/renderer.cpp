@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "player/core/bounds.h"
 #include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
@@ -33,7 +34,8 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
         Matrix m = toDevice * obj->matrix;
         parent_ = toDevice;
         ColorTransform c = cx * obj->cxform;
-        if (obj->clipDepth > 0) {
+        // A timeline mask that setMask involves (as mask or maskee) no longer masks its layers.
+        if (obj->clipDepth > 0 && !obj->masksSomething() && !obj->maskedBy()) {
             if (maskMode_) continue;  // a mask inside a mask: its outline already counts
             canvas.beginMask();
             maskMode_ = true;
@@ -44,10 +46,21 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
             continue;
         }
         if (!obj->visible) continue;
+        // A clip serving as another's mask (setMask) only shapes that one.
+        if (!maskMode_ && obj->masksSomething()) continue;
+        DisplayObject* mask = maskMode_ ? nullptr : obj->maskedBy();
+        if (mask) {
+            canvas.beginMask();
+            maskMode_ = true;
+            drawObject(canvas, *mask, stageToDevice_ * worldMatrix(mask), ColorTransform{}, rt);
+            maskMode_ = false;
+            canvas.endMask();
+        }
         if (!maskMode_ && needsLayer(*obj))
             drawLayered(canvas, *obj, m, c, rt);
         else
             drawObject(canvas, *obj, m, c, rt);
+        if (mask) canvas.popMask();
     }
     while (!clipEnds.empty()) {
         canvas.popMask();
@@ -61,6 +74,7 @@ void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Mat
     antialias_ = antialias;
     stageScale_ = stageScale;
     canvas.setGradientRampCache(&ramps_);
+    if (!clip.parent) stageToDevice_ = toDevice;
     if (clip.drawing && !clip.drawing->empty())
         drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt);
     drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);

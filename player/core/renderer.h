@@ -72,6 +72,8 @@ class Renderer {
     raster::Path textRun_;             // glyphs of one colour, filled together
     raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
+    // Stage twips to device pixels (setMask places masks by their position on the stage).
+    Matrix stageToDevice_;
     bool maskMode_ = false;
     double stageScale_ = 1.0 / 20;
     int nesting_ = 0;

@@ -13,6 +13,11 @@
 
 namespace player {
 
+namespace {
+// The on<Event> method a clip event calls (onPress...), or null.
+const char* eventMethod(uint32_t event);
+}  // namespace
+
 Runtime::Runtime(Stage& stage) : stage_(stage) {}
 Runtime::~Runtime() = default;
 
@@ -205,10 +210,18 @@ void Runtime::runQueuedActions() {
         // A removed clip waiting to leave answers only its unload event.
         if ((*p)->unloading && q.event != clip_event::Unload) continue;
         try {
-            if (q.broadcaster) {
+            if (q.call) {
+                q.call();
+            } else if (q.broadcaster) {
                 avm1::Value b = vm_->global->get(*vm_, q.broadcaster);
                 std::vector<avm1::Value> args{avm1::Value(std::string(q.method))};
                 if (b.object()) vm_->callMethod(b, "broadcastMessage", args);
+            } else if (q.button.lock()) {
+                DisplayObject* b = *q.button.lock();
+                const char* method = b ? eventMethod(q.event) : nullptr;
+                avm1::ClipObject* self = method ? avm1::scriptObjectOf(*vm_, b) : nullptr;
+                avm1::Value fn = self ? self->get(*vm_, method) : avm1::Value();
+                if (fn.object() && fn.object()->isCallable()) vm_->callHandler(fn, avm1::Value(self));
             } else if (q.records) {
                 avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
                 vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
@@ -235,13 +248,18 @@ const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCo
     return buttonActionCode_[&a] = std::move(d.actions);
 }
 
-void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition) {
+void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition, uint32_t event) {
     MovieClip* parent = button->parent ? button->parent->asClip() : nullptr;
     if (!vm_ || !parent) return;
     int version = button->movie() ? button->movie()->info().version : 0;
     for (const swf::ButtonCondAction& a : button->button().def->actions)
         if (a.conditions & condition & 0x1FF)
             queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+    if (version >= 6 && event) {
+        Queued q{parent->handle(), nullptr, event, version};
+        q.button = button->token();
+        queue_.push_back(std::move(q));
+    }
 }
 
 void Runtime::collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting) {
@@ -496,7 +514,7 @@ void Runtime::getUrl(const std::string& url, const std::string& targetName, int 
     if (!loadVariables && parseLevelTarget(target, level)) {
         // getURL(url, "_levelN") is loadMovieNum: the movie replaces level N once this frame is over; an
         // empty url unloads the level.
-        pendingLoads.push_back({level, url, base, {}});
+        pendingLoads.push_back({level, url, base, {}, nullptr});
         return;
     }
     if (loadVariables) {
@@ -512,10 +530,10 @@ void Runtime::getUrl(const std::string& url, const std::string& targetName, int 
             return;
         }
         if (!tc->parent) {
-            pendingLoads.push_back({tc->level, url, base, {}});
+            pendingLoads.push_back({tc->level, url, base, {}, nullptr});
             return;
         }
-        pendingLoads.push_back({-1, url, base, tc->handle()});
+        pendingLoads.push_back({-1, url, base, tc->handle(), nullptr});
         return;
     }
     unsupported("getURL(\"" + url + "\", \"" + target + "\") opens nothing here");
@@ -536,6 +554,68 @@ bool Runtime::readLocalFile(const std::string& url, std::string& out) {
     }
     out.assign(bytes.begin(), bytes.end());
     return true;
+}
+
+void Runtime::loadClip(const std::string& url, int level, avm1::ClipObject* clip, avm1::Object* loader,
+                       avm1::ClipObject* from) {
+    MovieClip* fromClip = from ? from->clip() : nullptr;
+    std::string base = fromClip && fromClip->movie() ? fromClip->movie()->url() : "";
+    MovieClip* target = clip ? clip->clip() : nullptr;
+    if (target && !target->parent) {
+        level = target->level;
+        target = nullptr;
+    }
+    if (level < 0 && !target) return;
+    if (loader && vm_) vm_->persistentRoots.push_back(avm1::Value(loader));
+    pendingLoads.push_back(
+        {level, url, base, target ? target->handle() : std::weak_ptr<MovieClip*>(), loader});
+}
+
+void Runtime::reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, const std::string& error) {
+    if (!loader || !vm_) return;
+    auto& roots = vm_->persistentRoots;
+    for (auto it = roots.begin(); it != roots.end(); ++it)
+        if (it->object() == loader) {
+            roots.erase(it);
+            break;
+        }
+    auto tell = [this, loader](std::vector<avm1::Value> args) {
+        try {
+            vm_->callMethod(avm1::Value(loader), "broadcastMessage", args);
+        } catch (const avm1::ScriptAbort& a) {
+            unsupported(a.reason + " (the script was cut off)");
+        } catch (const avm1::ScriptThrow&) {
+            log("script error not caught in a MovieClipLoader listener");
+        }
+    };
+    avm1::Value t = target ? avm1::Value(avm1::scriptObjectOf(*vm_, target)) : avm1::Value();
+    if (!target) {
+        log("MovieClipLoader: " + error);
+        tell({avm1::Value(std::string("onLoadError")), t, avm1::Value(std::string("URLNotFound")),
+              avm1::Value(0)});
+        return;
+    }
+    double n = double(bytes);
+    tell({avm1::Value(std::string("onLoadStart")), t});
+    tell({avm1::Value(std::string("onLoadProgress")), t, avm1::Value(n), avm1::Value(n)});
+    tell({avm1::Value(std::string("onLoadComplete")), t, avm1::Value(0)});
+    // onLoadInit comes once the movie's first frame has run its actions; the listener stays reachable
+    // through the queued call until then.
+    vm_->persistentRoots.push_back(avm1::Value(loader));
+    Stage::Level* base = stage_.level(0);
+    Queued q{base ? base->root->handle() : target->handle(), nullptr, 0, 0};
+    q.call = [this, loader, tell, handle = target->handle()] {
+        auto& r = vm_->persistentRoots;
+        for (auto it = r.begin(); it != r.end(); ++it)
+            if (it->object() == loader) {
+                r.erase(it);
+                break;
+            }
+        auto p = handle.lock();
+        if (p && *p)
+            tell({avm1::Value(std::string("onLoadInit")), avm1::Value(avm1::scriptObjectOf(*vm_, *p))});
+    };
+    queue_.push_back(std::move(q));
 }
 
 avm1::ClipObject* Runtime::level(int n) {

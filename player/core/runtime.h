@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -64,8 +65,9 @@ class Runtime : public avm1::Host {
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
     void runQueuedActions();
-    // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip.
-    void queueButtonActions(ButtonObject* button, uint16_t condition);
+    // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip, then (SWF 6 and
+    // later) the button's own on<Event> method for the matching clip event.
+    void queueButtonActions(ButtonObject* button, uint16_t condition, uint32_t event);
     // The actions of every button that answers a key press (Flash's key codes of button conditions).
     void queueKeyPress(int keyCode, int ascii);
     // `method` called on the listeners of the global broadcaster `broadcaster` (Mouse, Key).
@@ -115,6 +117,10 @@ class Runtime : public avm1::Host {
     double timeMs() override;
     avm1::ClipObject* level(int n) override;
     bool readLocalFile(const std::string& url, std::string& out) override;
+    void loadClip(const std::string& url, int level, avm1::ClipObject* clip, avm1::Object* loader,
+                  avm1::ClipObject* from) override;
+    // How a load asked for by a MovieClipLoader went: `target` shows the movie (null when it failed).
+    void reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, const std::string& error);
 
     Player::FsCommandHandler fsCommand;
     Player::TraceHandler traceHandler;
@@ -128,6 +134,7 @@ class Runtime : public avm1::Host {
         std::string url;
         std::string baseUrl;
         std::weak_ptr<MovieClip*> clip;  // loadMovie into a clip: the clip, else the level
+        avm1::Object* loader = nullptr;  // the MovieClipLoader to tell (kept alive until then)
     };
     std::vector<PendingLoad> pendingLoads;
 
@@ -169,6 +176,12 @@ class Runtime : public avm1::Host {
         int version = 0;
         const char* broadcaster = nullptr;  // a message to a broadcaster's listeners
         const char* method = nullptr;
+        std::weak_ptr<DisplayObject*> button;  // with `event`: a button's method
+        std::function<void()> call;            // or anything else to run in turn
+
+        Queued(std::weak_ptr<MovieClip*> c, const std::vector<swf::Action>* r, uint32_t e, int v,
+               const char* b = nullptr, const char* m = nullptr)
+            : clip(std::move(c)), records(r), event(e), version(v), broadcaster(b), method(m) {}
     };
     void runEvent(MovieClip* clip, uint32_t event);
     const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);

@@ -52,12 +52,17 @@ void Stage::unloadAll() {
     input.reset();
 }
 
-void Stage::runPendingLoads() {
+void Stage::runPendingLoads(bool withLoaders) {
+    std::vector<Runtime::PendingLoad> later;
     // Loading may queue more loads (a loaded movie's first frame can call loadMovieNum): bounded rounds.
     for (int round = 0; round < 8 && !runtime.pendingLoads.empty(); ++round) {
         std::vector<Runtime::PendingLoad> loads;
         loads.swap(runtime.pendingLoads);
         for (const Runtime::PendingLoad& l : loads) {
+            if (l.loader && !withLoaders) {
+                later.push_back(l);
+                continue;
+            }
             if (l.level < 0) {
                 loadIntoClip(l);
                 continue;
@@ -77,18 +82,27 @@ void Stage::runPendingLoads() {
             }
             std::string path, error;
             std::vector<uint8_t> bytes;
-            if (!resolveLocalUrl(l.url, l.baseUrl, path, &error) || !readMovieFile(path, bytes, &error) ||
-                !load(l.level, std::move(bytes), path, &error))
-                runtime.log(what + error);
+            size_t size = 0;
+            bool ok = resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error);
+            size = bytes.size();
+            ok = ok && load(l.level, std::move(bytes), path, &error);
+            if (!ok) runtime.log(what + error);
+            Level* loaded = ok ? level(l.level) : nullptr;
+            // A movie in level 0 replaced every script object, the loader too.
+            if (l.level != 0 || !ok)
+                runtime.reportLoad(l.loader, loaded ? loaded->root.get() : nullptr, size, error);
         }
     }
-    runtime.pendingLoads.clear();
+    runtime.pendingLoads = std::move(later);
 }
 
 void Stage::loadIntoClip(const Runtime::PendingLoad& l) {
     auto handle = l.clip.lock();
     MovieClip* clip = handle ? *handle : nullptr;
-    if (!clip) return;
+    if (!clip) {
+        runtime.reportLoad(l.loader, nullptr, 0, "the target clip is gone");
+        return;
+    }
     if (l.url.empty()) {
         clip->unloadContent();
         return;
@@ -96,15 +110,20 @@ void Stage::loadIntoClip(const Runtime::PendingLoad& l) {
     std::string path, error;
     std::vector<uint8_t> bytes;
     std::unique_ptr<MovieDef> def;
-    if (resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error))
+    size_t size = 0;
+    if (resolveLocalUrl(l.url, l.baseUrl, path, &error) && readMovieFile(path, bytes, &error)) {
+        size = bytes.size();
         def = MovieDef::load(std::move(bytes), path, &error);
+    }
     if (!def) {
         runtime.log("loadMovie(\"" + l.url + "\"): " + error);
+        runtime.reportLoad(l.loader, nullptr, 0, error);
         return;
     }
     // Movies loaded into clips stay loaded while the player lives: code they define may outlive the clip.
     retired_.push_back(std::move(def));
     clip->loadMovie(retired_.back().get(), runtime);
+    runtime.reportLoad(l.loader, clip, size, "");
 }
 
 Stage::Level* Stage::level(int n) {
@@ -121,7 +140,7 @@ void Stage::advance() {
     ++runtime.tick;
     // Movies the first frame asked for (loadMovieNum) arrive before this frame's timers run; their first
     // frame may end the movie.
-    runPendingLoads();
+    runPendingLoads(false);
     if (runtime.quitRequested) return;
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
@@ -134,7 +153,7 @@ void Stage::advance() {
     for (auto& h : roots)
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
     runtime.runQueuedActions();
-    runPendingLoads();
+    runPendingLoads(true);
     runtime.updateBoundFields();
     runtime.collectGarbage();
     sound.endFrame(runtime.tick);

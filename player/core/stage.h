@@ -31,8 +31,9 @@ class Stage {
     const std::map<int, Level>& levels() const { return levels_; }
 
     void advance();
-    // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over.
-    void runPendingLoads();
+    // Loads the movies frame actions asked for (loadMovieNum), now that the frame is over. MovieClipLoader
+    // loads arrive only after a frame's timers and actions (`withLoaders`), a frame later than loadMovie.
+    void runPendingLoads(bool withLoaders);
     void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
     // Where stage twips land in a picture of width x height (false with nothing loaded).

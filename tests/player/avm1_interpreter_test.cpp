@@ -314,3 +314,45 @@ TEST(Avm1Clips, DrawingApiFillsFromSwf6AndIsInvisibleToOlderMovies) {
 }
 
 }  // namespace
+
+namespace {
+
+// Clip `name` at `depth`, drawn as a w x h rectangle of `rgb` from its origin, moved to (x, 0).
+std::string rectClip(const std::string& name, int depth, int w, int h, int rgb, int x) {
+    auto call = [&](const std::string& args, int n, const std::string& method) {
+        return "push " + args + " " + std::to_string(n) + " '" + name + "'; getvar; push '" + method +
+               "'; callmethod; pop\n";
+    };
+    return "push " + std::to_string(depth) + " '" + name +
+           "' 2 '_root'; getvar; push 'createEmptyMovieClip'; " + "callmethod; pop\n" +
+           call(std::to_string(rgb), 1, "beginFill") + call("0 0", 2, "moveTo") +
+           call("0 " + std::to_string(w), 2, "lineTo") +
+           call(std::to_string(h) + " " + std::to_string(w), 2, "lineTo") +
+           call(std::to_string(h) + " 0", 2, "lineTo") + call("0 0", 2, "lineTo") + call("", 0, "endFill") +
+           "push '" + name + "'; getvar; push '_x' " + std::to_string(x) + "; setmember\n";
+}
+
+TEST(Avm1Clips, SetMaskShowsTheClipOnlyWhereItsMaskStands) {
+    // a: red over the whole 40x20 stage; m: a blue 10x10 square at x = 20. a.setMask(m) shows a only under
+    // m (m itself is not drawn); setMask(null) undoes it.
+    for (bool undo : {false, true}) {
+        auto b = movie(40, 20, 1, 8);
+        std::string script = rectClip("a", 1, 40, 20, 0xFF0000, 0) + rectClip("m", 2, 10, 10, 0x0000FF, 20) +
+                             "push 'm'; getvar; push 1 'a'; getvar; push 'setMask'; callmethod; pop\n";
+        if (undo) script += "push null 1 'a'; getvar; push 'setMask'; callmethod; pop\n";
+        b.tag(12, avm1test::assemble(script)).showFrame();
+        player::Player p;
+        playertest::load(p, b.end().build());
+        playertest::Picture pic = playertest::render(p, 40, 20);
+        if (!undo) {
+            EXPECT_EQ(pic.rgb(25, 5), 0xFF0000u) << "inside the mask";
+            EXPECT_EQ(pic.rgb(5, 5), 0xFFFFFFu) << "outside the mask";
+            EXPECT_EQ(pic.rgb(25, 15), 0xFFFFFFu) << "below the mask";
+        } else {
+            EXPECT_EQ(pic.rgb(5, 5), 0xFF0000u);
+            EXPECT_EQ(pic.rgb(25, 5), 0x0000FFu) << "the mask is drawn again once it masks nothing";
+        }
+    }
+}
+
+}  // namespace

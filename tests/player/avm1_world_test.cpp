@@ -23,6 +23,7 @@ class TestHost : public Host {
     void getUrl(const std::string&, const std::string&, int, ClipObject*) override {}
     double timeMs() override { return now; }
     ClipObject* level(int) override { return nullptr; }
+    void loadClip(const std::string&, int, ClipObject*, Object*, ClipObject*) override {}
     bool readLocalFile(const std::string& url, std::string& out) override {
         auto it = files.find(url);
         if (it == files.end()) return false;

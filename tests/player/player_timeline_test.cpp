@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "support/avm1_asm.h"
 #include "tests/player/player_test_util.h"
 
 namespace {
@@ -280,6 +281,71 @@ TEST(PlayerTimeline, GetUrlIntoALevelLoadsTheMovieAfterTheFrame) {
     for (const std::string& line : p.log())
         refused |= line.find("only local movie files") != std::string::npos;
     EXPECT_TRUE(refused);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlayerTimeline, MovieClipLoaderTellsItsListenersHowLoadsWent) {
+    using namespace playertest;
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("tolvikan-mcl-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // The loader listens to itself: each event traces its name and the target; the child traces when its
+    // first frame runs, which comes before onLoadInit.
+    auto base = movie(40, 20, 3);
+    base.tag(kDoAction, avm1test::assemble(R"(
+        push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'l' 0 'MovieClipLoader'; newobject; setvar
+        push 'l'; getvar; push 'onLoadStart'
+        function - t
+          push 'start '; push 't'; getvar; add2; trace
+        end
+        setmember
+        push 'l'; getvar; push 'onLoadProgress'
+        function - t n total
+          push 'progress '; push 'n'; getvar; add2; push '/'; add2; push 'total'; getvar; add2; trace
+        end
+        setmember
+        push 'l'; getvar; push 'onLoadComplete'
+        function - t
+          push 'complete'; trace
+        end
+        setmember
+        push 'l'; getvar; push 'onLoadInit'
+        function - t
+          push 'init '; push 't'; getvar; add2; trace
+        end
+        setmember
+        push 'l'; getvar; push 'onLoadError'
+        function - t code
+          push 'error '; push 'code'; getvar; add2; trace
+        end
+        setmember
+        push 'c'; getvar; push 'child.swf' 2 'l'; getvar; push 'loadClip'; callmethod; trace
+        push 'c'; getvar; push 'missing.swf' 2 'l'; getvar; push 'loadClip'; callmethod; pop
+        push 'nowhere' 'child.swf' 2 'l'; getvar; push 'loadClip'; callmethod; trace
+    )"));
+    base.showFrame().showFrame().showFrame();
+    auto child = movie(40, 20, 1);
+    child.tag(kDoAction, avm1test::assemble("push 'child frame 1'; trace")).showFrame();
+    testswf::Bytes childBytes = child.end().build();
+    ASSERT_TRUE(testswf::writeFile((dir / "base.swf").string(), base.end().build()));
+    ASSERT_TRUE(testswf::writeFile((dir / "child.swf").string(), childBytes));
+
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& l) { lines.push_back(l); });
+    std::string error;
+    ASSERT_TRUE(p.loadFile((dir / "base.swf").string(), &error)) << error;
+    p.advance();
+    p.advance();
+    std::string size = std::to_string(childBytes.size());
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"true", "false", "start _level0.c", "progress " + size + "/" + size,
+                                        "complete", "error URLNotFound", "child frame 1", "init _level0.c"}));
     fs::remove_all(dir);
 }
 

@@ -273,6 +273,27 @@ Value mcNoop(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// setMask(mask): the mask's shape, where it stands on the stage, masks this clip; the mask is no longer
+// drawn. A mask masks one clip at a time; setMask(null) takes the mask away.
+Value mcSetMask(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* me = o ? o->asClip() : nullptr;
+    DisplayObject* d = me ? me->display() : nullptr;
+    if (!d) return Value(false);
+    if (DisplayObject* old = d->maskedBy()) old->maskee.reset();
+    d->scriptMask.reset();
+    Value m = arg(args, 0);
+    ClipObject* mo = m.isString() ? vm.resolveTarget(me, m.string())
+                     : m.object() ? m.object()->asClip()
+                                  : nullptr;
+    DisplayObject* md = mo ? mo->display() : nullptr;
+    if (!md || md == d) return Value(true);
+    if (auto prev = md->maskee.lock(); prev && *prev) (*prev)->scriptMask.reset();
+    d->scriptMask = md->token();
+    md->maskee = d->token();
+    return Value(true);
+}
+
 Value mcGetUrl(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     vm.host.getUrl(vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), 0, o ? o->asClip() : nullptr);
@@ -334,8 +355,8 @@ Value mcBeginFill(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// The gradient box of the drawing API: {matrixType: "box", x, y, w, h, r} or {a, b, c, d, tx, ty}, in pixels,
-// as a SWF gradient matrix (which maps the 32768-twip gradient square).
+// The gradient box of the drawing API: {matrixType: "box", x, y, w, h, r}, a flash.geom.Matrix, or the 3x3
+// form {a, b, d, e, g, h}, as a SWF gradient matrix (which maps the 32768-twip gradient square).
 swf::Matrix gradientMatrix(Vm& vm, Object* m) {
     swf::Matrix out;
     if (!m) return out;
@@ -350,13 +371,22 @@ swf::Matrix gradientMatrix(Vm& vm, Object* m) {
         d = h / 1638.4 * std::cos(r);
         tx = x + w / 2;
         ty = y + h / 2;
-    } else {
-        a = vm.toNumber(m->get(vm, "a")) / 20.0;
-        b = vm.toNumber(m->get(vm, "b")) / 20.0;
-        c = vm.toNumber(m->get(vm, "c")) / 20.0;
-        d = vm.toNumber(m->get(vm, "d")) / 20.0;
+    } else if (m->has(vm, "tx")) {
+        // A flash.geom.Matrix (createGradientBox) already maps the gradient square.
+        a = vm.toNumber(m->get(vm, "a"));
+        b = vm.toNumber(m->get(vm, "b"));
+        c = vm.toNumber(m->get(vm, "c"));
+        d = vm.toNumber(m->get(vm, "d"));
         tx = vm.toNumber(m->get(vm, "tx"));
         ty = vm.toNumber(m->get(vm, "ty"));
+    } else {
+        // The 3x3 form {a, b, d, e, g, h}: the gradient's size in pixels, its centre at (g, h).
+        a = vm.toNumber(m->get(vm, "a")) / 1638.4;
+        b = vm.toNumber(m->get(vm, "b")) / 1638.4;
+        c = vm.toNumber(m->get(vm, "d")) / 1638.4;
+        d = vm.toNumber(m->get(vm, "e")) / 1638.4;
+        tx = vm.toNumber(m->get(vm, "g"));
+        ty = vm.toNumber(m->get(vm, "h"));
     }
     auto fixed = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 65536.0, -2e9, 2e9)) : 0; };
     auto twips = [](double v) { return std::isfinite(v) ? int32_t(std::clamp(v * 20.0, -2e9, 2e9)) : 0; };
@@ -486,6 +516,14 @@ Value mcCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+Value buttonGetDepth(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* c = o ? o->asClip() : nullptr;
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d) return Value();
+    return Value(d->depth - kScriptDepthOffset);
+}
+
 }  // namespace
 
 void installMovieClip(Vm& vm) {
@@ -521,7 +559,7 @@ void installMovieClip(Vm& vm) {
                          {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
                          {"startDrag", mcNoop},
                          {"stopDrag", mcNoop},
-                         {"setMask", mcNoop, kVersion6Up},
+                         {"setMask", mcSetMask, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},
                          {"unloadMovie", mcUnloadMovie},
@@ -538,6 +576,19 @@ void installMovieClip(Vm& vm) {
     for (const M& m : methods)
         vm.method(proto, m.name, m.fn, m.flags);
     vm.global->define(vm, "MovieClip", Value(ctor), kDontEnum);
+
+    // Buttons are script objects from SWF 6 on.
+    Object* buttonProto = vm.newObject();
+    vm.buttonProto = buttonProto;
+    NativeFunction* buttonCtor = vm.newClass(mcCtor, buttonProto);
+    buttonProto->define(vm, "getDepth", Value(vm.newFunction(buttonGetDepth)), 0);
+    for (const char* name : {"blendMode", "cacheAsBitmap", "filters", "scale9Grid", "tabIndex"})
+        buttonProto->defineAccessor(vm, name, nullptr, nullptr, 0);
+    buttonProto->define(vm, "enabled", Value(true), 0);
+    buttonProto->define(vm, "useHandCursor", Value(true), 0);
+    proto->define(vm, "enabled", Value(true), kDontEnum);
+    proto->define(vm, "useHandCursor", Value(true), kDontEnum);
+    vm.global->define(vm, "Button", Value(buttonCtor), kDontEnum | kVersion6Up);
 }
 
 }  // namespace player::avm1

@@ -1,0 +1,92 @@
+// MovieClipLoader: loads movies into clips and levels like loadMovie, and tells its listeners (itself
+// first) how the load goes. A broadcaster made with the global AsBroadcaster's methods.
+#include <cmath>
+
+#include "player/avm1/clip_object.h"
+#include "player/avm1/vm.h"
+#include "player/core/movie_clip.h"
+#include "player/core/movie_def.h"
+
+namespace player::avm1 {
+
+namespace {
+
+Value arg(std::vector<Value>& args, size_t i) {
+    return i < args.size() ? args[i] : Value();
+}
+
+// The target of loadClip/unloadClip/getProgress: a level number, a clip, or a clip's path. False when it
+// names nothing.
+bool targetOf(Vm& vm, const Value& t, int& level, ClipObject*& clip) {
+    level = -1;
+    clip = nullptr;
+    if (t.isNumber()) {
+        double n = t.number();
+        if (!std::isfinite(n) || n < 0) return false;
+        level = int(clampToInt(n, 0, 1 << 30));
+        return true;
+    }
+    if (t.isString()) {
+        clip = vm.resolveTarget(vm.host.level(0), t.string());
+        return clip != nullptr;
+    }
+    clip = t.object() ? t.object()->asClip() : nullptr;
+    return clip != nullptr && clip->clip() != nullptr;
+}
+
+Value loaderCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (Object* o = self.object())
+        o->define(vm, "_listeners", Value(vm.newArray({self})), kDontEnum | kDontDelete);
+    return Value();
+}
+
+Value loadClip(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (args.size() < 2) return Value();
+    if (!args[0].isString()) return Value(false);
+    int level;
+    ClipObject* clip;
+    if (!targetOf(vm, args[1], level, clip)) return Value(false);
+    vm.host.loadClip(args[0].string(), level, clip, self.object(), vm.host.level(0));
+    return Value(true);
+}
+
+Value unloadClip(Vm& vm, const Value& self, std::vector<Value>& args) {
+    int level;
+    ClipObject* clip;
+    if (!targetOf(vm, arg(args, 0), level, clip)) return Value(false);
+    vm.host.loadClip("", level, clip, nullptr, vm.host.level(0));
+    return Value(true);
+}
+
+Value getProgress(Vm& vm, const Value& self, std::vector<Value>& args) {
+    int level;
+    ClipObject* clip;
+    Object* out = vm.newObject();
+    if (!targetOf(vm, arg(args, 0), level, clip)) return Value(out);
+    if (level >= 0) clip = vm.host.level(level);
+    MovieClip* mc = clip ? clip->clip() : nullptr;
+    double bytes = mc && mc->movie() ? double(mc->movie()->byteSize()) : 0;
+    out->set(vm, "bytesLoaded", Value(bytes));
+    out->set(vm, "bytesTotal", Value(bytes));
+    return Value(out);
+}
+
+}  // namespace
+
+void installMovieClipLoader(Vm& vm) {
+    Object* proto = vm.newObject();
+    NativeFunction* ctor = vm.newFunction(loaderCtor, loaderCtor);
+    ctor->define(vm, "prototype", Value(proto), kDontEnum | kDontDelete);
+    // The class is there for every movie, its methods only for SWF 7 and later.
+    vm.method(proto, "loadClip", loadClip, kVersion7Up);
+    vm.method(proto, "unloadClip", unloadClip, kVersion7Up);
+    vm.method(proto, "getProgress", getProgress, kVersion7Up);
+    if (Object* b = vm.global->get(vm, "AsBroadcaster").object()) {
+        proto->define(vm, "_listeners", Value(vm.newArray()), kDontEnum | kDontDelete | kVersion7Up);
+        for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
+            proto->define(vm, m, b->get(vm, m), kDontEnum | kDontDelete | kVersion7Up);
+    }
+    vm.global->define(vm, "MovieClipLoader", Value(ctor), kDontEnum);
+}
+
+}  // namespace player::avm1
