@@ -573,6 +573,8 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
                             const ColorTransform& cx, Runtime& rt) {
     (void)rt;
     Matrix m = objectMatrix;
+    // A field of system fonts adds nothing to a mask (reference pictures: what it masks disappears).
+    if (maskMode_ && !field.embedFonts) return;
     if (!field.embedFonts) {
         // A field of system fonts cannot be mirrored: Flash Player does not draw it at all (reference
         // pictures: fields with a negative _xscale or _yscale are missing).
