@@ -324,7 +324,9 @@ bool MovieClip::removeScriptChild(MovieClip* child, Runtime& rt) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
         // Nothing leaves a clip that is itself on its way out.
-        if (it->first < kScriptDepthOffset || unloading) return false;
+        // removeMovieClip takes clips at script depths 0 to 1048575 only.
+        if (it->first < kScriptDepthOffset || it->first >= kScriptDepthOffset + 1048576 || unloading)
+            return false;
         placements_.erase(it->first);
         removeChildAt(it->first, rt);
         return true;

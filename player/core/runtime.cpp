@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "player/avm1/clip_object.h"
+#include "player/core/bounds.h"
 #include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
@@ -622,6 +623,45 @@ avm1::ClipObject* Runtime::level(int n) {
     Stage::Level* l = stage_.level(n);
     if (!l || !vm_) return nullptr;
     return avm1::scriptObjectOf(*vm_, l->root.get());
+}
+
+void Runtime::startDrag(avm1::ClipObject* clip, bool lockCenter, const double* bounds) {
+    MovieClip* c = clip ? clip->clip() : nullptr;
+    if (!c || !c->parent) return;
+    drag_ = {};
+    drag_.clip = c->handle();
+    if (!lockCenter) {
+        double mx, my;
+        worldMatrix(c->parent).inverted().apply(mouseX, mouseY, mx, my);
+        drag_.offsetX = c->matrix.tx - mx;
+        drag_.offsetY = c->matrix.ty - my;
+    }
+    if (bounds) {
+        drag_.bounded = true;
+        drag_.left = std::min(bounds[0], bounds[2]) * 20;
+        drag_.right = std::max(bounds[0], bounds[2]) * 20;
+        drag_.top = std::min(bounds[1], bounds[3]) * 20;
+        drag_.bottom = std::max(bounds[1], bounds[3]) * 20;
+    }
+    followDrag();
+}
+
+void Runtime::followDrag() {
+    auto p = drag_.clip.lock();
+    MovieClip* c = p ? *p : nullptr;
+    if (!c || !c->parent) return;
+    double x, y;
+    worldMatrix(c->parent).inverted().apply(mouseX, mouseY, x, y);
+    x += drag_.offsetX;
+    y += drag_.offsetY;
+    if (drag_.bounded) {
+        x = std::clamp(x, drag_.left, drag_.right);
+        y = std::clamp(y, drag_.top, drag_.bottom);
+    }
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    c->matrix.tx = std::round(x);
+    c->matrix.ty = std::round(y);
+    c->scriptTransformed = true;
 }
 
 void Runtime::stopAllSounds() {

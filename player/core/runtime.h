@@ -101,6 +101,12 @@ class Runtime : public avm1::Host {
     void duplicateClip(avm1::ClipObject* source, const std::string& name, double depth);
     void removeClip(avm1::ClipObject* clip);
     void stopAllSounds();  // stopAllSounds(): every sound of every level stops
+    // startDrag: the clip follows the mouse (its centre on the pointer, or keeping its offset), within a
+    // rectangle of its parent (pixels) when one is given; one clip at a time. stopDrag ends it.
+    void startDrag(avm1::ClipObject* clip, bool lockCenter, const double* bounds);
+    void stopDrag() { drag_ = {}; }
+    // Moves the dragged clip to the mouse (on every move of the mouse and every frame).
+    void followDrag();
 
     // Text fields bound to variables (VariableName) show the variable's value: read after every frame's
     // scripts, and when a field is placed.
@@ -193,6 +199,12 @@ class Runtime : public avm1::Host {
     size_t next_ = 0;
     size_t initAt_ = 0;
     std::vector<std::weak_ptr<MovieClip*>> unloading_;
+    struct Drag {
+        std::weak_ptr<MovieClip*> clip;
+        double offsetX = 0, offsetY = 0;  // clip position minus mouse, parent twips
+        bool bounded = false;
+        double left = 0, top = 0, right = 0, bottom = 0;  // parent twips
+    } drag_;
     void finishUnloading();
     std::set<std::string> reported_;
     std::unique_ptr<avm1::Vm> vm_;

@@ -152,6 +152,7 @@ void Stage::advance() {
         roots.push_back(l.root->handle());
     for (auto& h : roots)
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
+    runtime.followDrag();
     runtime.runQueuedActions();
     runPendingLoads(true);
     runtime.updateBoundFields();

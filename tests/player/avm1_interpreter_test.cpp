@@ -91,19 +91,25 @@ TEST(Avm1Scope, NamesAreCaseInsensitiveBeforeSwf7) {
 }
 
 TEST(Avm1Scope, WithFindsTheObjectsOwnNamesAndAssignsThere) {
-    // o = {x: 1}; with (o) { x = 2; y = 3; } trace(o.x); trace(o.y); trace(y)
+    // o = {x: 1}; o.__proto__ = {z: 4}; with (o) { trace(z); x = 2; y = 3; z = 5; }
+    // trace(o.x); trace(o.y); trace(y); trace(o.z); trace(z): an inherited name is read but not assigned.
     auto lines = run(R"(
         push 'o' 'x' 1 1; initobject; setvar
+        push 'o'; getvar; push '__proto__' 'z' 4 1; initobject; setmember
         push 'o'; getvar
         with
+          push 'z'; getvar; trace
           push 'x' 2; setvar
           push 'y' 3; setvar
+          push 'z' 5; setvar
         end
         push 'o'; getvar; push 'x'; getmember; trace
         push 'o'; getvar; push 'y'; getmember; trace
         push 'y'; getvar; trace
+        push 'o'; getvar; push 'z'; getmember; trace
+        push 'z'; getvar; trace
     )");
-    EXPECT_EQ(lines, (std::vector<std::string>{"2", "undefined", "3"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"4", "2", "undefined", "3", "4", "5"}));
 }
 
 TEST(Avm1Scope, ClosuresKeepTheirActivation) {

@@ -103,8 +103,8 @@ void applyClass(Vm& vm, ClipObject* clip, const std::string& symbol) {
 bool validDepth(Vm& vm, const Value& v, int& depth) {
     double d = vm.toNumber(v);
     if (!std::isfinite(d)) return false;
-    depth = int(clampToInt(d, -16384, 2130690045));
-    return d >= -16384 && d <= 2130690045;
+    depth = int(clampToInt(d, -2147483647 + kScriptDepthOffset, 2130690045));
+    return d >= -2147483647 + kScriptDepthOffset && d <= 2130690045;
 }
 
 Value mcAttachMovie(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -270,7 +270,20 @@ Value mcGetSwfVersion(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(mc->movie()->info().version);
 }
 
-Value mcNoop(Vm& vm, const Value& self, std::vector<Value>& args) {
+// startDrag(lockCenter, left, top, right, bottom) and stopDrag().
+Value mcStartDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* c = o ? o->asClip() : nullptr;
+    double rect[4];
+    bool bounded = args.size() >= 5;
+    for (size_t i = 0; bounded && i < 4; ++i)
+        rect[i] = vm.toNumber(args[i + 1]);
+    runtimeOf(vm).startDrag(c, vm.toBoolean(arg(args, 0)), bounded ? rect : nullptr);
+    return Value();
+}
+
+Value mcStopDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    runtimeOf(vm).stopDrag();
     return Value();
 }
 
@@ -560,8 +573,8 @@ void installMovieClip(Vm& vm) {
                          {"getBytesLoaded", mcBytes},
                          {"getBytesTotal", mcBytes},
                          {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
-                         {"startDrag", mcNoop},
-                         {"stopDrag", mcNoop},
+                         {"startDrag", mcStartDrag},
+                         {"stopDrag", mcStopDrag},
                          {"setMask", mcSetMask, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},
