@@ -33,6 +33,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installGeom(*this);
     installTimers(*this);
     installMovieClip(*this);
+    installTextField(*this);
     installMovieClipLoader(*this);
     // Every function has its own `constructor` (Function), hidden and permanent.
     for (GcCell* c : cells_)

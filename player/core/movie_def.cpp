@@ -56,6 +56,25 @@ const Character* MovieDef::character(uint16_t id) const {
     return it == dictionary_.end() ? nullptr : it->second.get();
 }
 
+const FontCharacter* MovieDef::font(const std::string& name, bool bold, bool italic) const {
+    // The glyph set of that name whose style matches best; fonts without glyphs (a device font named for
+    // a field) do not count.
+    const std::string want = lower(name);
+    const FontCharacter* best = nullptr;
+    int bestScore = -1;
+    for (const auto& [id, c] : dictionary_) {
+        if (c->kind != Character::Kind::Font) continue;
+        const auto* fc = static_cast<const FontCharacter*>(c.get());
+        if (fc->glyphs.empty() || lower(fc->name) != want) continue;
+        const int score = (fc->bold == bold ? 2 : 0) + (fc->italic == italic ? 1 : 0);
+        if (score > bestScore) {
+            best = fc;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
 const Character* MovieDef::exported(const std::string& name) const {
     auto it = exports_.find(lower(name));
     return it == exports_.end() ? nullptr : character(it->second);
@@ -88,9 +107,6 @@ void MovieDef::noteTag(uint16_t code) {
     // Tags the player reads but does not act on yet: say so once, so a user sees what is missing.
     const char* what = nullptr;
     switch (code) {
-        case 37:
-            what = "text fields (DefineEditText)";
-            break;
         case 14:
         case 18:
         case 45:
@@ -189,8 +205,28 @@ void MovieDef::define(const swf::Tag& tag) {
             if (withStyle.styles.fills.empty()) withStyle.styles.fills.resize(1);
             fc->glyphs.push_back(buildShapeGeometry(withStyle));
         }
+        fc->codes = f->codeTable;
+        fc->name = f->name;
+        fc->bold = f->bold();
+        fc->italic = f->italic();
         id = f->id;
         c = std::move(fc);
+    } else if (const auto* fi = std::get_if<swf::DefineFontInfo>(&tag.body)) {
+        // DefineFontInfo names a DefineFont 1 glyph set and gives the character of each glyph.
+        auto it = dictionary_.find(fi->fontId);
+        if (it != dictionary_.end() && it->second->kind == Character::Kind::Font) {
+            auto* fc = static_cast<FontCharacter*>(it->second.get());
+            if (fc->codes.empty()) fc->codes = fi->codeTable;
+            if (fc->name.empty()) fc->name = fi->name;
+            fc->bold = fc->bold || (fi->flags & 0x02);
+            fc->italic = fc->italic || (fi->flags & 0x04);
+        }
+        return;
+    } else if (const auto* et = std::get_if<swf::DefineEditText>(&tag.body)) {
+        auto ec = std::make_unique<EditTextCharacter>();
+        ec->def = et;
+        id = et->id;
+        c = std::move(ec);
     } else if (const auto* t = std::get_if<swf::DefineText>(&tag.body)) {
         auto tc = std::make_unique<TextCharacter>();
         tc->def = t;

@@ -23,6 +23,8 @@ class MovieDef {
     const MovieInfo& info() const { return info_; }
     const Timeline& rootTimeline() const { return root_; }
     const Character* character(uint16_t id) const;
+    // The embedded glyph set of a font name (case-insensitive), nearest in style; null when none.
+    const FontCharacter* font(const std::string& name, bool bold, bool italic) const;
     const std::string& url() const { return url_; }
     // Length of the movie as its header declares it (uncompressed), for getBytesTotal.
     uint32_t byteSize() const { return movie_.fileHeader.declaredLength; }

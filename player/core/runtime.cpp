@@ -6,6 +6,7 @@
 
 #include "player/avm1/clip_object.h"
 #include "player/core/bounds.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/movie_file.h"
@@ -39,9 +40,11 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         return nullptr;
     }
     // Objects placed without a name are called "instanceN", counting every such object the player made
-    // (a button's hit area is never seen and takes no number).
+    // (a button's hit area is never seen and takes no number; nor do text fields: the reference traces
+    // number the clips around them without gaps).
     Placement named = p;
-    if (named.name.empty() && c->kind != Character::Kind::Font && giveName)
+    if (named.name.empty() && c->kind != Character::Kind::Font && c->kind != Character::Kind::EditText &&
+        giveName)
         named.name = "instance" + std::to_string(++instanceCounter);
     return make(movie, named, c, parent);
 }
@@ -78,6 +81,18 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
         }
         case Character::Kind::Font:
             return nullptr;
+        case Character::Kind::EditText: {
+            auto field = std::make_unique<EditText>(movie, static_cast<const EditTextCharacter*>(c));
+            field->track(&liveObjects);
+            field->parent = parent;
+            field->name = p.name;
+            if (!field->variable.empty()) {
+                bindField(field.get());
+                updateBoundField(*field);
+            }
+            field->applyAutoSize();
+            return field;
+        }
         default: {
             auto obj = std::make_unique<DisplayObject>(movie, c);
             obj->track(&liveObjects);
@@ -85,6 +100,73 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
             obj->name = p.name;
             return obj;
         }
+    }
+}
+
+void Runtime::bindField(EditText* field) {
+    boundFields_.push_back(field->handle());
+}
+
+void Runtime::updateBoundFields() {
+    size_t kept = 0;
+    for (size_t i = 0; i < boundFields_.size(); ++i) {
+        auto p = boundFields_[i].lock();
+        if (!p || !*p) continue;
+        boundFields_[kept++] = boundFields_[i];
+        updateBoundField(**p);
+    }
+    boundFields_.resize(kept);
+}
+
+void Runtime::updateBoundField(EditText& target) {
+    if (!vm_ || target.variable.empty()) return;
+    MovieClip* owner = target.parent ? target.parent->asClip() : nullptr;
+    if (!owner) return;
+    avm1::Vm& vm = *vm_;
+    // Reading the variable may run script (getters, valueOf) that removes the field: it is looked at
+    // again through its handle after each such step.
+    const std::shared_ptr<EditText*> alive = target.handle().lock();
+    auto field = [&]() { return alive ? *alive : nullptr; };
+    try {
+        // "a.b.c", "/a/b:c" and "_root.c": the variable is the last name, in the object the rest names.
+        const std::string path = target.variable;
+        const size_t split = path.find_last_of(".:");
+        avm1::ClipObject* base = avm1::scriptObjectOf(vm, owner);
+        avm1::Object* holder = base;
+        std::string name = path;
+        if (split != std::string::npos) {
+            holder = vm.resolvePath(base, path.substr(0, split));
+            name = path.substr(split + 1);
+        }
+        if (!holder || name.empty() || !field()) return;
+        avm1::Value v = holder->get(vm, name);
+        if (!field()) return;
+        if (v.isUndefined()) {
+            // A new binding gives an undefined variable the field's text (an empty field leaves it).
+            const bool seed = !field()->boundOnce && field()->length() > 0;
+            field()->boundOnce = true;
+            if (seed) holder->set(vm, name, avm1::Value(field()->text()));
+            return;
+        }
+        field()->boundOnce = true;
+        std::string s = vm.toString(v);
+        EditText* f = field();
+        if (!f) return;
+        if (s == f->boundValue && !f->boundValue.empty()) return;
+        if (s == f->text() && f->boundValue.empty()) {
+            f->boundValue = s;
+            return;
+        }
+        f->boundValue = s;
+        if (f->html)
+            f->setHtmlText(s);
+        else
+            f->setText(s);
+        f->applyAutoSize();
+    } catch (const avm1::ScriptAbort& a) {
+        unsupported(a.reason + " (reading a text field's variable)");
+    } catch (const avm1::ScriptThrow&) {
+        log("script error while reading the variable of a text field");
     }
 }
 

@@ -20,6 +20,7 @@ namespace player {
 
 class Stage;
 class MovieClip;
+class EditText;
 class ButtonObject;
 
 // Clip events (CLIPEVENTFLAGS bits as the parser stores them).
@@ -106,6 +107,12 @@ class Runtime : public avm1::Host {
     void stopDrag() { drag_ = {}; }
     // Moves the dragged clip to the mouse (on every move of the mouse and every frame).
     void followDrag();
+
+    // Text fields bound to variables (VariableName) show the variable's value: read after every frame's
+    // scripts, and when a field is placed.
+    void bindField(EditText* field);
+    void updateBoundFields();
+    void updateBoundField(EditText& field);
 
     // avm1::Host
     void trace(const std::string& line) override;
@@ -206,6 +213,7 @@ class Runtime : public avm1::Host {
     const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a);
     void collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting);
     std::set<const swf::DoInitAction*> initDone_;
+    std::vector<std::weak_ptr<EditText*>> boundFields_;
 };
 
 }  // namespace player

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -147,6 +149,8 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
 Value mcRemoveMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
     if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc, runtimeOf(vm));
+    // Called on a text field, it removes the field as removeTextField does.
+    if (!mc) removeTextFieldOf(self);
     return Value();
 }
 
@@ -297,6 +301,8 @@ Value mcSetMask(Vm& vm, const Value& self, std::vector<Value>& args) {
                      : m.object() ? m.object()->asClip()
                                   : nullptr;
     DisplayObject* md = mo ? mo->display() : nullptr;
+    // A text field masks with what it draws (its background, its glyphs).
+    if (auto* field = dynamic_cast<TextFieldObject*>(m.object()); field && !md) md = field->field();
     if (!md || md == d) return Value(true);
     if (auto prev = md->maskee.lock(); prev && *prev) (*prev)->scriptMask.reset();
     d->scriptMask = md->token();
