@@ -8,6 +8,7 @@
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
 #include "player/core/edit_text.h"
+#include "player/core/hit_test.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -247,7 +248,10 @@ Value mcHitTest(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (mine.empty()) return Value(false);
     if (args.size() >= 2) {
         double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
-        return Value(x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax);
+        bool inBox = x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax;
+        // With the shape flag, the point must fall on what the clip draws, not just in its box.
+        if (inBox && args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitsShape(mc, x, y));
+        return Value(inBox);
     }
     MovieClip* other = clipOf(arg(args, 0));
     if (!other) return Value(false);
