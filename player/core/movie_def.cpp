@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "player/core/movie_file.h"
 #include "swf/bit_reader.h"
 #include "swf/read_types.h"
 
@@ -20,6 +21,11 @@ std::string lower(std::string s) {
 
 std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::string& url,
                                          std::string* error) {
+    return loadNested(std::move(bytes), url, error, 0);
+}
+
+std::unique_ptr<MovieDef> MovieDef::loadNested(std::vector<uint8_t> bytes, const std::string& url,
+                                               std::string* error, int nesting) {
     swf::Result<swf::Movie> parsed = swf::parseMovie(bytes);
     if (!parsed) {
         if (error) *error = parsed.error().describe();
@@ -40,6 +46,7 @@ std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::
     for (const swf::Error& e : m.errors)
         def->warnings_.push_back(e.describe());
     def->defineAll(m.tags);
+    def->importAll(m.tags, nesting);
     def->root_ = buildTimeline(m.tags, m.frameCount);
     // The first SetBackgroundColor of the movie sets the stage colour.
     for (const swf::Tag& t : m.tags) {
@@ -53,7 +60,60 @@ std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::
 
 const Character* MovieDef::character(uint16_t id) const {
     auto it = dictionary_.find(id);
-    return it == dictionary_.end() ? nullptr : it->second.get();
+    if (it != dictionary_.end()) return it->second.get();
+    auto im = imports_.find(id);
+    return im == imports_.end() ? nullptr : im->second.character;
+}
+
+const MovieDef* MovieDef::ownerOf(uint16_t id) const {
+    if (dictionary_.count(id)) return this;
+    auto im = imports_.find(id);
+    return im == imports_.end() ? this : im->second.from;
+}
+
+void MovieDef::importAll(const std::vector<swf::Tag>& tags, int nesting) {
+    for (const swf::Tag& t : tags) {
+        if (t.code != 57 && t.code != 71) continue;
+        const auto* raw = std::get_if<swf::RawTag>(&t.body);
+        if (!raw) continue;
+        swf::BitReader r(raw->data);
+        std::string url = r.string();
+        if (t.code == 71) {
+            r.u8();
+            r.u8();
+        }
+        unsigned count = r.u16();
+        std::vector<std::pair<uint16_t, std::string>> wanted;
+        for (unsigned i = 0; i < count && r.ok(); ++i) {
+            uint16_t id = r.u16();
+            std::string name = r.string();
+            if (r.ok()) wanted.emplace_back(id, name);
+        }
+        std::string what = "imported assets from \"" + url + "\": ";
+        // Libraries that import from libraries are followed a few steps, never in a circle.
+        if (nesting >= 4) {
+            warnings_.push_back(what + "libraries nested too deeply");
+            continue;
+        }
+        std::string path, error;
+        std::vector<uint8_t> bytes;
+        std::unique_ptr<MovieDef> library;
+        if (resolveLocalUrl(url, url_, path, &error) && readMovieFile(path, bytes, &error))
+            library = loadNested(std::move(bytes), path, &error, nesting + 1);
+        if (!library) {
+            warnings_.push_back(what + error);
+            continue;
+        }
+        for (const auto& [id, name] : wanted) {
+            const Character* c = library->exported(name);
+            if (!c) {
+                warnings_.push_back(what + "it exports no \"" + name + "\"");
+                continue;
+            }
+            if (!dictionary_.count(id)) imports_[id] = Import{library->ownerOf(c->id), c};
+        }
+        libraries_.push_back(std::move(library));
+    }
 }
 
 const FontCharacter* MovieDef::font(const std::string& name, bool bold, bool italic) const {
@@ -120,10 +180,6 @@ void MovieDef::noteTag(uint16_t code) {
         case 76:
         case 82:
             what = "ActionScript 3 movies";
-            break;
-        case 57:
-        case 71:
-            what = "imported assets";
             break;
         default:
             return;

@@ -46,7 +46,8 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
     if (named.name.empty() && c->kind != Character::Kind::Font && c->kind != Character::Kind::EditText &&
         giveName)
         named.name = "instance" + std::to_string(++instanceCounter);
-    return make(movie, named, c, parent);
+    // A character imported from a shared library lives in that library's dictionary.
+    return make(movie->ownerOf(p.characterId), named, c, parent);
 }
 
 std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placement& p, const Character* c,
