@@ -190,12 +190,21 @@ void drawBitmaps(raster::Canvas& canvas, int frames) {
     frame.close();
     for (const Case& c : cases) {
         const Paint paint = Paint::bitmap({bm, c.m, false, c.smooth});
-        canvas.fillPath(frame, raster::FillRule::EvenOdd, paint, true);  // warm-up
-        const double cpu0 = threadCpuMs();
-        for (int i = 0; i < frames; ++i)
-            canvas.fillPath(frame, raster::FillRule::EvenOdd, paint, true);
-        std::printf("raster_bench bitmap fill, %s: CPU %.3f ms/frame\n", c.name,
-                    (threadCpuMs() - cpu0) / frames);
+        // With the kernels the processor allows, then with the SSE2 baseline alone (same pixels).
+        double ms[2];
+        std::vector<player::Pixel> picture[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            raster::allowWideSimd(pass == 0);
+            canvas.fillPath(frame, raster::FillRule::EvenOdd, paint, true);  // warm-up
+            const double cpu0 = threadCpuMs();
+            for (int i = 0; i < frames; ++i)
+                canvas.fillPath(frame, raster::FillRule::EvenOdd, paint, true);
+            ms[pass] = (threadCpuMs() - cpu0) / frames;
+            picture[pass].assign(canvas.pixels(), canvas.pixels() + 640 * 480);
+        }
+        raster::allowWideSimd(true);
+        std::printf("raster_bench bitmap fill, %s: CPU %.3f ms/frame (SSE2 only %.3f, %s)\n", c.name, ms[0],
+                    ms[1], picture[0] == picture[1] ? "same pixels" : "PIXELS DIFFER");
     }
 }
 

@@ -17,11 +17,11 @@ struct Json {
     double number = 0;
     std::string string;
     std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> fields;
+    std::vector<std::string> keys;  // an object's field names, its values in `items`
 
     const Json* field(const std::string& name) const {
-        for (const auto& [k, v] : fields)
-            if (k == name) return &v;
+        for (size_t i = 0; i < keys.size() && i < items.size(); ++i)
+            if (keys[i] == name) return &items[i];
         return nullptr;
     }
 };
@@ -47,7 +47,8 @@ class Reader {
                 ++i_;
                 Json v;
                 if (!value(v, depth + 1)) return false;
-                out.fields.emplace_back(key.string, std::move(v));
+                out.keys.push_back(key.string);
+                out.items.push_back(std::move(v));
                 skip();
                 if (peek(',')) {
                     ++i_;

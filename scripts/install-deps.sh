@@ -13,6 +13,7 @@ $SUDO apt-get install -y --no-install-recommends \
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg \
     libmp3lame-dev libpulse-dev pulseaudio pulseaudio-utils \
     zlib1g-dev liblzma-dev libjpeg-dev libpng-dev \
+    libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core \
     libgtest-dev libgmock-dev \
     clang libclang-rt-14-dev clang-format \
     xvfb imagemagick xdotool x11-utils \

@@ -1,6 +1,7 @@
 // make_demo_movie: writes the demo movie bundled with Tolvikan (the README's first command converts it).
 // A 320x240 animation at 12 fps, 48 frames: a spinning gradient square, a ball bouncing along the floor, a
-// shape morphing from a star into a circle, and a stroked frame; it loops.
+// shape morphing from a star into a circle, a stroked frame and a title in an HTML text field (a system
+// font); it loops.
 //
 // usage: make_demo_movie OUT.swf
 #include <cmath>
@@ -82,6 +83,22 @@ int main(int argc, char** argv) {
     border.line(line).rect(200, 200, 320 * 20 - 200, 240 * 20 - 200);
     m.tag(32, border.defineShape(4, 3));
 
+    // 5: the font the title names (a device font: a name without glyphs); 6: the title's text field.
+    FontSpec sans;
+    sans.id = 5;
+    sans.name = "_sans";
+    m.tag(48, defineFont2(sans, 2));
+    EditTextSpec title;
+    title.id = 6;
+    title.bounds = {0, 320 * 20, 4 * 20, 34 * 20};
+    title.fontId = 5;
+    title.height = 18 * 20;
+    title.rgba = 0xFFFFFFFF;
+    title.html = true;
+    title.noSelect = true;
+    title.text = "<p align=\"center\"><b>Tolvikan</b> <font color=\"#FFB000\">demo</font></p>";
+    m.tag(37, defineEditText(title));
+
     for (int f = 0; f < kFrames; ++f) {
         double t = double(f) / kFrames;
         PlaceSpec sq;
@@ -113,6 +130,11 @@ int main(int argc, char** argv) {
             bo.depth = 4;
             bo.characterId = 4;
             m.tag(26, placeObject(bo, 2));
+            PlaceSpec ti;
+            ti.depth = 5;
+            ti.characterId = 6;
+            ti.name = std::string("title");
+            m.tag(26, placeObject(ti, 2));
         }
         m.showFrame();
     }

@@ -13,10 +13,11 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefin
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTOLVIKAN_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
-ninja -C "$build" -j2 swf_parse_fuzz action_decode_fuzz player_fuzz avm1_fuzz effects_fuzz swf_fuzz_seeds
+ninja -C "$build" -j2 swf_parse_fuzz action_decode_fuzz player_fuzz avm1_fuzz effects_fuzz text_fuzz swf_fuzz_seeds
 
 mkdir -p "$work/seeds/movies" "$work/seeds/actions" "$work/swf_parse_fuzz-corpus" "$work/action_decode_fuzz-corpus" \
-    "$work/player_fuzz-corpus" "$work/avm1_fuzz-corpus" "$work/effects_fuzz-corpus" "$work/seeds/effects"
+    "$work/player_fuzz-corpus" "$work/avm1_fuzz-corpus" "$work/effects_fuzz-corpus" "$work/seeds/effects" \
+    "$work/text_fuzz-corpus" "$work/seeds/text"
 corpus=${TOLVIKAN_SHARED:-$root/../shared}/corpus
 if [ -d "$corpus" ] && [ -z "$(ls -A "$work/seeds/movies")" ]; then
     # Small uncompressed movies make useful seeds; compressed ones mutate into noise.
@@ -43,4 +44,10 @@ run player_fuzz "$work/seeds/movies"
 run avm1_fuzz "$work/seeds/actions"
 # Filters, blend modes and video frames wrapped into a movie by the fuzzer itself (see effects_fuzz.cpp).
 run effects_fuzz "$work/seeds/effects"
+# HTML text and its layout, from a few hand-written fields.
+if [ -z "$(ls -A "$work/seeds/text")" ]; then
+    printf '\144\0\50\0\30<p align="center"><b>Hello</b> <font size="+2" color="#ff0000">world</font></p><li>one</li>' >"$work/seeds/text/basic"
+    printf '\10\0\10\0\177<textformat leftmargin="4" tabstops="10,20">a\tb&amp;&#65;</textformat><span class="x">y</span>\1.x' >"$work/seeds/text/styles"
+fi
+run text_fuzz "$work/seeds/text"
 exit $status

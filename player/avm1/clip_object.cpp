@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
 #include "player/core/movie_clip.h"
@@ -319,6 +320,10 @@ bool ClipObject::getOwn(Vm& vm, const std::string& name, Object* self, Value& ou
         out = Value(child);
         return true;
     }
+    if (Object* field = textFieldChild(vm, clip(), name)) {
+        out = Value(field);
+        return true;
+    }
     return false;
 }
 
@@ -350,7 +355,7 @@ bool ClipObject::hasOwn(Vm& vm, const std::string& name) {
         if (k == vm.key("_parent")) return parentClip() != nullptr;
         if (k == vm.key("_root") || k == vm.key("_global")) return true;
     }
-    return childByName(vm, name) != nullptr;
+    return childByName(vm, name) != nullptr || textFieldChild(vm, clip(), name) != nullptr;
 }
 
 }  // namespace player::avm1

@@ -185,7 +185,9 @@ void Interp::setVariable(const std::string& name, const Value& v) {
         Object* o =
             s->kind == Scope::Kind::Target && f_.target && s->object == f_.original ? f_.target : s->object;
         if (!o) continue;
-        if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global || o->has(vm_, name)) {
+        // An assignment lands on the first object of the chain that holds the name itself; one it only
+        // inherits does not count.
+        if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global || o->hasOwn(vm_, name)) {
             o->set(vm_, name, v);
             return;
         }
@@ -1050,15 +1052,18 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             }
             case swf::op::StartDrag: {
-                pop();
+                ClipObject* c = targetOf(pop());
                 bool lock = vm_.toBoolean(pop());
-                (void)lock;
-                if (vm_.toBoolean(pop()))
-                    for (int i = 0; i < 4; ++i)
-                        pop();
+                double rect[4];
+                bool constrained = vm_.toBoolean(pop());
+                if (constrained)
+                    for (int i = 3; i >= 0; --i)
+                        rect[i] = vm_.toNumber(pop());
+                static_cast<Runtime&>(vm_.host).startDrag(c, lock, constrained ? rect : nullptr);
                 break;
             }
             case swf::op::EndDrag:
+                static_cast<Runtime&>(vm_.host).stopDrag();
                 break;
             default:
                 vm_.host.unsupported("action 0x" + std::string(1, "0123456789ABCDEF"[a.opcode >> 4]) +

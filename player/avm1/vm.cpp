@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "player/avm1/clip_object.h"
+#include "player/avm1/script_function.h"
 
 namespace player::avm1 {
 
@@ -32,6 +33,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installGeom(*this);
     installTimers(*this);
     installMovieClip(*this);
+    installTextField(*this);
     installMovieClipLoader(*this);
     installFilters(*this);
     installClipEffects(*this);
@@ -132,7 +134,10 @@ std::string Vm::toString(const Value& v) {
             Value f = o->get(*this, "toString");
             if (Object* fo = f.object(); fo && fo->isCallable()) {
                 std::vector<Value> args;
-                Value r = fo->call(*this, v, args);
+                // super converts as the object it stands for, with its base class's toString.
+                Value self = v;
+                if (o->kind() == Object::Kind::Super) self = Value(static_cast<SuperObject*>(o)->self);
+                Value r = fo->call(*this, self, args);
                 if (!r.isObject()) return toString(r);
             }
             if (ClipObject* c = o->asClip()) return c->targetPath();

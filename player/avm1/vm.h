@@ -212,6 +212,7 @@ void installColor(Vm& vm);
 void installGeom(Vm& vm);    // flash.geom: Matrix, Point, Rectangle, ColorTransform, Transform
 void installTimers(Vm& vm);  // setInterval, clearInterval, setTimeout, clearTimeout, getTimer
 void installMovieClip(Vm& vm);
+void installTextField(Vm& vm);  // TextField, TextFormat, TextField.StyleSheet, MovieClip.createTextField
 void installMovieClipLoader(Vm& vm);
 void installFilters(Vm& vm);      // flash.filters
 void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap, opaqueBackground, scale9Grid

@@ -1,5 +1,6 @@
 #include "player/core/bounds.h"
 
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 
 namespace player {
@@ -43,6 +44,9 @@ void addObject(BoundsRect& out, const DisplayObject* obj, const Matrix& m, int d
             }
             case Character::Kind::Text:
                 if (const auto* def = static_cast<const TextCharacter*>(c)->def) addRect(out, def->bounds, m);
+                break;
+            case Character::Kind::EditText:
+                addRect(out, static_cast<const EditText*>(obj)->bounds, m);
                 break;
             default:
                 break;

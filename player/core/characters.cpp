@@ -279,6 +279,7 @@ BitmapPtr VideoCharacter::frameAt(uint16_t frame, std::string* error) const {
         if (it == target) break;
     }
     decoded_ = want;
+    ++picture->revision;
     if (picture->width <= 0) return nullptr;
     picture_ = std::move(picture);
     return picture_;

@@ -17,6 +17,9 @@
 namespace player::media {
 class VideoDecoder;
 }
+namespace player::text {
+class Font;
+}
 
 namespace player {
 
@@ -48,7 +51,7 @@ struct Timeline {
 Timeline buildTimeline(const std::vector<swf::Tag>& tags, int declaredFrames);
 
 struct Character {
-    enum class Kind { Shape, MorphShape, Bitmap, Sprite, Font, Text, Button, Video };
+    enum class Kind { Shape, MorphShape, Bitmap, Sprite, Font, Text, EditText, Button, Video };
     explicit Character(Kind k) : kind(k) {}
     virtual ~Character() = default;
     const Kind kind;
@@ -95,11 +98,27 @@ struct FontCharacter : Character {
     const swf::DefineFont* def = nullptr;
     std::vector<ShapeGeometry> glyphs;  // glyph outlines, filled with style 1
     double emSquare = 1024;             // glyph units per em (20480 for DefineFont3)
+    // The character each glyph draws (DefineFont2/3's code table, or DefineFontInfo's for DefineFont 1),
+    // the font's name and style (DefineFontInfo overrides what DefineFont 1 lacks).
+    std::vector<uint16_t> codes;
+    std::string name;
+    bool bold = false, italic = false;
+    // The glyph set as text fields lay it out, made on first use.
+    const text::Font& layoutFont() const;
+
+  private:
+    mutable std::shared_ptr<const text::Font> layoutFont_;
 };
 
 struct TextCharacter : Character {
     TextCharacter() : Character(Kind::Text) {}
     const swf::DefineText* def = nullptr;
+};
+
+// A text field as the movie defines it; EditText (edit_text.h) is its placed, living form.
+struct EditTextCharacter : Character {
+    EditTextCharacter() : Character(Kind::EditText) {}
+    const swf::DefineEditText* def = nullptr;
 };
 
 // An embedded video stream: its frames (VideoFrame tags, by frame number) and the decoder that turns them

@@ -95,6 +95,7 @@ bool hitsLocal(const DisplayObject* obj, const Matrix& world, double sx, double 
             case Character::Kind::MorphShape:
                 return hitsGeometry(static_cast<const MorphCharacter*>(c)->geometryAt(obj->ratio), x, y);
             case Character::Kind::Text:
+            case Character::Kind::EditText:
             case Character::Kind::Bitmap:
             case Character::Kind::Video: {
                 BoundsRect b = boundsIn(obj, nullptr);

@@ -144,6 +144,7 @@ void Input::mouseMove(double x, double y) {
     y_ = y;
     stage_.runtime.mouseX = x;
     stage_.runtime.mouseY = y;
+    stage_.runtime.followDrag();
     broadcast(clip_event::MouseMove, "onMouseMove", "Mouse");
     DisplayObject* now = pick();
     DisplayObject* before = alive(hover_);

@@ -77,6 +77,10 @@ void MovieClip::gotoFrame(int frame, Runtime& rt) {
 }
 
 void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
+    // A frame's init actions (the classes and symbols it defines) run before its other actions, wherever
+    // the tags stand.
+    for (const swf::Tag* tag : timeline_->tagsOf(frame))
+        if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) rt.runInitActions(this, ia);
     int index = 0;
     for (const swf::Tag* tag : timeline_->tagsOf(frame)) {
         ++index;
@@ -141,8 +145,6 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
             if (runActions) rt.queueActions(this, da);
         } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
             if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
-        } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
-            rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
             if (!rt.stageBackground)
                 rt.stageBackground =
@@ -324,7 +326,9 @@ bool MovieClip::removeScriptChild(MovieClip* child, Runtime& rt) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
         // Nothing leaves a clip that is itself on its way out.
-        if (it->first < kScriptDepthOffset || unloading) return false;
+        // removeMovieClip takes clips at script depths 0 to 1048575 only.
+        if (it->first < kScriptDepthOffset || it->first >= kScriptDepthOffset + 1048576 || unloading)
+            return false;
         placements_.erase(it->first);
         removeChildAt(it->first, rt);
         return true;

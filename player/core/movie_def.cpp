@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "player/core/movie_file.h"
 #include "swf/bit_reader.h"
 #include "swf/read_types.h"
 
@@ -20,6 +21,11 @@ std::string lower(std::string s) {
 
 std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::string& url,
                                          std::string* error) {
+    return loadNested(std::move(bytes), url, error, 0);
+}
+
+std::unique_ptr<MovieDef> MovieDef::loadNested(std::vector<uint8_t> bytes, const std::string& url,
+                                               std::string* error, int nesting) {
     swf::Result<swf::Movie> parsed = swf::parseMovie(bytes);
     if (!parsed) {
         if (error) *error = parsed.error().describe();
@@ -40,6 +46,7 @@ std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::
     for (const swf::Error& e : m.errors)
         def->warnings_.push_back(e.describe());
     def->defineAll(m.tags);
+    def->importAll(m.tags, nesting);
     def->root_ = buildTimeline(m.tags, m.frameCount);
     // The first SetBackgroundColor of the movie sets the stage colour.
     for (const swf::Tag& t : m.tags) {
@@ -53,7 +60,79 @@ std::unique_ptr<MovieDef> MovieDef::load(std::vector<uint8_t> bytes, const std::
 
 const Character* MovieDef::character(uint16_t id) const {
     auto it = dictionary_.find(id);
-    return it == dictionary_.end() ? nullptr : it->second.get();
+    if (it != dictionary_.end()) return it->second.get();
+    auto im = imports_.find(id);
+    return im == imports_.end() ? nullptr : im->second.character;
+}
+
+const MovieDef* MovieDef::ownerOf(uint16_t id) const {
+    if (dictionary_.count(id)) return this;
+    auto im = imports_.find(id);
+    return im == imports_.end() ? this : im->second.from;
+}
+
+void MovieDef::importAll(const std::vector<swf::Tag>& tags, int nesting) {
+    for (const swf::Tag& t : tags) {
+        if (t.code != 57 && t.code != 71) continue;
+        const auto* raw = std::get_if<swf::RawTag>(&t.body);
+        if (!raw) continue;
+        swf::BitReader r(raw->data);
+        std::string url = r.string();
+        if (t.code == 71) {
+            r.u8();
+            r.u8();
+        }
+        unsigned count = r.u16();
+        std::vector<std::pair<uint16_t, std::string>> wanted;
+        for (unsigned i = 0; i < count && r.ok(); ++i) {
+            uint16_t id = r.u16();
+            std::string name = r.string();
+            if (r.ok()) wanted.emplace_back(id, name);
+        }
+        std::string what = "imported assets from \"" + url + "\": ";
+        // Libraries that import from libraries are followed a few steps, never in a circle.
+        if (nesting >= 4) {
+            warnings_.push_back(what + "libraries nested too deeply");
+            continue;
+        }
+        std::string path, error;
+        std::vector<uint8_t> bytes;
+        std::unique_ptr<MovieDef> library;
+        if (resolveLocalUrl(url, url_, path, &error) && readMovieFile(path, bytes, &error))
+            library = loadNested(std::move(bytes), path, &error, nesting + 1);
+        if (!library) {
+            warnings_.push_back(what + error);
+            continue;
+        }
+        for (const auto& [id, name] : wanted) {
+            const Character* c = library->exported(name);
+            if (!c) {
+                warnings_.push_back(what + "it exports no \"" + name + "\"");
+                continue;
+            }
+            if (!dictionary_.count(id)) imports_[id] = Import{library->ownerOf(c->id), c};
+        }
+        libraries_.push_back(std::move(library));
+    }
+}
+
+const FontCharacter* MovieDef::font(const std::string& name, bool bold, bool italic) const {
+    // The glyph set of that name whose style matches best; fonts without glyphs (a device font named for
+    // a field) do not count.
+    const std::string want = lower(name);
+    const FontCharacter* best = nullptr;
+    int bestScore = -1;
+    for (const auto& [id, c] : dictionary_) {
+        if (c->kind != Character::Kind::Font) continue;
+        const auto* fc = static_cast<const FontCharacter*>(c.get());
+        if (fc->glyphs.empty() || lower(fc->name) != want) continue;
+        const int score = (fc->bold == bold ? 2 : 0) + (fc->italic == italic ? 1 : 0);
+        if (score > bestScore) {
+            best = fc;
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 const Character* MovieDef::exported(const std::string& name) const {
@@ -88,9 +167,6 @@ void MovieDef::noteTag(uint16_t code) {
     // Tags the player reads but does not act on yet: say so once, so a user sees what is missing.
     const char* what = nullptr;
     switch (code) {
-        case 37:
-            what = "text fields (DefineEditText)";
-            break;
         case 14:
         case 18:
         case 45:
@@ -104,10 +180,6 @@ void MovieDef::noteTag(uint16_t code) {
         case 76:
         case 82:
             what = "ActionScript 3 movies";
-            break;
-        case 57:
-        case 71:
-            what = "imported assets";
             break;
         default:
             return;
@@ -189,8 +261,28 @@ void MovieDef::define(const swf::Tag& tag) {
             if (withStyle.styles.fills.empty()) withStyle.styles.fills.resize(1);
             fc->glyphs.push_back(buildShapeGeometry(withStyle));
         }
+        fc->codes = f->codeTable;
+        fc->name = f->name;
+        fc->bold = f->bold();
+        fc->italic = f->italic();
         id = f->id;
         c = std::move(fc);
+    } else if (const auto* fi = std::get_if<swf::DefineFontInfo>(&tag.body)) {
+        // DefineFontInfo names a DefineFont 1 glyph set and gives the character of each glyph.
+        auto it = dictionary_.find(fi->fontId);
+        if (it != dictionary_.end() && it->second->kind == Character::Kind::Font) {
+            auto* fc = static_cast<FontCharacter*>(it->second.get());
+            if (fc->codes.empty()) fc->codes = fi->codeTable;
+            if (fc->name.empty()) fc->name = fi->name;
+            fc->bold = fc->bold || (fi->flags & 0x02);
+            fc->italic = fc->italic || (fi->flags & 0x04);
+        }
+        return;
+    } else if (const auto* et = std::get_if<swf::DefineEditText>(&tag.body)) {
+        auto ec = std::make_unique<EditTextCharacter>();
+        ec->def = et;
+        id = et->id;
+        c = std::move(ec);
     } else if (const auto* t = std::get_if<swf::DefineText>(&tag.body)) {
         auto tc = std::make_unique<TextCharacter>();
         tc->def = t;

@@ -23,6 +23,11 @@ class MovieDef {
     const MovieInfo& info() const { return info_; }
     const Timeline& rootTimeline() const { return root_; }
     const Character* character(uint16_t id) const;
+    // The movie a character belongs to: this one, or the shared library it was imported from (whose
+    // dictionary the character's own placements use).
+    const MovieDef* ownerOf(uint16_t id) const;
+    // The embedded glyph set of a font name (case-insensitive), nearest in style; null when none.
+    const FontCharacter* font(const std::string& name, bool bold, bool italic) const;
     const std::string& url() const { return url_; }
     // Length of the movie as its header declares it (uncompressed), for getBytesTotal.
     uint32_t byteSize() const { return movie_.fileHeader.declaredLength; }
@@ -43,6 +48,8 @@ class MovieDef {
     void defineAll(const std::vector<swf::Tag>& tags);
     void noteTag(uint16_t code);
     void addVideoFrame(const swf::Tag& tag);
+    // ImportAssets / ImportAssets2: the named characters of another local movie take ids of this one.
+    void importAll(const std::vector<swf::Tag>& tags, int nesting);
 
     std::string url_;
     swf::Movie movie_;
@@ -50,6 +57,14 @@ class MovieDef {
     Timeline root_;
     std::map<uint16_t, std::unique_ptr<Character>> dictionary_;
     std::map<std::string, uint16_t> exports_;
+    struct Import {
+        const MovieDef* from;
+        const Character* character;
+    };
+    std::map<uint16_t, Import> imports_;
+    std::vector<std::unique_ptr<MovieDef>> libraries_;
+    static std::unique_ptr<MovieDef> loadNested(std::vector<uint8_t> bytes, const std::string& url,
+                                                std::string* error, int nesting);
     std::map<uint16_t, const swf::DefineSound*> sounds_;
     bool hasSound_ = false;
     const swf::Bytes* jpegTables_ = nullptr;

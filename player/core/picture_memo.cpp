@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/renderer.h"
 
@@ -30,6 +31,15 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Movi
     add(uint64_t(options.quality == Quality::High) << 32 | background);
     for (const auto& [n, root] : levels) {
         add(kOpen | uint32_t(n));
+        // A script may move or tint a level's root (_root._x, new Color(_root)).
+        const Matrix& m = root->matrix;
+        for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+            add(bits(v));
+        const ColorTransform& c = root->cxform;
+        add(bits(c.rm, c.gm));
+        add(bits(c.bm, c.am));
+        add(bits(c.ra, c.ga));
+        add(bits(c.ba, c.aa));
         addClip(*root, 0);
         add(kClose);
     }
@@ -93,6 +103,12 @@ void PictureMemo::addList(const DisplayList& list, int nesting) {
             add(kOpen);
             addList(static_cast<const ButtonObject&>(*obj).children(), nesting + 1);
             add(kClose);
+        } else if (obj->character() && obj->character()->kind == Character::Kind::EditText) {
+            // A text field's content, formats, size and settings change under the same character: its
+            // revision counts every such change.
+            const auto& field = static_cast<const EditText&>(*obj);
+            add(uint64_t(reinterpret_cast<uintptr_t>(&field)));
+            add(field.revision());
         }
     }
 }

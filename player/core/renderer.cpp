@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "player/core/bounds.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -148,6 +149,9 @@ void Renderer::addBounds(const DisplayObject& obj, const Matrix& m, Box& box, in
             if (bmp) own.addRect(m, swf::Rect{0, bmp->width * 20, 0, bmp->height * 20});
             break;
         }
+        case Character::Kind::EditText:
+            own.addRect(m, static_cast<const EditText&>(obj).bounds);
+            break;
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             const DisplayList& list = c->kind == Character::Kind::Sprite
@@ -385,6 +389,13 @@ void Renderer::drawObject(raster::Canvas& canvas, const DisplayObject& obj, cons
             slice_ = outer;
             break;
         }
+        case Character::Kind::EditText: {
+            const NineSlice* outer = slice_;
+            slice_ = nullptr;
+            drawEditText(canvas, static_cast<const EditText&>(obj), m, cx, rt);
+            slice_ = outer;
+            break;
+        }
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             const DisplayList& list = c->kind == Character::Kind::Sprite
@@ -477,7 +488,8 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
                 scratch_ = f.path;
                 scratch_.transform(m);
             }
-            canvas.fillPath(scratch_, f.rule, paint, antialias_);
+            canvas.fillPath(scratch_, f.rule, paint, antialias_,
+                            glyphColor ? raster::kGlyphFlattenTolerance : raster::kFlattenTolerance);
         }
         for (const ShapeGeometry::Line& l : group.lines) {
             if (!makeLinePaint(l.style, m, cx, bitmaps, paint)) continue;
@@ -538,6 +550,151 @@ void Renderer::drawText(raster::Canvas& canvas, const TextCharacter& text, const
             }
             x += glyph.advance;
         }
+    }
+}
+
+namespace {
+
+// Adds `from`'s subpaths to `to`.
+void appendPath(raster::Path& to, const raster::Path& from) {
+    const auto& pts = from.points();
+    size_t p = 0;
+    for (raster::Path::Verb v : from.verbs()) {
+        switch (v) {
+            case raster::Path::Verb::Move:
+                to.moveTo(pts[p].x, pts[p].y);
+                ++p;
+                break;
+            case raster::Path::Verb::Line:
+                to.lineTo(pts[p].x, pts[p].y);
+                ++p;
+                break;
+            case raster::Path::Verb::Quad:
+                to.quadTo(pts[p].x, pts[p].y, pts[p + 1].x, pts[p + 1].y);
+                p += 2;
+                break;
+            case raster::Path::Verb::Close:
+                to.close();
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const Matrix& objectMatrix,
+                            const ColorTransform& cx, Runtime& rt) {
+    (void)rt;
+    Matrix m = objectMatrix;
+    // A field of system fonts adds nothing to a mask (reference pictures: what it masks disappears).
+    if (maskMode_ && !field.embedFonts) return;
+    if (!field.embedFonts) {
+        // A field of system fonts cannot be mirrored: Flash Player does not draw it at all (reference
+        // pictures: fields with a negative _xscale or _yscale are missing).
+        if (m.a < 0 || m.d < 0) return;
+        // Device text is never rotated or skewed: the field keeps its position and scale, upright.
+        const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+        m = Matrix{sx, 0, 0, sy, m.tx, m.ty};
+    }
+    const swf::Rect& b = field.bounds;
+    const double x0 = b.xMin, y0 = b.yMin, x1 = b.xMax, y1 = b.yMax;
+    if (!(x0 < x1 && y0 < y1)) return;
+    auto rectPath = [&](raster::Path& path, double ax, double ay, double bx, double by) {
+        path.clear();
+        path.moveTo(ax, ay);
+        path.lineTo(bx, ay);
+        path.lineTo(bx, by);
+        path.lineTo(ax, by);
+        path.close();
+        path.transform(m);
+    };
+    auto solid = [&](uint32_t rgb) {
+        return raster::Paint::solid(Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255}, cx);
+    };
+    if (field.background) {
+        rectPath(scratch_, x0, y0, x1, y1);
+        canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(field.backgroundColor), antialias_);
+    }
+    const text::Layout& layout = field.layout();
+    if (!layout.glyphs.empty() || !layout.underlines.empty()) {
+        const int firstLine = std::clamp(field.scroll, 1, std::max(1, int(layout.lines.size()))) - 1;
+        const double dy = layout.lines.empty() ? 0 : text::kGutter - layout.lines[size_t(firstLine)].top;
+        const double dx = -field.hscroll * 20.0;
+        const double width = x1 - x0, height = y1 - y0;
+        // Text is clipped to the field, unless this picture builds a mask (the field's rectangle is then
+        // added in full) or the text lies inside the field anyway (most fields: no clip layer to build).
+        bool overflows = firstLine > 0 || field.hscroll > 0 || layout.textWidth + 2 * text::kGutter > width;
+        if (!layout.lines.empty()) {
+            const text::LayoutLine& last = layout.lines.back();
+            overflows = overflows || last.top + dy + last.ascent + last.descent > height;
+        }
+        const bool clip = overflows && !canvas.buildingMask();
+        if (clip) {
+            canvas.beginMask();
+            rectPath(scratch_, x0, y0, x1, y1);
+            canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(0), false);
+            canvas.endMask();
+        }
+        // Glyphs of a system font (non-zero outlines) are filled a run of one colour at a time; embedded
+        // glyphs (even-odd outlines, which may overlap their neighbours) one by one.
+        raster::Path& run = textRun_;
+        run.clear();
+        const text::Font* runFont = nullptr;
+        uint32_t runColor = 0;
+        auto flush = [&] {
+            if (!run.empty())
+                canvas.fillPath(run, runFont->rule, solid(runColor), antialias_,
+                                raster::kGlyphFlattenTolerance);
+            run.clear();
+        };
+        for (const text::PlacedGlyph& g : layout.glyphs) {
+            if (int(g.line) < firstLine) continue;
+            const double top = g.y + dy;
+            if (top - layout.lines[g.line].ascent > height) break;
+            const Matrix gm = m * Matrix{g.scale, 0, 0, g.scale, x0 + g.x + dx, y0 + top};
+            scratch_ = g.glyph->outline;
+            scratch_.transform(gm);
+            if (g.font->rule != raster::FillRule::NonZero) {
+                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_,
+                                raster::kGlyphFlattenTolerance);
+                continue;
+            }
+            if (runFont != g.font || runColor != g.color) {
+                if (runFont) flush();
+                runFont = g.font;
+                runColor = g.color;
+            }
+            appendPath(run, scratch_);
+        }
+        if (runFont) flush();
+        for (const text::Underline& u : layout.underlines) {
+            if (int(u.line) < firstLine) continue;
+            const double y = u.y + dy;
+            rectPath(scratch_, x0 + u.x0 + dx, y0 + y, x0 + u.x1 + dx, y0 + y + u.thickness);
+            canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(u.color), antialias_);
+        }
+        if (clip) canvas.popMask();
+    }
+    if (field.border && !maskMode_) {
+        // A one-pixel line on the pixels the field's edges start at: the right and bottom lines lie just
+        // outside the field's rectangle, as Flash draws them.
+        Matrix toDevice = m;
+        double ax, ay, bx, by;
+        toDevice.apply(x0, y0, ax, ay);
+        toDevice.apply(x1, y1, bx, by);
+        raster::Path& path = scratch_;
+        path.clear();
+        const double l = std::round(std::min(ax, bx)) + 0.5, r = std::round(std::max(ax, bx)) + 0.5;
+        const double t = std::round(std::min(ay, by)) + 0.5, btm = std::round(std::max(ay, by)) + 0.5;
+        path.moveTo(l, t);
+        path.lineTo(r, t);
+        path.lineTo(r, btm);
+        path.lineTo(l, btm);
+        path.close();
+        raster::StrokeStyle stroke;
+        stroke.width = 1;
+        stroke.join = raster::JoinStyle::Miter;
+        canvas.strokePath(path, stroke, solid(field.borderColor), antialias_);
     }
 }
 

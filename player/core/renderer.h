@@ -51,6 +51,9 @@ class Renderer {
                         const Matrix& m, const ColorTransform& cx, const MovieDef* movie, Runtime& rt);
     void drawText(raster::Canvas& canvas, const struct TextCharacter& text, const Matrix& m,
                   const ColorTransform& cx, const MovieDef* movie, Runtime& rt);
+    // A text field: background, text clipped to the field, border.
+    void drawEditText(raster::Canvas& canvas, const class EditText& field, const Matrix& m,
+                      const ColorTransform& cx, Runtime& rt);
 
     // 9-slice scaling of the shapes directly inside a sprite with a scaling grid: points are moved in the
     // sprite's space so the corners keep their size and only the middle stretches.
@@ -67,6 +70,7 @@ class Renderer {
     const NineSlice* slice_ = nullptr;
     ShapeGeometry bitmapRect_;  // the rectangle drawBitmapRect fills, kept between draws
     raster::Path scratch_;
+    raster::Path textRun_;             // glyphs of one colour, filled together
     raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
     // Stage twips to device pixels (setMask places masks by their position on the stage).

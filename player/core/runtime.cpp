@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "player/avm1/clip_object.h"
+#include "player/core/bounds.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/movie_file.h"
@@ -38,11 +40,14 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         return nullptr;
     }
     // Objects placed without a name are called "instanceN", counting every such object the player made
-    // (a button's hit area is never seen and takes no number).
+    // (a button's hit area is never seen and takes no number; nor do text fields: the reference traces
+    // number the clips around them without gaps).
     Placement named = p;
-    if (named.name.empty() && c->kind != Character::Kind::Font && giveName)
+    if (named.name.empty() && c->kind != Character::Kind::Font && c->kind != Character::Kind::EditText &&
+        giveName)
         named.name = "instance" + std::to_string(++instanceCounter);
-    return make(movie, named, c, parent);
+    // A character imported from a shared library lives in that library's dictionary.
+    return make(movie->ownerOf(p.characterId), named, c, parent);
 }
 
 std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placement& p, const Character* c,
@@ -77,6 +82,18 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
         }
         case Character::Kind::Font:
             return nullptr;
+        case Character::Kind::EditText: {
+            auto field = std::make_unique<EditText>(movie, static_cast<const EditTextCharacter*>(c));
+            field->track(&liveObjects);
+            field->parent = parent;
+            field->name = p.name;
+            if (!field->variable.empty()) {
+                bindField(field.get());
+                updateBoundField(*field);
+            }
+            field->applyAutoSize();
+            return field;
+        }
         default: {
             auto obj = std::make_unique<DisplayObject>(movie, c);
             obj->track(&liveObjects);
@@ -84,6 +101,73 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
             obj->name = p.name;
             return obj;
         }
+    }
+}
+
+void Runtime::bindField(EditText* field) {
+    boundFields_.push_back(field->handle());
+}
+
+void Runtime::updateBoundFields() {
+    size_t kept = 0;
+    for (size_t i = 0; i < boundFields_.size(); ++i) {
+        auto p = boundFields_[i].lock();
+        if (!p || !*p) continue;
+        boundFields_[kept++] = boundFields_[i];
+        updateBoundField(**p);
+    }
+    boundFields_.resize(kept);
+}
+
+void Runtime::updateBoundField(EditText& target) {
+    if (!vm_ || target.variable.empty()) return;
+    MovieClip* owner = target.parent ? target.parent->asClip() : nullptr;
+    if (!owner) return;
+    avm1::Vm& vm = *vm_;
+    // Reading the variable may run script (getters, valueOf) that removes the field: it is looked at
+    // again through its handle after each such step.
+    const std::shared_ptr<EditText*> alive = target.handle().lock();
+    auto field = [&]() { return alive ? *alive : nullptr; };
+    try {
+        // "a.b.c", "/a/b:c" and "_root.c": the variable is the last name, in the object the rest names.
+        const std::string path = target.variable;
+        const size_t split = path.find_last_of(".:");
+        avm1::ClipObject* base = avm1::scriptObjectOf(vm, owner);
+        avm1::Object* holder = base;
+        std::string name = path;
+        if (split != std::string::npos) {
+            holder = vm.resolvePath(base, path.substr(0, split));
+            name = path.substr(split + 1);
+        }
+        if (!holder || name.empty() || !field()) return;
+        avm1::Value v = holder->get(vm, name);
+        if (!field()) return;
+        if (v.isUndefined()) {
+            // A new binding gives an undefined variable the field's text (an empty field leaves it).
+            const bool seed = !field()->boundOnce && field()->length() > 0;
+            field()->boundOnce = true;
+            if (seed) holder->set(vm, name, avm1::Value(field()->text()));
+            return;
+        }
+        field()->boundOnce = true;
+        std::string s = vm.toString(v);
+        EditText* f = field();
+        if (!f) return;
+        if (s == f->boundValue && !f->boundValue.empty()) return;
+        if (s == f->text() && f->boundValue.empty()) {
+            f->boundValue = s;
+            return;
+        }
+        f->boundValue = s;
+        if (f->html)
+            f->setHtmlText(s);
+        else
+            f->setText(s);
+        f->applyAutoSize();
+    } catch (const avm1::ScriptAbort& a) {
+        unsupported(a.reason + " (reading a text field's variable)");
+    } catch (const avm1::ScriptThrow&) {
+        log("script error while reading the variable of a text field");
     }
 }
 
@@ -540,6 +624,45 @@ avm1::ClipObject* Runtime::level(int n) {
     Stage::Level* l = stage_.level(n);
     if (!l || !vm_) return nullptr;
     return avm1::scriptObjectOf(*vm_, l->root.get());
+}
+
+void Runtime::startDrag(avm1::ClipObject* clip, bool lockCenter, const double* bounds) {
+    MovieClip* c = clip ? clip->clip() : nullptr;
+    if (!c || !c->parent) return;
+    drag_ = {};
+    drag_.clip = c->handle();
+    if (!lockCenter) {
+        double mx, my;
+        worldMatrix(c->parent).inverted().apply(mouseX, mouseY, mx, my);
+        drag_.offsetX = c->matrix.tx - mx;
+        drag_.offsetY = c->matrix.ty - my;
+    }
+    if (bounds) {
+        drag_.bounded = true;
+        drag_.left = std::min(bounds[0], bounds[2]) * 20;
+        drag_.right = std::max(bounds[0], bounds[2]) * 20;
+        drag_.top = std::min(bounds[1], bounds[3]) * 20;
+        drag_.bottom = std::max(bounds[1], bounds[3]) * 20;
+    }
+    followDrag();
+}
+
+void Runtime::followDrag() {
+    auto p = drag_.clip.lock();
+    MovieClip* c = p ? *p : nullptr;
+    if (!c || !c->parent) return;
+    double x, y;
+    worldMatrix(c->parent).inverted().apply(mouseX, mouseY, x, y);
+    x += drag_.offsetX;
+    y += drag_.offsetY;
+    if (drag_.bounded) {
+        x = std::clamp(x, drag_.left, drag_.right);
+        y = std::clamp(y, drag_.top, drag_.bottom);
+    }
+    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    c->matrix.tx = std::round(x);
+    c->matrix.ty = std::round(y);
+    c->scriptTransformed = true;
 }
 
 void Runtime::stopAllSounds() {

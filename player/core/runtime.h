@@ -20,6 +20,7 @@ namespace player {
 
 class Stage;
 class MovieClip;
+class EditText;
 class ButtonObject;
 
 // Clip events (CLIPEVENTFLAGS bits as the parser stores them).
@@ -100,6 +101,18 @@ class Runtime : public avm1::Host {
     void duplicateClip(avm1::ClipObject* source, const std::string& name, double depth);
     void removeClip(avm1::ClipObject* clip);
     void stopAllSounds();  // stopAllSounds(): every sound of every level stops
+    // startDrag: the clip follows the mouse (its centre on the pointer, or keeping its offset), within a
+    // rectangle of its parent (pixels) when one is given; one clip at a time. stopDrag ends it.
+    void startDrag(avm1::ClipObject* clip, bool lockCenter, const double* bounds);
+    void stopDrag() { drag_ = {}; }
+    // Moves the dragged clip to the mouse (on every move of the mouse and every frame).
+    void followDrag();
+
+    // Text fields bound to variables (VariableName) show the variable's value: read after every frame's
+    // scripts, and when a field is placed.
+    void bindField(EditText* field);
+    void updateBoundFields();
+    void updateBoundField(EditText& field);
 
     // avm1::Host
     void trace(const std::string& line) override;
@@ -186,6 +199,12 @@ class Runtime : public avm1::Host {
     size_t next_ = 0;
     size_t initAt_ = 0;
     std::vector<std::weak_ptr<MovieClip*>> unloading_;
+    struct Drag {
+        std::weak_ptr<MovieClip*> clip;
+        double offsetX = 0, offsetY = 0;  // clip position minus mouse, parent twips
+        bool bounded = false;
+        double left = 0, top = 0, right = 0, bottom = 0;  // parent twips
+    } drag_;
     void finishUnloading();
     std::set<std::string> reported_;
     std::unique_ptr<avm1::Vm> vm_;
@@ -194,6 +213,7 @@ class Runtime : public avm1::Host {
     const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a);
     void collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting);
     std::set<const swf::DoInitAction*> initDone_;
+    std::vector<std::weak_ptr<EditText*>> boundFields_;
 };
 
 }  // namespace player

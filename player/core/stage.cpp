@@ -37,6 +37,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
     l.root->level = level;
     l.root->initialize(runtime);
     runtime.runQueuedActions();
+    runtime.updateBoundFields();
     return true;
 }
 
@@ -151,8 +152,10 @@ void Stage::advance() {
         roots.push_back(l.root->handle());
     for (auto& h : roots)
         if (auto p = h.lock(); p && *p) (*p)->advance(runtime);
+    runtime.followDrag();
     runtime.runQueuedActions();
     runPendingLoads(true);
+    runtime.updateBoundFields();
     runtime.collectGarbage();
     sound.endFrame(runtime.tick);
 }
@@ -196,8 +199,9 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
     double scale = toDevice.a;
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
-        // Each level's root draws like a sprite at its identity placement.
-        renderer_.drawClip(canvas, *l.root, toDevice, ColorTransform{}, aa, scale, runtime);
+        // Each level's root draws like a sprite at its placement: identity unless a script moved or
+        // tinted it.
+        renderer_.drawClip(canvas, *l.root, toDevice * l.root->matrix, l.root->cxform, aa, scale, runtime);
     }
 }
 

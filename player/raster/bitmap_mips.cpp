@@ -54,6 +54,10 @@ const player::Bitmap* BitmapMipCache::level(const player::BitmapPtr& bitmap, int
         entry->key = bitmap.get();
         entry->levels.clear();
     }
+    if (entry->revision != bitmap->revision) {
+        entry->revision = bitmap->revision;
+        entry->levels.clear();
+    }
     entry->used = clock_;
     const player::Bitmap* current = entry->levels.empty() ? bitmap.get() : entry->levels.back().get();
     while (int(entry->levels.size()) < level && (current->width > 1 || current->height > 1)) {

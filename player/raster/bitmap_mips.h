@@ -15,8 +15,8 @@ namespace raster {
 // last row or column repeating where a size is odd).
 player::Bitmap halveBitmap(const player::Bitmap& source);
 
-// Levels of the bitmaps drawn lately, built on first use and kept while their bitmap lives (a few bitmaps,
-// the least recently used dropped first).
+// Levels of the bitmaps drawn lately, built on first use and kept while their bitmap lives and keeps its
+// pixels (a few bitmaps, the least recently used dropped first; a bitmap changed in place is built again).
 class BitmapMipCache {
   public:
     static constexpr int kEntries = 16;
@@ -29,6 +29,7 @@ class BitmapMipCache {
     struct Entry {
         std::weak_ptr<const player::Bitmap> source;
         const player::Bitmap* key = nullptr;
+        uint64_t revision = 0;  // the bitmap's revision the levels were built from
         std::vector<std::unique_ptr<player::Bitmap>> levels;
         uint64_t used = 0;
     };

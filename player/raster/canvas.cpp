@@ -135,7 +135,11 @@ void Canvas::clear(player::Rgba color) {
 }
 
 bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias) {
-    if (!flattenPath(path, kFlattenTolerance, polylines_)) return false;
+    return fillPath(path, rule, paint, antialias, kFlattenTolerance);
+}
+
+bool Canvas::fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias, double tolerance) {
+    if (!flattenPath(path, tolerance, polylines_)) return false;
     coverage_.clearEdges();
     coverage_.addPolygons(polylines_);
     return draw(rule, paint, antialias);

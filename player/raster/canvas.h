@@ -60,6 +60,8 @@ class Canvas {
     // centre (Flash's low quality). EvenOdd is what Flash does for one fill style's edges. Returns false
     // when the path was refused.
     bool fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias = true);
+    // The same with chords at most `tolerance` pixels from the curves (glyphs are flattened finer).
+    bool fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias, double tolerance);
     bool fillPath(const Path& path, const Paint& paint) { return fillPath(path, FillRule::EvenOdd, paint); }
 
     // Strokes the path's subpaths (see StrokeStyle for widths, caps, joins). Returns false when refused.

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "player/raster/limits.h"
 
 namespace raster {
@@ -20,9 +24,28 @@ constexpr double kFixedOne = double(int64_t(1) << kFracBits);
 // With edge ends within +-2^25 px (4 samples each), a crossing moves at most 2^28 samples over the edge's
 // sub-scanlines, plus one last step of at most 2^29: the 32.32 fixed-point sums stay below 2^62.
 constexpr double kMaxSamples = double(1 << 29);
+constexpr int kCellsAA = kSubScanlines * kSubSamplesX;
+constexpr int kXShiftAA = std::countr_zero(unsigned(kSubSamplesX));
+constexpr int kSubShiftAA = std::countr_zero(unsigned(kSubScanlines));
 
 int64_t toFixed(double v) {
     return int64_t(std::clamp(v, -kMaxSamples, kMaxSamples) * kFixedOne);
+}
+
+// Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, a full pixel's 256 becomes 255.
+inline int toAlpha(int samples, int shift) {
+    const int a = samples << shift;
+    return a - (a >> 8);
+}
+
+// Set bits of a four-bit lane mask (std::popcount is a library call without the POPCNT instruction).
+inline int lanes(int mask4) {
+    return (0x4332322132212110 >> (mask4 * 4)) & 15;
+}
+
+template <bool EvenOdd>
+inline bool inside(int32_t winding) {
+    return EvenOdd ? (winding & 1) != 0 : winding != 0;
 }
 
 }  // namespace
@@ -31,9 +54,9 @@ void CoverageRasterizer::setClip(int width, int y0, int y1) {
     width_ = std::max(width, 0);
     clipY0_ = y0;
     clipY1_ = std::max(y0, y1);
-    if (delta_.size() < size_t(width_) + 2) {
-        delta_.assign(size_t(width_) + 2, 0);
-        touched_.assign((size_t(width_) + 2 + 63) / 64, 0);
+    if (cells_.size() < size_t(width_) * kCellsAA) {
+        cells_.assign(size_t(width_) * kCellsAA, 0);
+        touched_.assign((size_t(width_) + 63) / 64, 0);
         minCell_ = std::numeric_limits<int>::max();
         maxCell_ = -1;
     }
@@ -51,60 +74,134 @@ void CoverageRasterizer::addPolygons(const Polylines& polys) {
     }
 }
 
-// Adds one inside span [qa, qb) of a sub-scanline, in sample units, to the difference array: the pixel
-// holding qa gains the samples from qa to its right edge, every later pixel gains a full pixel's worth, and
-// the same is taken away again from qb on.
-inline void CoverageRasterizer::addSpan(int qa, int qb) {
-    if (qa >= qb) return;
-    const int full = 1 << xShift_, mask = full - 1;
-    int ia = qa >> xShift_, fa = qa & mask;
-    int ib = qb >> xShift_, fb = qb & mask;
-    delta_[ia] += full - fa;
-    delta_[ib] -= full - fb;
-    touch(ia);
-    touch(ib);
-    if (fa) {
-        delta_[ia + 1] += fa;
-        touch(ia + 1);
+template <bool Antialias>
+void CoverageRasterizer::crossRow(int sRow) {
+    constexpr int subs = Antialias ? kSubScanlines : 1;
+    constexpr int xShift = Antialias ? kXShiftAA : 0;
+    constexpr int cellsPerPixel = Antialias ? kCellsAA : 1;
+    constexpr int64_t ceilBias = (int64_t(1) << kFracBits) - 1;
+    const int sEnd = sRow + subs;
+    const int64_t qMax = int64_t(width_) << xShift;
+    Cell* cells = cells_.data();
+    int lo = minCell_, hi = maxCell_;
+    size_t keep = 0;
+    for (size_t i = 0, n = active_.size(); i < n; ++i) {
+        SweepEdge e = active_[i];
+        const int sb = std::min(e.s1, sEnd);
+        int marked = -1;  // the pixel last marked touched: steep edges cross one pixel several times
+        for (int s = std::max(e.s0, sRow); s < sb; ++s) {
+            // The first sample at or right of the crossing; samples from there on count the edge. Past the
+            // right side it reaches no sample; before the left side it counts from the first.
+            const int64_t q = (e.x + ceilBias) >> kFracBits;
+            e.x += e.step;
+            if (q >= qMax) continue;
+            const int qi = q < 0 ? 0 : int(q);
+            const int px = qi >> xShift;
+            Cell& cell = cells[size_t(px) * cellsPerPixel + size_t(qi & ((1 << xShift) - 1)) * subs +
+                               size_t(s - sRow)];
+            cell = Cell(cell + e.dir);
+            if (px != marked) {
+                touched_[size_t(px) >> 6] |= uint64_t(1) << (px & 63);
+                lo = std::min(lo, px);
+                hi = std::max(hi, px);
+                marked = px;
+            }
+        }
+        if (e.s1 > sEnd) active_[keep++] = e;
     }
-    if (fb) {
-        delta_[ib + 1] -= fb;
-        touch(ib + 1);
-    }
-    // The span's cells run from ia to ib, or ib + 1.
-    minCell_ = std::min(minCell_, ia);
-    maxCell_ = std::max(maxCell_, fb ? ib + 1 : ib);
+    active_.resize(keep);
+    minCell_ = lo;
+    maxCell_ = hi;
 }
 
+inline void CoverageRasterizer::addRun(int x0, int x1, int coverage) {
+    if (coverage <= 0 || x0 >= x1) return;
+    if (!spans_.empty() && spans_.back().x1 == x0 && spans_.back().coverage == coverage) {
+        spans_.back().x1 = x1;
+    } else {
+        spans_.push_back({x0, x1, coverage});
+    }
+}
+
+template <bool Antialias, bool EvenOdd>
 void CoverageRasterizer::emitRow(int y, RowSink& sink) {
-    // The touched cells in increasing order, read off their bits (and the bits cleared for the next row).
+    constexpr int alphaShift = Antialias ? 8 - kXShiftAA - kSubShiftAA : 8;
     spans_.clear();
-    int32_t acc = 0;
+    Cell* cells = cells_.data();
+    // The windings left of the next touched pixel, one per sub-scanline, and the coverage they give.
+#if defined(__SSE2__)
+    static_assert(kSubScanlines == 4 || !Antialias, "the SIMD sums hold four sub-scanlines");
+    __m128i winding = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi32(1);
+    // Lanes whose winding is outside the shape (all ones) or inside (zero).
+    auto outsideLanes = [&](__m128i w) { return _mm_cmpeq_epi32(EvenOdd ? _mm_and_si128(w, one) : w, zero); };
+#else
+    int32_t winding[kSubScanlines] = {};
+#endif
+    int32_t winding1 = 0;  // without anti-aliasing
+    auto runCoverage = [&]() {
+        if constexpr (!Antialias) {
+            return inside<EvenOdd>(winding1) ? 255 : 0;
+        } else {
+#if defined(__SSE2__)
+            const int outside = _mm_movemask_ps(_mm_castsi128_ps(outsideLanes(winding)));
+            return toAlpha((kSubScanlines - lanes(outside)) * kSubSamplesX, alphaShift);
+#else
+            int n = 0;
+            for (int s = 0; s < kSubScanlines; ++s)
+                n += inside<EvenOdd>(winding[s]) ? kSubSamplesX : 0;
+            return toAlpha(n, alphaShift);
+#endif
+        }
+    };
     int x = minCell_;
     for (int word = minCell_ >> 6, lastWord = maxCell_ >> 6; word <= lastWord; ++word) {
         uint64_t bits = touched_[size_t(word)];
         touched_[size_t(word)] = 0;
         for (; bits; bits &= bits - 1) {
-            const int cell = word * 64 + std::countr_zero(bits);
-            if (cell != x) {
-                // Covered samples to alpha: n samples of 2^k give n * 256 / 2^k, a full pixel's 256 becomes
-                // 255.
-                int a = acc << alphaShift_;
-                a -= a >> 8;
-                int end = std::min(cell, width_);
-                if (a > 0 && x < end) {
-                    if (!spans_.empty() && spans_.back().x1 == x && spans_.back().coverage == a) {
-                        spans_.back().x1 = end;
-                    } else {
-                        spans_.push_back({x, end, a});
+            const int px = word * 64 + std::countr_zero(bits);
+            if (px > x) addRun(x, px, runCoverage());
+            int coverage;
+            if constexpr (!Antialias) {
+                winding1 += cells[px];
+                cells[px] = 0;
+                coverage = inside<EvenOdd>(winding1) ? 255 : 0;
+            } else {
+                Cell* c = cells + size_t(px) * kCellsAA;
+#if defined(__SSE2__)
+                // Sample by sample along the pixel, the four sub-scanlines at once; outside samples count -1.
+                static_assert(kSubSamplesX % 2 == 0 && sizeof(Cell) == 2);
+                __m128i outside = zero;
+                for (int j = 0; j < kSubSamplesX; j += 2) {
+                    __m128i* v = reinterpret_cast<__m128i*>(c + j * kSubScanlines);
+                    const __m128i pair = _mm_loadu_si128(v);
+                    _mm_storeu_si128(v, zero);
+                    winding = _mm_add_epi32(winding, _mm_srai_epi32(_mm_unpacklo_epi16(pair, pair), 16));
+                    outside = _mm_add_epi32(outside, outsideLanes(winding));
+                    winding = _mm_add_epi32(winding, _mm_srai_epi32(_mm_unpackhi_epi16(pair, pair), 16));
+                    outside = _mm_add_epi32(outside, outsideLanes(winding));
+                }
+                outside = _mm_add_epi32(outside, _mm_shuffle_epi32(outside, 0x4e));
+                outside = _mm_add_epi32(outside, _mm_shuffle_epi32(outside, 0xb1));
+                coverage = toAlpha(kCellsAA + _mm_cvtsi128_si32(outside), alphaShift);
+#else
+                int n = 0;
+                for (int j = 0; j < kSubSamplesX; ++j) {
+                    for (int s = 0; s < kSubScanlines; ++s) {
+                        winding[s] += c[j * kSubScanlines + s];
+                        n += inside<EvenOdd>(winding[s]);
                     }
                 }
-                x = cell;
+                std::fill_n(c, kCellsAA, Cell(0));
+                coverage = toAlpha(n, alphaShift);
+#endif
             }
-            acc += delta_[size_t(cell)];
-            delta_[size_t(cell)] = 0;
+            addRun(px, px + 1, coverage);
+            x = px + 1;
         }
     }
+    // Edges beyond the right side are not counted: the shape may go on to the end of the row.
+    addRun(x, width_, runCoverage());
     minCell_ = std::numeric_limits<int>::max();
     maxCell_ = -1;
     if (!spans_.empty()) sink.row(y, spans_.data(), int(spans_.size()));
@@ -113,14 +210,15 @@ void CoverageRasterizer::emitRow(int y, RowSink& sink) {
 void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     if (width_ <= 0 || clipY1_ <= clipY0_ || edges_.empty()) return;
     const int subs = antialias ? kSubScanlines : 1;
-    xShift_ = antialias ? std::countr_zero(unsigned(kSubSamplesX)) : 0;
-    const int subShift = std::countr_zero(unsigned(subs));
-    alphaShift_ = 8 - xShift_ - subShift;
-    const double xScale = double(1 << xShift_);
+    const int xShift = antialias ? kXShiftAA : 0;
+    const int subShift = antialias ? kSubShiftAA : 0;
+    const double xScale = double(1 << xShift);
+    const double invSubs = 1.0 / subs;  // exact: subs is a power of two
     const int sMin = clipY0_ * subs, sMax = clipY1_ * subs;
-    const int qMax = width_ << xShift_;
 
-    sweep_.clear();
+    // The edges in sweep form, then bucketed by their first row (a counting sort over the rows they start).
+    active_.clear();
+    int firstRow = std::numeric_limits<int>::max(), lastRow = std::numeric_limits<int>::min();
     for (const RawEdge& e : edges_) {
         Point top = e.a, bot = e.b;
         int dir = 1;
@@ -145,85 +243,52 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
         int s1 = int(std::clamp(fs1, double(sMin), double(sMax)));
         if (s0 >= s1) continue;
         double dxdy = (bot.x - top.x) / (bot.y - top.y);
-        double y = (s0 + 0.5) / subs;
+        double y = (s0 + 0.5) * invSubs;
         double x = top.x + (y - top.y) * dxdy;
         // Stored minus half a sample: a sample k is covered when its centre k + 0.5 lies at or right of
         // the crossing, so the first covered sample is ceil(stored x).
-        sweep_.push_back({toFixed(x * xScale - 0.5), toFixed(dxdy * xScale / subs), s0, s1, dir});
+        active_.push_back({toFixed(x * xScale - 0.5), toFixed(dxdy * xScale * invSubs), s0, s1, dir});
+        firstRow = std::min(firstRow, s0 >> subShift);
+        lastRow = std::max(lastRow, s0 >> subShift);
     }
-    if (sweep_.empty()) return;
-    std::sort(sweep_.begin(), sweep_.end(),
-              [](const SweepEdge& a, const SweepEdge& b) { return a.s0 < b.s0; });
-
+    if (active_.empty()) return;
+    // rowEnd_[r - firstRow] ends up as the end of row r's edges in sweep_ (they start where row r - 1's end).
+    rowEnd_.assign(size_t(lastRow - firstRow) + 1, 0);
+    for (const SweepEdge& e : active_)
+        ++rowEnd_[size_t((e.s0 >> subShift) - firstRow)];
+    int start = 0;
+    for (int& n : rowEnd_) {
+        const int count = n;
+        n = start;
+        start += count;
+    }
+    sweep_.resize(active_.size());
+    for (const SweepEdge& e : active_)
+        sweep_[size_t(rowEnd_[size_t((e.s0 >> subShift) - firstRow)]++)] = e;
     active_.clear();
-    size_t next = 0;
-    const bool evenOdd = rule == FillRule::EvenOdd;
-    const int64_t ceilBias = (int64_t(1) << kFracBits) - 1;
-    // The active edges are kept ordered by x. They are dropped once finished (looked for only from the
-    // first sub-scanline where one finishes), and sorted again (a stable insertion sort) only when edges
-    // were added or the last step left two out of order: the order barely changes between sub-scanlines.
-    constexpr int kNever = std::numeric_limits<int>::max();
-    int firstEnd = kNever;  // smallest s1 of the active edges
-    bool unordered = false;
-    int s = sweep_[0].s0 & ~(subs - 1);
-    while (next < sweep_.size() || !active_.empty()) {
-        if (active_.empty()) s = std::max(s, sweep_[next].s0 & ~(subs - 1));
-        const int rowEnd = s + subs;
-        for (; s < rowEnd; ++s) {
-            while (next < sweep_.size() && sweep_[next].s0 <= s) {
-                active_.push_back(sweep_[next++]);
-                firstEnd = std::min(firstEnd, active_.back().s1);
-                unordered = true;
-            }
-            if (firstEnd <= s) {
-                size_t n = 0;
-                firstEnd = kNever;
-                for (size_t i = 0, count = active_.size(); i < count; ++i) {
-                    if (active_[i].s1 <= s) continue;
-                    if (n != i) active_[n] = active_[i];
-                    firstEnd = std::min(firstEnd, active_[n].s1);
-                    ++n;
-                }
-                active_.resize(n);
-            }
-            const size_t n = active_.size();
-            if (n == 0) continue;
-            if (unordered) {
-                for (size_t i = 1; i < n; ++i) {
-                    if (active_[i - 1].x <= active_[i].x) continue;
-                    SweepEdge e = active_[i];
-                    size_t j = i;
-                    while (j > 0 && active_[j - 1].x > e.x) {
-                        active_[j] = active_[j - 1];
-                        --j;
-                    }
-                    active_[j] = e;
-                }
-                unordered = false;
-            }
 
-            int winding = 0, spanStart = 0;
-            bool inside = false;
-            int64_t previous = std::numeric_limits<int64_t>::min();
-            for (SweepEdge& e : active_) {
-                int64_t q64 = (e.x + ceilBias) >> kFracBits;
-                int q = int(std::clamp<int64_t>(q64, 0, qMax));
-                winding += e.dir;
-                bool nowInside = evenOdd ? (winding & 1) : winding != 0;
-                if (nowInside != inside) {
-                    if (nowInside) {
-                        spanStart = q;
-                    } else {
-                        addSpan(spanStart, q);
-                    }
-                    inside = nowInside;
-                }
-                e.x += e.step;
-                unordered |= e.x < previous;
-                previous = e.x;
+    const bool evenOdd = rule == FillRule::EvenOdd;
+    size_t next = 0;
+    int y = sweep_[0].s0 >> subShift;
+    while (next < sweep_.size() || !active_.empty()) {
+        if (active_.empty()) y = std::max(y, sweep_[next].s0 >> subShift);
+        const size_t end = y <= lastRow ? size_t(rowEnd_[size_t(y - firstRow)]) : sweep_.size();
+        for (; next < end; ++next)
+            active_.push_back(sweep_[next]);
+        const int sRow = y << subShift;
+        if (antialias) {
+            crossRow<true>(sRow);
+        } else {
+            crossRow<false>(sRow);
+        }
+        if (maxCell_ >= 0) {
+            if (antialias) {
+                evenOdd ? emitRow<true, true>(y, sink) : emitRow<true, false>(y, sink);
+            } else {
+                evenOdd ? emitRow<false, true>(y, sink) : emitRow<false, false>(y, sink);
             }
         }
-        if (maxCell_ >= 0) emitRow((s - 1) >> subShift, sink);
+        ++y;
     }
 }
 

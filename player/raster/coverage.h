@@ -1,12 +1,16 @@
 // Coverage stage: a sparse scanline sweep over straight edges that yields, row by row, the 8-bit coverage of
 // each pixel under a fill rule.
 //
-// Each pixel row is sampled on kSubScanlines sub-scanlines (1 without anti-aliasing, at the pixel centre).
-// On a sub-scanline the active edges' crossings are sorted and walked with the fill rule, and each inside
-// span is added to a per-row difference array at kSubSamplesX positions per pixel (1 without
-// anti-aliasing, the pixel centre). Only the cells a span touched are visited afterwards: between them the
-// coverage is constant, so a row comes out as a few runs (partly covered edge pixels, long runs inside).
-// Work is proportional to edges x sub-scanlines, not to the area filled; buffers are reused.
+// Each pixel row is sampled on kSubScanlines sub-scanlines (1 without anti-aliasing, at the pixel centre),
+// each at kSubSamplesX positions per pixel (1 without anti-aliasing, the pixel centre). A sample is inside
+// when the winding of the edges crossing its sub-scanline at or left of it passes the fill rule.
+//
+// Instead of sorting crossings, every edge adds its direction (+1 down, -1 up) to a cell at the sample where
+// it crosses each sub-scanline: a pixel's cell holds one counter per sample. Walking a row's touched pixels
+// from left to right, the running sums of those counters are the windings of the samples; between two
+// touched pixels they stay constant, so a row comes out as a few runs (partly covered edge pixels, long runs
+// inside). Work is proportional to edges x sub-scanlines plus the pixels edges cross, not to the area
+// filled; buffers are reused.
 #pragma once
 
 #include <cstdint>
@@ -59,20 +63,28 @@ class CoverageRasterizer {
         int dir;       // +1 downwards, -1 upwards
     };
 
-    void addSpan(int qa, int qb);
-    // Records that a cell of the difference array changed this row (the caller widens [minCell_, maxCell_]).
-    void touch(int cell) { touched_[size_t(cell) >> 6] |= uint64_t(1) << (cell & 63); }
+    // Adds the crossings of the active edges with the sub-scanlines [sRow, sRow + subs) to the cells and
+    // drops the edges that end there.
+    template <bool Antialias>
+    void crossRow(int sRow);
+    // Sends the row's runs to the sink and leaves the cells zero.
+    template <bool Antialias, bool EvenOdd>
     void emitRow(int y, RowSink& sink);
+    void addRun(int x0, int x1, int coverage);
 
     int width_ = 0, clipY0_ = 0, clipY1_ = 0;
-    int xShift_ = 0;  // log2 of samples per pixel along a sub-scanline
-    int alphaShift_ = 0;
     std::vector<RawEdge> edges_;
     std::vector<SweepEdge> sweep_;
+    std::vector<int> rowEnd_;  // sweep_ is ordered by first row: where each row's edges end
     std::vector<SweepEdge> active_;
-    std::vector<int32_t> delta_;
-    std::vector<uint64_t> touched_;  // a bit per cell of delta_: changed this row
-    int minCell_ = std::numeric_limits<int>::max(), maxCell_ = -1;  // touched cells lie within these
+    // Per pixel, one winding counter per sample (kSubScanlines * kSubSamplesX with anti-aliasing, sample j
+    // of sub-scanline s at j * kSubScanlines + s; else one), plus one pixel beyond the right edge.
+    // A cell sums the directions of the edges crossing at its sample, modulo 2^16 (an exact count unless
+    // 32768 edges cross one sample; the windings summed from them are 32-bit).
+    using Cell = int16_t;
+    std::vector<Cell> cells_;
+    std::vector<uint64_t> touched_;  // a bit per pixel: its cells changed this row
+    int minCell_ = std::numeric_limits<int>::max(), maxCell_ = -1;  // touched pixels lie within these
     std::vector<CoverageSpan> spans_;
 };
 

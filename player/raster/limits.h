@@ -26,6 +26,9 @@ inline constexpr int kMaxSegmentsPerCurve = 512;
 // Player's edge pixels best (0.03 and 0.3 give 2.7 and 4.4 times as many differing pixels), so Flash
 // flattens curves about this coarsely too.
 inline constexpr double kFlattenTolerance = 0.1;
+// Glyph outlines are flattened finer: the aliased reference pictures of static text match only with chords
+// within 0.01 px of the curves (at 0.1 px, single pixels at the edges of small glyphs differ).
+inline constexpr double kGlyphFlattenTolerance = 0.01;
 
 // Path::transform rounds a matrix's translation to this grid, in device pixels: whole twips. Flash Player
 // keeps display positions in integer twips, and the aliased reference pictures agree: a square scaled by

@@ -1,7 +1,12 @@
 #include "player/raster/span_painter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "player/raster/color.h"
 #include "player/raster/composite.h"
@@ -340,6 +345,145 @@ void bilinearSpan(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* o
     }
 }
 
+#if defined(__x86_64__)
+#define TLV_AVX2 __attribute__((target("avx2")))
+
+// Eight weights (32-bit lanes) spread over the 16-bit lanes of the pixels they weigh once their bytes are
+// unpacked: pixels 0 1 | 4 5 (lo) and 2 3 | 6 7 (hi).
+TLV_AVX2 inline void spreadWeights(__m256i w, __m256i& lo, __m256i& hi) {
+    const __m256i pairs = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+    lo = _mm256_unpacklo_epi32(pairs, pairs);
+    hi = _mm256_unpackhi_epi32(pairs, pairs);
+}
+
+// Per 16-bit lane (a * (256 - wb) + b * wb + 128) >> 8, as bilinear() computes.
+TLV_AVX2 inline __m256i mix16(__m256i a, __m256i b, __m256i wb) {
+    const __m256i wa = _mm256_sub_epi16(_mm256_set1_epi16(256), wb);
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, wa), _mm256_mullo_epi16(b, wb)),
+                         _mm256_set1_epi16(128)),
+        8);
+}
+
+TLV_AVX2 inline __m256i load8(const int32_t* v) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
+}
+
+// The high and the low 32-bit halves of the 64-bit lanes of a (pixels 0 1 4 5) and b (2 3 6 7), in pixel
+// order.
+TLV_AVX2 inline void halves(__m256i a, __m256i b, __m256i& high, __m256i& low) {
+    high = _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+    low = _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
+// Eight bilinear pixels from their four texels (offsets into the bitmap) and weights, stored to out.
+TLV_AVX2 inline void blend8(const int* texels, __m256i o00, __m256i o01, __m256i o10, __m256i o11, __m256i wx,
+                            __m256i wy, player::Pixel* out) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i t00 = _mm256_i32gather_epi32(texels, o00, 4), t01 = _mm256_i32gather_epi32(texels, o01, 4);
+    const __m256i t10 = _mm256_i32gather_epi32(texels, o10, 4), t11 = _mm256_i32gather_epi32(texels, o11, 4);
+    __m256i wxLo, wxHi, wyLo, wyHi;
+    spreadWeights(wx, wxLo, wxHi);
+    spreadWeights(wy, wyLo, wyHi);
+    const __m256i topLo = mix16(_mm256_unpacklo_epi8(t00, zero), _mm256_unpacklo_epi8(t01, zero), wxLo);
+    const __m256i topHi = mix16(_mm256_unpackhi_epi8(t00, zero), _mm256_unpackhi_epi8(t01, zero), wxHi);
+    const __m256i botLo = mix16(_mm256_unpacklo_epi8(t10, zero), _mm256_unpacklo_epi8(t11, zero), wxLo);
+    const __m256i botHi = mix16(_mm256_unpackhi_epi8(t10, zero), _mm256_unpackhi_epi8(t11, zero), wxHi);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_packus_epi16(mix16(topLo, botLo, wyLo), mix16(topHi, botHi, wyHi)));
+}
+
+// Eight pixels at a time with AVX2 gathers, for processors that have it (chosen at run time): the same
+// texels, weights and 16-bit arithmetic as bilinear(), so the same bytes. A clipped fill steps its eight
+// coordinates in vectors too; a repeating one steps them one by one (each step wraps).
+template <bool Repeat>
+TLV_AVX2 void bilinearSpanAvx2(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    const int w = bm.width, h = bm.height;
+    const int* px = reinterpret_cast<const int*>(bm.pixels.data());
+    int i = 0;
+    if constexpr (Repeat) {
+        const int64_t periodX = int64_t(w) << kTexelShift, periodY = int64_t(h) << kTexelShift;
+        alignas(32) int32_t o00[8], o01[8], o10[8], o11[8], wxs[8], wys[8];
+        for (; i + 8 <= n; i += 8) {
+            for (int k = 0; k < 8; ++k) {
+                const int ix = int(t.x >> kTexelShift), iy = int(t.y >> kTexelShift);
+                const int u1 = ix + 1 == w ? 0 : ix + 1, v1 = iy + 1 == h ? 0 : iy + 1;
+                o00[k] = iy * w + ix;
+                o01[k] = iy * w + u1;
+                o10[k] = v1 * w + ix;
+                o11[k] = v1 * w + u1;
+                wxs[k] = int32_t(uint32_t(t.x >> (kTexelShift - 8)) & 255);
+                wys[k] = int32_t(uint32_t(t.y >> (kTexelShift - 8)) & 255);
+                t.x += t.dx;
+                t.y += t.dy;
+                t.x -= t.x >= periodX ? periodX : 0;
+                t.y -= t.y >= periodY ? periodY : 0;
+            }
+            blend8(px, load8(o00), load8(o01), load8(o10), load8(o11), load8(wxs), load8(wys), out + i);
+        }
+    } else {
+        // Coordinates of pixels 0 1 4 5 and 2 3 6 7 (so their high and low halves gather in pixel order).
+        // The span's ends lie within +-2^29 texels, so every texel index fits the high half.
+        const int64_t x = t.x, y = t.y, dx = t.dx, dy = t.dy;
+        __m256i xa = _mm256_setr_epi64x(x, x + dx, x + 4 * dx, x + 5 * dx);
+        __m256i xb = _mm256_setr_epi64x(x + 2 * dx, x + 3 * dx, x + 6 * dx, x + 7 * dx);
+        __m256i ya = _mm256_setr_epi64x(y, y + dy, y + 4 * dy, y + 5 * dy);
+        __m256i yb = _mm256_setr_epi64x(y + 2 * dy, y + 3 * dy, y + 6 * dy, y + 7 * dy);
+        const __m256i stepX = _mm256_set1_epi64x(8 * dx), stepY = _mm256_set1_epi64x(8 * dy);
+        const __m256i minusOne = _mm256_set1_epi32(-1), one = _mm256_set1_epi32(1),
+                      zero = _mm256_setzero_si256();
+        const __m256i lastX = _mm256_set1_epi32(w - 1), lastY = _mm256_set1_epi32(h - 1),
+                      width = _mm256_set1_epi32(w);
+        for (; i + 8 <= n; i += 8) {
+            __m256i hx, lx, hy, ly;
+            halves(xa, xb, hx, lx);
+            halves(ya, yb, hy, ly);
+            // Clamped as bilinearSpan does: left of the first texel reads texel 0 on both sides.
+            const __m256i ix = _mm256_min_epi32(_mm256_max_epi32(hx, minusOne), lastX);
+            const __m256i iy = _mm256_min_epi32(_mm256_max_epi32(hy, minusOne), lastY);
+            const __m256i u0 = _mm256_max_epi32(ix, zero),
+                          u1 = _mm256_min_epi32(_mm256_add_epi32(ix, one), lastX);
+            const __m256i r0 = _mm256_mullo_epi32(_mm256_max_epi32(iy, zero), width);
+            const __m256i r1 = _mm256_mullo_epi32(_mm256_min_epi32(_mm256_add_epi32(iy, one), lastY), width);
+            blend8(px, _mm256_add_epi32(r0, u0), _mm256_add_epi32(r0, u1), _mm256_add_epi32(r1, u0),
+                   _mm256_add_epi32(r1, u1), _mm256_srli_epi32(lx, 24), _mm256_srli_epi32(ly, 24), out + i);
+            xa = _mm256_add_epi64(xa, stepX);
+            xb = _mm256_add_epi64(xb, stepX);
+            ya = _mm256_add_epi64(ya, stepY);
+            yb = _mm256_add_epi64(yb, stepY);
+        }
+        t.x += int64_t(i) * dx;
+        t.y += int64_t(i) * dy;
+    }
+    if (i < n) bilinearSpan<Repeat>(bm, t, n - i, out + i);
+}
+
+// Whether the wide kernels may run: the processor has AVX2 and no test or benchmark has turned them off.
+std::atomic<bool> wideAllowed{true};
+
+bool useWide() {
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    return hasAvx2 && wideAllowed.load(std::memory_order_relaxed);
+}
+
+template <bool Repeat>
+void bilinearSpanWide(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    bilinearSpanAvx2<Repeat>(bm, t, n, out);
+}
+#undef TLV_AVX2
+#else
+bool useWide() {
+    return false;
+}
+
+template <bool Repeat>
+void bilinearSpanWide(const player::Bitmap& bm, TexelWalk t, int n, player::Pixel* out) {
+    bilinearSpan<Repeat>(bm, t, n, out);
+}
+#endif
+
 }  // namespace
 
 bool SpanPainter::prepare(const Paint& paint, bool antialias, GradientRampCache* ramps,
@@ -461,13 +605,19 @@ void SpanPainter::fillBitmap(int y, int x0, int x1, player::Pixel* out) const {
         constexpr int64_t kFraction = (int64_t(1) << kTexelShift) - 1;
         const bool smooth = f.smooth && !(t.dx == int64_t(1) << kTexelShift && t.dy == 0 &&
                                           (t.x & kFraction) == 0 && (t.y & kFraction) == 0);
+        // Gathered texel offsets are 32-bit.
+        const bool wide = n >= 8 && int64_t(bm.width) * bm.height < (int64_t(1) << 31) && useWide();
         if (f.repeat) {
             t = {wrapFixed(t.x, bm.width), wrapFixed(t.y, bm.height), wrapFixed(t.dx, bm.width),
                  wrapFixed(t.dy, bm.height)};
-            if (smooth)
+            if (smooth && wide)
+                bilinearSpanWide<true>(bm, t, n, out);
+            else if (smooth)
                 bilinearSpan<true>(bm, t, n, out);
             else
                 nearestSpan<true>(bm, t, n, out);
+        } else if (smooth && wide) {
+            bilinearSpanWide<false>(bm, t, n, out);
         } else if (smooth) {
             bilinearSpan<false>(bm, t, n, out);
         } else {
@@ -523,6 +673,15 @@ void SpanPainter::fillBitmapFar(int y, int x0, int x1, player::Pixel* out) const
             out[x - x0] = lerpPixel(lerpPixel(r0[u0], r0[u1], wx), lerpPixel(r1[u0], r1[u1], wx), wy);
         }
     }
+}
+
+bool allowWideSimd(bool allowed) {
+#if defined(__x86_64__)
+    return wideAllowed.exchange(allowed);
+#else
+    (void)allowed;
+    return false;
+#endif
 }
 
 }  // namespace raster

@@ -51,4 +51,9 @@ class SpanPainter {
     bool opaque_ = false;
 };
 
+// Whether kernels wider than the SSE2 baseline (AVX2 bitmap smoothing) may run where the processor has them
+// (they give the same bytes). On by default; tests and benchmarks turn them off to compare. Returns the
+// previous setting.
+bool allowWideSimd(bool allowed);
+
 }  // namespace raster

@@ -75,6 +75,9 @@ struct Bitmap {
     // No pixel has alpha below 255 (lets the painter skip blending work). Whoever fills the pixels says so;
     // until then the bitmap counts as possibly transparent.
     bool opaque = false;
+    // Counts changes of the pixels in place (a video picture decoded over the one shown before): caches of
+    // what is derived from a bitmap (its smaller levels) keep the revision they were built from.
+    uint64_t revision = 0;
 };
 
 using BitmapPtr = std::shared_ptr<const Bitmap>;

@@ -91,19 +91,25 @@ TEST(Avm1Scope, NamesAreCaseInsensitiveBeforeSwf7) {
 }
 
 TEST(Avm1Scope, WithFindsTheObjectsOwnNamesAndAssignsThere) {
-    // o = {x: 1}; with (o) { x = 2; y = 3; } trace(o.x); trace(o.y); trace(y)
+    // o = {x: 1}; o.__proto__ = {z: 4}; with (o) { trace(z); x = 2; y = 3; z = 5; }
+    // trace(o.x); trace(o.y); trace(y); trace(o.z); trace(z): an inherited name is read but not assigned.
     auto lines = run(R"(
         push 'o' 'x' 1 1; initobject; setvar
+        push 'o'; getvar; push '__proto__' 'z' 4 1; initobject; setmember
         push 'o'; getvar
         with
+          push 'z'; getvar; trace
           push 'x' 2; setvar
           push 'y' 3; setvar
+          push 'z' 5; setvar
         end
         push 'o'; getvar; push 'x'; getmember; trace
         push 'o'; getvar; push 'y'; getmember; trace
         push 'y'; getvar; trace
+        push 'o'; getvar; push 'z'; getmember; trace
+        push 'z'; getvar; trace
     )");
-    EXPECT_EQ(lines, (std::vector<std::string>{"2", "undefined", "3"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"4", "2", "undefined", "3", "4", "5"}));
 }
 
 TEST(Avm1Scope, ClosuresKeepTheirActivation) {
@@ -353,6 +359,28 @@ TEST(Avm1Clips, SetMaskShowsTheClipOnlyWhereItsMaskStands) {
             EXPECT_EQ(pic.rgb(25, 5), 0x0000FFu) << "the mask is drawn again once it masks nothing";
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Avm1Clips, InitActionsRunBeforeTheFramesOtherActions) {
+    // Compilers put a frame's DoAction before the DoInitAction tags that define its classes; the classes
+    // must exist when the frame's script runs.
+    auto b = movie(40, 20, 1, 7);
+    testswf::Bytes sprite = {1, 0, 1, 0, 0, 0};  // id 1, one frame, End
+    b.tag(39, sprite);
+    b.tag(12, avm1test::assemble("push 'frame sees '; push 'defined'; getvar; add2; trace"));
+    testswf::Bytes init = {1, 0};
+    testswf::Bytes code = avm1test::assemble("push 'defined' 'yes'; setvar; push 'init'; trace");
+    init.insert(init.end(), code.begin(), code.end());
+    b.tag(59, init).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& l) { lines.push_back(l); });
+    playertest::load(p, b.end().build());
+    EXPECT_EQ(lines, (std::vector<std::string>{"init", "frame sees yes"}));
 }
 
 }  // namespace

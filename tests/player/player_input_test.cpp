@@ -111,6 +111,48 @@ TEST(PlayerInput, ClipHandlersAndKeyListenersHearTheUser) {
     EXPECT_EQ(lines, (std::vector<std::string>{"pressed at 5", "released", "66"}));
 }
 
+TEST(PlayerInput, DraggedClipsFollowTheMouseWithinTheirBounds) {
+    // With the mouse at (5, 5), the A key starts c.startDrag(false, 0, 0, 30, 10) on c at x = 10: c keeps its
+    // offset from the pointer and stays inside the rectangle; another key stops the drag. A Mouse
+    // listener reports c._x after each move.
+    std::vector<std::string> lines;
+    auto withDrag = movie(40, 40, 1);
+    withDrag.tag(kDoAction, avm1test::assemble(R"(
+        push 1 'c' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'c'; getvar; push '_x' 10; setmember
+        push 'l' 0; initobject; setvar
+        push 'l'; getvar; push 'onKeyDown'
+        function -
+          push 65 1 'Key'; getvar; push 'isDown'; callmethod; not; if stop
+          push 10 30 0 0 false 5 'c'; getvar; push 'startDrag'; callmethod; pop
+          jump done
+          label stop
+          push 0 'c'; getvar; push 'stopDrag'; callmethod; pop
+          label done
+        end
+        setmember
+        push 'l'; getvar; push 1 'Key'; getvar; push 'addListener'; callmethod; pop
+        push 'Mouse'; getvar; push 'onMouseMove'
+        function -
+          push 'c'; getvar; push '_x'; getmember; trace
+        end
+        setmember
+        push 'Mouse'; getvar; push 1 'Mouse'; getvar; push 'addListener'; callmethod; pop
+    )"));
+    withDrag.showFrame();
+    player::Player q;
+    q.setTraceHandler([&](const std::string& l) { lines.push_back(l); });
+    load(q, withDrag.end().build());
+    q.mouseMove(5, 5);
+    q.keyDown(65, 97);  // startDrag: offset 5
+    q.mouseMove(12, 5);
+    q.mouseMove(39, 5);  // clamped at 30
+    q.keyUp(65, 97);
+    q.keyDown(66, 98);  // stopDrag
+    q.mouseMove(1, 1);
+    EXPECT_EQ(lines, (std::vector<std::string>{"10", "17", "30", "30"}));
+}
+
 TEST(PlayerInput, ScriptedInputIsReadAndRejectedWhenMalformed) {
     std::vector<player::InputEvent> events;
     std::string error;

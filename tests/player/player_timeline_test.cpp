@@ -350,3 +350,60 @@ TEST(PlayerTimeline, MovieClipLoaderTellsItsListenersHowLoadsWent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlayerTimeline, ImportedCharactersComeFromTheSharedLibrary) {
+    using namespace playertest;
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("tolvikan-import-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // lib.swf exports a sprite "box" (id 7) holding its red square (id 3); the main movie imports it as id 1
+    // and places it twice; an import of a name the library lacks, and of a missing file, are logged.
+    auto lib = movie(40, 20, 1);
+    lib.tag(kDefineShape3, rectShape(3, 0, 0, 10, 10, 0xFF0000));
+    testswf::Bytes sprite = {7, 0, 1, 0};
+    testswf::Bytes inner = place(3, 1);
+    sprite.push_back(uint8_t((26 << 6) | inner.size()));
+    sprite.push_back(uint8_t(26 >> 2));
+    sprite.insert(sprite.end(), inner.begin(), inner.end());
+    sprite.insert(sprite.end(), {0x40, 0x00, 0x00, 0x00});  // ShowFrame, End
+    lib.tag(39, sprite);
+    lib.tag(56, testswf::exportAssets({{7, "box"}})).showFrame();
+    ASSERT_TRUE(testswf::writeFile((dir / "lib.swf").string(), lib.end().build()));
+
+    auto importTag = [](const std::string& url, const std::vector<std::pair<uint16_t, std::string>>& items) {
+        testswf::Bytes b(url.begin(), url.end());
+        b.push_back(0);
+        b.push_back(uint8_t(items.size()));
+        b.push_back(0);
+        for (const auto& [id, name] : items) {
+            b.push_back(uint8_t(id));
+            b.push_back(uint8_t(id >> 8));
+            b.insert(b.end(), name.begin(), name.end());
+            b.push_back(0);
+        }
+        return b;
+    };
+    auto main = movie(40, 20, 1);
+    main.tag(57, importTag("lib.swf", {{1, "box"}, {2, "nothing"}}));
+    main.tag(57, importTag("missing.swf", {{4, "box"}}));
+    main.tag(kPlaceObject2, place(1, 1, 0, 0));
+    main.tag(kPlaceObject2, place(1, 2, 20, 0)).showFrame();
+    ASSERT_TRUE(testswf::writeFile((dir / "main.swf").string(), main.end().build()));
+
+    player::Player p;
+    std::string error;
+    ASSERT_TRUE(p.loadFile((dir / "main.swf").string(), &error)) << error;
+    Picture pic = render(p, 40, 20);
+    EXPECT_EQ(pic.rgb(5, 5), 0xFF0000u);
+    EXPECT_EQ(pic.rgb(25, 5), 0xFF0000u);
+    EXPECT_EQ(pic.rgb(15, 5), 0xFFFFFFu);
+    int noted = 0;
+    for (const std::string& line : p.log())
+        noted += line.find("imported assets") != std::string::npos;
+    EXPECT_EQ(noted, 2) << "the missing name and the missing file";
+    fs::remove_all(dir);
+}
+
+}  // namespace

@@ -453,7 +453,8 @@ player::Pixel ReferenceTexel(const player::Bitmap& bm, const raster::BitmapFill&
 // The span loops (fixed-point steps, whole-row copies, wrapping) against the plain computation, for
 // matrices that land on exact texel positions (every pixel must agree) and for rotated and oddly scaled
 // ones, where many samples fall exactly on a weight step in exact arithmetic and rounding decides the side:
-// there a weight may come out one 256th apart (a channel off by one), never more.
+// there a weight may come out one 256th apart (a channel off by one), never more. Spans are long enough for
+// the eight-pixel kernels, and reach past the bitmap on every side.
 TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
     auto bm = std::make_shared<player::Bitmap>();
     bm->width = 5;
@@ -488,6 +489,11 @@ TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
                 raster::BitmapFill fill{bm, c.m, repeat, smooth};
                 Surface s(48, 40);
                 s.canvas.fillPath(rect(0, 0, 48, 40), Paint::bitmap(fill));
+                // The wide kernels (where the processor has them) give the SSE2 baseline's bytes.
+                Surface baseline(48, 40);
+                const bool wide = raster::allowWideSimd(false);
+                baseline.canvas.fillPath(rect(0, 0, 48, 40), Paint::bitmap(fill));
+                raster::allowWideSimd(wide);
                 int differing = 0, worst = 0;
                 for (int y = 0; y < 40; ++y)
                     for (int x = 0; x < 48; ++x) {
@@ -500,6 +506,7 @@ TEST(RasterBitmap, SpansSampleTheSameTexelsAsAPlainComputation) {
                     }
                 const std::string what = std::string(c.name) + (smooth ? ", smooth" : ", nearest") +
                                          (repeat ? ", repeating" : ", clipped");
+                EXPECT_EQ(s.pixels, baseline.pixels) << what;
                 if (c.exact) {
                     EXPECT_EQ(differing, 0) << what;
                 } else {
@@ -542,6 +549,17 @@ TEST(RasterBitmap, SmoothedBitmapsShownSmallAreSampledFromSmallerLevels) {
                 extremes += n.red(x, y) == 0 || n.red(x, y) == 255;
         EXPECT_EQ(extremes, 64) << "turned " << turn;
     }
+    // A bitmap whose pixels change in place (a video picture decoded over the last) is shown with its new
+    // pixels on one canvas that keeps the levels it built before.
+    auto video = std::make_shared<player::Bitmap>(*bm);
+    raster::BitmapFill small{video, {0.25, 0, 0, 0.25, 0, 0}, false, true};
+    Surface v(16, 16);
+    v.canvas.fillPath(rect(0, 0, 16, 16), Paint::bitmap(small));
+    EXPECT_NEAR(v.red(8, 8), 128, 2);
+    std::fill(video->pixels.begin(), video->pixels.end(), 0xff0000ffu);
+    ++video->revision;
+    v.canvas.fillPath(rect(0, 0, 16, 16), Paint::bitmap(small));
+    EXPECT_EQ(v.at(8, 8), 0xff0000ffu);
     // Halving averages premultiplied pixels, rounded, and repeats the last row and column of an odd size.
     player::Bitmap odd;
     odd.width = 3;

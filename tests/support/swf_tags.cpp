@@ -490,4 +490,29 @@ Bytes defineButtonCxform(uint16_t buttonId, const CxSpec& cx) {
     return w.bytes();
 }
 
+Bytes defineEditText(const EditTextSpec& f) {
+    ByteWriter w;
+    w.u16(f.id).rect(f.bounds[0], f.bounds[1], f.bounds[2], f.bounds[3]);
+    uint8_t a = 0x04;  // HasTextColor
+    if (f.text) a |= 0x80;
+    if (f.wordWrap) a |= 0x40;
+    if (f.multiline) a |= 0x20;
+    if (f.password) a |= 0x10;
+    if (f.readOnly) a |= 0x08;
+    if (f.fontId) a |= 0x01;
+    uint8_t b = 0x20;  // HasLayout
+    if (f.autoSize) b |= 0x40;
+    if (f.noSelect) b |= 0x10;
+    if (f.border) b |= 0x08;
+    if (f.html) b |= 0x02;
+    if (f.useOutlines) b |= 0x01;
+    w.u8(a).u8(b);
+    if (f.fontId) w.u16(*f.fontId).u16(f.height);
+    w.u8(uint8_t(f.rgba >> 24)).u8(uint8_t(f.rgba >> 16)).u8(uint8_t(f.rgba >> 8)).u8(uint8_t(f.rgba));
+    w.u8(f.align).u16(f.leftMargin).u16(f.rightMargin).u16(f.indent).s16(f.leading);
+    w.str(f.variable);
+    if (f.text) w.str(*f.text);
+    return w.bytes();
+}
+
 }  // namespace testswf

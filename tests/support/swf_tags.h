@@ -190,6 +190,23 @@ struct TextRecordSpec {
 Bytes defineText(uint16_t id, int version, std::vector<int32_t> bounds, const MatrixSpec& m,
                  const std::vector<TextRecordSpec>& records);
 
+struct EditTextSpec {
+    uint16_t id = 1;
+    std::vector<int32_t> bounds{0, 2000, 0, 800};  // twips: xmin, xmax, ymin, ymax
+    std::optional<uint16_t> fontId;
+    uint16_t height = 240;       // twips, written with fontId
+    uint32_t rgba = 0x000000FF;  // text colour
+    bool wordWrap = false, multiline = false, password = false, readOnly = true, autoSize = false;
+    bool noSelect = false, border = false, html = false, useOutlines = false;
+    uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
+    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    int16_t leading = 0;
+    std::string variable;
+    std::optional<std::string> text;
+};
+// DefineEditText body (always with a text colour and a layout).
+Bytes defineEditText(const EditTextSpec& f);
+
 // --- Buttons ----------------------------------------------------------------------------------
 
 struct ButtonRecordSpec {

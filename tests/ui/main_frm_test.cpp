@@ -406,3 +406,27 @@ TEST_F(MainFrmTest, PlaybackSeekAndHelp) {
 }
 
 }  // namespace
+
+// The demo movie's title is an HTML text field in a system font: the preview shows it drawn, white and
+// orange letters in the band above the animation (nothing else there is that bright).
+TEST_F(MainFrmTest, PreviewDrawsTheDemoMoviesTextField) {
+    showMain();
+    add({TOLVIKAN_DEMO_MOVIE}, okAsIs);
+    ASSERT_EQ(MainFrm->TaskCount(), 1);
+    ASSERT_EQ(MainFrm->PreviewFlash->Movie().toStdString(), TOLVIKAN_DEMO_MOVIE);
+    QTest::qWait(50);
+    const QImage shot = MainFrm->PreviewFlash->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GT(shot.width(), 40);
+    // The movie is 320x240, shown whole and centred: find its picture in the widget.
+    const double scale = std::min(shot.width() / 320.0, shot.height() / 240.0);
+    const int x0 = int((shot.width() - 320 * scale) / 2), y0 = int((shot.height() - 240 * scale) / 2);
+    int white = 0, orange = 0;
+    for (int y = y0 + int(4 * scale); y < y0 + int(34 * scale); ++y)
+        for (int x = x0; x < x0 + int(320 * scale); ++x) {
+            const QRgb c = shot.pixel(x, y);
+            if (qRed(c) > 220 && qGreen(c) > 220 && qBlue(c) > 220) ++white;
+            if (qRed(c) > 220 && qGreen(c) > 130 && qGreen(c) < 200 && qBlue(c) < 60) ++orange;
+        }
+    EXPECT_GT(white, int(20 * scale * scale)) << "the bold white \"Tolvikan\"";
+    EXPECT_GT(orange, int(10 * scale * scale)) << "the orange \"demo\"";
+}

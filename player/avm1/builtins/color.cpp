@@ -3,8 +3,10 @@
 // point as a movie's own transforms do, so a percentage reads back rounded to 1/256.
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
+#include "player/core/edit_text.h"
 #include "player/core/movie_clip.h"
 
 namespace player::avm1 {
@@ -29,10 +31,12 @@ Object* allocateColor(Vm& vm, Object* proto) {
     return vm.make<ColorObject>(proto);
 }
 
-// The clip a Color acts on: a clip given directly, or a target path resolved from the root.
-MovieClip* targetClip(Vm& vm, const Value& self) {
+// What a Color acts on: a clip or a text field given directly, or a clip's target path resolved from the
+// root.
+DisplayObject* targetClip(Vm& vm, const Value& self) {
     auto* c = dynamic_cast<ColorObject*>(self.object());
     if (!c) return nullptr;
+    if (auto* field = dynamic_cast<TextFieldObject*>(c->target.object())) return field->field();
     ClipObject* clip = c->target.object() ? c->target.object()->asClip() : nullptr;
     if (!clip && !c->target.isNullish()) clip = vm.resolveTarget(vm.host.level(0), vm.toString(c->target));
     return clip ? clip->clip() : nullptr;
@@ -44,7 +48,7 @@ Value ctor(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value setRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
-    MovieClip* mc = targetClip(vm, self);
+    DisplayObject* mc = targetClip(vm, self);
     if (!mc || args.empty()) return Value();
     int32_t rgb = vm.toInt(args[0]);
     ColorTransform& cx = mc->cxform;
@@ -57,7 +61,7 @@ Value setRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
-    MovieClip* mc = targetClip(vm, self);
+    DisplayObject* mc = targetClip(vm, self);
     if (!mc) return Value();
     // The offsets combine unmasked: negative ones make a negative answer, as in Flash Player.
     const ColorTransform& cx = mc->cxform;
@@ -77,7 +81,7 @@ double fixedMultiplier(double percent) {
 
 // setTransform({ra, rb, ga, gb, ba, bb, aa, ab}): the members given replace those of the clip.
 Value setTransform(Vm& vm, const Value& self, std::vector<Value>& args) {
-    MovieClip* mc = targetClip(vm, self);
+    DisplayObject* mc = targetClip(vm, self);
     Object* t = arg(args, 0).object();
     if (!mc || !t) return Value();
     ColorTransform& cx = mc->cxform;
@@ -98,7 +102,7 @@ Value setTransform(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value getTransform(Vm& vm, const Value& self, std::vector<Value>& args) {
-    MovieClip* mc = targetClip(vm, self);
+    DisplayObject* mc = targetClip(vm, self);
     if (!mc) return Value();
     const ColorTransform& cx = mc->cxform;
     Object* t = vm.newObject();

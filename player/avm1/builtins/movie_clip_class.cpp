@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
+#include "player/core/edit_text.h"
+#include "player/core/hit_test.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/runtime.h"
@@ -101,8 +104,8 @@ void applyClass(Vm& vm, ClipObject* clip, const std::string& symbol) {
 bool validDepth(Vm& vm, const Value& v, int& depth) {
     double d = vm.toNumber(v);
     if (!std::isfinite(d)) return false;
-    depth = int(clampToInt(d, -16384, 2130690045));
-    return d >= -16384 && d <= 2130690045;
+    depth = int(clampToInt(d, -2147483647 + kScriptDepthOffset, 2130690045));
+    return d >= -2147483647 + kScriptDepthOffset && d <= 2130690045;
 }
 
 Value mcAttachMovie(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -147,6 +150,8 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
 Value mcRemoveMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
     if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc, runtimeOf(vm));
+    // Called on a text field, it removes the field as removeTextField does.
+    if (!mc) removeTextFieldOf(self);
     return Value();
 }
 
@@ -243,7 +248,10 @@ Value mcHitTest(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (mine.empty()) return Value(false);
     if (args.size() >= 2) {
         double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
-        return Value(x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax);
+        bool inBox = x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax;
+        // With the shape flag, the point must fall on what the clip draws, not just in its box.
+        if (inBox && args.size() >= 3 && vm.toBoolean(args[2])) return Value(hitsShape(mc, x, y));
+        return Value(inBox);
     }
     MovieClip* other = clipOf(arg(args, 0));
     if (!other) return Value(false);
@@ -266,7 +274,20 @@ Value mcGetSwfVersion(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(mc->movie()->info().version);
 }
 
-Value mcNoop(Vm& vm, const Value& self, std::vector<Value>& args) {
+// startDrag(lockCenter, left, top, right, bottom) and stopDrag().
+Value mcStartDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    ClipObject* c = o ? o->asClip() : nullptr;
+    double rect[4];
+    bool bounded = args.size() >= 5;
+    for (size_t i = 0; bounded && i < 4; ++i)
+        rect[i] = vm.toNumber(args[i + 1]);
+    runtimeOf(vm).startDrag(c, vm.toBoolean(arg(args, 0)), bounded ? rect : nullptr);
+    return Value();
+}
+
+Value mcStopDrag(Vm& vm, const Value& self, std::vector<Value>& args) {
+    runtimeOf(vm).stopDrag();
     return Value();
 }
 
@@ -284,6 +305,8 @@ Value mcSetMask(Vm& vm, const Value& self, std::vector<Value>& args) {
                      : m.object() ? m.object()->asClip()
                                   : nullptr;
     DisplayObject* md = mo ? mo->display() : nullptr;
+    // A text field masks with what it draws (its background, its glyphs).
+    if (auto* field = dynamic_cast<TextFieldObject*>(m.object()); field && !md) md = field->field();
     if (!md || md == d) return Value(true);
     if (auto prev = md->maskee.lock(); prev && *prev) (*prev)->scriptMask.reset();
     d->scriptMask = md->token();
@@ -548,8 +571,8 @@ void installMovieClip(Vm& vm) {
                          {"getBytesLoaded", mcBytes},
                          {"getBytesTotal", mcBytes},
                          {"getSWFVersion", mcGetSwfVersion, kVersion6Up},
-                         {"startDrag", mcNoop},
-                         {"stopDrag", mcNoop},
+                         {"startDrag", mcStartDrag},
+                         {"stopDrag", mcStopDrag},
                          {"setMask", mcSetMask, kVersion6Up},
                          {"getURL", mcGetUrl},
                          {"loadMovie", mcLoadMovie},

@@ -322,7 +322,11 @@ struct Parser {
                 if (status == kOk) document->set(vm, "xmlDecl", Value(decl));
             } else if (s.compare(i, 2, "<!") == 0) {
                 std::string decl;
-                status = section(2, ">", kDoctypeOpen, &decl);
+                // An internal subset in brackets holds '>' of its own: the declaration ends at "]>".
+                size_t close = s.find('>', i);
+                size_t open = s.find('[', i);
+                bool subset = open != std::string::npos && (close == std::string::npos || open < close);
+                status = section(2, subset ? "]>" : ">", kDoctypeOpen, &decl);
                 if (status == kOk) document->set(vm, "docTypeDecl", Value(decl));
             } else if (s.compare(i, 2, "</") == 0) {
                 status = endTag();
@@ -643,6 +647,8 @@ Value xmlLoad(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!o || args.empty()) return Value(false);
     o->set(vm, "loaded", Value(false));
     o->set(vm, "_bytesLoaded", Value(0));
+    // The size of what an earlier load brought is unknown until this one arrives.
+    o->set(vm, "_bytesTotal", Value());
     queueLoad(vm, o, vm.toString(args[0]));
     return Value(true);
 }
