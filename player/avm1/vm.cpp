@@ -31,6 +31,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installColor(*this);
     installGeom(*this);
     installTimers(*this);
+    installSound(*this);
     installMovieClip(*this);
 }
 
@@ -437,6 +438,7 @@ void Vm::collect(const std::vector<GcCell*>& roots) {
     gray.push_back(global);
     gray.push_back(registeredClasses);
     if (timers) gray.push_back(timers);
+    if (sounds) gray.push_back(sounds);
     for (Object* o : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
                       dateProto, clipProto, buttonProto, textFieldProto, errorProto})
         if (o) gray.push_back(o);

@@ -156,6 +156,10 @@ class Vm {
     // timers.cpp). Timer state lives in `timers`.
     void runTimers();
     Object* timers = nullptr;
+    // Delivers what Sound objects wait for (loaded files, onSoundComplete), once a frame after the timers
+    // (builtins/sound.cpp). The queue lives in `sounds`.
+    void runSounds();
+    Object* sounds = nullptr;
 
     // Implemented in interpreter.cpp.
     Value execute(const ActionBlock& block, Scope* scope, const Value& self, ClipObject* target,
@@ -201,5 +205,6 @@ void installColor(Vm& vm);
 void installGeom(Vm& vm);    // flash.geom: Matrix, Point, Rectangle, ColorTransform, Transform
 void installTimers(Vm& vm);  // setInterval, clearInterval, setTimeout, clearTimeout, getTimer
 void installMovieClip(Vm& vm);
+void installSound(Vm& vm);
 
 }  // namespace player::avm1

@@ -138,7 +138,7 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
         } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
-            if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
+            if (runActions) rt.stage().sound.startTag(movie_, *ss, static_cast<const DisplayObject*>(this));
         } else if (const auto* ia = std::get_if<swf::DoInitAction>(&tag->body)) {
             rt.runInitActions(this, ia);
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
@@ -148,7 +148,9 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
         }
     }
     // The frame is shown: its stream sound plays from here.
-    if (runActions) rt.stage().sound.timelineFrame(*timeline_, frame, this, self_, rt.tick);
+    if (runActions)
+        rt.stage().sound.timelineFrame(*timeline_, frame, static_cast<const DisplayObject*>(this), self_,
+                                       rt.tick);
 }
 
 bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
