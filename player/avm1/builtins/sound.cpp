@@ -448,8 +448,6 @@ void deliverLoad(Vm& vm, const SoundQueue::Load& l) {
             s->set(vm, "id3", Value(id3Object(vm, tags)));
             vm.callHandler(s->get(vm, "onID3"), Value(s));
         }
-    } else {
-        vm.host.log("loadSound(\"" + l.url + "\"): the file cannot be read");
     }
     s->loaded = pcm;
     s->loading = false;
