@@ -299,6 +299,7 @@ Value start(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!s) return Value();
     double offset = args.empty() ? 0 : vm.toNumber(args[0]);
     if (!std::isfinite(offset) || offset < 0) offset = 0;
+    offset = std::min(offset, 1e7);  // far beyond any sound's end
     int loops = args.size() < 2 ? 1 : int(clampToInt(vm.toNumber(args[1]), 1, 1 << 20, 1));
     if (s->loading)
         s->pendingStarts.push_back({offset, loops});
