@@ -8,7 +8,7 @@
 namespace cli {
 namespace {
 
-const char* kTraceUsage = "usage: tolvikan trace MOVIE [--frames N]\n";
+const char* kTraceUsage = "usage: tolvikan trace MOVIE [--frames N] [--input EVENTS.json]\n";
 
 int usageError(const std::string& why) {
     std::fprintf(stderr, "tolvikan trace: %s\n%s", why.c_str(), kTraceUsage);
@@ -20,6 +20,7 @@ int usageError(const std::string& why) {
 int runTrace(const std::vector<std::string>& args) {
     std::string movie;
     int frames = 0;
+    std::string input;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--frames") {
@@ -29,6 +30,9 @@ int runTrace(const std::vector<std::string>& args) {
             if (!end || *end || n < 1 || n > 100000000)
                 return usageError("--frames takes a positive whole number");
             frames = int(n);
+        } else if (a == "--input") {
+            if (i + 1 >= args.size()) return usageError("--input needs a file of input events");
+            input = args[++i];
         } else if (a.size() > 1 && a[0] == '-') {
             return usageError("unknown option " + a);
         } else if (movie.empty()) {
@@ -40,6 +44,7 @@ int runTrace(const std::vector<std::string>& args) {
     if (movie.empty()) return usageError("no movie given");
     player::TraceRunOptions options;
     options.frames = frames;
+    options.inputFile = input;
     options.trace = [](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);

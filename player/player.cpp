@@ -1,5 +1,7 @@
 #include "player/player.h"
 
+#include <cmath>
+
 #include "player/core/movie_file.h"
 #include "player/core/stage.h"
 
@@ -141,6 +143,30 @@ void Player::setLogHandler(LogHandler handler) {
 }
 const std::vector<std::string>& Player::log() const {
     return stage_->runtime.logLines;
+}
+
+void Player::mouseMove(double x, double y) {
+    if (loaded() && std::isfinite(x) && std::isfinite(y)) stage_->input.mouseMove(x * 20, y * 20);
+}
+
+void Player::mouseDown() {
+    if (loaded()) stage_->input.mouseDown();
+}
+
+void Player::mouseUp() {
+    if (loaded()) stage_->input.mouseUp();
+}
+
+void Player::keyDown(int keyCode, int ascii) {
+    if (loaded()) stage_->input.keyDown(keyCode, ascii);
+}
+
+void Player::keyUp(int keyCode, int ascii) {
+    if (loaded()) stage_->input.keyUp(keyCode, ascii);
+}
+
+bool Player::pointerOverHand() const {
+    return loaded() && stage_->input.overHand();
 }
 
 }  // namespace player

@@ -92,6 +92,19 @@ class Player {
     // Whether level 0's movie defines or streams any sound.
     bool hasSound() const;
 
+    // A user's mouse and keyboard (for hosts that let input reach the movie). Positions are in stage pixels:
+    // the movie's own coordinates, 20 twips each, whatever size the picture is drawn at. Each call runs the
+    // scripts it triggers (button actions, mouse and key handlers, listeners) before it returns.
+    void mouseMove(double x, double y);
+    void mouseDown();
+    void mouseUp();
+    // Flash key codes (Key.getCode: 65 for A, 13 for Enter, 37 for Left...) and the character typed
+    // (Key.getAscii; 0 when none).
+    void keyDown(int keyCode, int ascii);
+    void keyUp(int keyCode, int ascii);
+    // Whether the pointer is over a button or clip that wants the hand cursor.
+    bool pointerOverHand() const;
+
     // FSCommand event: raised by getURL("FSCommand:command", args).
     using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
     void setFsCommandHandler(FsCommandHandler handler);

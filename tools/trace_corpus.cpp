@@ -132,6 +132,9 @@ Result runCase(const fs::path& dir, const Case& c, int timeoutSeconds) {
         FILE* out = fdopen(fds[1], "w");
         player::TraceRunOptions o;
         o.frames = c.frames;
+        // Cases that need a user bring their mouse and key events beside the movie.
+        if (fs::exists(movie.parent_path() / "input.json"))
+            o.inputFile = (movie.parent_path() / "input.json").string();
         o.trace = [out](const std::string& line) {
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputc('\n', out);

@@ -113,7 +113,10 @@ bool Interp::lookupScope(const std::string& name, Value& out, Object** foundIn) 
         Object* o =
             s->kind == Scope::Kind::Target && f_.target && s->object == f_.original ? f_.target : s->object;
         if (!o) continue;
-        if (o->has(vm_, name)) {
+        // SWF 5 looks at a function's local variables only, not through a prototype given to them.
+        bool found =
+            s->kind == Scope::Kind::Local && vm_.version < 6 ? o->hasOwn(vm_, name) : o->has(vm_, name);
+        if (found) {
             out = o->getFrom(vm_, name, o);
             if (foundIn) *foundIn = o;
             return true;
@@ -306,8 +309,9 @@ void Interp::defineFunction(size_t& pc, const swf::Action& a) {
     fn->name = name;
     if (f_.pool) fn->pool = *f_.pool;
     Object* proto = vm_.newObject();
-    proto->define(vm_, "constructor", Value(fn), kDontEnum);
-    fn->define(vm_, "prototype", Value(proto), kDontEnum);
+    proto->define(vm_, "constructor", Value(fn), kDontEnum | kDontDelete);
+    fn->define(vm_, "prototype", Value(proto), kDontEnum | kDontDelete);
+    if (vm_.functionCtor) fn->define(vm_, "constructor", Value(vm_.functionCtor), kDontEnum | kDontDelete);
     pc = bodyEnd;
     if (name.empty()) {
         push(Value(fn));

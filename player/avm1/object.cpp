@@ -33,6 +33,20 @@ bool visibleInVersion(uint16_t flags, int version) {
     return true;
 }
 
+void Object::setProtoValue(const Value& v) {
+    proto_ = v.object();
+    protoOwn_ = true;
+    if (v.isObject())
+        protoPrimitive_.reset();
+    else
+        protoPrimitive_ = std::make_unique<Value>(v);
+}
+
+bool Object::isProtoName(Vm& vm, const std::string& name) {
+    if (name.size() != 9 || name[0] != '_') return false;
+    return name == "__proto__" || vm.key(name) == "__proto__";
+}
+
 Object::Property* Object::findOwn(Vm& vm, const std::string& name) {
     if (props_.empty()) return nullptr;
     auto it = index_.find(vm.key(name));
@@ -58,7 +72,10 @@ Value Object::get(Vm& vm, const std::string& name) {
 }
 
 Value Object::getFrom(Vm& vm, const std::string& name, Object* self) {
-    if (name == "__proto__") return Value(proto_);
+    if (isProtoName(vm, name)) {
+        if (!protoOwn_) return Value();
+        return protoPrimitive_ ? *protoPrimitive_ : proto_ ? Value(proto_) : Value::null();
+    }
     Object* o = this;
     for (int depth = 0; o; ++depth) {
         // Flash Player gives up on a script that looks further than 256 prototypes up.
@@ -87,8 +104,9 @@ bool Object::getOwn(Vm& vm, const std::string& name, Object* self, Value& out) {
 }
 
 void Object::set(Vm& vm, const std::string& name, const Value& value) {
-    if (name == "__proto__") {
-        proto_ = value.object();
+    if (isProtoName(vm, name)) {
+        if (protoOwn_ && (protoFlags_ & kReadOnly)) return;
+        setProtoValue(value);
         return;
     }
     Value stored = value;
@@ -129,6 +147,7 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
 }
 
 bool Object::hasOwn(Vm& vm, const std::string& name) {
+    if (isProtoName(vm, name)) return protoOwn_;
     return findOwn(vm, name) != nullptr;
 }
 
@@ -142,6 +161,13 @@ bool Object::has(Vm& vm, const std::string& name) {
 }
 
 bool Object::remove(Vm& vm, const std::string& name) {
+    if (isProtoName(vm, name)) {
+        if (!protoOwn_ || (protoFlags_ & kDontDelete)) return false;
+        protoOwn_ = false;
+        proto_ = nullptr;
+        protoPrimitive_.reset();
+        return true;
+    }
     auto it = index_.find(vm.key(name));
     if (it == index_.end()) return false;
     uint32_t i = it->second;
@@ -154,6 +180,7 @@ bool Object::remove(Vm& vm, const std::string& name) {
 }
 
 void Object::ownKeys(Vm& vm, std::vector<std::string>& out) {
+    if (protoOwn_ && !(protoFlags_ & kDontEnum)) out.push_back("__proto__");
     for (const Property& p : props_)
         if (!(p.flags & kDontEnum) && visibleInVersion(p.flags, vm.version)) out.push_back(p.name);
 }
@@ -178,6 +205,11 @@ void Object::defineAccessor(Vm& vm, const std::string& name, Object* getter, Obj
 }
 
 bool Object::changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t clear) {
+    if (isProtoName(vm, name)) {
+        if (!protoOwn_) return false;
+        protoFlags_ = uint16_t((protoFlags_ & ~clear) | set);
+        return true;
+    }
     Property* p = findOwn(vm, name);
     if (!p) return false;
     p->flags = uint16_t((p->flags & ~clear) | set);
@@ -185,11 +217,13 @@ bool Object::changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t
 }
 
 void Object::changeAllFlags(uint16_t set, uint16_t clear) {
+    protoFlags_ = uint16_t((protoFlags_ & ~clear) | set);
     for (Property& p : props_)
         p.flags = uint16_t((p.flags & ~clear) | set);
 }
 
 bool Object::isEnumerable(Vm& vm, const std::string& name) {
+    if (isProtoName(vm, name)) return protoOwn_ && !(protoFlags_ & kDontEnum);
     // Asked directly, a property hidden from this version still answers.
     auto it = index_.find(vm.key(name));
     if (it == index_.end()) return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,11 +59,16 @@ class Object : public GcCell {
         Xml,
         Other
     };
-    explicit Object(Object* proto = nullptr, Kind kind = Kind::Plain) : proto_(proto), kind_(kind) {}
+    explicit Object(Object* proto = nullptr, Kind kind = Kind::Plain)
+        : proto_(proto), kind_(kind), protoOwn_(proto != nullptr) {}
 
     Kind kind() const { return kind_; }
     Object* proto() const { return proto_; }
-    void setProto(Object* p) { proto_ = p; }
+    void setProto(Object* p) {
+        proto_ = p;
+        protoOwn_ = p != nullptr;
+        protoPrimitive_.reset();
+    }
 
     // [[Get]]: own property, then the prototype chain; getters run with `self` as this.
     Value get(Vm& vm, const std::string& name);
@@ -115,8 +121,16 @@ class Object : public GcCell {
     // Stores into an own data property, creating it when missing (no setters looked up).
     void putOwn(Vm& vm, const std::string& name, const Value& value);
 
+    // Whether `name` is __proto__: an own property of every object that has a prototype (hidden and
+    // permanent unless ASSetPropFlags says otherwise); deleting it cuts the chain.
+    static bool isProtoName(Vm& vm, const std::string& name);
+
     Object* proto_;
     Kind kind_;
+    bool protoOwn_;
+    uint16_t protoFlags_ = kDontEnum | kDontDelete;
+    // What a script stored in __proto__ when it was not an object (the chain then ends here).
+    std::unique_ptr<Value> protoPrimitive_;
     std::vector<Property> props_;
     std::unordered_map<std::string, uint32_t> index_;
     struct Watcher {
@@ -127,6 +141,7 @@ class Object : public GcCell {
 
   public:
     ~Object() override { delete watchers_; }
+    void setProtoValue(const Value& v);
 };
 
 // A function made by the engine.

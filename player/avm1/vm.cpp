@@ -33,6 +33,10 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installTimers(*this);
     installSound(*this);
     installMovieClip(*this);
+    // Every function has its own `constructor` (Function), hidden and permanent.
+    for (GcCell* c : cells_)
+        if (auto* f = dynamic_cast<FunctionObject*>(c); f && !f->hasOwn(*this, "constructor"))
+            f->define(*this, "constructor", Value(functionCtor), kDontEnum | kDontDelete);
 }
 
 Vm::~Vm() {
@@ -65,13 +69,15 @@ ArrayObject* Vm::newArray(std::vector<Value> elements) {
 }
 
 NativeFunction* Vm::newFunction(NativeFn fn, NativeFn ctor) {
-    return make<NativeFunction>(functionProto, fn, ctor);
+    NativeFunction* f = make<NativeFunction>(functionProto, fn, ctor);
+    if (functionCtor) f->define(*this, "constructor", Value(functionCtor), kDontEnum | kDontDelete);
+    return f;
 }
 
 NativeFunction* Vm::newClass(NativeFn fn, Object* prototype, NativeFn ctor) {
     NativeFunction* f = newFunction(fn, ctor);
     f->define(*this, "prototype", Value(prototype), kDontEnum | kDontDelete);
-    prototype->define(*this, "constructor", Value(f), kDontEnum);
+    prototype->define(*this, "constructor", Value(f), kDontEnum | kDontDelete);
     return f;
 }
 
@@ -439,8 +445,8 @@ void Vm::collect(const std::vector<GcCell*>& roots) {
     gray.push_back(registeredClasses);
     if (timers) gray.push_back(timers);
     if (sounds) gray.push_back(sounds);
-    for (Object* o : {objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-                      dateProto, clipProto, buttonProto, textFieldProto, errorProto})
+    for (Object* o : {objectProto, functionProto, functionCtor, arrayProto, stringProto, numberProto,
+                      booleanProto, dateProto, clipProto, buttonProto, textFieldProto, errorProto})
         if (o) gray.push_back(o);
     for (const Value& v : persistentRoots)
         traceValue(v, gray);

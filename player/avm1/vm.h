@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,7 @@ class Vm {
     Object* global = nullptr;
     Object* objectProto = nullptr;
     Object* functionProto = nullptr;
+    Object* functionCtor = nullptr;  // every function's own `constructor`
     Object* arrayProto = nullptr;
     Object* stringProto = nullptr;
     Object* numberProto = nullptr;
@@ -135,6 +137,10 @@ class Vm {
     Object* registeredClasses = nullptr;
 
     std::mt19937 random;
+    // The keyboard as scripts see it (Key.isDown, getCode, getAscii): held keys and the last key event.
+    std::set<int> keysDown;
+    int lastKeyCode = 0;
+    int lastAscii = 0;
     // Action budget of the current frame (Flash's script time limit as a count).
     uint64_t budget = 0;
     uint64_t actionsPerFrame = kActionsPerFrame;

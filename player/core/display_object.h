@@ -44,6 +44,12 @@ class DisplayObject {
     DisplayObject(const MovieDef* movie, const Character* character) : movie_(movie), character_(character) {}
     virtual ~DisplayObject() {
         if (counter_) --*counter_;
+        if (token_) *token_ = nullptr;
+    }
+    // A token that reads null once this object is gone (for those that must notice a removal).
+    std::weak_ptr<DisplayObject*> token() {
+        if (!token_) token_ = std::make_shared<DisplayObject*>(this);
+        return token_;
     }
     DisplayObject(const DisplayObject&) = delete;
     DisplayObject& operator=(const DisplayObject&) = delete;
@@ -87,6 +93,7 @@ class DisplayObject {
     const MovieDef* movie_;
     const Character* character_;
     size_t* counter_ = nullptr;
+    std::shared_ptr<DisplayObject*> token_;
 };
 
 class MovieClip;

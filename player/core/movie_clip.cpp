@@ -33,7 +33,7 @@ void MovieClip::advance(Runtime& rt) {
     std::vector<ButtonObject*> buttons;
     for (auto& [depth, obj] : children_) {
         if (MovieClip* c = obj->asClip()) {
-            if (c->tickCreated_ != rt.tick) clips.push_back(c->handle());
+            if (c->tickCreated_ != rt.tick && !c->unloading) clips.push_back(c->handle());
         } else if (obj->character() && obj->character()->kind == Character::Kind::Button) {
             buttons.push_back(static_cast<ButtonObject*>(obj.get()));
         }
@@ -95,9 +95,11 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
                 continue;
             }
             if (!po->move && exists) {
-                // A new placement on an occupied depth is refused, as Flash Player does.
-                if (!po->characterId) continue;
-                continue;
+                // A new placement on an occupied depth is refused by Flash Player for movies of SWF 6 and
+                // later; older movies get the new object, and the old one goes without an unload event.
+                if (!po->characterId || movie_->info().version >= 6) continue;
+                auto child = children_.find(depth);
+                if (child != children_.end() && !child->second->scriptCreated) children_.erase(child);
             }
             if (po->move && !exists) continue;  // nothing to modify
             Placement& p = placements_[depth];
@@ -165,17 +167,14 @@ bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
 
 void MovieClip::syncDisplayList(Runtime& rt) {
     // Objects whose placement is gone, or was replaced by another placement, leave the list.
-    for (auto it = children_.begin(); it != children_.end();) {
-        if (it->second->scriptCreated) {
-            ++it;
-            continue;
-        }
-        auto p = placements_.find(it->first);
-        if (p == placements_.end() || p->second.serial != it->second->serial)
-            it = children_.erase(it);
-        else
-            ++it;
+    std::vector<int> leaving;
+    for (const auto& [depth, obj] : children_) {
+        if (obj->scriptCreated) continue;
+        auto p = placements_.find(depth);
+        if (p == placements_.end() || p->second.serial != obj->serial) leaving.push_back(depth);
     }
+    for (int depth : leaving)
+        removeChildAt(depth, rt);
     for (const auto& [depth, p] : placements_) {
         auto it = children_.find(depth);
         DisplayObject* obj = nullptr;
@@ -320,15 +319,60 @@ void MovieClip::loadMovie(const MovieDef* movie, Runtime& rt) {
     initialize(rt);
 }
 
-bool MovieClip::removeScriptChild(MovieClip* child) {
+bool MovieClip::removeScriptChild(MovieClip* child, Runtime& rt) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
-        if (it->first < kScriptDepthOffset) return false;
+        // Nothing leaves a clip that is itself on its way out.
+        if (it->first < kScriptDepthOffset || unloading) return false;
         placements_.erase(it->first);
-        children_.erase(it);
+        removeChildAt(it->first, rt);
         return true;
     }
     return false;
+}
+
+void MovieClip::removeChildAt(int depth, Runtime& rt) {
+    auto it = children_.find(depth);
+    if (it == children_.end()) return;
+    MovieClip* clip = it->second->asClip();
+    if (!clip || clip->unloading || !rt.vm() || !clip->prepareUnload(rt)) {
+        if (!clip || !clip->unloading) children_.erase(it);
+        return;
+    }
+    // Script depth d goes to -32769 - d.
+    int scriptDepth = depth - kScriptDepthOffset;
+    int parked = -32769 - scriptDepth + kScriptDepthOffset;
+    std::unique_ptr<DisplayObject> obj = std::move(it->second);
+    children_.erase(it);
+    if (children_.count(parked)) {
+        // Only a clip parked before could be there; it goes now.
+        children_.erase(parked);
+    }
+    obj->depth = parked;
+    obj->scriptCreated = true;
+    children_[parked] = std::move(obj);
+    rt.parkUnloading(clip);
+}
+
+bool MovieClip::prepareUnload(Runtime& rt) {
+    // A clip with its own handler keeps its whole tree until it leaves; one without keeps only the
+    // children that wait for theirs.
+    bool own = rt.hasUnloadHandler(this);
+    bool waits = own;
+    std::vector<int> quiet;
+    for (auto& [depth, obj] : children_) {
+        MovieClip* c = obj->asClip();
+        if (!c || c->unloading) continue;
+        if (c->prepareUnload(rt))
+            waits = true;
+        else if (!own)
+            quiet.push_back(depth);
+    }
+    for (int depth : quiet)
+        children_.erase(depth);
+    if (own) rt.queueEvent(this, clip_event::Unload);
+    if (waits) unloading = true;
+    return waits;
 }
 
 const Timeline& emptyTimeline() {
@@ -341,38 +385,82 @@ const Timeline& emptyTimeline() {
     return t;
 }
 
+namespace {
+
+bool inState(const swf::ButtonRecord& r, ButtonObject::State s) {
+    switch (s) {
+        case ButtonObject::State::Up:
+            return r.stateUp;
+        case ButtonObject::State::Over:
+            return r.stateOver;
+        case ButtonObject::State::Down:
+            return r.stateDown;
+    }
+    return false;
+}
+
+}  // namespace
+
 ButtonObject::ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt)
     : DisplayObject(movie, button) {
     for (const swf::ButtonRecord& r : button->def->records) {
-        if (!r.stateUp) continue;
-        Placement p;
-        p.characterId = r.characterId;
-        p.matrix = toMatrix(r.matrix);
-        if (r.cxform)
-            p.cxform = toColorTransform(*r.cxform);
-        else if (button->cxform)
-            p.cxform = toColorTransform(*button->cxform);
-        p.serial = r.depth;
-        std::unique_ptr<DisplayObject> child = rt.instantiate(movie, p);
-        if (!child) continue;
-        child->depth = r.depth;
-        child->serial = p.serial;
-        child->matrix = p.matrix;
-        child->cxform = p.cxform;
-        child->blendMode = r.blendMode.value_or(0);
-        if (r.filters) {
-            for (const swf::Filter& f : *r.filters) {
-                swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
-                if (decoded) child->filters.push_back(std::move(*decoded));
-            }
+        if (r.stateUp) place(r, children_, rt);
+        if (r.stateHitTest) place(r, hitArea_, rt);
+    }
+}
+
+void ButtonObject::place(const swf::ButtonRecord& r, DisplayList& into, Runtime& rt) {
+    const auto* button = static_cast<const ButtonCharacter*>(character_);
+    Placement p;
+    p.characterId = r.characterId;
+    p.matrix = toMatrix(r.matrix);
+    if (r.cxform)
+        p.cxform = toColorTransform(*r.cxform);
+    else if (button->cxform)
+        p.cxform = toColorTransform(*button->cxform);
+    // The record identifies the character across states.
+    p.serial = uint64_t(&r - button->def->records.data()) + 1;
+    std::unique_ptr<DisplayObject> child = rt.instantiate(movie_, p, this, &into != &hitArea_);
+    if (!child) return;
+    child->depth = r.depth;
+    child->serial = p.serial;
+    child->matrix = p.matrix;
+    child->cxform = p.cxform;
+    child->blendMode = r.blendMode.value_or(0);
+    if (r.filters) {
+        for (const swf::Filter& f : *r.filters) {
+            swf::Result<swf::FilterParams> decoded = swf::decodeFilter(f);
+            if (decoded) child->filters.push_back(std::move(*decoded));
         }
-        children_[r.depth] = std::move(child);
+    }
+    into[r.depth] = std::move(child);
+}
+
+void ButtonObject::setState(State s, Runtime& rt) {
+    if (s == state_) return;
+    state_ = s;
+    const auto& records = button().def->records;
+    for (auto it = children_.begin(); it != children_.end();) {
+        size_t index = size_t(it->second->serial - 1);
+        if (index < records.size() && inState(records[index], s))
+            ++it;
+        else
+            it = children_.erase(it);
+    }
+    for (const swf::ButtonRecord& r : records) {
+        if (!inState(r, s)) continue;
+        auto it = children_.find(r.depth);
+        if (it != children_.end() && it->second->serial == uint64_t(&r - records.data()) + 1) continue;
+        place(r, children_, rt);
     }
 }
 
 void ButtonObject::advance(Runtime& rt) {
+    std::vector<std::weak_ptr<MovieClip*>> clips;
     for (auto& [depth, obj] : children_)
-        if (MovieClip* c = obj->asClip()) c->advance(rt);
+        if (MovieClip* c = obj->asClip()) clips.push_back(c->handle());
+    for (auto& h : clips)
+        if (auto p = h.lock(); p && *p) (*p)->advance(rt);
 }
 
 }  // namespace player

@@ -42,7 +42,13 @@ class MovieClip : public DisplayObject {
     // attachMovie / createEmptyMovieClip: a new clip of `character` (null: empty) at a script depth.
     MovieClip* attachChild(const Character* character, const std::string& name, int depth, Runtime& rt);
     // removeMovieClip: only clips at script depths (0 and up) leave.
-    bool removeScriptChild(MovieClip* child);
+    bool removeScriptChild(MovieClip* child, Runtime& rt);
+    // Takes the object at a display depth off the list as Flash Player does: a clip that has an unload
+    // handler, or holds one that has, stays until its unload events have run, moved to the depth
+    // -32769 - depth where nothing else lands; the rest go at once.
+    void removeChildAt(int depth, Runtime& rt);
+    // Set while a removed clip waits for its unload events.
+    bool unloading = false;
     // swapDepths: moves a child to a display depth, and what was there to the child's old depth.
     void swapChildDepth(DisplayObject* child, int depth);
     // Places an object at a display depth (script depth + 16384), replacing what was there.
@@ -63,6 +69,9 @@ class MovieClip : public DisplayObject {
 
   private:
     void applyFrameTags(int frame, bool runActions, Runtime& rt);
+    // Queues the unload events of this clip's tree (children first) and drops the children that have
+    // no handler in their subtree; true when something in the tree waits for its event.
+    bool prepareUnload(Runtime& rt);
     void syncDisplayList(Runtime& rt);
     bool canReplace(uint16_t oldId, uint16_t newId) const;
 
@@ -81,16 +90,28 @@ const Timeline& emptyTimeline();
 // Timeline depths are stored as in the file; scripts count depths from -16384 below them.
 constexpr int kScriptDepthOffset = 16384;
 
-// A button shows the characters of its "up" state (interaction comes with the mouse).
+// A button shows the characters of its state (up, over or down, as the mouse moves and presses); its
+// hit area decides where the mouse reaches it.
 class ButtonObject : public DisplayObject {
   public:
+    enum class State { Up, Over, Down };
     ButtonObject(const MovieDef* movie, const ButtonCharacter* button, Runtime& rt);
     DisplayList& children() { return children_; }
     const DisplayList& children() const { return children_; }
+    const DisplayList& hitArea() const { return hitArea_; }
+    const ButtonCharacter& button() const { return *static_cast<const ButtonCharacter*>(character_); }
     void advance(Runtime& rt);
+    State state() const { return state_; }
+    // Shows another state's characters; a character the two states share stays as it is.
+    void setState(State s, Runtime& rt);
+    bool enabled = true;
+    bool useHandCursor = true;
 
   private:
+    void place(const swf::ButtonRecord& r, DisplayList& into, Runtime& rt);
     DisplayList children_;
+    DisplayList hitArea_;
+    State state_ = State::Up;
 };
 
 }  // namespace player

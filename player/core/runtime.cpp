@@ -16,7 +16,7 @@ Runtime::Runtime(Stage& stage) : stage_(stage) {}
 Runtime::~Runtime() = default;
 
 std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const Placement& p,
-                                                    DisplayObject* parent) {
+                                                    DisplayObject* parent, bool giveName) {
     const Character* c = movie->character(p.characterId);
     if (!c) {
         log("placed character " + std::to_string(p.characterId) + " is not defined");
@@ -32,9 +32,10 @@ std::unique_ptr<DisplayObject> Runtime::instantiate(const MovieDef* movie, const
         unsupported("sprites nested deeper than " + std::to_string(kMaxNesting) + " levels (not placed)");
         return nullptr;
     }
-    // Objects placed without a name are called "instanceN", counting every such object the player made.
+    // Objects placed without a name are called "instanceN", counting every such object the player made
+    // (a button's hit area is never seen and takes no number).
     Placement named = p;
-    if (named.name.empty() && c->kind != Character::Kind::Font)
+    if (named.name.empty() && c->kind != Character::Kind::Font && giveName)
         named.name = "instance" + std::to_string(++instanceCounter);
     return make(movie, named, c, parent);
 }
@@ -87,6 +88,12 @@ void Runtime::queueActions(MovieClip* clip, const swf::DoAction* action) {
 }
 
 void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
+    if (event == clip_event::Initialize) {
+        size_t at = std::min(std::max(next_, initAt_), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        initAt_ = at + 1;
+        return;
+    }
     queue_.push_back({clip->handle(), nullptr, event, 0});
 }
 
@@ -106,13 +113,21 @@ void Runtime::runQueuedActions() {
             log("too many frame actions in one frame; the rest are skipped");
             break;
         }
-        if (quitRequested) break;
         Queued q = queue_[i];
+        next_ = i + 1;
+        // After fscommand("quit") only the unload events of clips already removed still run.
+        if (quitRequested && q.event != clip_event::Unload) continue;
         auto p = q.clip.lock();
         if (!p || !*p) continue;
         if (!vm_) continue;
+        // A removed clip waiting to leave answers only its unload event.
+        if ((*p)->unloading && q.event != clip_event::Unload) continue;
         try {
-            if (q.records) {
+            if (q.broadcaster) {
+                avm1::Value b = vm_->global->get(*vm_, q.broadcaster);
+                std::vector<avm1::Value> args{avm1::Value(std::string(q.method))};
+                if (b.object()) vm_->callMethod(b, "broadcastMessage", args);
+            } else if (q.records) {
                 avm1::ActionBlock block{q.records, 0, q.records->size(), q.version};
                 vm_->runBlock(block, avm1::scriptObjectOf(*vm_, *p));
             } else {
@@ -126,6 +141,96 @@ void Runtime::runQueuedActions() {
         }
     }
     queue_.clear();
+    next_ = initAt_ = 0;
+    finishUnloading();
+}
+
+const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCondAction& a) {
+    auto it = buttonActionCode_.find(&a);
+    if (it != buttonActionCode_.end()) return it->second;
+    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    if (d.error) log("button actions: " + d.error->describe());
+    return buttonActionCode_[&a] = std::move(d.actions);
+}
+
+void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition) {
+    MovieClip* parent = button->parent ? button->parent->asClip() : nullptr;
+    if (!vm_ || !parent) return;
+    int version = button->movie() ? button->movie()->info().version : 0;
+    for (const swf::ButtonCondAction& a : button->button().def->actions)
+        if (a.conditions & condition & 0x1FF)
+            queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+}
+
+void Runtime::collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting) {
+    if (nesting > kMaxNesting) return;
+    for (const auto& [depth, obj] : list) {
+        if (MovieClip* c = obj->asClip())
+            collectButtons(c->children(), out, nesting + 1);
+        else if (obj->character() && obj->character()->kind == Character::Kind::Button)
+            out.push_back(static_cast<ButtonObject*>(obj.get()));
+    }
+}
+
+void Runtime::queueKeyPress(int keyCode, int ascii) {
+    // Button key conditions name special keys by small numbers and the rest by their character.
+    static const std::pair<int, int> special[] = {{37, 1},  {39, 2},  {36, 3},  {35, 4},  {45, 5},
+                                                  {46, 6},  {8, 8},   {13, 13}, {38, 14}, {40, 15},
+                                                  {33, 16}, {34, 17}, {9, 18},  {27, 19}};
+    int code = ascii >= 32 ? ascii : 0;
+    for (const auto& [key, c] : special)
+        if (key == keyCode) code = c;
+    if (!vm_ || code == 0) return;
+    std::vector<ButtonObject*> buttons;
+    for (const auto& [n, l] : stage_.levels())
+        collectButtons(l.root->children(), buttons, 0);
+    for (ButtonObject* b : buttons) {
+        MovieClip* parent = b->parent ? b->parent->asClip() : nullptr;
+        if (!parent || !b->enabled) continue;
+        int version = b->movie() ? b->movie()->info().version : 0;
+        for (const swf::ButtonCondAction& a : b->button().def->actions)
+            if (a.keyCode() == code)
+                queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+    }
+}
+
+void Runtime::queueBroadcast(const char* broadcaster, const char* method) {
+    Stage::Level* l = stage_.level(0);
+    if (!vm_ || !l) return;
+    queue_.push_back({l->root->handle(), nullptr, 0, 0, broadcaster, method});
+}
+
+bool Runtime::hasUnloadHandler(MovieClip* clip) {
+    if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Unload)) return true;
+    int version = clip->movie() ? clip->movie()->info().version : 0;
+    if (!vm_ || version < 6) return false;
+    try {
+        avm1::Value fn = avm1::scriptObjectOf(*vm_, clip)->get(*vm_, "onUnload");
+        return fn.object() && fn.object()->isCallable();
+    } catch (const avm1::ScriptAbort&) {
+        return false;
+    } catch (const avm1::ScriptThrow&) {
+        return false;
+    }
+}
+
+void Runtime::parkUnloading(MovieClip* clip) {
+    unloading_.push_back(clip->handle());
+}
+
+void Runtime::finishUnloading() {
+    std::vector<std::weak_ptr<MovieClip*>> leaving;
+    leaving.swap(unloading_);
+    for (auto& h : leaving) {
+        auto p = h.lock();
+        if (!p || !*p) continue;
+        MovieClip* clip = *p;
+        MovieClip* parent = clip->parent ? clip->parent->asClip() : nullptr;
+        if (!parent) continue;
+        auto& list = parent->children();
+        auto it = list.find(clip->depth);
+        if (it != list.end() && it->second.get() == clip) list.erase(it);
+    }
 }
 
 const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a) {
@@ -228,7 +333,12 @@ void Runtime::collectGarbage() {
         lists.pop_back();
         for (const auto& [depth, obj] : *list) {
             if (obj->scriptObject) roots.push_back(obj->scriptObject);
-            if (MovieClip* c = obj->asClip()) lists.push_back(&c->children());
+            if (MovieClip* c = obj->asClip()) {
+                lists.push_back(&c->children());
+            } else if (obj->character() && obj->character()->kind == Character::Kind::Button) {
+                lists.push_back(&static_cast<ButtonObject*>(obj.get())->children());
+                lists.push_back(&static_cast<ButtonObject*>(obj.get())->hitArea());
+            }
         }
     }
     vm_->collect(roots);
@@ -243,7 +353,7 @@ void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, d
 void Runtime::removeClip(avm1::ClipObject* clip) {
     MovieClip* c = clip ? clip->clip() : nullptr;
     if (!c || !c->parent || !c->parent->asClip()) return;
-    c->parent->asClip()->removeScriptChild(c);
+    c->parent->asClip()->removeScriptChild(c, *this);
 }
 
 void Runtime::trace(const std::string& line) {

@@ -19,6 +19,7 @@ namespace player {
 
 class Stage;
 class MovieClip;
+class ButtonObject;
 
 // Clip events (CLIPEVENTFLAGS bits as the parser stores them).
 namespace clip_event {
@@ -55,13 +56,24 @@ class Runtime : public avm1::Host {
     // A display object for a placement of `movie`'s character; null (logged once) for ids the dictionary
     // lacks. Sprites and buttons are built with their first frame already shown.
     std::unique_ptr<DisplayObject> instantiate(const MovieDef* movie, const Placement& p,
-                                               DisplayObject* parent = nullptr);
+                                               DisplayObject* parent = nullptr, bool named = true);
 
     // Frame actions run after every timeline has moved on, in the order their frames were reached.
     void queueActions(MovieClip* clip, const swf::DoAction* action);
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
     void runQueuedActions();
+    // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip.
+    void queueButtonActions(ButtonObject* button, uint16_t condition);
+    // The actions of every button that answers a key press (Flash's key codes of button conditions).
+    void queueKeyPress(int keyCode, int ascii);
+    // `method` called on the listeners of the global broadcaster `broadcaster` (Mouse, Key).
+    void queueBroadcast(const char* broadcaster, const char* method);
+    // Whether a clip answers its removal: an onClipEvent(unload) handler, or (SWF 6 and later) an onUnload
+    // method.
+    bool hasUnloadHandler(MovieClip* clip);
+    // A removed clip waiting for its unload events; it leaves its parent once the queue has run.
+    void parkUnloading(MovieClip* clip);
     // Runs `frame`'s actions of a clip now, without going there (call()).
     void callFrame(MovieClip* clip, int frame);
     // The init actions of the sprites a movie defines, once each, before the frame that defines them.
@@ -74,6 +86,8 @@ class Runtime : public avm1::Host {
     // Forgets every script object (a new movie replaces everything).
     void resetScripts() {
         queue_.clear();
+        next_ = initAt_ = 0;
+        unloading_.clear();
         vm_.reset();
         initDone_.clear();
         clipActionCode_.clear();
@@ -144,17 +158,28 @@ class Runtime : public avm1::Host {
     struct Queued {
         std::weak_ptr<MovieClip*> clip;
         const std::vector<swf::Action>* records = nullptr;  // a block of actions, or
-        uint32_t event = 0;                                 // a clip event
+        uint32_t event = 0;                                 // a clip event, or
         int version = 0;
+        const char* broadcaster = nullptr;  // a message to a broadcaster's listeners
+        const char* method = nullptr;
     };
     void runEvent(MovieClip* clip, uint32_t event);
     const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);
 
     Stage& stage_;
     std::vector<Queued> queue_;
+    // Initialize events run before what was queued earlier and has not run yet: they go at `initAt_`,
+    // never before `next_`, the next entry to run.
+    size_t next_ = 0;
+    size_t initAt_ = 0;
+    std::vector<std::weak_ptr<MovieClip*>> unloading_;
+    void finishUnloading();
     std::set<std::string> reported_;
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
+    std::map<const swf::ButtonCondAction*, std::vector<swf::Action>> buttonActionCode_;
+    const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a);
+    void collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting);
     std::set<const swf::DoInitAction*> initDone_;
 };
 

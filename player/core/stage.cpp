@@ -48,6 +48,7 @@ void Stage::unloadAll() {
     retired_.clear();
     runtime.stageBackground.reset();
     runtime.pendingLoads.clear();
+    input.reset();
 }
 
 void Stage::runPendingLoads() {

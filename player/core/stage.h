@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "player/core/input.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
 #include "player/core/picture_memo.h"
@@ -15,7 +16,7 @@ namespace player {
 
 class Stage {
   public:
-    Stage() : runtime(*this) {
+    Stage() : runtime(*this), input(*this) {
         sound.setLog([this](const std::string& line) { runtime.log(line); });
         // Voices belong to display objects; the clips around one shape its sound too.
         sound.setAncestry([](const void* owner, std::vector<const void*>& out) {
@@ -43,6 +44,7 @@ class Stage {
     uint64_t picturesReused() const { return memo_.reused(); }
 
     Runtime runtime;
+    Input input;
     sound::SoundPlayer sound;
 
   private:

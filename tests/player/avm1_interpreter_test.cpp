@@ -150,6 +150,29 @@ TEST(Avm1Objects, PrototypeChainAndConstructors) {
     EXPECT_EQ(lines, (std::vector<std::string>{"hi 1", "true"}));
 }
 
+TEST(Avm1Objects, ProtoAndConstructorAreOwnProperties) {
+    // o = {x: 1}; o has its own hidden, permanent __proto__; functions their own constructor (Function).
+    // Deleting __proto__ once ASSetPropFlags allows it cuts the chain; a primitive stored there reads back.
+    auto lines = run(R"(
+        push 'o' 'x' 1 1; initobject; setvar
+        push '__proto__' 1 'o'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 'o'; getvar; push '__proto__'; delete; trace
+        push 'f'; function -
+        end
+        setvar
+        push 'f'; getvar; push 'constructor'; getmember; push 'Function'; getvar; strictequals; trace
+        push 'constructor' 1 'f'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 2 0 '__proto__' 'o'; getvar; push 4 'ASSetPropFlags'; callfunc; pop
+        push 'o'; getvar; push '__proto__'; delete; trace
+        push 'o'; getvar; push 'toString'; getmember; typeof; trace
+        push 'o'; getvar; push '__proto__' 'text'; setmember
+        push 'o'; getvar; push '__proto__'; getmember; trace
+    )",
+                     8);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"true", "false", "true", "true", "true", "undefined", "text"}));
+}
+
 TEST(Avm1Objects, EnumerationListsNewestNamesFirst) {
     auto lines = run(R"(
         push 'o' 'a' 1 'b' 2 'c' 3 3; initobject; setvar
@@ -216,6 +239,34 @@ TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {
         push 'a'; getvar; typeof; trace
     )");
     EXPECT_EQ(lines, (std::vector<std::string>{"6", "5", "_level0.a", "undefined"}));
+}
+
+TEST(Avm1Clips, RemovedClipsWaitForTheirUnloadHandlers) {
+    // a holds a.q (no handler) and a.h (onUnload); a has none. Removing a parks it at -32769 with a.h,
+    // drops a.q at once, and a.h's handler runs once the frame's script is over, then both leave.
+    auto lines = run(R"(
+        push 0 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 0 'q' 2 'a'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 1 'h' 2 'a'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'a'; getvar; push 'h'; getmember; push 'onUnload'
+        function -
+          push 'this'; getvar; trace
+        end
+        setmember
+        push 0 'a'; getvar; push 'removeMovieClip'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push 'a'; getvar; push 'q'; getmember; typeof; trace
+        push 'a'; getvar; push 'h'; getmember; trace
+        push 'done'; trace
+    )",
+                     8, 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{"-32769", "undefined", "_level0.a.h", "done", "_level0.a.h"}));
+    auto after = run(R"(
+        push 0 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 0 'a'; getvar; push 'removeMovieClip'; callmethod; pop
+        push 'a'; getvar; typeof; trace
+    )");
+    EXPECT_EQ(after, (std::vector<std::string>{"undefined"})) << "without a handler a clip goes at once";
 }
 
 TEST(Avm1Clips, EnterFrameHandlersRunEveryFrameAfterTheFirst) {

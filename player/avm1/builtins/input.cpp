@@ -1,6 +1,7 @@
-// Key, Mouse and Selection. A conversion has no user at the keyboard or the mouse: no key is down, no
-// key was pressed last; only a script moves the focus. Listeners are accepted and kept (the AsBroadcaster
-// protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register them run on.
+// Key, Mouse and Selection. The keyboard state comes from the host's input (a conversion without a user
+// has no key down and none pressed last); only a script moves the focus. Listeners are accepted and kept (the
+// AsBroadcaster protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register
+// them run on.
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 
@@ -73,16 +74,25 @@ Value returnsFalse(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(false);
 }
 
-Value returnsZero(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(0);
-}
-
 Value returnsMinusOne(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(-1);
 }
 
 Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
+}
+
+Value keyIsDown(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (args.empty()) return Value(false);
+    return Value(vm.keysDown.count(int(clampToInt(vm.toNumber(args[0]), -1, 1 << 16, -1))) > 0);
+}
+
+Value keyGetCode(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value(vm.lastKeyCode);
+}
+
+Value keyGetAscii(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value(vm.lastAscii);
 }
 
 // The Mouse object remembers whether the pointer shows: show() and hide() answer what it was before.
@@ -175,10 +185,10 @@ void installInput(Vm& vm) {
     for (const auto& c : codes)
         key->define(vm, c.name, Value(c.code), kFixed);
     makeBroadcaster(vm, b, key, kFixed);
-    fixedMethod(vm, key, "getAscii", returnsZero);
-    fixedMethod(vm, key, "getCode", returnsZero);
+    fixedMethod(vm, key, "getAscii", keyGetAscii);
+    fixedMethod(vm, key, "getCode", keyGetCode);
     fixedMethod(vm, key, "isAccessible", returnsFalse);
-    fixedMethod(vm, key, "isDown", returnsFalse);
+    fixedMethod(vm, key, "isDown", keyIsDown);
     fixedMethod(vm, key, "isToggled", returnsFalse);
     vm.global->define(vm, "Key", Value(key), kDontEnum);
 

@@ -146,7 +146,7 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
 
 Value mcRemoveMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
-    if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc);
+    if (mc && mc->parent && mc->parent->asClip()) mc->parent->asClip()->removeScriptChild(mc, runtimeOf(vm));
     return Value();
 }
 

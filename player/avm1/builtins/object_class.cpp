@@ -166,9 +166,10 @@ void installObject(Vm& vm) {
 void installFunction(Vm& vm) {
     Object* proto = vm.functionProto;
     NativeFunction* ctor = vm.newClass(functionCtor, proto);
+    vm.functionCtor = ctor;
     vm.method(proto, "call", functionCall);
     vm.method(proto, "apply", functionApply);
-    vm.global->define(vm, "Function", Value(ctor), kDontEnum);
+    vm.global->define(vm, "Function", Value(ctor), kDontEnum | kVersion6Up);
 }
 
 }  // namespace player::avm1
