@@ -438,6 +438,10 @@ void ButtonObject::place(const swf::ButtonRecord& r, DisplayList& into, Runtime&
 
 void ButtonObject::setState(State s, Runtime& rt) {
     if (s == state_) return;
+    if (const swf::DefineButtonSound* sounds = button().sounds)
+        rt.stage().sound.playButtonSound(movie_, *sounds,
+                                         sound::SoundPlayer::buttonTransition(int(state_), int(s)),
+                                         static_cast<const DisplayObject*>(this));
     state_ = s;
     const auto& records = button().def->records;
     for (auto it = children_.begin(); it != children_.end();) {

@@ -98,6 +98,17 @@ void SoundPlayer::playButtonSound(const MovieDef* movie, const swf::DefineButton
     startEvent(def, e.info, owner);
 }
 
+int SoundPlayer::buttonTransition(int from, int to) {
+    // Up and over: the pointer left or reached the button; over and down: pressed or released over it. A
+    // button released outside goes from down (shown as over while dragged out) to up.
+    if (from == 1 && to == 0) return 0;
+    if (from == 0 && to == 1) return 1;
+    if (from == 1 && to == 2) return 2;
+    if (from == 2 && to == 1) return 3;
+    if (from == 2 && to == 0) return 0;
+    return -1;
+}
+
 void SoundPlayer::startEvent(const swf::DefineSound* def, const swf::SoundInfo& info, const void* owner) {
     if (info.syncStop) {
         mixer_.stopTagged(def, 0);

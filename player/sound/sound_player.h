@@ -51,6 +51,8 @@ class SoundPlayer {
     // ButtonTransition), with that entry's SoundInfo, owned by the button.
     void playButtonSound(const MovieDef* movie, const swf::DefineButtonSound& sounds, int transition,
                          const void* owner);
+    // The transition a button's change of shown state (0 up, 1 over, 2 down) stands for; -1 for none.
+    static int buttonTransition(int from, int to);
     // `owner`'s timeline shows `frame` (reached by playing or by a jump) during tick `tick`. `alive`
     // expires with the owner, which ends its stream.
     void timelineFrame(const Timeline& timeline, int frame, const void* owner, std::weak_ptr<void> alive,

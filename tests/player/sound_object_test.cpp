@@ -370,4 +370,44 @@ TEST(ButtonSound, EachTransitionPlaysItsEntry) {
     EXPECT_NE(log[0].find("sound 40"), std::string::npos) << log[0];
 }
 
+TEST(ButtonSound, TheMouseOverAndPressingAButtonPlayItsSounds) {
+    // A button with a hit area over the whole stage: rolling over plays sound 1, pressing sound 2.
+    using playertest::rectShape;
+    auto b = playertest::movie(40, 40, 1, 8);
+    b.tag(kTagDefineSound,
+          defineSound(1, {3, 3, true, false}, 44100, pcm16(std::vector<int16_t>(44100, 1000))));
+    b.tag(kTagDefineSound,
+          defineSound(2, {3, 3, true, false}, 44100, pcm16(std::vector<int16_t>(44100, 300))));
+    b.tag(playertest::kDefineShape3, rectShape(5, 0, 0, 40, 40, 0xFF0000));
+    ButtonRecordSpec up, hit;
+    up.characterId = 5;
+    hit.up = false;
+    hit.hit = true;
+    hit.characterId = 5;
+    hit.depth = 2;
+    b.tag(playertest::kDefineButton2, defineButton2(6, false, {up, hit}, {}));
+    // DefineButtonSound: the button, then per transition a sound id and (when not 0) a plain SoundInfo.
+    ByteWriter sounds;
+    sounds.u16(6).u16(0).u16(1).u8(0).u16(2).u8(0).u16(0);
+    b.tag(17, sounds.bytes());
+    b.tag(playertest::kPlaceObject2, playertest::place(6, 1)).showFrame();
+    player::Player p;
+    playertest::load(p, b.end().build());
+    std::vector<int16_t> out;
+    p.takeSound(out);
+    auto nextFrameLevel = [&] {
+        p.advance();
+        out.clear();
+        p.takeSound(out);
+        return out.at(0);
+    };
+    EXPECT_EQ(nextFrameLevel(), 0);
+    p.mouseMove(20, 20);
+    EXPECT_EQ(nextFrameLevel(), 1000);
+    p.mouseDown();
+    EXPECT_EQ(nextFrameLevel(), 1300);
+    p.mouseUp();  // over-down to over-up has no sound
+    EXPECT_EQ(nextFrameLevel(), 1300);
+}
+
 }  // namespace
