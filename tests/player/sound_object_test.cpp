@@ -280,6 +280,18 @@ TEST(SoundObject, LoadSoundReadsALocalMp3OnTheNextFrame) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(SoundObject, AfterLoadSoundTheSoundHasATransformOfItsOwn) {
+    // Sound on clip a: loadSound (even of a file that is missing) gives it a transform of its own, so its
+    // volume no longer changes a's, and what it plays afterwards follows its own transform.
+    std::string script = newClip("a", "_root", "a", 1) + newSound("s", {"@a"}) + newSound("sa", {"@a"}) +
+                         run("s", "loadSound", {"'missing.mp3'", "false"}) + run("s", "setVolume", {"50"}) +
+                         traceCall("sa", "getVolume") + run("s", "attachSound", {"'tone'"}) +
+                         run("s", "start");
+    Played r = play(scriptMovie(script, 8, 2, true), 2);
+    EXPECT_EQ(joined(r.lines), "100");
+    EXPECT_EQ(r.sound.at(0), 5000);
+}
+
 TEST(Id3, ReadsTheTagsOfEachVersion) {
     using player::sound::Id3Tags;
     auto read = [](const std::vector<uint8_t>& bytes) {

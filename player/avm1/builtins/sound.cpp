@@ -34,7 +34,11 @@ class SoundObject : public Object {
     explicit SoundObject(Object* proto) : Object(proto) {}
     Value target;
     bool global = true;  // made without a target
-    const swf::DefineSound* attached = nullptr;
+    // attachSound's sound, decoded; the definition is kept only as a key to compare (its movie may be
+    // unloaded while the Sound lives).
+    const void* attached = nullptr;
+    sound::PcmPtr attachedPcm;
+    double attachedMs = 0;
     sound::PcmPtr loaded;  // what loadSound read
     bool loadAsked = false;
     double bytesLoaded = 0, bytesTotal = 0;
@@ -256,8 +260,12 @@ Value attachSound(Vm& vm, const Value& self, std::vector<Value>& args) {
     const MovieDef* movie = t.ok ? movieOf(vm, t) : nullptr;
     if (t.own) movie = movieOf(vm, Target{});
     const swf::DefineSound* def = movie ? movie->exportedSound(vm.toString(args[0])) : nullptr;
-    if (!def) return Value();
+    SoundPlayer* sp = playerOf(vm);
+    if (!def || !sp) return Value();
     s->attached = def;
+    // A player with sound off (pictures only) does not decode what it will never play.
+    s->attachedPcm = sp->enabled() ? sp->decoded(def) : nullptr;
+    s->attachedMs = sp->durationMs(def);
     s->loaded = nullptr;
     s->loading = false;
     s->pendingStarts.clear();
@@ -281,10 +289,10 @@ void startInstance(Vm& vm, SoundObject* s, double offsetSeconds, int loops) {
     auto finished = q.finished;
     auto idHolder = std::make_shared<SoundPlayer::VoiceId>(0);
     auto onComplete = [finished, idHolder] { finished->push_back(*idHolder); };
+    const sound::PcmPtr& pcm = s->attached ? s->attachedPcm : s->loaded;
+    const void* scope = s->attached ? s->attached : s->loaded.get();
     SoundPlayer::VoiceId id =
-        s->attached ? sp->startSound(s->attached, offsetSeconds, loops, owner, onComplete)
-                    : sp->startPcm(s->loaded, offsetSeconds, loops, owner, onComplete, s->loaded.get(),
-                                   /*ownerIsDisplayObject=*/!t.own);
+        sp->startPcm(pcm, offsetSeconds, loops, owner, onComplete, scope, /*ownerIsDisplayObject=*/!t.own);
     if (!id) return;
     *idHolder = id;
     s->voice = id;
@@ -333,7 +341,7 @@ Value stop(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value durationOf(Vm& vm, SoundObject* s) {
     SoundPlayer* sp = playerOf(vm);
     if (!s || !sp) return Value();
-    if (s->attached) return Value(std::round(sp->durationMs(s->attached)));
+    if (s->attached) return Value(std::round(s->attachedMs));
     if (s->loaded) return Value(std::floor(double(s->loaded->frames44()) * 1000.0 / SoundPlayer::kRate));
     return Value();
 }
@@ -369,6 +377,7 @@ Value loadSound(Vm& vm, const Value& self, std::vector<Value>& args) {
     SoundObject* s = soundOf(self);
     if (!s || args.empty() || !vm.sounds) return Value();
     s->attached = nullptr;
+    s->attachedPcm = nullptr;
     s->loaded = nullptr;
     s->voice = 0;
     s->lastPositionMs = 0;
