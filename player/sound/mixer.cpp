@@ -172,6 +172,39 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
     if (v.pos44 >= v.end44 && v.loopsLeft <= 1) ended = true;
 }
 
+void Mixer::skip(size_t frames) {
+    std::vector<std::function<void()>> completed;
+    for (size_t i = 0; i < voices_.size();) {
+        Voice& v = voices_[i];
+        int64_t left = int64_t(frames);
+        bool ended = false;
+        while (!ended) {
+            const int64_t room = v.end44 - v.pos44;
+            if (left < room) {
+                v.pos44 += left;
+                break;
+            }
+            left -= room;
+            v.pos44 = v.end44;
+            // As in render: the last loop ends where it reaches its end, others restart at the in point.
+            if (v.loopsLeft <= 1 || --v.loopsLeft <= 0) {
+                ended = true;
+            } else {
+                v.pos44 = v.p.inPoint44;
+                if (left == 0) break;
+            }
+        }
+        if (ended) {
+            if (v.p.onComplete) completed.push_back(std::move(v.p.onComplete));
+            voices_.erase(voices_.begin() + ptrdiff_t(i));
+        } else {
+            ++i;
+        }
+    }
+    for (auto& f : completed)
+        f();
+}
+
 void Mixer::mix(int16_t* out, size_t frames) {
     acc_.assign(frames * 2, 0.0f);
     std::vector<std::function<void()>> completed;

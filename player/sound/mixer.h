@@ -66,6 +66,8 @@ class Mixer {
     // Mixes `frames` stereo samples into out (2 * frames values), replacing what was there. Voices that
     // end are removed, and their completion callbacks run after the mix.
     void mix(int16_t* out, size_t frames);
+    // Moves every voice on by `frames` samples without producing any (ends and completions as mix does).
+    void skip(size_t frames);
 
     static constexpr size_t kMaxVoices = 64;  // the oldest event voice gives way beyond this
 

@@ -152,7 +152,6 @@ void SoundPlayer::forgetDeadClips() {
 
 SoundPlayer::VoiceId SoundPlayer::startSound(const swf::DefineSound* def, double offsetSeconds, int loops,
                                              const void* owner, std::function<void()> onComplete) {
-    if (!enabled_) return 0;
     PcmPtr pcm = decoded(def);
     if (!pcm) return 0;
     return startVoice(std::move(pcm), def, offsetSeconds, loops, owner, std::move(onComplete));
@@ -169,7 +168,7 @@ SoundPlayer::VoiceId SoundPlayer::startPcm(PcmPtr pcm, double offsetSeconds, int
 SoundPlayer::VoiceId SoundPlayer::startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops,
                                              const void* owner, std::function<void()> onComplete,
                                              bool ownerIsDisplayObject) {
-    if (!enabled_ || !pcm) return 0;
+    if (!pcm) return 0;
     VoiceParams p;
     p.inPoint44 = std::isfinite(offsetSeconds) && offsetSeconds > 0 ? std::llround(offsetSeconds * kRate) : 0;
     p.loops = std::max(1, loops);
@@ -292,7 +291,15 @@ void SoundPlayer::timelineFrame(const Timeline& timeline, int frame, const void*
 }
 
 void SoundPlayer::endFrame(uint64_t tick) {
-    if (!enabled_) return;
+    if (!enabled_) {
+        // Sounds scripts started still run their course, silently, so that their positions and completions
+        // reach the scripts at the same frames as with sound on.
+        if (mixer_.voiceCount())
+            mixer_.skip(size_t(cutFrame()));
+        else
+            cutFrame();
+        return;
+    }
     // A stream plays only while its timeline moves: a stopped or removed clip's stream stops.
     for (auto it = streams_.begin(); it != streams_.end();) {
         if (it->second.alive.expired() || it->second.lastTick != tick) {
@@ -303,16 +310,21 @@ void SoundPlayer::endFrame(uint64_t tick) {
         }
     }
     forgetDeadClips();
-    ++frames_;
-    const int64_t end = frames_ * kRate * 256 / fps256_;
-    const size_t n = size_t(std::max<int64_t>(0, end - cut_));
-    cut_ = end;
+    const size_t n = size_t(cutFrame());
     const size_t at = pending_.size();
     pending_.resize(at + 2 * n);
     mixer_.mix(pending_.data() + at, n);
     // A host that takes nothing keeps only the last few seconds.
     const size_t cap = size_t(kMaxPendingSeconds) * kRate * 2;
     if (pending_.size() > cap) pending_.erase(pending_.begin(), pending_.end() - ptrdiff_t(cap));
+}
+
+int64_t SoundPlayer::cutFrame() {
+    ++frames_;
+    const int64_t end = frames_ * kRate * 256 / fps256_;
+    const int64_t n = std::max<int64_t>(0, end - cut_);
+    cut_ = end;
+    return n;
 }
 
 size_t SoundPlayer::take(std::vector<int16_t>& out) {

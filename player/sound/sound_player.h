@@ -29,7 +29,9 @@ class SoundPlayer {
   public:
     static constexpr int kRate = 44100;
 
-    // A player with sound off starts no voices and produces no samples (hosts that only want pictures).
+    // A player with sound off produces no samples (hosts that only want pictures): the timelines' sounds
+    // are not played, while sounds scripts start run their course silently (their positions and
+    // completions are part of what the movie does).
     void setEnabled(bool on);
     bool enabled() const { return enabled_; }
     void setLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
@@ -119,6 +121,8 @@ class SoundPlayer {
     void startEvent(const swf::DefineSound* def, const swf::SoundInfo& info, const void* owner);
     void fillAncestors(VoiceParams& p) const;
     void forgetDeadClips();
+    // Moves the frame clock on by one frame; returns that frame's number of samples.
+    int64_t cutFrame();
     VoiceId startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops, const void* owner,
                        std::function<void()> onComplete, bool ownerIsDisplayObject = true);
     void log(const std::string& line);

@@ -199,6 +199,34 @@ TEST(SoundObject, StartOffsetLoopsAndCompletionOnTheMovieClock) {
     EXPECT_EQ(r.sound[0], 0);
 }
 
+TEST(SoundObject, WithSoundOffScriptSoundsStillCompleteOnTheirFrame) {
+    // A picture-only player (sound off) runs a movie that waits for onSoundComplete the same as one with
+    // sound: the completion comes on the same frame, though nothing is heard.
+    std::string script = newSound("s") + run("s", "attachSound", {"'tone'"}) +
+                         "function done; push 'done'; trace; end; push 's'; getvar; push 'onSoundComplete'; "
+                         "push 'done'; getvar; setmember; " +
+                         run("s", "start", {"0", "3"});
+    Bytes movie = scriptMovie(script, 8, 8, true);  // 3 x 4410 samples: complete in frame 4, heard in 5
+    for (bool sound : {true, false}) {
+        player::Player p;
+        p.setSoundEnabled(sound);
+        std::vector<std::string> lines;
+        p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+        playertest::load(p, movie);
+        int doneAt = 0;
+        std::vector<int16_t> out;
+        for (int f = 2; f <= 6 && !doneAt; ++f) {
+            p.advance();
+            p.takeSound(out);
+            if (!lines.empty()) doneAt = f;
+        }
+        EXPECT_EQ(doneAt, 5) << (sound ? "sound on" : "sound off");
+        if (!sound) {
+            EXPECT_TRUE(out.empty());
+        }
+    }
+}
+
 // Silent MPEG-1 layer III frames (128 kbit/s, 44.1 kHz, mono): 1152 samples each.
 std::vector<uint8_t> silentMp3(int frames) {
     std::vector<uint8_t> out;

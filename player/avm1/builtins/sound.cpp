@@ -263,8 +263,7 @@ Value attachSound(Vm& vm, const Value& self, std::vector<Value>& args) {
     SoundPlayer* sp = playerOf(vm);
     if (!def || !sp) return Value();
     s->attached = def;
-    // A player with sound off (pictures only) does not decode what it will never play.
-    s->attachedPcm = sp->enabled() ? sp->decoded(def) : nullptr;
+    s->attachedPcm = sp->decoded(def);
     s->attachedMs = sp->durationMs(def);
     s->loaded = nullptr;
     s->loading = false;
