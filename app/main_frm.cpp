@@ -71,7 +71,9 @@ QString AudioSourceText(const TCovSettings& task) {
         case asNone:
             return QStringLiteral("None");
         case asRecord:
-            return QStringLiteral("Record from itself");
+            // The movie's sound taken from the player, or recorded from the sound card while it plays.
+            return task.adoDirect ? QStringLiteral("Movie's own sound")
+                                  : QStringLiteral("Record from itself");
         case asImport:
             return nameAtFolder(task.adoFilename);
         default:
@@ -551,7 +553,9 @@ void TMainFrm::ShowTaskSummary(TCovSettings& task) {
             labAudioFormat->setText(QStringLiteral("Format: None"));
             break;
         case asRecord:
-            labAudioSource->setText(QStringLiteral("Source: Recording from itself"));
+            labAudioSource->setText(task.adoDirect
+                                        ? QStringLiteral("Source: Movie's own sound, taken directly")
+                                        : QStringLiteral("Source: Recording from itself"));
             labAudioFormat->setText(task.adoFileType == aftWAV ? QStringLiteral("Format: WAVE")
                                                                : QStringLiteral("Format: MP3"));
             break;

@@ -1,6 +1,7 @@
 #include "mcl/mcl_converter.h"
 
 #include <algorithm>
+#include <deque>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -73,7 +74,19 @@ struct MclConverter::SoundTrack {
     mcl::ff::PacketPtr packet;
     size_t reader = 0;     // the file being read
     bool started = false;  // the audio function callback has been told about `reader`
-    int64_t sent = 0;      // samples handed to the encoder
+    int64_t sent = 0;      // samples handed to the encoder (or queued for it)
+
+    // The encoder's own thread (see the top of mcl_converter.h), under `mutex`.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<mcl::ff::FramePtr> queue;   // filled frames waiting for the encoder
+    std::vector<mcl::ff::FramePtr> spare;  // frames the encoder is done with, for reuse
+    bool stop = false;                     // no more frames come
+    bool failed = false;                   // a frame failed: the rest are dropped
+    bool failureReported = false;          // the caller has put it to the error callback
+    mcl::MclStatus failure;
+    std::thread thread;
+    static constexpr size_t kMaxQueued = 48;  // about a second of MP3 frames
 
     MclStatus drain(mcl::ff::OutputFile& file) {
         for (;;) {
@@ -92,18 +105,88 @@ struct MclConverter::SoundTrack {
         }
     }
 
-    MclStatus encode(mcl::ff::OutputFile& file, int samples) {
-        frame->nb_samples = samples;
-        int rc = av_frame_make_writable(frame.get());
-        if (rc < 0) return mcl::MclStatusFromAv(rc, "sound frame");
-        if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), samples) < samples)
+    // Takes `samples` from the buffer into a frame for the encoder's thread; waits while the thread is a
+    // second behind.
+    MclStatus queueFrame(int samples) {
+        mcl::ff::FramePtr f;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return queue.size() < kMaxQueued || failed; });
+            if (!spare.empty()) {
+                f = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        if (!f) {
+            f = mcl::ff::MakeFrame();
+            if (!f) return MclStatus::Error(MclError::OutOfMemory, "sound frame");
+            const AVFrame* model = frame.get();
+            f->format = model->format;
+            f->sample_rate = model->sample_rate;
+            f->nb_samples = model->nb_samples;
+            int rc = av_channel_layout_copy(&f->ch_layout, &model->ch_layout);
+            if (rc >= 0) rc = av_frame_get_buffer(f.get(), 0);
+            if (rc < 0) return mcl::MclStatusFromAv(rc, "sound frame");
+        }
+        f->nb_samples = samples;
+        if (av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(f->extended_data), samples) < samples)
             return MclStatus::Error(MclError::Failed, "sound buffer ran short");
-        frame->pts = sent;
+        f->pts = sent;
         sent += samples;
-        rc = encoder->send(frame.get());
-        if (rc < 0) return mcl::MclStatusFromAv(rc, "sound encoder");
-        return drain(file);
+        std::lock_guard<std::mutex> lock(mutex);
+        queue.push_back(std::move(f));
+        changed.notify_all();
+        return {};
     }
+
+    // The encoder's thread: encodes and writes the queued frames in order until told to stop.
+    void encodeLoop(mcl::ff::OutputFile& file) {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return !queue.empty() || stop; });
+            if (queue.empty()) return;
+            mcl::ff::FramePtr f = std::move(queue.front());
+            queue.pop_front();
+            const bool skip = failed;
+            lock.unlock();
+            MclStatus st;
+            if (!skip) {
+                const int rc = encoder->send(f.get());
+                st = rc < 0 ? mcl::MclStatusFromAv(rc, "sound encoder") : drain(file);
+            }
+            lock.lock();
+            if (!st.ok() && !failed) {
+                failed = true;
+                failure = st;
+            }
+            spare.push_back(std::move(f));
+            changed.notify_all();
+        }
+    }
+
+    void startThread(mcl::ff::OutputFile& file) {
+        thread = std::thread([this, &file] { encodeLoop(file); });
+    }
+    // Waits until every queued frame is encoded, then ends the thread.
+    void stopThread() {
+        if (!thread.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+            changed.notify_all();
+        }
+        thread.join();
+    }
+    // A failure of the encoder's thread not yet put to the error callback.
+    bool takeFailure(MclStatus* st) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failed || failureReported) return false;
+        failureReported = true;
+        *st = failure;
+        return true;
+    }
+
+    ~SoundTrack() { stopThread(); }
 };
 
 MclConverter::MclConverter(const MclConversionSettings& settings, const MclCallbacks& callbacks)
@@ -206,6 +289,17 @@ MclStatus MclConverter::openSound() {
     return {};
 }
 
+// A frame the sound encoder's thread failed to write: put to the error callback, and no more sound after it.
+void MclConverter::settleSound() {
+    MclStatus st;
+    if (!sound_ || !sound_->takeFailure(&st)) return;
+    if (report(st, settings_.outputPath, kMclActionIgnore) == kMclActionAbort) {
+        aborted_ = true;
+        result_ = kMclErrorAborted;
+    }
+    sound_->reader = readers_.size();
+}
+
 MclStatus MclConverter::openOutput() {
     file_.reset();
     video_.reset();
@@ -274,6 +368,7 @@ int64_t MclConverter::samplesAt(int64_t videoFrames) const {
 // Encodes whole sound frames while they end at or before `limit` samples (all there is when limit < 0).
 // The last, shorter frame is written only when the limit or the sound ends inside it.
 void MclConverter::writeSoundUntil(int64_t limit) {
+    settleSound();
     SoundTrack* s = sound_.get();
     if (!s) return;
     const int frameSize = s->encoder->frameSize();
@@ -315,7 +410,7 @@ void MclConverter::writeSoundUntil(int64_t limit) {
         } else if (want < frameSize && limit >= 0 && !finishing_) {
             return;  // a partial frame only once the video has ended
         }
-        const MclStatus st = s->encode(*file_, samples);
+        const MclStatus st = s->queueFrame(samples);
         if (!st.ok()) {
             if (report(st, settings_.outputPath, kMclActionIgnore) == kMclActionAbort) {
                 aborted_ = true;
@@ -455,6 +550,8 @@ void MclConverter::finish() {
         aborted_ = aborted_ || wasAborted;
     }
     if (sound_) {
+        sound_->stopThread();
+        settleSound();
         // FFmpeg's LAME wrapper warns on every drain that LAME gives one frame more than it was handed (its
         // encoder delay); a failure still shows in the result.
         mcl::ff::QuietLog quiet;
@@ -498,6 +595,7 @@ int32_t MclConverter::run() {
     }
 
     startWorker();
+    if (sound_) sound_->startThread(*file_);
     while (havePicture_ && !aborted_) {
         writeFrame();
         if (aborted_) break;

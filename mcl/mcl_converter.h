@@ -4,13 +4,17 @@
 // callback with the file concerned; whatever the answer, a file whose header was written is finished
 // (encoders drained, trailer and index written). Internal to mcl/.
 //
-// Threads: the callbacks, the sound track and every decision run on the caller's thread. Each delivered frame
-// is handed to one worker thread, which fits, converts, encodes and writes it (in delivery order, so the file
-// is the same as written in one thread) while the caller asks the video source for the next frame. At most
-// kQueuedFrames frames wait for the worker; their pictures live in a fixed ring of buffers, reused for the
-// whole run. A frame the worker fails to write holds the worker until the caller has put the failure to the
-// error callback (before it asks for the frame that would reuse that frame's buffer, at the latest): "abort"
-// drops the frames still queued, anything else lets the worker go on. No lock is held while a callback runs.
+// Threads: the callbacks, reading the sound files and every decision run on the caller's thread. Each
+// delivered frame is handed to one worker thread, which fits, converts, encodes and writes it (in delivery
+// order, so the file is the same as written in one thread) while the caller asks the video source for the
+// next frame. At most kQueuedFrames frames wait for the worker; their pictures live in a fixed ring of
+// buffers, reused for the whole run. A frame the worker fails to write holds the worker until the caller has
+// put the failure to the error callback (before it asks for the frame that would reuse that frame's buffer,
+// at the latest): "abort" drops the frames still queued, anything else lets the worker go on. No lock is held
+// while a callback runs. The sound encoder has a thread of its own: the caller fills sound frames up to the
+// video's time and queues them (about a second at most); the thread encodes and writes them in order, so an
+// MP3 track costs the caller little beside the video. A frame it fails to write stops the sound; the caller
+// puts the failure to the error callback at its next step.
 #pragma once
 
 #include <array>
@@ -75,6 +79,7 @@ class MclConverter {
     MclImage& slotPicture() { return slots_[static_cast<size_t>(submitted_ % kSlots)].picture; }
     int64_t samplesAt(int64_t videoFrames) const;
     void writeSoundUntil(int64_t samples);
+    void settleSound();
 
     MclConversionSettings settings_;
     MclCallbacks callbacks_;

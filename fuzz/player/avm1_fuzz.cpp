@@ -1,6 +1,6 @@
 // libFuzzer target for the ActionScript interpreter: the input's first byte picks the SWF version (4..8),
-// the rest is one frame's action bytes, placed in a small movie with a sprite to act on. The movie runs a
-// few frames. Any crash, leak, hang or sanitizer report is a bug.
+// the rest is one frame's action bytes, placed in a small movie with a sprite to act on and a sound to play.
+// The movie runs a few frames, its sound mixed. Any crash, leak, hang or sanitizer report is a bug.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,6 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         place.push_back(uint8_t(c));
     place.push_back(0);
     tag(m, 26, place);
+    // A short sound exported as "s", for scripts that play it through a Sound object.
+    std::vector<uint8_t> sound = {2, 0, 0x3E, 64, 0, 0, 0};  // id 2, 44.1 kHz 16-bit mono PCM, 64 samples
+    for (int i = 0; i < 64; ++i)
+        u16(sound, unsigned(i * 900));
+    tag(m, 14, sound);
+    tag(m, 56, {1, 0, 2, 0, 's', 0});
     tag(m, 12, std::vector<uint8_t>(data + 1, data + size));
     tag(m, 1, {});
     tag(m, 1, {});
@@ -60,8 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.setScriptActionLimit(20000);
     std::string error;
     if (!p.loadBytes(m, "fuzz.swf", &error)) return 0;
-    for (int i = 0; i < 3; ++i)
+    std::vector<int16_t> sound;
+    for (int i = 0; i < 3; ++i) {
         p.advance();
+        p.takeSound(sound);
+    }
     std::vector<player::Pixel> pixels(32 * 24);
     p.render(pixels.data(), 32, 24, 32);
     return 0;

@@ -32,6 +32,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installColor(*this);
     installGeom(*this);
     installTimers(*this);
+    installSound(*this);
     installMovieClip(*this);
     installTextField(*this);
     installMovieClipLoader(*this);
@@ -452,6 +453,7 @@ void Vm::collect(const std::vector<GcCell*>& roots) {
     gray.push_back(global);
     gray.push_back(registeredClasses);
     if (timers) gray.push_back(timers);
+    if (sounds) gray.push_back(sounds);
     for (Object* o : {objectProto, functionProto, functionCtor, arrayProto, stringProto, numberProto,
                       booleanProto, dateProto, clipProto, buttonProto, textFieldProto, errorProto})
         if (o) gray.push_back(o);

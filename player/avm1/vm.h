@@ -167,6 +167,10 @@ class Vm {
     // timers.cpp). Timer state lives in `timers`.
     void runTimers();
     Object* timers = nullptr;
+    // Delivers what Sound objects wait for (loaded files, onSoundComplete), once a frame after the timers
+    // (builtins/sound.cpp). The queue lives in `sounds`.
+    void runSounds();
+    Object* sounds = nullptr;
 
     // Implemented in interpreter.cpp.
     Value execute(const ActionBlock& block, Scope* scope, const Value& self, ClipObject* target,
@@ -217,5 +221,6 @@ void installMovieClipLoader(Vm& vm);
 void installFilters(Vm& vm);      // flash.filters
 void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap, opaqueBackground, scale9Grid
 void installBitmapData(Vm& vm);   // flash.display.BitmapData, MovieClip attachBitmap and beginBitmapFill
+void installSound(Vm& vm);
 
 }  // namespace player::avm1

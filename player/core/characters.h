@@ -143,7 +143,8 @@ struct VideoCharacter : Character {
 struct ButtonCharacter : Character {
     ButtonCharacter() : Character(Kind::Button) {}
     const swf::DefineButton* def = nullptr;
-    std::optional<swf::CXForm> cxform;  // DefineButtonCxform
+    std::optional<swf::CXForm> cxform;               // DefineButtonCxform
+    const swf::DefineButtonSound* sounds = nullptr;  // the sounds of its state changes
 };
 
 }  // namespace player

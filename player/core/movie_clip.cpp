@@ -144,7 +144,7 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
         } else if (const auto* da = std::get_if<swf::DoAction>(&tag->body)) {
             if (runActions) rt.queueActions(this, da);
         } else if (const auto* ss = std::get_if<swf::StartSound>(&tag->body)) {
-            if (runActions) rt.stage().sound.startTag(movie_, *ss, this);
+            if (runActions) rt.stage().sound.startTag(movie_, *ss, static_cast<const DisplayObject*>(this));
         } else if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&tag->body)) {
             if (!rt.stageBackground)
                 rt.stageBackground =
@@ -152,7 +152,9 @@ void MovieClip::applyFrameTags(int frame, bool runActions, Runtime& rt) {
         }
     }
     // The frame is shown: its stream sound plays from here.
-    if (runActions) rt.stage().sound.timelineFrame(*timeline_, frame, this, self_, rt.tick);
+    if (runActions)
+        rt.stage().sound.timelineFrame(*timeline_, frame, static_cast<const DisplayObject*>(this), self_,
+                                       rt.tick);
 }
 
 bool MovieClip::canReplace(uint16_t oldId, uint16_t newId) const {
@@ -443,6 +445,10 @@ void ButtonObject::place(const swf::ButtonRecord& r, DisplayList& into, Runtime&
 
 void ButtonObject::setState(State s, Runtime& rt) {
     if (s == state_) return;
+    if (const swf::DefineButtonSound* sounds = button().sounds)
+        rt.stage().sound.playButtonSound(movie_, *sounds,
+                                         sound::SoundPlayer::buttonTransition(int(state_), int(s)),
+                                         static_cast<const DisplayObject*>(this));
     state_ = s;
     const auto& records = button().def->records;
     for (auto it = children_.begin(); it != children_.end();) {

@@ -298,6 +298,11 @@ void MovieDef::define(const swf::Tag& tag) {
         if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
             static_cast<ButtonCharacter*>(it->second.get())->cxform = bx->cxform;
         return;
+    } else if (const auto* bs = std::get_if<swf::DefineButtonSound>(&tag.body)) {
+        auto it = dictionary_.find(bs->buttonId);
+        if (it != dictionary_.end() && it->second->kind == Character::Kind::Button)
+            static_cast<ButtonCharacter*>(it->second.get())->sounds = bs;
+        return;
     } else if (const auto* vs = std::get_if<swf::DefineVideoStream>(&tag.body)) {
         auto vc = std::make_unique<VideoCharacter>();
         vc->def = vs;

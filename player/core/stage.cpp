@@ -145,6 +145,7 @@ void Stage::advance() {
     if (runtime.vm()) {
         runtime.vm()->budget = 0;
         runtime.vm()->runTimers();
+        runtime.vm()->runSounds();
     }
     // Advance a snapshot: scripts may load or unload levels while it runs.
     std::vector<std::weak_ptr<MovieClip*>> roots;

@@ -18,6 +18,11 @@ class Stage {
   public:
     Stage() : runtime(*this), input(*this) {
         sound.setLog([this](const std::string& line) { runtime.log(line); });
+        // Voices belong to display objects; the clips around one shape its sound too.
+        sound.setAncestry([](const void* owner, std::vector<const void*>& out) {
+            for (const DisplayObject* o = static_cast<const DisplayObject*>(owner)->parent; o; o = o->parent)
+                out.push_back(o);
+        });
     }
 
     struct Level {

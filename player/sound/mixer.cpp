@@ -39,6 +39,13 @@ bool Mixer::isTaggedPlaying(const void* scope, uint32_t tag) const {
                        [&](const Voice& v) { return v.p.tagScope == scope && v.p.tag == tag; });
 }
 
+void Mixer::stopOwned(const void* owner) {
+    std::erase_if(voices_, [&](const Voice& v) {
+        return v.p.owner == owner ||
+               std::find(v.p.ancestors.begin(), v.p.ancestors.end(), owner) != v.p.ancestors.end();
+    });
+}
+
 void Mixer::stopAll() {
     voices_.clear();
 }
@@ -61,6 +68,12 @@ void Mixer::setOwnerTransform(const void* owner, const SoundTransform& t) {
             return;
         }
     owners_.emplace_back(owner, t);
+}
+
+const SoundTransform* Mixer::ownerTransform(const void* owner) const {
+    for (const auto& [o, tr] : owners_)
+        if (o == owner) return &tr;
+    return nullptr;
 }
 
 void Mixer::clearOwner(const void* owner) {
@@ -96,12 +109,23 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
     // long sounds never drift.
     const int64_t num = pcm.rateNum;
     const int64_t den = 44100 * pcm.rateDen;
-    SoundTransform t{};
-    for (const auto& [o, tr] : owners_)
-        if (o == v.p.owner) t = tr;
-    const double vol = t.volume / 100.0 * global_.volume / 100.0;
-    const float ll = float(t.ll / 100.0 * vol), lr = float(t.lr / 100.0 * vol);
-    const float rr = float(t.rr / 100.0 * vol), rl = float(t.rl / 100.0 * vol);
+    // The channel matrix of the owner, then of each clip holding it, then the global one: out = M * in with
+    // M = [ll rl; lr rr] * volume, all in percent.
+    double m[4] = {1, 0, 0, 1};  // ll, rl, lr, rr
+    auto apply = [&](const SoundTransform& t) {
+        const double k = t.volume / 100.0 / 100.0;
+        const double a = t.ll * k, b = t.rl * k, c = t.lr * k, d = t.rr * k;
+        const double n[4] = {a * m[0] + b * m[2], a * m[1] + b * m[3], c * m[0] + d * m[2],
+                             c * m[1] + d * m[3]};
+        std::copy(n, n + 4, m);
+    };
+    if (!owners_.empty()) {
+        if (const SoundTransform* t = ownerTransform(v.p.owner)) apply(*t);
+        for (const void* a : v.p.ancestors)
+            if (const SoundTransform* t = ownerTransform(a)) apply(*t);
+    }
+    apply(global_);
+    const float ll = float(m[0]), rl = float(m[1]), lr = float(m[2]), rr = float(m[3]);
     const bool hasEnvelope = !v.p.envelope.empty();
     // The source position as a whole index and a remainder in 1/den steps, moved on by addition only.
     int64_t idx = 0, rem = 0;
@@ -146,6 +170,39 @@ void Mixer::render(Voice& v, float* acc, size_t frames, bool& ended) {
     }
     // A last loop that ended exactly with this mix ends now, so its completion is not a mix late.
     if (v.pos44 >= v.end44 && v.loopsLeft <= 1) ended = true;
+}
+
+void Mixer::skip(size_t frames) {
+    std::vector<std::function<void()>> completed;
+    for (size_t i = 0; i < voices_.size();) {
+        Voice& v = voices_[i];
+        int64_t left = int64_t(frames);
+        bool ended = false;
+        while (!ended) {
+            const int64_t room = v.end44 - v.pos44;
+            if (left < room) {
+                v.pos44 += left;
+                break;
+            }
+            left -= room;
+            v.pos44 = v.end44;
+            // As in render: the last loop ends where it reaches its end, others restart at the in point.
+            if (v.loopsLeft <= 1 || --v.loopsLeft <= 0) {
+                ended = true;
+            } else {
+                v.pos44 = v.p.inPoint44;
+                if (left == 0) break;
+            }
+        }
+        if (ended) {
+            if (v.p.onComplete) completed.push_back(std::move(v.p.onComplete));
+            voices_.erase(voices_.begin() + ptrdiff_t(i));
+        } else {
+            ++i;
+        }
+    }
+    for (auto& f : completed)
+        f();
 }
 
 void Mixer::mix(int16_t* out, size_t frames) {

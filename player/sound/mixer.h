@@ -30,6 +30,7 @@ struct VoiceParams {
     int loops = 1;                        // times played; 0 means once
     std::vector<EnvelopePoint> envelope;  // empty: full volume
     const void* owner = nullptr;          // the clip whose transform applies (null: none)
+    std::vector<const void*> ancestors;   // the clips holding it, nearest first: their transforms apply too
     uint32_t tag = 0;                     // the caller's mark (character id) for stop-by-sound
     const void* tagScope = nullptr;       // and its movie
     std::function<void()> onComplete;     // called once the last loop ends on its own
@@ -51,7 +52,13 @@ class Mixer {
     int64_t position44(VoiceId id) const;
     size_t voiceCount() const { return voices_.size(); }
 
+    // Stops the voices of a clip and of the clips inside it.
+    void stopOwned(const void* owner);
+
+    // A clip's transform applies to the voices it owns and to those of the clips inside it, combined with
+    // theirs; the global transform applies to everything.
     void setOwnerTransform(const void* owner, const SoundTransform& t);
+    const SoundTransform* ownerTransform(const void* owner) const;
     void clearOwner(const void* owner);
     void setGlobalTransform(const SoundTransform& t) { global_ = t; }
     const SoundTransform& globalTransform() const { return global_; }
@@ -59,6 +66,8 @@ class Mixer {
     // Mixes `frames` stereo samples into out (2 * frames values), replacing what was there. Voices that
     // end are removed, and their completion callbacks run after the mix.
     void mix(int16_t* out, size_t frames);
+    // Moves every voice on by `frames` samples without producing any (ends and completions as mix does).
+    void skip(size_t frames);
 
     static constexpr size_t kMaxVoices = 64;  // the oldest event voice gives way beyond this
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "player/media/audio_decoder.h"
 
@@ -215,6 +216,16 @@ PcmPtr decodeDefineSound(const swf::DefineSound& s, std::string* log) {
 }
 
 PcmPtr decodeMp3(std::span<const uint8_t> data, std::string* log) {
+    // Tags are not sound: an ID3v2 block before the first frame (the decoder would give up on it) and an
+    // ID3v1 trailer.
+    if (data.size() >= 10 && data[0] == 'I' && data[1] == 'D' && data[2] == '3') {
+        size_t size = size_t(data[6] & 0x7F) << 21 | size_t(data[7] & 0x7F) << 14 |
+                      size_t(data[8] & 0x7F) << 7 | size_t(data[9] & 0x7F);
+        size += 10 + ((data[5] & 0x10) ? 10 : 0);  // header, and a footer when flagged
+        data = data.subspan(std::min(size, data.size()));
+    }
+    if (data.size() >= 128 && std::memcmp(data.data() + data.size() - 128, "TAG", 3) == 0)
+        data = data.first(data.size() - 128);
     auto pcm = std::make_shared<Pcm>();
     swf::SoundFormat f;
     f.format = kMp3;

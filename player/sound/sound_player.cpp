@@ -22,6 +22,10 @@ void SoundPlayer::reset(double frameRate) {
     mixer_.stopAll();
     streams_.clear();
     pending_.clear();
+    for (const auto& [owner, alive] : clipAlive_)
+        mixer_.clearOwner(owner);
+    clipAlive_.clear();
+    mixer_.setGlobalTransform({});
     forgetDecoded();
     // SWF frame rates are 8.8 fixed point; a movie that states none plays at 12 frames per second.
     fps256_ = frameRate > 0 ? std::max<int64_t>(1, std::llround(frameRate * 256)) : 12 * 256;
@@ -77,46 +81,105 @@ void SoundPlayer::startTag(const MovieDef* movie, const swf::StartSound& tag, co
                 : "StartSound2 names class \"" + tag.className + "\", which is not a sound");
         return;
     }
-    if (tag.info.syncStop) {
+    startEvent(def, tag.info, owner);
+}
+
+void SoundPlayer::playButtonSound(const MovieDef* movie, const swf::DefineButtonSound& sounds, int transition,
+                                  const void* owner) {
+    if (!enabled_ || !movie || transition < 0 || transition >= 4) return;
+    const swf::DefineButtonSound::Entry& e = sounds.sounds[transition];
+    if (e.soundId == 0) return;
+    const swf::DefineSound* def = movie->sound(e.soundId);
+    if (!def) {
+        log("DefineButtonSound of button " + std::to_string(sounds.buttonId) + " names sound " +
+            std::to_string(e.soundId) + ", which is not defined");
+        return;
+    }
+    startEvent(def, e.info, owner);
+}
+
+int SoundPlayer::buttonTransition(int from, int to) {
+    // Up and over: the pointer left or reached the button; over and down: pressed or released over it. A
+    // button released outside goes from down (shown as over while dragged out) to up.
+    if (from == 1 && to == 0) return 0;
+    if (from == 0 && to == 1) return 1;
+    if (from == 1 && to == 2) return 2;
+    if (from == 2 && to == 1) return 3;
+    if (from == 2 && to == 0) return 0;
+    return -1;
+}
+
+void SoundPlayer::startEvent(const swf::DefineSound* def, const swf::SoundInfo& info, const void* owner) {
+    if (info.syncStop) {
         mixer_.stopTagged(def, 0);
         return;
     }
-    if (tag.info.syncNoMultiple && mixer_.isTaggedPlaying(def, 0)) return;
+    if (info.syncNoMultiple && mixer_.isTaggedPlaying(def, 0)) return;
     PcmPtr pcm = decoded(def);
     if (!pcm) return;
-    VoiceParams p = paramsOf(tag.info);
+    VoiceParams p = paramsOf(info);
     p.owner = owner;
     p.tagScope = def;
+    fillAncestors(p);
     mixer_.start(std::move(pcm), std::move(p));
+}
+
+void SoundPlayer::fillAncestors(VoiceParams& p) const {
+    if (ancestry_ && p.owner) ancestry_(p.owner, p.ancestors);
+}
+
+void SoundPlayer::setClipTransform(const void* owner, std::weak_ptr<void> alive, const SoundTransform& t) {
+    clipAlive_[owner] = std::move(alive);
+    mixer_.setOwnerTransform(owner, t);
+}
+
+const SoundTransform* SoundPlayer::clipTransform(const void* owner) const {
+    auto it = clipAlive_.find(owner);
+    if (it == clipAlive_.end() || it->second.expired()) return nullptr;
+    return mixer_.ownerTransform(owner);
+}
+
+void SoundPlayer::forgetDeadClips() {
+    for (auto it = clipAlive_.begin(); it != clipAlive_.end();) {
+        if (it->second.expired()) {
+            mixer_.clearOwner(it->first);
+            it = clipAlive_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 SoundPlayer::VoiceId SoundPlayer::startSound(const swf::DefineSound* def, double offsetSeconds, int loops,
                                              const void* owner, std::function<void()> onComplete) {
-    if (!enabled_) return 0;
     PcmPtr pcm = decoded(def);
     if (!pcm) return 0;
     return startVoice(std::move(pcm), def, offsetSeconds, loops, owner, std::move(onComplete));
 }
 
 SoundPlayer::VoiceId SoundPlayer::startPcm(PcmPtr pcm, double offsetSeconds, int loops, const void* owner,
-                                           std::function<void()> onComplete) {
-    const void* scope = pcm.get();
-    return startVoice(std::move(pcm), scope, offsetSeconds, loops, owner, std::move(onComplete));
+                                           std::function<void()> onComplete, const void* scope,
+                                           bool ownerIsDisplayObject) {
+    if (!scope) scope = pcm.get();
+    return startVoice(std::move(pcm), scope, offsetSeconds, loops, owner, std::move(onComplete),
+                      ownerIsDisplayObject);
 }
 
 SoundPlayer::VoiceId SoundPlayer::startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops,
-                                             const void* owner, std::function<void()> onComplete) {
-    if (!enabled_ || !pcm) return 0;
+                                             const void* owner, std::function<void()> onComplete,
+                                             bool ownerIsDisplayObject) {
+    if (!pcm) return 0;
     VoiceParams p;
     p.inPoint44 = std::isfinite(offsetSeconds) && offsetSeconds > 0 ? std::llround(offsetSeconds * kRate) : 0;
     p.loops = std::max(1, loops);
     p.owner = owner;
     p.tagScope = scope;
     p.onComplete = std::move(onComplete);
+    if (ownerIsDisplayObject) fillAncestors(p);
     return mixer_.start(std::move(pcm), std::move(p));
 }
 
-void SoundPlayer::stopDefinition(const swf::DefineSound* def) {
+void SoundPlayer::stopDefinition(const void* def) {
     if (!def) {
         stopAll();
         return;
@@ -136,6 +199,10 @@ double SoundPlayer::positionMs(VoiceId id) const {
 }
 
 double SoundPlayer::durationMs(const swf::DefineSound* def) {
+    if (!def) return 0;
+    int64_t num = 0, den = 1;
+    formatRate(def->format, num, den);
+    if (def->sampleCount > 0 && num > 0) return double(def->sampleCount) * 1000.0 * double(den) / double(num);
     PcmPtr pcm = decoded(def);
     return pcm ? double(pcm->frames44()) * 1000.0 / kRate : 0;
 }
@@ -211,6 +278,7 @@ void SoundPlayer::timelineFrame(const Timeline& timeline, int frame, const void*
             VoiceParams p;
             p.inPoint44 = target;
             p.owner = owner;
+            fillAncestors(p);
             s.voice = mixer_.start(d->pcm, std::move(p));
         }
     } else if (!continuing && s.voice) {
@@ -223,7 +291,15 @@ void SoundPlayer::timelineFrame(const Timeline& timeline, int frame, const void*
 }
 
 void SoundPlayer::endFrame(uint64_t tick) {
-    if (!enabled_) return;
+    if (!enabled_) {
+        // Sounds scripts started still run their course, silently, so that their positions and completions
+        // reach the scripts at the same frames as with sound on.
+        if (mixer_.voiceCount())
+            mixer_.skip(size_t(cutFrame()));
+        else
+            cutFrame();
+        return;
+    }
     // A stream plays only while its timeline moves: a stopped or removed clip's stream stops.
     for (auto it = streams_.begin(); it != streams_.end();) {
         if (it->second.alive.expired() || it->second.lastTick != tick) {
@@ -233,16 +309,22 @@ void SoundPlayer::endFrame(uint64_t tick) {
             ++it;
         }
     }
-    ++frames_;
-    const int64_t end = frames_ * kRate * 256 / fps256_;
-    const size_t n = size_t(std::max<int64_t>(0, end - cut_));
-    cut_ = end;
+    forgetDeadClips();
+    const size_t n = size_t(cutFrame());
     const size_t at = pending_.size();
     pending_.resize(at + 2 * n);
     mixer_.mix(pending_.data() + at, n);
     // A host that takes nothing keeps only the last few seconds.
     const size_t cap = size_t(kMaxPendingSeconds) * kRate * 2;
     if (pending_.size() > cap) pending_.erase(pending_.begin(), pending_.end() - ptrdiff_t(cap));
+}
+
+int64_t SoundPlayer::cutFrame() {
+    ++frames_;
+    const int64_t end = frames_ * kRate * 256 / fps256_;
+    const int64_t n = std::max<int64_t>(0, end - cut_);
+    cut_ = end;
+    return n;
 }
 
 size_t SoundPlayer::take(std::vector<int16_t>& out) {

@@ -29,10 +29,16 @@ class SoundPlayer {
   public:
     static constexpr int kRate = 44100;
 
-    // A player with sound off starts no voices and produces no samples (hosts that only want pictures).
+    // A player with sound off produces no samples (hosts that only want pictures): the timelines' sounds
+    // are not played, while sounds scripts start run their course silently (their positions and
+    // completions are part of what the movie does).
     void setEnabled(bool on);
     bool enabled() const { return enabled_; }
     void setLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
+    // Lists the clips holding an owner, nearest first (called when a voice starts, while the owner lives),
+    // so the transforms of the clips around a sound apply to it.
+    using Ancestry = std::function<void(const void* owner, std::vector<const void*>& out)>;
+    void setAncestry(Ancestry ancestry) { ancestry_ = std::move(ancestry); }
 
     // Level 0 was (re)loaded: everything stops, the frame clock restarts at the movie's rate.
     void reset(double frameRate);
@@ -42,6 +48,13 @@ class SoundPlayer {
     // --- hooks the timelines call ---
     // A StartSound or StartSound2 tag of `movie` reached in a frame of `owner`'s timeline.
     void startTag(const MovieDef* movie, const swf::StartSound& tag, const void* owner);
+    // A button of `movie` changed state: plays the sound its DefineButtonSound gives the transition
+    // (0 over-up to idle, 1 idle to over-up, 2 over-up to over-down, 3 over-down to over-up; see
+    // ButtonTransition), with that entry's SoundInfo, owned by the button.
+    void playButtonSound(const MovieDef* movie, const swf::DefineButtonSound& sounds, int transition,
+                         const void* owner);
+    // The transition a button's change of shown state (0 up, 1 over, 2 down) stands for; -1 for none.
+    static int buttonTransition(int from, int to);
     // `owner`'s timeline shows `frame` (reached by playing or by a jump) during tick `tick`. `alive`
     // expires with the owner, which ends its stream.
     void timelineFrame(const Timeline& timeline, int frame, const void* owner, std::weak_ptr<void> alive,
@@ -64,17 +77,29 @@ class SoundPlayer {
     // transform applies. Returns 0 when the sound cannot be played.
     VoiceId startSound(const swf::DefineSound* def, double offsetSeconds, int loops, const void* owner,
                        std::function<void()> onComplete = {});
-    // The same for sound decoded elsewhere (a local MP3 file script loaded, see decodeMp3).
+    // The same for sound decoded elsewhere (a local MP3 file script loaded, see decodeMp3); `scope`
+    // groups voices for stopDefinition (the pcm itself when null). An owner that is not a display object
+    // (a Sound's own transform) has no clips around it.
     VoiceId startPcm(PcmPtr pcm, double offsetSeconds, int loops, const void* owner,
-                     std::function<void()> onComplete = {});
+                     std::function<void()> onComplete = {}, const void* scope = nullptr,
+                     bool ownerIsDisplayObject = true);
     void stopSound(VoiceId id) { mixer_.stop(id); }
     // Stops every voice of one defined sound (or all voices for null).
-    void stopDefinition(const swf::DefineSound* def);
+    void stopDefinition(const void* def);
+    // Stops the voices of a clip and of the clips inside it.
+    void stopOwned(const void* owner) { mixer_.stopOwned(owner); }
     void stopAll();
-    // Position within the sound, in milliseconds (-1 when the voice is not playing), and a sound's length.
+    // Position within the sound, in milliseconds (-1 when the voice is not playing), and a sound's length
+    // (from the sample count the definition states, else from the decoded samples).
     double positionMs(VoiceId id) const;
     double durationMs(const swf::DefineSound* def);
     Mixer& mixer() { return mixer_; }
+
+    // A clip's sound transform, as scripts set it; kept while `alive` lasts, so a new clip at the address
+    // of a removed one starts with none.
+    void setClipTransform(const void* owner, std::weak_ptr<void> alive, const SoundTransform& t);
+    // Null when the clip has none of its own (the identity).
+    const SoundTransform* clipTransform(const void* owner) const;
 
     // The decoded form of a definition (cached); null when it cannot be decoded.
     PcmPtr decoded(const swf::DefineSound* def);
@@ -93,12 +118,19 @@ class SoundPlayer {
         uint64_t lastTick = 0;
     };
     const StreamData* streamData(const Timeline& timeline);
+    void startEvent(const swf::DefineSound* def, const swf::SoundInfo& info, const void* owner);
+    void fillAncestors(VoiceParams& p) const;
+    void forgetDeadClips();
+    // Moves the frame clock on by one frame; returns that frame's number of samples.
+    int64_t cutFrame();
     VoiceId startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops, const void* owner,
-                       std::function<void()> onComplete);
+                       std::function<void()> onComplete, bool ownerIsDisplayObject = true);
     void log(const std::string& line);
 
     bool enabled_ = true;
     std::function<void(const std::string&)> log_;
+    Ancestry ancestry_;
+    std::map<const void*, std::weak_ptr<void>> clipAlive_;
     Mixer mixer_;
     std::map<const swf::DefineSound*, PcmPtr> decoded_;
     std::map<const Timeline*, StreamData> streamData_;

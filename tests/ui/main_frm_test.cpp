@@ -136,6 +136,25 @@ TEST(DesktopStartUp, CreatesEveryWindowOnceAndWiresThemTogether) {
     EXPECT_FALSE(bool(PumpMessagesHook));
 }
 
+TEST(TaskListColumns, AudioSourceNamesTheChosenSource) {
+    TCovSettings t;
+    t.destType = dtAVI;
+    t.adoFilename = "/music/song.mp3";
+    const struct {
+        TAudioSource source;
+        bool direct;
+        const char* expected;
+    } cases[] = {{asNone, true, "None"},
+                 {asRecord, true, "Movie's own sound"},
+                 {asRecord, false, "Record from itself"},
+                 {asImport, true, "song.mp3@/music/"}};
+    for (const auto& c : cases) {
+        t.adoSource = c.source;
+        t.adoDirect = c.direct;
+        EXPECT_EQ(AudioSourceText(t).toStdString(), c.expected);
+    }
+}
+
 TEST_F(MainFrmTest, AddEditConvertFindTheOutput) {
     showMain();
     EXPECT_EQ(recordingSourceCalls, 1);  // the first showing loads the (missing) list, then sets the source
@@ -164,7 +183,7 @@ TEST_F(MainFrmTest, AddEditConvertFindTheOutput) {
     EXPECT_EQ(MainFrm->labEnd->text(), "End at: 4 frame");
     EXPECT_EQ(MainFrm->labWidth->text(), "Width: 40 pixels");
     EXPECT_EQ(MainFrm->labHeight->text(), "Height: 30 pixels");
-    EXPECT_EQ(MainFrm->labAudioSource->text(), "Source: Recording from itself");
+    EXPECT_EQ(MainFrm->labAudioSource->text(), "Source: Movie's own sound, taken directly");
     EXPECT_EQ(MainFrm->labAudioFormat->text(), "Format: MP3");
     EXPECT_EQ(MainFrm->PreviewFlash->Movie().toStdString(), movie);
     EXPECT_EQ(MainFrm->trkSeek->maximum(), 6);
