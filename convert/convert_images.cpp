@@ -75,7 +75,7 @@ bool TInteractFrm::ConvertToImageSequence(TCovSettings& task) {
     }
 
     endPlayback();
-    addStatus("Status:> Finish converting \"" + movieName(task) + "\" to Image Sequence.");
+    addEndStatus(task, "\" to Image Sequence.");
     objects = TCaptureObjects();
     if (IsOwnTempFile(task.swfPlayFilename)) QFile::remove(QString::fromStdString(task.swfPlayFilename));
     return true;
