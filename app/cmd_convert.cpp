@@ -360,12 +360,15 @@ int runConvert(const std::vector<std::string>& args) {
         }
         if (request.background) frm.setBackgroundCustom(*request.background);
 
-        // Each file is written under a ".partial" name and takes its own name once finished, so an
+        // Each file is written under a ".partial" name and takes its own name once finished, and an image
+        // sequence is written into a ".partial" folder and moved into its own once finished, so an
         // interrupted batch rerun with -n converts exactly what is missing.
         std::vector<TTaskItem> items;
         for (TPreparedTask& t : run.tasks) {
             const bool runs = t.checked && t.error.empty();
-            if (runs && t.task->destType != dtImageSequence)
+            if (runs && t.task->destType == dtImageSequence)
+                t.task->destFilepath = partialFolder(t.output);
+            else if (runs)
                 t.task->destFilename = ExtractFileName(partialName(t.output));
             items.push_back({runs, t.task.get()});
         }
@@ -386,26 +389,33 @@ int runConvert(const std::vector<std::string>& args) {
                 TTaskResult& result = results[static_cast<size_t>(index)];
                 t.ended = true;
                 result.output = t.output;
-                if (t.task->destType != dtImageSequence) {
-                    const std::string partial = partialName(t.output);
-                    std::error_code ec;
-                    const bool written = std::filesystem::is_regular_file(partial, ec);
-                    // A task reported done must have left its file; a success without one would be a lie.
-                    if (ok && !written) {
+                const bool images = t.task->destType == dtImageSequence;
+                const std::string partial = images ? partialFolder(t.output) : partialName(t.output);
+                std::error_code ec;
+                const bool written = images ? std::filesystem::is_directory(partial, ec)
+                                            : std::filesystem::is_regular_file(partial, ec);
+                // A task reported done must have left its file; a success without one would be a lie.
+                if (ok && !written) {
+                    ok = false;
+                    why = t.output + " was not written";
+                } else if (ok && why.empty() && images) {
+                    std::string error;
+                    if (!finishImageSequence(*t.task, t.output, &error)) {
                         ok = false;
-                        why = t.output + " was not written";
-                    } else if (ok && why.empty()) {
-                        std::filesystem::rename(partial, t.output, ec);
-                        if (ec) {
-                            ok = false;
-                            why = "cannot rename " + partial + " to " + t.output + ": " + ec.message();
-                        }
+                        why = error;
                     }
-                    if (!ok || !why.empty()) {
-                        // Stopped or failed: what was written keeps the partial name (a playable file).
-                        if (written) result.output = partial;
-                        reporter.setOutput(index, result.output);
+                } else if (ok && why.empty()) {
+                    std::filesystem::rename(partial, t.output, ec);
+                    if (ec) {
+                        ok = false;
+                        why = "cannot rename " + partial + " to " + t.output + ": " + ec.message();
                     }
+                }
+                if (!ok || !why.empty()) {
+                    // Stopped or failed: what was written keeps the partial name (a playable file, the
+                    // images so far).
+                    if (written) result.output = partial;
+                    reporter.setOutput(index, result.output);
                 }
                 result.ended = true;
                 result.done = ok;

@@ -13,9 +13,12 @@
 #include <unistd.h>
 
 #include <deque>
+#include <filesystem>
+#include <limits>
 #include <memory>
 #include <thread>
 
+#include "app/convert_options.h"
 #include "tasks/file_names.h"
 #include "tasks/task_list_file.h"
 
@@ -39,6 +42,33 @@ std::string partialName(const std::string& output) {
     const std::string name = ExtractFileName(output);
     if (ext.empty() || ext.size() == name.size()) return output + ".partial";
     return output.substr(0, output.size() - ext.size()) + ".partial" + ext;
+}
+
+std::string partialFolder(const std::string& folder) {
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    return base + ".partial/";
+}
+
+bool finishImageSequence(const TCovSettings& task, const std::string& folder, std::string* error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec && !fs::is_directory(folder)) {
+        *error = "cannot make the folder " + folder + ": " + ec.message();
+        return false;
+    }
+    for (const std::string& image : existingImages(task, std::numeric_limits<size_t>::max())) {
+        const fs::path to = fs::path(folder) / fs::path(image).filename();
+        fs::rename(image, to, ec);
+        if (ec) {
+            *error = "cannot move " + image + " to " + to.string() + ": " + ec.message();
+            return false;
+        }
+    }
+    fs::remove(task.destFilepath, ec);  // only when empty: whatever else is there stays
+    return true;
 }
 
 int defaultJobs() {

@@ -40,6 +40,14 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
 // The name a task's file is written under until it is finished: "clip.mp4" -> "clip.partial.mp4".
 std::string partialName(const std::string& output);
 
+// The folder an image sequence is written into until it is finished: "out/clip/" -> "out/clip.partial/".
+std::string partialFolder(const std::string& folder);
+
+// Moves the finished images of `task` (its numbered files of its frame range, in task.destFilepath) into
+// `folder`, made when missing, and removes the emptied partial folder. False with the reason when an image
+// cannot be moved (those moved stay moved; the rest stay in the partial folder).
+bool finishImageSequence(const TCovSettings& task, const std::string& folder, std::string* error);
+
 // The number of processors to use by default.
 int defaultJobs();
 

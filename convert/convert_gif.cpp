@@ -92,7 +92,7 @@ bool TInteractFrm::ConvertToGIF(TCovSettings& task) {
         addStatus("Status:> No frame captured from \"" + movieName(task) + "\", no GIF Animation written.");
         lastSkipReason_ = "no frame captured";
     } else {
-        addStatus("Status:> Finish converting \"" + movieName(task) + "\" to GIF Animation.");
+        addEndStatus(task, "\" to GIF Animation.");
     }
     objects = TCaptureObjects();
     if (IsOwnTempFile(task.swfPlayFilename)) QFile::remove(QString::fromStdString(task.swfPlayFilename));

@@ -66,8 +66,17 @@ bool TInteractFrm::ConvertToImageSequence(TCovSettings& task) {
         } else {
             CaptureFrame(source, task, bitmaps, counter);
         }
-        if (known)
-            MclImgSaveSingle(bitmaps.frameImage, folder + std::to_string(counter) + extension, quality);
+        if (known) {
+            const std::string file = folder + std::to_string(counter) + extension;
+            if (!MclImgSaveSingle(bitmaps.frameImage, file, quality)) {
+                // A full disk or a folder gone: the task fails and says where, instead of reporting a
+                // sequence with holes as converted.
+                lastSkipReason_ = "error: cannot write " + QString::fromStdString(file);
+                addStatus("Status:> Error converting \"" + movieName(task) +
+                          "\" to Image Sequence. | cannot write " + QString::fromStdString(file));
+                break;
+            }
+        }
         setCurrentFrames(counter - task.destStartFrame + 1, maximum);
         FrameReady = false;
         pumpMessages();
@@ -75,7 +84,7 @@ bool TInteractFrm::ConvertToImageSequence(TCovSettings& task) {
     }
 
     endPlayback();
-    addStatus("Status:> Finish converting \"" + movieName(task) + "\" to Image Sequence.");
+    if (lastSkipReason_.isEmpty()) addEndStatus(task, "\" to Image Sequence.");
     objects = TCaptureObjects();
     if (IsOwnTempFile(task.swfPlayFilename)) QFile::remove(QString::fromStdString(task.swfPlayFilename));
     return true;

@@ -105,7 +105,7 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
     auto cleanUp = [&] {
         endPlayback();
         // A file the library could not write was reported as an error: no "finish" line follows it.
-        if (failure.isEmpty()) addStatus("Status:> Finish converting \"" + movieName(task) + kind);
+        if (failure.isEmpty()) addEndStatus(task, kind);
         video_.reset();
         // A sound file the recording pass made is the system's own temporary file; imported ones stay.
         if (!task.adoUseFilename.empty() && IsOwnTempFile(task.adoUseFilename))

@@ -152,7 +152,7 @@ void TInteractFrm::FormCreate() {
     bar->addWidget(labTotal);
     bar->addWidget(new QLabel("Current:", statusBar));
     prbCurrent = new QProgressBar(statusBar);
-    prbCurrent->setTextVisible(false);
+    prbCurrent->setFormat("%p%");  // the current task's percentage, in the bar
     bar->addWidget(prbCurrent, 1);
     labCurrent = new QLabel(statusBar);
     bar->addWidget(labCurrent);
@@ -258,23 +258,30 @@ void TInteractFrm::setCurrentProgress(int position, int maximum) {
 }
 
 void TInteractFrm::setCurrentFrames(int position, int maximum) {
-    labCurrent->setText(QString::number(position) + "/" + QString::number(maximum) + " Frames Done");
-    setCurrentProgress(position, maximum);
-    // The title shows how far the task is and, once frames have been counted, how long it has to go.
-    if (maximum <= 0) return;
+    // The bar and the title show how far the task is; the label and the title, once frames have been
+    // counted, how long it has to go. All are set before the progress signal goes out.
+    const QString frames = QString::number(position) + "/" + QString::number(maximum) + " Frames Done";
+    if (maximum <= 0) {
+        labCurrent->setText(frames);
+        setCurrentProgress(position, maximum);
+        return;
+    }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (position <= 1 || taskStartMs_ == 0) {
         taskStartMs_ = now;
         taskStartFrame_ = position;
     }
-    QString title = QString("Converting... %1%").arg(std::clamp(position * 100 / maximum, 0, 100));
+    QString left;
     const int counted = position - taskStartFrame_;
     const double seconds = (now - taskStartMs_) / 1000.0;
     if (counted > 0 && seconds > 0.5 && position < maximum) {
-        const long long left = std::llround((maximum - position) * seconds / counted);
-        title += QString(" - %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QChar('0'));
+        const long long s = std::llround((maximum - position) * seconds / counted);
+        left = QString("%1:%2 left").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
     }
-    setWindowTitle(title);
+    labCurrent->setText(left.isEmpty() ? frames : frames + ", " + left);
+    const qint64 percent = std::clamp<qint64>(qint64{position} * 100 / maximum, 0, 100);
+    setWindowTitle(QString("Converting... %1%").arg(percent) + (left.isEmpty() ? "" : " - " + left));
+    setCurrentProgress(position, maximum);
 }
 
 void TInteractFrm::setTotalProgress(int position, int maximum) {
@@ -527,13 +534,31 @@ void TInteractFrm::runTask(int index, TCovSettings& task) {
     }
 
     if (done && lastSkipReason_.isEmpty()) {
-        QString how = stoppedBy_;
-        if (how.isEmpty() && SkipCurrent) how = "cancelled";
-        if (how.isEmpty() && !Converting) how = "stopped";
-        emit taskEnded(index, true, how);
+        emit taskEnded(index, true, endedEarly());
     } else {
         emit taskEnded(index, false, lastSkipReason_.isEmpty() ? QString("not converted") : lastSkipReason_);
     }
+}
+
+QString TInteractFrm::endedEarly() const {
+    if (!stoppedBy_.isEmpty()) return stoppedBy_;
+    if (SkipCurrent) return "cancelled";
+    if (!Converting) return "stopped";
+    return "";
+}
+
+void TInteractFrm::addEndStatus(const TCovSettings& task, const QString& ending) {
+    const QString how = endedEarly();
+    if (how.isEmpty()) {
+        addStatus("Status:> Finish converting \"" + movieName(task) + ending);
+        return;
+    }
+    const QString verb = how == "cancelled" ? "Cancelled" : "Stopped";
+    const QString why = how == "cancelled" || how == "stopped" ? QString() : " (" + how + ")";
+    const QString kept = task.destType == dtImageSequence ? "the images of the frames so far are written"
+                                                          : "the file holds the frames so far";
+    addStatus("Status:> " + verb + " converting \"" + movieName(task) + ending.chopped(1) + why + ": " +
+              kept + ".");
 }
 
 // --- the frame gate ---

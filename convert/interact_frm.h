@@ -191,6 +191,12 @@ class TInteractFrm : public QDialog {
 
     // Per-task steps shared by the three output paths.
     static QString movieName(const TCovSettings& task);
+    // Why the current task ends before its last frame: "stopped", "cancelled", "aborted after an error", or
+    // "" when it runs to its end.
+    QString endedEarly() const;
+    // The task's last log line: "Finish converting" when it ran to its end, else what ended it and that
+    // the output holds the frames so far. `ending` closes the movie's name: "\" to AVI.".
+    void addEndStatus(const TCovSettings& task, const QString& ending);
     bool checkInputs(TCovSettings& task, const QString& folder);
     void beginTask(const TFrameSizes& sizes, int maximum);
     int loadMovieForConversion(const TCovSettings& task, bool videoPath);  // returns the first frame number

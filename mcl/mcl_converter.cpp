@@ -75,6 +75,7 @@ struct MclConverter::SoundTrack {
     size_t reader = 0;     // the file being read
     bool started = false;  // the audio function callback has been told about `reader`
     int64_t sent = 0;      // samples handed to the encoder (or queued for it)
+    int64_t shift = 0;     // added to the encoder's timestamps (its priming, where the file cannot mark it)
 
     // The encoder's own thread (see the top of mcl_converter.h), under `mutex`.
     std::mutex mutex;
@@ -93,12 +94,15 @@ struct MclConverter::SoundTrack {
             const int rc = encoder->receive(packet.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
             if (rc < 0) return mcl::MclStatusFromAv(rc, "sound encoder");
-            // The encoder stamps its priming samples (MP3, AC-3) before zero. Neither AVI nor MPEG program
-            // streams can say so, and a negative start would make the muxer move every stream, the video
-            // by a whole frame (AVI then ends on an empty repeat chunk): the sound starts at zero instead.
-            const int64_t delay = encoder->context()->initial_padding;
-            if (packet->pts != AV_NOPTS_VALUE) packet->pts += delay;
-            if (packet->dts != AV_NOPTS_VALUE) packet->dts += delay;
+            // The encoder stamps its priming samples (MP3, AC-3, AAC, Opus) before zero. Neither AVI nor
+            // MPEG program streams can say so, and a negative start would make the muxer move every stream,
+            // the video by a whole frame (AVI then ends on an empty repeat chunk): there the sound starts at
+            // zero instead (see MclOutputPlan::marksPriming). MP4 and MOV keep the encoder's timestamps:
+            // their edit list skips the priming, so the sound starts and ends with the video.
+            if (shift != 0) {
+                if (packet->pts != AV_NOPTS_VALUE) packet->pts += shift;
+                if (packet->dts != AV_NOPTS_VALUE) packet->dts += shift;
+            }
             MclStatus st = file.write(packet.get(), encoder->context()->time_base, stream);
             av_packet_unref(packet.get());
             if (!st.ok()) return st;
@@ -266,6 +270,7 @@ MclStatus MclConverter::openSound() {
     sound->encoder = mcl::ff::AudioEncoder::create(params, &st);
     if (!sound->encoder) return st;
     AVCodecContext* ctx = sound->encoder->context();
+    if (!plan_.marksPriming) sound->shift = ctx->initial_padding;
     sound->stream = file_->addStream(ctx, 0, &st);
     if (!sound->stream) return st;
     sound->fifo.reset(

@@ -286,6 +286,7 @@ MclStatus PlanContainer(const MclConversionSettings& s, bool alpha, MclOutputPla
         a.bitRate = 0;
     }
     plan->muxer = v.muxer;
+    plan->marksPriming = s.container != kMclStreamWebM;  // MP4 and MOV: an edit list
     return {};
 }
 

@@ -35,6 +35,11 @@ struct MclOutputPlan {
     AVRational frameRate{25, 1};
     AVRational sampleAspect{1, 1};
     MclAudioPlan audio;
+    // The container marks the sound encoder's priming with an edit list (MP4, MOV): the sound keeps the
+    // encoder's timestamps, which start before zero by the priming, and players skip it. Elsewhere the
+    // sound is moved to start at zero: AVI and MPEG program streams cannot say so, and WebM's muxer adds
+    // Opus's codec delay to that start itself.
+    bool marksPriming = false;
 };
 
 // The legal MPEG-1/2 frame rate nearest to `rate` (23.976, 24, 25, 29.97, 30, 50, 59.94, 60).

@@ -241,12 +241,12 @@ TEST_F(ConvertCli, TaskListFileRunsItsCheckedTasks) {
     EXPECT_FALSE(fs::exists(dir / "second.gif"));
 }
 
-TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
-    // A long run of a looping movie, interrupted once its first frames are written.
+// Runs `tolvikan convert ARGS --json` and sends it SIGINT once it has reported five frames of its task;
+// stdout's JSON events and the exit status (-1 when it did not exit, or was never signalled).
+Result Interrupted(const std::vector<std::string>& args) {
     int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    std::string avi = dir / "long.avi";
-    const std::string partial = dir / "long.partial.avi";
+    Result r;
+    if (pipe(out) != 0) return r;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
@@ -254,17 +254,21 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 2);
-        execl(TOLVIKAN_BIN, TOLVIKAN_BIN, "convert", movie.c_str(), "--frames", "1-1000000", "--sound",
-              "none", "--output", avi.c_str(), "--json", static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(TOLVIKAN_BIN), const_cast<char*>("convert")};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(const_cast<char*>("--json"));
+        argv.push_back(nullptr);
+        execv(TOLVIKAN_BIN, argv.data());
         _exit(127);
     }
     close(out[1]);
-    std::string text, line;
     bool signalled = false;
     char buf[4096];
     for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) {
-        text.append(buf, size_t(n));
-        if (!signalled && text.find("\"event\":\"progress\",\"task\":0,\"frames\":5,") != std::string::npos) {
+        r.out.append(buf, size_t(n));
+        if (!signalled &&
+            r.out.find("\"event\":\"progress\",\"task\":0,\"frames\":5,") != std::string::npos) {
             kill(pid, SIGINT);
             signalled = true;
         }
@@ -272,9 +276,17 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    ASSERT_TRUE(signalled) << text;
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    r.status = signalled && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
+    // A long run of a looping movie, interrupted once its first frames are written.
+    std::string avi = dir / "long.avi";
+    const std::string partial = dir / "long.partial.avi";
+    Result r = Interrupted({movie, "--frames", "1-1000000", "--sound", "none", "--output", avi});
+    const std::string& text = r.out;
+    EXPECT_EQ(r.status, 130) << text;
     EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"interrupted\":true"), std::string::npos) << text;
     // The file is finished: its header counts the frames written, and its index is there. It keeps its
@@ -285,6 +297,39 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     EXPECT_GE(info.frames, 5u);
     EXPECT_LT(info.frames, 1000000u);
     EXPECT_NE(ReadFile(partial).find("idx1"), std::string::npos);
+}
+
+TEST_F(ConvertCli, AnInterruptedImageSequenceStaysInItsPartialFolderUntilConverted) {
+    const std::string pics = dir / "pics/";
+    const std::string partial = dir / "pics.partial/";
+    Result r = Interrupted({movie, "--type", "images", "--frames", "1-1000000", "--output", pics});
+    EXPECT_EQ(r.status, 130) << r.out;
+    EXPECT_NE(r.out.find("\"output\":\"" + partial + "\""), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(pics)) << "a rerun with -n would take the sequence for converted";
+    EXPECT_TRUE(fs::exists(partial + "5.png"));
+
+    // The rerun converts it, and the finished images take the place of the partial folder.
+    r = run({movie, "--type", "images", "--frames", "2-4", "--output", "pics", "-n"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(pics))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"2.png", "3.png", "4.png"}));
+    // The images of the stopped run's other frames stay where they were written; nothing is deleted.
+    EXPECT_TRUE(fs::exists(partial + "5.png"));
+    EXPECT_FALSE(fs::exists(partial + "3.png"));
+
+    // Into a folder that holds other files: they stay, and the partial folder goes once emptied.
+    r = run({movie, "--type", "images", "--frames", "1-1", "--output", "pics", "-n"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(pics + "1.png"));
+    EXPECT_TRUE(fs::exists(pics + "4.png"));
+    fs::remove_all(partial);
+    r = run({movie, "--type", "images", "--frames", "5-5", "--output", "pics", "-n"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(pics + "5.png"));
+    EXPECT_FALSE(fs::exists(partial));
 }
 
 TEST_F(ConvertCli, UsageErrorsAndTheCodecList) {

@@ -175,6 +175,23 @@ TEST_F(ImageSequence, AnEmptyFrameRangeWritesNothingButBothLines) {
     EXPECT_TRUE(journal.ends[0].done);
 }
 
+TEST_F(ImageSequence, AStillThatCannotBeWrittenFailsTheTask) {
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 5);
+    TCovSettings task = Task(movie, dtImageSequence, "");
+    // A folder where the third still belongs: no file can take its name, whoever runs the test.
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Out("3.png"))));
+    Run({&task});
+    EXPECT_EQ(Written(), (std::vector<std::string>{"1.png", "2.png"})) << "the task stops at the failure";
+    ASSERT_EQ(journal.ends.size(), 1u);
+    EXPECT_FALSE(journal.ends[0].done);
+    EXPECT_EQ(journal.ends[0].reason, "error: cannot write " + QString::fromStdString(Out("3.png")));
+    ASSERT_GE(journal.lines.size(), 3u);
+    EXPECT_EQ(journal.lines[1],
+              "Status:> Error converting \"square.swf\" to Image Sequence. | cannot write " +
+                  QString::fromStdString(Out("3.png")));
+    EXPECT_EQ(journal.lines[2], "Status:> All Finished");
+}
+
 TEST_F(ImageSequence, SkipGotoBackwardRestartsAMovieThatStops) {
     // The movie stops itself on frame 3. Played normally it stays there and every later still shows frame 3;
     // "Skip goto backward" starts it again, so the stills go on with frames 4 to 6.

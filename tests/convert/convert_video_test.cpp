@@ -177,7 +177,9 @@ TEST_F(VideoOutput, StopAndCancelLeavePlayableFiles) {
         const size_t at = c.type == dtMPEG ? 2 : 1;
         ASSERT_GE(journal.lines.size(), at + 2);
         EXPECT_EQ(journal.lines[at], ending);
-        EXPECT_EQ(journal.lines[at + 1], "Status:> Finish converting \"square.swf" + kind);
+        EXPECT_EQ(journal.lines[at + 1], (c.stop ? "Status:> Stopped converting \"square.swf"
+                                                 : "Status:> Cancelled converting \"square.swf") +
+                                             kind.chopped(1) + ": the file holds the frames so far.");
         ASSERT_FALSE(journal.ends.empty());
         EXPECT_TRUE(journal.ends[0].done);
         EXPECT_EQ(journal.ends[0].reason, c.stop ? "stopped" : "cancelled");

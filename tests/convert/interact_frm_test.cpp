@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QStringList>
 
 #include <algorithm>
@@ -146,9 +147,13 @@ TEST_F(Driver, StopAndCancelFinishTheCurrentFileWithTheFramesSoFar) {
             second.destFilepath = Out("second/");
         }
         bool fired = false;
+        QString bar, label, title;
         auto connection = QObject::connect(frm.get(), &TInteractFrm::currentProgress, [&](int position, int) {
             if (position != 2 || fired || frm->CurTask != &first) return;
             fired = true;
+            bar = frm->prbCurrent->text();
+            label = frm->labCurrent->text();
+            title = frm->windowTitle();
             if (c.stop)
                 frm->StopConverting();
             else
@@ -157,22 +162,32 @@ TEST_F(Driver, StopAndCancelFinishTheCurrentFileWithTheFramesSoFar) {
         Run({&first, &second});
         QObject::disconnect(connection);
 
+        // How far the task is, in the window as well as in its title.
+        EXPECT_TRUE(frm->prbCurrent->isTextVisible());
+        EXPECT_EQ(bar, "33%");
+        EXPECT_EQ(label, "2/6 Frames Done");
+        EXPECT_TRUE(title.startsWith("Converting... 33%")) << title.toStdString();
+
         EXPECT_EQ(FramesIn(first), 2) << "finished with the frames so far";
-        const QString kind = c.type == dtGIF ? " to GIF Animation." : " to Image Sequence.";
+        const QString kind = c.type == dtGIF ? " to GIF Animation" : " to Image Sequence";
+        // The task's last line says it was cut short, not that it finished.
+        const QString kept = c.type == dtGIF ? ": the file holds the frames so far."
+                                             : ": the images of the frames so far are written.";
         if (c.stop) {
             EXPECT_EQ(FramesIn(second), c.type == dtGIF ? -1 : 0) << "no further task starts";
             ASSERT_GE(journal.lines.size(), 3u);
             const std::vector<QString> tail(journal.lines.end() - 3, journal.lines.end());
             EXPECT_EQ(tail, (std::vector<QString>{"Status:> Stop converting",
-                                                  "Status:> Finish converting \"square.swf\"" + kind,
+                                                  "Status:> Stopped converting \"square.swf\"" + kind + kept,
                                                   "Status:> All Finished"}));
             ASSERT_EQ(journal.ends.size(), 1u);
             EXPECT_EQ(journal.ends[0].reason, "stopped");
         } else {
             EXPECT_EQ(FramesIn(second), 4) << "the next task converts normally";
             ASSERT_GE(journal.lines.size(), 3u);
-            EXPECT_EQ(journal.lines[1], "Status:> Cancel converting \"square.swf\"" + kind);
-            EXPECT_EQ(journal.lines[2], "Status:> Finish converting \"square.swf\"" + kind);
+            EXPECT_EQ(journal.lines[1], "Status:> Cancel converting \"square.swf\"" + kind + ".");
+            EXPECT_EQ(journal.lines[2], "Status:> Cancelled converting \"square.swf\"" + kind + kept);
+            EXPECT_EQ(journal.lines[4], "Status:> Finish converting \"other.swf\"" + kind + ".");
             ASSERT_EQ(journal.ends.size(), 2u);
             EXPECT_EQ(journal.ends[0].reason, "cancelled");
             EXPECT_TRUE(journal.ends[1].done);

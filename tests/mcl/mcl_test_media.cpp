@@ -94,6 +94,9 @@ bool OpenDecoder(AVFormatContext* in, AVMediaType type, Decoder* d, StreamFacts*
         const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(st->codecpar->format));
         facts->pixelFormat = name ? name : "";
     }
+    // What the container says of the stream (ffprobe's start_time and duration).
+    if (st->start_time != AV_NOPTS_VALUE) facts->listedStart = st->start_time * av_q2d(st->time_base);
+    if (st->duration != AV_NOPTS_VALUE) facts->listedSeconds = st->duration * av_q2d(st->time_base);
     facts->width = st->codecpar->width;
     facts->height = st->codecpar->height;
     facts->sampleRate = st->codecpar->sample_rate;
@@ -107,6 +110,7 @@ bool OpenDecoder(AVFormatContext* in, AVMediaType type, Decoder* d, StreamFacts*
     d->ctx.reset(avcodec_alloc_context3(codec));
     if (!d->ctx || avcodec_parameters_to_context(d->ctx.get(), st->codecpar) < 0) return false;
     d->ctx->thread_count = 1;
+    d->ctx->pkt_timebase = st->time_base;  // as players set it: the priming skipped moves the timestamps
     if (avcodec_open2(d->ctx.get(), codec, nullptr) < 0) return false;
     d->index = index;
     return true;
@@ -176,6 +180,12 @@ MediaFacts ProbeMedia(const std::filesystem::path& path, int pictureIndex) {
                 }
                 ++s.frames;
             } else {
+                const int64_t ts = frame->best_effort_timestamp;
+                if (ts != AV_NOPTS_VALUE && frame->sample_rate > 0) {
+                    const double at = static_cast<double>(ts) * av_q2d(raw->streams[d.index]->time_base);
+                    if (s.samples == 0) s.startSeconds = at;
+                    s.endSeconds = at + static_cast<double>(frame->nb_samples) / frame->sample_rate;
+                }
                 s.samples += frame->nb_samples;
             }
             av_frame_unref(frame.get());
@@ -202,6 +212,8 @@ MediaFacts ProbeMedia(const std::filesystem::path& path, int pictureIndex) {
         const AVRational tb = raw->streams[video.index]->time_base;
         facts.video.seconds =
             static_cast<double>(lastTs - firstTs) * av_q2d(tb) + 1.0 / facts.video.frameRate;
+        facts.video.startSeconds = static_cast<double>(firstTs) * av_q2d(tb);
+        facts.video.endSeconds = facts.video.startSeconds + facts.video.seconds;
     }
     facts.ok = true;
     return facts;

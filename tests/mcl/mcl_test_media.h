@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,13 @@ struct StreamFacts {
     int sampleRate = 0;
     int channels = 0;
     int64_t samples = 0;  // decoded
+    // Where the decoded sound lies on the file's clock (the encoder's priming skipped as the file says):
+    // the first sample's time and the time after the last one.
+    double startSeconds = 0;
+    double endSeconds = 0;
+    // The container's own start time and duration of the stream (NaN when it gives none).
+    double listedStart = std::numeric_limits<double>::quiet_NaN();
+    double listedSeconds = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct MediaFacts {
