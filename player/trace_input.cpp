@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "player/avm1/value.h"
 #include "player/player.h"
 
 namespace player {
@@ -108,23 +109,6 @@ class Reader {
             ++i_;
     }
     bool peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
-    static void utf8(uint32_t cp, std::string& out) {
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
     bool string(std::string& out) {
         ++i_;  // opening quote
         while (i_ < s_.size()) {
@@ -156,7 +140,7 @@ class Reader {
                     if (i_ + 4 > s_.size()) return false;
                     uint32_t cp = uint32_t(std::strtoul(s_.substr(i_, 4).c_str(), nullptr, 16));
                     i_ += 4;
-                    utf8(cp, out);
+                    out += avm1::codeUnitToUtf8(cp);
                     break;
                 }
                 default:

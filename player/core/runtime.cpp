@@ -573,14 +573,18 @@ void Runtime::loadClip(const std::string& url, int level, avm1::ClipObject* clip
         {level, url, base, target ? target->handle() : std::weak_ptr<MovieClip*>(), loader});
 }
 
-void Runtime::reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, const std::string& error) {
-    if (!loader || !vm_) return;
+void Runtime::unroot(avm1::Object* o) {
     auto& roots = vm_->persistentRoots;
     for (auto it = roots.begin(); it != roots.end(); ++it)
-        if (it->object() == loader) {
+        if (it->object() == o) {
             roots.erase(it);
-            break;
+            return;
         }
+}
+
+void Runtime::reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, const std::string& error) {
+    if (!loader || !vm_) return;
+    unroot(loader);
     auto tell = [this, loader](std::vector<avm1::Value> args) {
         try {
             vm_->callMethod(avm1::Value(loader), "broadcastMessage", args);
@@ -607,12 +611,7 @@ void Runtime::reportLoad(avm1::Object* loader, MovieClip* target, size_t bytes, 
     Stage::Level* base = stage_.level(0);
     Queued q{base ? base->root->handle() : target->handle(), nullptr, 0, 0};
     q.call = [this, loader, tell, handle = target->handle()] {
-        auto& r = vm_->persistentRoots;
-        for (auto it = r.begin(); it != r.end(); ++it)
-            if (it->object() == loader) {
-                r.erase(it);
-                break;
-            }
+        unroot(loader);
         auto p = handle.lock();
         if (p && *p)
             tell({avm1::Value(std::string("onLoadInit")), avm1::Value(avm1::scriptObjectOf(*vm_, *p))});

@@ -206,6 +206,8 @@ class Runtime : public avm1::Host {
         double left = 0, top = 0, right = 0, bottom = 0;  // parent twips
     } drag_;
     void finishUnloading();
+    // Drops one hold of `o` among the script machine's persistent roots.
+    void unroot(avm1::Object* o);
     std::set<std::string> reported_;
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
