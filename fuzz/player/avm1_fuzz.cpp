@@ -66,10 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.setScriptActionLimit(20000);
     std::string error;
     if (!p.loadBytes(m, "fuzz.swf", &error)) return 0;
-    std::vector<int16_t> sound;
+    std::vector<int16_t> samples;
     for (int i = 0; i < 3; ++i) {
         p.advance();
-        p.takeSound(sound);
+        p.takeSound(samples);
     }
     std::vector<player::Pixel> pixels(32 * 24);
     p.render(pixels.data(), 32, 24, 32);
