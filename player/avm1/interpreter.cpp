@@ -385,7 +385,8 @@ Completion Interp::runTry(size_t& pc, const swf::Action& a) {
             thrown = e.value;
         }
     }
-    // A jump out of the try or catch block leaves the whole statement: Flash Player skips the finally block then.
+    // A jump out of the try or catch block leaves the whole statement: Flash Player skips the finally block
+    // then.
     if (t.hasFinally && finallyBegin < finallyEnd && !(c.kind == Completion::JumpOut && !pending)) {
         Completion fc = run(finallyBegin, finallyEnd);
         if (fc.kind != Completion::Normal) return fc;

@@ -183,6 +183,9 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
             Value r = fo->call(*this, v, args);
             if (!r.isObject()) return r;
             if (ClipObject* c = r.object()->asClip()) return Value(c->targetPath());
+        } else if (f.isUndefined() && !preferString && !o->asClip()) {
+            // An object without valueOf at all (its prototype chain cut) is undefined to operators.
+            return Value();
         }
     }
     if (ClipObject* c = o->asClip()) return Value(c->targetPath());

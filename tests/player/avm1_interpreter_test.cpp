@@ -80,6 +80,17 @@ const Case kConversions[] = {
     {"ToInteger wraps to 32 bits", 8, "push 4294967295.0; tointeger; trace", "-1"},
     {"unsigned shift", 8, "push -1 0; biturshift; trace", "4294967295"},
     {"typeof", 8, "push 'x'; typeof; trace; push null; typeof; trace", "<2 lines>"},
+    {"an object without valueOf adds as undefined", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push '__proto__' undef; setmember; "
+     "push 'a' 'o'; getvar; add2; trace",
+     "aundefined"},
+    {"one whose toString gives an object", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 'this'; "
+     "getvar; "
+     "return; end; setmember; push 'o'; getvar; push 'valueOf' 'o'; getvar; setmember; push 'a' 'o'; getvar; "
+     "add2; "
+     "trace",
+     "a[type Object]"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Avm1, Conversions, ::testing::ValuesIn(kConversions));
@@ -209,6 +220,19 @@ TEST(Avm1Control, TryCatchFinallyAndThrowThroughCalls) {
         push 'after'; trace
     )");
     EXPECT_EQ(lines, (std::vector<std::string>{"caught boom", "finally", "after"}));
+}
+
+TEST(Avm1Control, AJumpOutOfTryOrCatchSkipsFinally) {
+    // Each jump leaves its statement, skipping the finally block (its bytes: the assembled text less the
+    // end).
+    const std::string fin1 = "push 'finally after a jump'; trace";
+    const std::string fin2 = "push 'finally after a jump from catch'; trace";
+    const auto skip = [](const std::string& s) { return std::to_string(avm1test::assemble(s).size() - 1); };
+    auto lines =
+        run("try e\n jump +" + skip(fin1) + "\nfinally\n" + fin1 + "\nend\n" +
+            "try e\n push 'x'; throw\ncatch\n jump +" + skip(fin2) + "\nfinally\n" + fin2 + "\nend\n" +
+            "try e\n push 'inside'; trace\nfinally\n push 'finally after the block'; trace\nend\n");
+    EXPECT_EQ(lines, (std::vector<std::string>{"inside", "finally after the block"}));
 }
 
 TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
