@@ -598,10 +598,15 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::Divide: {
                 double x, b;
                 popNumbers(x, b);
-                if (b == 0 && vm_.version < 5)
+                if (b == 0 && vm_.version < 5) {
                     push(Value("#ERROR#"));
-                else
+                } else if (b == 0) {
+                    // Flash Player ignores the sign of a zero divisor.
+                    double inf = std::numeric_limits<double>::infinity();
+                    push(Value(std::isnan(x) || x == 0 ? std::nan("") : x > 0 ? inf : -inf));
+                } else {
                     push(Value(x / b));
+                }
                 break;
             }
             case swf::op::Modulo: {
@@ -740,8 +745,9 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::StringLength:
             case swf::op::MBStringLength: {
                 std::string s = vm_.toString(pop());
-                push(Value(double(a.opcode == swf::op::StringLength && vm_.version < 6 ? s.size()
-                                                                                       : toUtf16(s).size())));
+                // Strings of movies before SWF 6 were widened from their one-byte code page, so counting
+                // characters counts the bytes Flash Player counts there.
+                push(Value(double(toUtf16(s).size())));
                 break;
             }
             case swf::op::StringExtract:

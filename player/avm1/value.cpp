@@ -12,14 +12,28 @@ std::string numberToString(double n) {
     if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
     if (n == 0) return "0";
     if (n == std::trunc(n) && std::fabs(n) < 2147483648.0) return std::to_string(static_cast<long long>(n));
-    // Flash Player keeps 15 significant digits.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(n));
-    std::string digits;
+    // Flash Player keeps 15 significant digits, rounding halves away from zero: the value's exact decimal
+    // digits (printf gives them) are rounded here rather than by printf, which rounds a tie to even.
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(n));
+    std::string all;
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9') digits += *p;
+        if (*p >= '0' && *p <= '9') all += *p;
     int exp = *p == 'e' ? std::atoi(p + 1) : 0;
+    std::string digits = all.substr(0, 15);
+    if (all[15] >= '5') {
+        int i = 14;
+        for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+            digits[size_t(i)] = '0';
+        if (i >= 0) {
+            ++digits[size_t(i)];
+        } else {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exp;
+        }
+    }
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     std::string out = n < 0 ? "-" : "";

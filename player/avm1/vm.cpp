@@ -171,7 +171,7 @@ bool Vm::toBoolean(const Value& v) {
 Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
-    if (o->kind() == Object::Kind::Date) preferString = true;
+    if (o->kind() == Object::Kind::Date && version >= 6) preferString = true;
     // Without a hint Flash Player asks valueOf only: an object whose valueOf gives an object stays an
     // object (a number operation then reads it as NaN, string concatenation asks toString once).
     const char* order[2] = {"valueOf", "toString"};

@@ -80,6 +80,14 @@ const Case kConversions[] = {
     {"ToInteger wraps to 32 bits", 8, "push 4294967295.0; tointeger; trace", "-1"},
     {"unsigned shift", 8, "push -1 0; biturshift; trace", "4294967295"},
     {"typeof", 8, "push 'x'; typeof; trace; push null; typeof; trace", "<2 lines>"},
+    {"strings before SWF 6 are Latin-1", 5, "push '\xE4\xF6'; dup; stringlength; add2; trace",
+     "\xC3\xA4\xC3\xB6"
+     "2"},
+    {"strings from SWF 6 are UTF-8", 6, "push '\xC3\xA4'; dup; stringlength; add2; trace",
+     "\xC3\xA4"
+     "1"},
+    {"a zero divisor's sign does not count", 8, "push 1 0 -1; multiply; divide; trace", "Infinity"},
+    {"halves round away from zero", 8, "push 4096.000244140625; trace", "4096.00024414063"},
     {"an object without valueOf adds as undefined", 7,
      "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push '__proto__' undef; setmember; "
      "push 'a' 'o'; getvar; add2; trace",
