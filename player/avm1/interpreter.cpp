@@ -718,7 +718,8 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::BitURShift: {
                 int32_t b = vm_.toInt(pop());
                 uint32_t x = toUint32(vm_.toNumber(pop()));
-                push(Value(double(x >> (b & 31))));
+                // A shift by nothing leaves the value signed in movies up to SWF 8.
+                push(Value((b & 31) == 0 && vm_.version < 9 ? double(int32_t(x)) : double(x >> (b & 31))));
                 break;
             }
             // --- strings ------------------------------------------------------------------------------

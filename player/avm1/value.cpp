@@ -85,13 +85,14 @@ double stringToNumber(const std::string& s, int swfVersion) {
     while (i < s.size() && isSpace(s[i]))
         ++i;
     if (i == s.size()) return swfVersion >= 5 ? nan : 0;
-    // Hexadecimal: 0x1F, also signed; read as a 32-bit integer.
-    {
-        size_t j = i;
+    // Hexadecimal from SWF 6: 0x1F at the very start (no space or sign before it, a sign after it); read as
+    // a 32-bit integer.
+    if (swfVersion >= 6) {
+        size_t j = 0;
         bool neg = false;
-        if (j < s.size() && (s[j] == '-' || s[j] == '+')) neg = s[j++] == '-';
         if (j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
             j += 2;
+            if (j < s.size() && (s[j] == '-' || s[j] == '+')) neg = s[j++] == '-';
             if (j == s.size()) return nan;
             uint32_t v = 0;
             for (; j < s.size(); ++j) {
@@ -109,8 +110,8 @@ double stringToNumber(const std::string& s, int swfVersion) {
     }
     size_t start = i;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    // A leading zero followed by octal digits only reads as octal.
-    if (swfVersion >= 6 && i + 1 < s.size() && s[i] == '0') {
+    // A leading zero followed by octal digits only reads as octal (not behind white space).
+    if (swfVersion >= 6 && start == 0 && i + 1 < s.size() && s[i] == '0') {
         size_t j = i + 1;
         uint64_t v = 0;
         while (j < s.size() && s[j] >= '0' && s[j] <= '7' && v < (uint64_t(1) << 40))

@@ -78,7 +78,8 @@ const Case kConversions[] = {
     {"non-empty strings are true from SWF 7", 7, "push 'abc'; not; not; trace", "true"},
     {"strings are numbers before SWF 7", 6, "push 'abc'; not; not; trace", "false"},
     {"ToInteger wraps to 32 bits", 8, "push 4294967295.0; tointeger; trace", "-1"},
-    {"unsigned shift", 8, "push -1 0; biturshift; trace", "4294967295"},
+    {"unsigned shift", 8, "push -1 1; biturshift; trace", "2147483647"},
+    {"an unsigned shift by nothing stays signed", 8, "push -1 32; biturshift; trace", "-1"},
     {"typeof", 8, "push 'x'; typeof; trace; push null; typeof; trace", "<2 lines>"},
     {"strings before SWF 6 are Latin-1", 5, "push '\xE4\xF6'; dup; stringlength; add2; trace",
      "\xC3\xA4\xC3\xB6"
