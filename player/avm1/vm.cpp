@@ -139,7 +139,7 @@ std::string Vm::toString(const Value& v) {
                 Value self = v;
                 if (o->kind() == Object::Kind::Super) self = Value(static_cast<SuperObject*>(o)->self);
                 Value r = fo->call(*this, self, args);
-                if (!r.isObject()) return toString(r);
+                if (r.isString()) return r.string();
             }
             if (ClipObject* c = o->asClip()) return c->targetPath();
             return o->isCallable() ? "[type Function]" : "[type Object]";

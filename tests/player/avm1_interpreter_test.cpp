@@ -94,6 +94,10 @@ const Case kConversions[] = {
      "1"},
     {"a zero divisor's sign does not count", 8, "push 1 0 -1; multiply; divide; trace", "Infinity"},
     {"halves round away from zero", 8, "push 4096.000244140625; trace", "4096.00024414063"},
+    {"a toString that gives no string", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 5; return; end; "
+     "setmember; push 'o'; getvar; trace",
+     "[type Object]"},
     {"an object without valueOf adds as undefined", 7,
      "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push '__proto__' undef; setmember; "
      "push 'a' 'o'; getvar; add2; trace",
