@@ -755,9 +755,10 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::MBStringExtract: {
                 double count = vm_.toNumber(pop()), index = vm_.toNumber(pop());
                 std::u16string s = toUtf16(vm_.toString(pop()));
-                long start = long(clampToInt(index, -1, 0x7FFFFFFF)) - 1;
+                // Both read as 32-bit integers: an infinite count is 0.
+                long start = long(toInt32(index)) - 1;
                 if (start < 0) start = 0;
-                long n = long(clampToInt(count, -0x7FFFFFFF, 0x7FFFFFFF));
+                long n = long(toInt32(count));
                 if (n < 0 || start + n > long(s.size())) n = long(s.size()) - start;
                 if (start >= long(s.size()) || n <= 0)
                     push(Value(""));
