@@ -95,7 +95,8 @@ const Case kConversions[] = {
     {"a zero divisor's sign does not count", 8, "push 1 0 -1; multiply; divide; trace", "Infinity"},
     {"halves round away from zero", 8, "push 4096.000244140625; trace", "4096.00024414063"},
     {"a toString that gives no string", 7,
-     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 5; return; end; "
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 5; return; "
+     "end; "
      "setmember; push 'o'; getvar; trace",
      "[type Object]"},
     {"an object without valueOf adds as undefined", 7,
@@ -272,6 +273,20 @@ TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
     for (const std::string& l : p.log())
         cut += l.find("cut off") != std::string::npos;
     EXPECT_EQ(cut, 2) << "each limit is logged once";
+}
+
+TEST(Avm1Clips, SwapDepthsRangeAndTheRoot) {
+    // a.swapDepths(-16385) is refused, -16384 taken; the root takes a depth of its own.
+    auto lines = run(R"(
+        push 1 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push -16385 1 'a'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push -16384 1 'a'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push 2 1 '_root'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 '_root'; getvar; push 'getDepth'; callmethod; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"1", "-16384", "2"}));
 }
 
 TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {
