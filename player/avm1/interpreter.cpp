@@ -1129,7 +1129,9 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
         tgt = self.object() && self.object()->asClip() ? self.object()->asClip() : tgt;
     }
     ArrayObject* arguments = vm.newArray(args);
-    arguments->define(vm, "callee", Value(this), kDontEnum);
+    arguments->define(vm, "callee", Value(this), kDontEnum | kDontDelete);
+    arguments->define(vm, "caller", vm.runningFunction ? Value(vm.runningFunction) : Value::null(),
+                      kDontEnum | kDontDelete);
     Object* selfObj = self.object();
     Object* base = superBase ? superBase : (selfObj ? selfObj->proto() : nullptr);
     std::vector<Value> regs;
@@ -1138,8 +1140,13 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
     struct Restore {
         Vm& vm;
         int v;
-        ~Restore() { vm.version = v; }
-    } restore{vm, savedVersion};
+        Object* running;
+        ~Restore() {
+            vm.version = v;
+            vm.runningFunction = running;
+        }
+    } restore{vm, savedVersion, vm.runningFunction};
+    vm.runningFunction = this;
     if (!v2) {
         for (size_t i = 0; i < params.size(); ++i)
             activation->set(vm, params[i], i < args.size() ? args[i] : Value());
