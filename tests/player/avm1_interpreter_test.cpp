@@ -330,6 +330,30 @@ TEST(Avm1Clips, ClipEventsComeInFlashPlayersOrder) {
                                                "child unload", "clip unload", "frame 3"}));
 }
 
+TEST(Avm1Clips, NewestClipsMoveOnFirst) {
+    // Two two-frame clips: b placed after a (at a lower depth) reaches its second frame first.
+    const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };
+    auto b = movie(40, 20, 1, 7);
+    for (uint16_t id : {2, 3}) {
+        testswf::SwfBuilder t;
+        t.showFrame().tag(12, say(id == 2 ? "a frame 2" : "b frame 2")).showFrame();
+        b.tag(39, testswf::defineSprite(id, 2, t.end()));
+    }
+    testswf::PlaceSpec pa, pb;
+    pa.characterId = 2;
+    pa.depth = 5;
+    pb.characterId = 3;
+    pb.depth = 1;
+    b.tag(26, testswf::placeObject(pa, 2, 7)).tag(26, testswf::placeObject(pb, 2, 7)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"b frame 2", "a frame 2"}));
+}
+
 TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {
     // createEmptyMovieClip at depths 5 and 2; the next free depth; swapping; removal.
     auto lines = run(R"(
