@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture/shockwave_flash.h"
 #include "player/player.h"
 
 namespace {
@@ -87,6 +88,11 @@ TMovieSoundResult WriteMovieSound(const TCovSettings& task, int frameCount, cons
                                   const std::function<bool(int, int)>& keepGoing) {
     TMovieSoundResult r;
     player::Player p;
+    // Each frame's sound lasts as long as the frame does in the video, which is written at the movie's
+    // whole frames per second (12.5 fps plays at 12): cut at the movie's own rate, the sound of a movie
+    // with a fraction in its rate would drift from its pictures by that fraction.
+    p.setSoundFrameRate(task.swfFrameRate > 0 ? double(task.swfFrameRate)
+                                              : TShockwaveFlash::kDefaultFrameRate);
     if (!p.loadFile(task.swfPlayFilename, &r.error)) return r;
     TWavWriter wav;
     if (!wav.open(wavPath, player::Player::kSoundRate, &r.error)) return r;

@@ -21,7 +21,8 @@ struct TMovieSoundResult {
 };
 
 // Plays task.swfPlayFilename from destStartFrame for `frameCount` frames (in the task's sequence mode) and
-// writes 44.1 kHz 16-bit stereo WAV to `wavPath`.
+// writes 44.1 kHz 16-bit stereo WAV to `wavPath`, each frame's sound as long as a frame at the task's frame
+// rate (swfFrameRate, the video's).
 TMovieSoundResult WriteMovieSound(const TCovSettings& task, int frameCount, const std::string& wavPath,
                                   const std::function<bool(int done, int total)>& keepGoing = {});
 

@@ -119,9 +119,13 @@ Header MovieHeader(int frames, int fps = 12) {
     return h;
 }
 
-// A movie of `frames` frames that starts a 1 kHz tone burst (0.2 s) in frame `soundFrame`.
-std::string WriteBurstMovie(const QString& folder, const std::string& name, int frames, int soundFrame) {
-    SwfBuilder b(MovieHeader(frames));
+// A movie of `frames` frames (at 12 fps unless told) that starts a 1 kHz tone burst (0.2 s) in frame
+// `soundFrame`.
+std::string WriteBurstMovie(const QString& folder, const std::string& name, int frames, int soundFrame,
+                            uint16_t fps88 = 12 << 8) {
+    Header h = MovieHeader(frames);
+    h.frameRate88 = fps88;
+    SwfBuilder b(h);
     b.backgroundColor(0xFFFFFF);
     b.tag(kTagDefineSound, defineSound(1, {3, 3, true, false}, 8820, pcm16(Tone(8820, 1000, 16000))));
     for (int f = 1; f <= frames; ++f) {
@@ -380,6 +384,28 @@ TEST_F(MovieSound, EachSoundStartsOnItsFrameInTheVideo) {
         ++i;
     }
     EXPECT_NEAR(double(onsets[1] - onsets[0]) / 44100.0, 6.0 / 12.0, 0.001);
+}
+
+TEST_F(MovieSound, AFractionalFrameRateKeepsEachSoundOnItsFrameInTheVideo) {
+    // A 12.5 fps movie is written at 12 fps (the task's whole frames per second): its sound follows the
+    // video's frames, so the burst of frame 7 plays 6 / 12 s in, not 6 / 12.5.
+    const std::string movie = WriteBurstMovie(Folder(), "twelve-and-a-half.swf", 24, 7, uint16_t(3200));
+    TCovSettings task = Task(movie, dtAVI, "half.avi");
+    ASSERT_EQ(task.swfFrameRate, 12);
+    task.adoSource = asRecord;
+    task.adoDirect = true;
+    Run({&task});
+    const Media m = ReadMedia(Out("half.avi"));
+    ASSERT_TRUE(m.ok) << m.error;
+    EXPECT_NEAR(m.frameRate, 12, 1e-6);
+    const Audio a = ReadAudio(Out("half.avi"));
+    ASSERT_TRUE(a.ok);
+    const int priming = PrimingOf(Out("half.avi"));
+    ASSERT_GE(priming, 0);
+    EXPECT_NEAR(double(long(a.left.size()) - priming) / a.rate, m.frames / m.frameRate, 1.0 / 12);
+    const long onset = Onset(a, 0.3f);
+    ASSERT_GE(onset, 0);
+    EXPECT_NEAR(double(onset - priming) / a.rate, 6.0 / 12, 0.001);
 }
 
 TEST_F(MovieSound, FrameRangesAndModesKeepTheSoundWithTheFramesWritten) {
