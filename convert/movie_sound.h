@@ -26,6 +26,10 @@ struct TMovieSoundResult {
 TMovieSoundResult WriteMovieSound(const TCovSettings& task, int frameCount, const std::string& wavPath,
                                   const std::function<bool(int done, int total)>& keepGoing = {});
 
+// The rate a video of the task is written at: the movie's whole frames per second (the task's
+// swfFrameRate), or the player's default 12 when it states none.
+double TaskVideoRate(const TCovSettings& task);
+
 // A silent 16-bit stereo WAV of `samples` samples at `sampleRate`.
 bool WriteSilentWav(const std::string& wavPath, int sampleRate, int64_t samples, std::string* error);
 

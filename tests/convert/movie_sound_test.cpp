@@ -18,6 +18,8 @@ extern "C" {
 #include "convert_test_util.h"
 #include "mp3_fixture.h"
 #include "player/player.h"
+#include "player/player_test_util.h"
+#include "support/avm1_asm.h"
 #include "support/swf_builder.h"
 #include "support/swf_sound.h"
 #include "tasks/temp_files.h"
@@ -406,6 +408,50 @@ TEST_F(MovieSound, AFractionalFrameRateKeepsEachSoundOnItsFrameInTheVideo) {
     const long onset = Onset(a, 0.3f);
     ASSERT_GE(onset, 0);
     EXPECT_NEAR(double(onset - priming) / a.rate, 6.0 / 12, 0.001);
+}
+
+TEST_F(MovieSound, ScriptSoundsCompleteOnTheSameFrameForPicturesAndSound) {
+    // A 12.5 fps movie waits in frame 2 until a script's silent 4 s sound completes, then plays on to
+    // frame 3, which shows a square and starts the burst. The pictures and the sound come from two
+    // players; both must run the script's sound out by the video's 12 fps clock, or the square and the
+    // burst come frames apart.
+    Header h = MovieHeader(70);
+    h.frameRate88 = uint16_t(3200);
+    SwfBuilder b(h);
+    b.backgroundColor(0xFFFFFF);
+    b.tag(kTagDefineSound, defineSound(7, {3, 0, false, false}, 22050, pcm8(std::vector<int16_t>(22050, 0))));
+    b.tag(56, exportAssets({{7, "quiet"}}));
+    b.tag(kTagDefineSound, defineSound(1, {3, 3, true, false}, 8820, pcm16(Tone(8820, 1000, 16000))));
+    b.tag(playertest::kDefineShape3, playertest::rectShape(2, 20, 15, 60, 45, 0x000000));
+    b.tag(12, avm1test::assemble("push 's'; push 0 'Sound'; newobject; setvar; "
+                                 "push 'quiet' 1 's'; getvar; push 'attachSound'; callmethod; pop; "
+                                 "function done; play; end; "
+                                 "push 's'; getvar; push 'onSoundComplete'; push 'done'; getvar; setmember; "
+                                 "push 0 's'; getvar; push 'start'; callmethod; pop"));
+    b.showFrame();
+    b.tag(12, avm1test::assemble("stop")).showFrame();
+    b.tag(kTagStartSound, startSound(1)).tag(playertest::kPlaceObject2, playertest::place(2, 1)).showFrame();
+    for (int f = 4; f <= 70; ++f)
+        b.showFrame();
+    b.end();
+    const std::string movie = QDir(Folder()).filePath("waits.swf").toStdString();
+    ASSERT_TRUE(writeFile(movie, b.build()));
+
+    TCovSettings task = Task(movie, dtAVI, "waits.avi");
+    task.adoSource = asRecord;
+    task.adoDirect = true;
+    Run({&task});
+    const Media m = ReadMedia(Out("waits.avi"), true);
+    ASSERT_TRUE(m.ok) << m.error;
+    int square = -1;
+    for (size_t i = 0; i < m.pictures.size() && square < 0; ++i)
+        if (qRed(m.pictures[i].pixel(40, 30)) < 128) square = int(i);
+    ASSERT_GT(square, 40) << "frame 3 comes after the 4 s wait";
+    const Audio a = ReadAudio(Out("waits.avi"));
+    ASSERT_TRUE(a.ok);
+    const long onset = Onset(a, 0.3f);
+    ASSERT_GE(onset, 0);
+    EXPECT_NEAR(double(onset - PrimingOf(Out("waits.avi"))) / a.rate, square / 12.0, 0.001);
 }
 
 TEST_F(MovieSound, FrameRangesAndModesKeepTheSoundWithTheFramesWritten) {
