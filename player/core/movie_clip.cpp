@@ -26,8 +26,7 @@ void MovieClip::initialize(Runtime& rt) {
 
 void MovieClip::advance(Runtime& rt) {
     // Children placed during this tick start next tick. Those already there move on before their parent, so
-    // their frame actions run first, as in Flash Player; the enterFrame events go parent first.
-    if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
+    // their enterFrame events and frame actions come first, as in Flash Player.
     // Advance a snapshot of the children: actions and tags may change the list while it runs.
     std::vector<std::weak_ptr<MovieClip*>> clips;
     std::vector<ButtonObject*> buttons;
@@ -42,14 +41,18 @@ void MovieClip::advance(Runtime& rt) {
         b->advance(rt);
     for (auto& h : clips)
         if (auto p = h.lock(); p && *p) (*p)->advance(rt);
+    if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
     if (playing && frameCount() > 1) {
         int next = currentFrame_ + 1;
         if (next > frameCount()) {
             gotoFrame(1, rt);
         } else {
             currentFrame_ = next;
+            size_t start = rt.frameActionsStart();
             applyFrameTags(next, true, rt);
+            rt.unloadsAt(start);
             syncDisplayList(rt);
+            rt.unloadsAt(size_t(-1));
         }
     }
 }
