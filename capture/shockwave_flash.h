@@ -89,6 +89,9 @@ class TShockwaveFlash : public QWidget {
     // nothing, so conversions that only want pictures pay nothing for sound.
     using SoundSink = std::function<void(const int16_t* samples, size_t frames)>;
     void setSoundSink(SoundSink sink);
+    // The frame rate the movie's sound clock runs at (0: the movie's own; see
+    // player::Player::setSoundFrameRate). Sounds scripts start complete by that clock, heard or not.
+    void setSoundFrameRate(double fps) { player_.setSoundFrameRate(fps); }
 
   signals:
     void FSCommand(const QString& command, const QString& args);

@@ -29,6 +29,7 @@
 #include <stdexcept>
 
 #include "capture/shockwave_flash_ex.h"
+#include "convert/movie_sound.h"
 #include "convert/recording_hooks.h"
 #include "convert/task_objects.h"
 #include "tasks/cov_settings.h"
@@ -626,6 +627,10 @@ int TInteractFrm::loadMovieForConversion(const TCovSettings& task, bool videoPat
         FlashCtl->BGColor(" ");
     else
         FlashCtl->BackgroundColor(-1);
+    // A video shows each frame for 1 / its rate (the movie's whole frames per second): the sounds scripts
+    // start run out by that clock here as in the pass that takes the movie's sound, so both players see
+    // the same completions on the same frames.
+    FlashCtl->setSoundFrameRate(videoPath ? TaskVideoRate(task) : 0);
     FlashCtl->Movie(" ");
     FlashCtl->Movie(QString::fromStdString(task.swfPlayFilename));
     // Without the frame-event movie no frame is ever announced: the run waits until the user stops it or

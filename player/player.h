@@ -89,6 +89,10 @@ class Player {
     void cutSoundFrame();
     // With sound off (for hosts that only want pictures) nothing is decoded or mixed. On by default.
     void setSoundEnabled(bool on);
+    // Cuts each frame's samples at `fps` frames per second instead of the movie's own rate (0: the movie's
+    // rate again), from the next frame on and for movies loaded later: for hosts that show every frame for
+    // a fixed time of their own, such as a video written at the movie's whole frames per second.
+    void setSoundFrameRate(double fps);
     // Whether level 0's movie defines or streams any sound.
     bool hasSound() const;
 

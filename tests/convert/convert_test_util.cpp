@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture/shockwave_flash.h"
+#include "mcl/mcl_codecs.h"
 #include "player/player_test_util.h"
 #include "support/tone_wav.h"
 
@@ -54,6 +55,19 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
     const std::string path = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
     EXPECT_TRUE(testswf::writeFile(path, b.end().build())) << path;
     return path;
+}
+
+bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block) {
+    const int count = MclCodecsInit(kMclFormatAVI, w, h, 24);
+    for (int i = 1; i <= count; ++i) {
+        TMclCodecInfo info{};
+        if (MclCodecsGetInfo(kMclFormatAVI, &info, i) == 0 &&
+            std::strncmp(info.codecName, prefix, std::strlen(prefix)) == 0) {
+            *block = info;
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string WriteToneWav(const std::string& path, double seconds) {

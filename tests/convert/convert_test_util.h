@@ -35,6 +35,9 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
 // A 16-bit stereo 440 Hz tone of `seconds` at 44100 Hz.
 std::string WriteToneWav(const std::string& path, double seconds);
 
+// The AVI codec block whose name begins with `prefix`, as the settings dialog would store it.
+bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block);
+
 // The engine's picture of `frame` at `size`, as the conversion window's player draws it (RGB888).
 QImage ReferenceFrame(const std::string& movie, int frame, QSize size);
 // Largest difference of any colour channel over two images of the same size (RGB888); 256 when the sizes

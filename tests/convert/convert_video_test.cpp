@@ -20,20 +20,6 @@ using namespace convtest;
 
 class VideoOutput : public ConvertTest {};
 
-// The AVI codec block whose name begins with `prefix`, as the settings dialog would store it.
-bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block) {
-    const int count = MclCodecsInit(kMclFormatAVI, w, h, 24);
-    for (int i = 1; i <= count; ++i) {
-        TMclCodecInfo info{};
-        if (MclCodecsGetInfo(kMclFormatAVI, &info, i) == 0 &&
-            std::strncmp(info.codecName, prefix, std::strlen(prefix)) == 0) {
-            *block = info;
-            return true;
-        }
-    }
-    return false;
-}
-
 TEST_F(VideoOutput, EachKindOfFileWithItsFramesRateSizeCodecAndSound) {
     struct Case {
         const char* what;
