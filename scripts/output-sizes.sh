@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Converts the demo movie into each output kind with the defaults (and the kinds that keep an alpha channel
-# with --alpha intensity), with a sound track (a 440 Hz tone: the demo movie has no sound of its own), and
+# with --alpha intensity), the video kinds with a sound track (a 440 Hz tone: the demo movie has none), and
 # prints, one row a kind, what ffprobe reads back: the codecs, the decoded pixel format, the frame count, the
 # duration, the file size and the overall bit rate.
 #
@@ -43,8 +43,10 @@ for entry in "${kinds[@]}"; do
     options=(${entry#*|})
     ext=${options[1]}
     [ "$ext" = mpeg ] && ext=mpg
+    sound=(--sound "$work/tone.wav")
+    [ "$ext" = gif ] && sound=()
     out=$work/$name.$ext
-    if ! QT_QPA_PLATFORM=offscreen "$program" convert "$movie" "${options[@]}" -o "$out" --sound "$work/tone.wav" -y \
+    if ! QT_QPA_PLATFORM=offscreen "$program" convert "$movie" "${options[@]}" -o "$out" "${sound[@]}" -y \
         >"$work/log" 2>&1; then
         echo "$name: the conversion failed:" >&2
         cat "$work/log" >&2
