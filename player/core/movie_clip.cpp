@@ -337,12 +337,13 @@ void MovieClip::loadMovie(const MovieDef* movie, Runtime& rt) {
     initialize(rt);
 }
 
-bool MovieClip::removeScriptChild(MovieClip* child, Runtime& rt) {
+bool MovieClip::removeScriptChild(DisplayObject* child, Runtime& rt) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
         // Nothing leaves a clip that is itself on its way out.
-        // removeMovieClip takes clips at script depths 0 to 1048575 only.
-        if (it->first < kScriptDepthOffset || it->first >= kScriptDepthOffset + 1048576 || unloading)
+        // removeMovieClip takes clips at script depths 0 to 1048575 only (to 2130690031 from SWF 8).
+        int limit = movie_ && movie_->info().version >= 8 ? 2130690032 : 1048576;
+        if (it->first < kScriptDepthOffset || it->first - kScriptDepthOffset >= limit || unloading)
             return false;
         placements_.erase(it->first);
         removeChildAt(it->first, rt);

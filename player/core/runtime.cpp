@@ -473,7 +473,8 @@ void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, d
 }
 
 void Runtime::removeClip(avm1::ClipObject* clip) {
-    MovieClip* c = clip ? clip->clip() : nullptr;
+    // Text fields and buttons go the same way as clips.
+    DisplayObject* c = clip ? clip->display() : nullptr;
     if (!c || !c->parent || !c->parent->asClip()) return;
     c->parent->asClip()->removeScriptChild(c, *this);
 }
