@@ -340,7 +340,8 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     // A long run of a looping movie, interrupted once its first frames are written.
     std::string avi = dir / "long.avi";
     const std::string partial = dir / "long.partial.avi";
-    Result r = Interrupted({movie, "--frames", "1-1000000", "--sound", "none", "--output", avi});
+    Result r = Interrupted(
+        {movie, "--frames", "1-1000000", "--sound", "none", "--output", avi, "--summary", dir / "run.json"});
     const std::string& text = r.out;
     EXPECT_EQ(r.status, 130) << text;
     EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
@@ -353,6 +354,11 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     EXPECT_GE(info.frames, 5u);
     EXPECT_LT(info.frames, 1000000u);
     EXPECT_NE(ReadFile(partial).find("idx1"), std::string::npos);
+    // The merged summaries of a batch do not count the stopped movie as converted.
+    r = runProgram({"summary", dir / "run.json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("failed\t" + movie + "\tstopped"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("0 converted, 0 kept from before, 1 failed"), std::string::npos) << r.err;
 }
 
 TEST_F(ConvertCli, AnInterruptedImageSequenceStaysInItsPartialFolderUntilConverted) {

@@ -128,6 +128,7 @@ Media ReadMedia(const std::string& path, bool keepPictures) {
         const AVCodecParameters* par = format->streams[i]->codecpar;
         if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
             m.hasAudio = true;
+            m.audioCodec = avcodec_get_name(par->codec_id);
             m.sampleRate = par->sample_rate;
         }
         if (par->codec_type == AVMEDIA_TYPE_VIDEO && videoIndex < 0) videoIndex = int(i);
@@ -141,6 +142,8 @@ Media ReadMedia(const std::string& path, bool keepPictures) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     m.videoCodec = avcodec_get_name(stream->codecpar->codec_id);
     if (const char* name = av_get_pix_fmt_name(AVPixelFormat(stream->codecpar->format))) m.pixelFormat = name;
+    if (const AVDictionaryEntry* e = av_dict_get(stream->metadata, "alpha_mode", nullptr, 0))
+        m.alphaMode = e->value;
     m.width = stream->codecpar->width;
     m.height = stream->codecpar->height;
     AVRational rate = stream->avg_frame_rate.num ? stream->avg_frame_rate : stream->r_frame_rate;

@@ -51,10 +51,12 @@ struct Media {
     std::string pixelFormat;  // the stream's pixel format: "bgr24", "bgra", "yuv420p", ...
     std::string container;    // the demuxer's name
     int width = 0, height = 0;
-    double frameRate = 0;  // the stream's average (or real) frame rate
-    double duration = 0;   // seconds, the container's
-    int frames = 0;        // decoded video frames
+    double frameRate = 0;   // the stream's average (or real) frame rate
+    double duration = 0;    // seconds, the container's
+    int frames = 0;         // decoded video frames
+    std::string alphaMode;  // the video stream's "alpha_mode" tag (WebM's VP9 with alpha: "1")
     bool hasAudio = false;
+    std::string audioCodec;
     int sampleRate = 0;
     std::vector<QImage> pictures;  // decoded frames as RGB888 when asked for
 };
