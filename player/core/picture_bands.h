@@ -1,0 +1,39 @@
+// Plays a recorded picture on two threads: the top band of rows on the caller's thread, the bottom band on a
+// helper thread kept from picture to picture. Each band has a canvas of its own (scratch buffers, masks,
+// gradient and bitmap caches), so the threads share only the recording (read) and the pixels (disjoint
+// rows); the picture is byte for byte the one a single canvas draws.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "player/raster/canvas.h"
+
+namespace player {
+
+class PictureBands {
+  public:
+    PictureBands() = default;
+    PictureBands(const PictureBands&) = delete;
+    PictureBands& operator=(const PictureBands&) = delete;
+    ~PictureBands();
+
+    // Draws `recording` into `target` (whose pixels the recording was made for): rows [0, split) with
+    // `own` on this thread, the rest on the helper. Returns when both are done.
+    void play(raster::Canvas& own, const raster::Recording& recording, Pixel* pixels, int width, int height,
+              int stride);
+
+  private:
+    void run();
+
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    raster::Canvas canvas_;  // the helper's
+    const raster::Recording* job_ = nullptr;
+    int y0_ = 0, y1_ = 0;
+    bool busy_ = false, stop_ = false;
+};
+
+}  // namespace player
