@@ -1,5 +1,9 @@
 #include "player/core/picture_bands.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
 namespace player {
 
 PictureBands::~PictureBands() {
@@ -12,9 +16,19 @@ PictureBands::~PictureBands() {
     thread_.join();
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+}  // namespace
+
 void PictureBands::play(raster::Canvas& own, const raster::Recording& recording, Pixel* pixels, int width,
                         int height, int stride) {
-    const int split = height / 2;
+    const int split = std::clamp(int(std::lround(share_ * height)), 1, height - 1);
     if (!canvas_.setTarget(pixels, width, height, stride)) {
         own.play(recording, 0, height);
         return;
@@ -28,9 +42,16 @@ void PictureBands::play(raster::Canvas& own, const raster::Recording& recording,
         busy_ = true;
     }
     wake_.notify_one();
+    const Clock::time_point start = Clock::now();
     own.play(recording, 0, split);
+    const double mine = since(start);
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return !busy_; });
+    // Rows per second of each band, then the split where both would take as long; moved only part of the
+    // way, within bounds, so one odd picture does not throw it far.
+    const double a = split / std::max(mine, 1e-7), b = (height - split) / std::max(helperSeconds_, 1e-7);
+    const double balanced = a / (a + b);
+    share_ = std::clamp(share_ + 0.5 * (balanced - share_), 0.2, 0.8);
 }
 
 void PictureBands::run() {
@@ -41,8 +62,11 @@ void PictureBands::run() {
         const raster::Recording* job = job_;
         const int y0 = y0_, y1 = y1_;
         lock.unlock();
+        const Clock::time_point start = Clock::now();
         canvas_.play(*job, y0, y1);
+        const double seconds = since(start);
         lock.lock();
+        helperSeconds_ = seconds;
         busy_ = false;
         done_.notify_one();
     }

@@ -1,7 +1,9 @@
 // Plays a recorded picture on two threads: the top band of rows on the caller's thread, the bottom band on a
-// helper thread kept from picture to picture. Each band has a canvas of its own (scratch buffers, masks,
-// gradient and bitmap caches), so the threads share only the recording (read) and the pixels (disjoint
-// rows); the picture is byte for byte the one a single canvas draws.
+// helper thread kept from picture to picture. Where the bands meet follows how long each took last time,
+// so both finish together (pictures of one movie cost much the same from frame to frame). Each band has a
+// canvas of its own (scratch buffers, masks, gradient and bitmap caches), so the threads share only the
+// recording (read) and the pixels (disjoint rows); the picture is byte for byte the one a single canvas
+// draws.
 #pragma once
 
 #include <condition_variable>
@@ -34,6 +36,8 @@ class PictureBands {
     const raster::Recording* job_ = nullptr;
     int y0_ = 0, y1_ = 0;
     bool busy_ = false, stop_ = false;
+    double helperSeconds_ = 0;  // the helper's time for its last band
+    double share_ = 0.5;        // of the rows, the caller's band
 };
 
 }  // namespace player
