@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
+#include <system_error>
+#include <utility>
 
 namespace player {
 
@@ -33,7 +36,14 @@ void PictureBands::play(raster::Canvas& own, const raster::Recording& recording,
         own.play(recording, 0, height);
         return;
     }
-    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            own.play(recording, 0, height);  // no thread to be had: one draws it all
+            return;
+        }
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         job_ = &recording;
@@ -43,10 +53,19 @@ void PictureBands::play(raster::Canvas& own, const raster::Recording& recording,
     }
     wake_.notify_one();
     const Clock::time_point start = Clock::now();
-    own.play(recording, 0, split);
+    try {
+        own.play(recording, 0, split);
+    } catch (...) {
+        // The helper still draws from the recording: it must be done before the error leaves.
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return !busy_; });
+        error_ = nullptr;
+        throw;
+    }
     const double mine = since(start);
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return !busy_; });
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
     // Rows per second of each band, then the split where both would take as long; moved only part of the
     // way, within bounds, so one odd picture does not throw it far.
     const double a = split / std::max(mine, 1e-7), b = (height - split) / std::max(helperSeconds_, 1e-7);
@@ -63,9 +82,15 @@ void PictureBands::run() {
         const int y0 = y0_, y1 = y1_;
         lock.unlock();
         const Clock::time_point start = Clock::now();
-        canvas_.play(*job, y0, y1);
+        std::exception_ptr error;
+        try {
+            canvas_.play(*job, y0, y1);
+        } catch (...) {
+            error = std::current_exception();  // out of memory for scratch rows or masks: the caller's
+        }
         const double seconds = since(start);
         lock.lock();
+        error_ = error;
         helperSeconds_ = seconds;
         busy_ = false;
         done_.notify_one();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -22,7 +23,8 @@ class PictureBands {
     ~PictureBands();
 
     // Draws `recording` into `target` (whose pixels the recording was made for): rows [0, split) with
-    // `own` on this thread, the rest on the helper. Returns when both are done.
+    // `own` on this thread, the rest on the helper. Returns when both are done; what either band threw
+    // (running out of memory) is thrown here.
     void play(raster::Canvas& own, const raster::Recording& recording, Pixel* pixels, int width, int height,
               int stride);
 
@@ -37,6 +39,7 @@ class PictureBands {
     int y0_ = 0, y1_ = 0;
     bool busy_ = false, stop_ = false;
     double helperSeconds_ = 0;  // the helper's time for its last band
+    std::exception_ptr error_;  // what the helper's band threw, for the caller to throw
     double share_ = 0.5;        // of the rows, the caller's band
 };
 
