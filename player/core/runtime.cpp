@@ -242,10 +242,11 @@ void Runtime::runQueuedActions() {
     finishUnloading();
 }
 
-const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCondAction& a) {
+const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCondAction& a, int version) {
     auto it = buttonActionCode_.find(&a);
     if (it != buttonActionCode_.end()) return it->second;
-    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    swf::ActionDecode d =
+        swf::decodeActionsLenient(a.actions, swf::kMaxActionsPerBlock, version > 0 && version < 6);
     if (d.error) log("button actions: " + d.error->describe());
     return buttonActionCode_[&a] = std::move(d.actions);
 }
@@ -256,7 +257,7 @@ void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition, uint3
     int version = button->movie() ? button->movie()->info().version : 0;
     for (const swf::ButtonCondAction& a : button->button().def->actions)
         if (a.conditions & condition & 0x1FF)
-            queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+            queue_.push_back({parent->handle(), &decodedButtonAction(a, version), 0, version});
     if (version >= 6 && event) {
         Queued q{parent->handle(), nullptr, event, version};
         q.button = button->token();
@@ -292,7 +293,7 @@ void Runtime::queueKeyPress(int keyCode, int ascii) {
         int version = b->movie() ? b->movie()->info().version : 0;
         for (const swf::ButtonCondAction& a : b->button().def->actions)
             if (a.keyCode() == code)
-                queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+                queue_.push_back({parent->handle(), &decodedButtonAction(a, version), 0, version});
     }
 }
 
@@ -335,10 +336,11 @@ void Runtime::finishUnloading() {
     }
 }
 
-const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a) {
+const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a, int version) {
     auto it = clipActionCode_.find(&a);
     if (it != clipActionCode_.end()) return it->second;
-    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    swf::ActionDecode d =
+        swf::decodeActionsLenient(a.actions, swf::kMaxActionsPerBlock, version > 0 && version < 6);
     if (d.error) log("clip event actions: " + d.error->describe());
     return clipActionCode_[&a] = std::move(d.actions);
 }
@@ -392,7 +394,7 @@ void Runtime::runEvent(MovieClip* clip, uint32_t event) {
     if (clip->clipActions) {
         for (const swf::ClipAction& a : clip->clipActions->records) {
             if (!(a.events & event)) continue;
-            const auto& code = decodedClipAction(a);
+            const auto& code = decodedClipAction(a, version);
             vm_->runBlock(avm1::ActionBlock{&code, 0, code.size(), version},
                           avm1::scriptObjectOf(*vm_, clip));
             auto alive = handle.lock();

@@ -190,7 +190,7 @@ class Runtime : public avm1::Host {
             : clip(std::move(c)), records(r), event(e), version(v), broadcaster(b), method(m) {}
     };
     void runEvent(MovieClip* clip, uint32_t event);
-    const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);
+    const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a, int version);
 
     Stage& stage_;
     std::vector<Queued> queue_;
@@ -212,7 +212,7 @@ class Runtime : public avm1::Host {
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
     std::map<const swf::ButtonCondAction*, std::vector<swf::Action>> buttonActionCode_;
-    const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a);
+    const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a, int version);
     void collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting);
     std::set<const swf::DoInitAction*> initDone_;
     std::vector<std::weak_ptr<EditText*>> boundFields_;
