@@ -64,10 +64,13 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
             clip->clipActions = p.clipActions;
             if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Initialize))
                 queueEvent(clip.get(), clip_event::Initialize);
+            if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Construct))
+                queueEvent(clip.get(), clip_event::Construct);
+            // The load event comes before the first frame's actions, a parent's before its children's.
+            if (vm_) queueEvent(clip.get(), clip_event::Load);
             ++nesting;
             clip->initialize(*this);
             --nesting;
-            if (vm_) queueEvent(clip.get(), clip_event::Load);
             return clip;
         }
         case Character::Kind::Button: {
@@ -181,6 +184,21 @@ void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
         size_t at = std::min(std::max(next_, initAt_), queue_.size());
         queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
         initAt_ = at + 1;
+        constructAt_ = std::max(constructAt_ + 1, initAt_);
+        if (unloadAt_ != size_t(-1) && unloadAt_ >= at) ++unloadAt_;
+        return;
+    }
+    if (event == clip_event::Construct) {
+        size_t at = std::min(std::max({next_, initAt_, constructAt_}), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        constructAt_ = at + 1;
+        if (unloadAt_ != size_t(-1) && unloadAt_ >= at) ++unloadAt_;
+        return;
+    }
+    if (event == clip_event::Unload && unloadAt_ != size_t(-1)) {
+        size_t at = std::min(std::max(next_, unloadAt_), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        unloadAt_ = at + 1;
         return;
     }
     queue_.push_back({clip->handle(), nullptr, event, 0});
@@ -238,7 +256,7 @@ void Runtime::runQueuedActions() {
         }
     }
     queue_.clear();
-    next_ = initAt_ = 0;
+    next_ = initAt_ = constructAt_ = 0;
     finishUnloading();
 }
 
@@ -455,7 +473,8 @@ void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, d
 }
 
 void Runtime::removeClip(avm1::ClipObject* clip) {
-    MovieClip* c = clip ? clip->clip() : nullptr;
+    // Text fields and buttons go the same way as clips.
+    DisplayObject* c = clip ? clip->display() : nullptr;
     if (!c || !c->parent || !c->parent->asClip()) return;
     c->parent->asClip()->removeScriptChild(c, *this);
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "support/avm1_asm.h"
+#include "support/swf_builder.h"
+#include "support/swf_tags.h"
 #include "tests/player/player_test_util.h"
 
 namespace {
@@ -287,6 +289,69 @@ TEST(Avm1Clips, SwapDepthsRangeAndTheRoot) {
         push 0 '_root'; getvar; push 'getDepth'; callmethod; trace
     )");
     EXPECT_EQ(lines, (std::vector<std::string>{"1", "-16384", "2"}));
+}
+
+TEST(Avm1Clips, ClipEventsComeInFlashPlayersOrder) {
+    // A clip (with a child clip) placed in frame 1 behind that frame's script, removed in frame 3 before that
+    // frame's script. Flash Player: initialize and construct before the frame's script, load before a clip's
+    // first frame (parent first), enterFrame children first, and unload where the removal stands.
+    using testswf::ClipActionSpec;
+    const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };
+    testswf::SwfBuilder child;
+    child.tag(12, say("child frame 1")).showFrame();
+    testswf::SwfBuilder clip;
+    testswf::PlaceSpec inner;
+    inner.characterId = 2;
+    inner.clipActions = {ClipActionSpec{0x1, {}, say("child load")},
+                         ClipActionSpec{0x2, {}, say("child enterFrame")},
+                         ClipActionSpec{0x4, {}, say("child unload")}};
+    clip.tag(12, say("clip frame 1")).tag(26, testswf::placeObject(inner, 2, 7)).showFrame();
+    testswf::PlaceSpec outer;
+    outer.characterId = 3;
+    outer.clipActions = {
+        ClipActionSpec{0x200, {}, say("clip initialize")}, ClipActionSpec{0x40000, {}, say("clip construct")},
+        ClipActionSpec{0x1, {}, say("clip load")}, ClipActionSpec{0x2, {}, say("clip enterFrame")},
+        ClipActionSpec{0x4, {}, say("clip unload")}};
+    auto b = movie(40, 20, 3, 7);
+    b.tag(39, testswf::defineSprite(2, 1, child.end())).tag(39, testswf::defineSprite(3, 1, clip.end()));
+    b.tag(12, say("frame 1")).tag(26, testswf::placeObject(outer, 2, 7)).showFrame();
+    b.tag(12, say("frame 2")).showFrame();
+    b.tag(28, testswf::removeObject2(1)).tag(12, say("frame 3")).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"clip initialize", "clip construct", "frame 1", "clip load",
+                                               "clip frame 1", "child load", "child frame 1",
+                                               "child enterFrame", "clip enterFrame", "frame 2",
+                                               "child unload", "clip unload", "frame 3"}));
+}
+
+TEST(Avm1Clips, NewestClipsMoveOnFirst) {
+    // Two two-frame clips: b placed after a (at a lower depth) reaches its second frame first.
+    const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };
+    auto b = movie(40, 20, 1, 7);
+    for (uint16_t id : {2, 3}) {
+        testswf::SwfBuilder t;
+        t.showFrame().tag(12, say(id == 2 ? "a frame 2" : "b frame 2")).showFrame();
+        b.tag(39, testswf::defineSprite(id, 2, t.end()));
+    }
+    testswf::PlaceSpec pa, pb;
+    pa.characterId = 2;
+    pa.depth = 5;
+    pb.characterId = 3;
+    pb.depth = 1;
+    b.tag(26, testswf::placeObject(pa, 2, 7)).tag(26, testswf::placeObject(pb, 2, 7)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"b frame 2", "a frame 2"}));
 }
 
 TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {

@@ -191,7 +191,9 @@ Value mcSwapDepths(Vm& vm, const Value& self, std::vector<Value>& args) {
     }
     MovieClip* parent = mc->parent->asClip();
     if (!parent) return Value();
-    if (MovieClip* other = clipOf(args[0])) {
+    // Any object of the same parent (a clip, text field or button) may be swapped with.
+    ClipObject* target = args[0].object() ? args[0].object()->asClip() : nullptr;
+    if (DisplayObject* other = target ? target->display() : nullptr) {
         if (other->parent != mc->parent) return Value();
         depth = other->depth;
     } else {
