@@ -24,6 +24,9 @@ struct RenderOptions {
     Quality quality = Quality::High;
     // 0x00RRGGBB drawn behind the movie instead of level 0's background colour.
     std::optional<uint32_t> background;
+    // Threads that draw the picture (1 or 2; more count as 2): with two, the outlines are worked out once
+    // and the rows drawn in two bands at the same time. The picture is the same either way.
+    int threads = 1;
 };
 
 // Movie header facts, as the player read them.
