@@ -422,7 +422,9 @@ int runConvert(const std::vector<std::string>& args) {
                 result.done = ok;
                 result.reason = why;
             }
-            if (ok)
+            // A stopped task (ended with a reason) kept its partial output: it counts as not converted.
+            const bool converted = ok && why.empty();
+            if (converted)
                 ++done;
             else
                 ++failed;

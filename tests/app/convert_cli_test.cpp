@@ -346,6 +346,8 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     EXPECT_EQ(r.status, 130) << text;
     EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
     EXPECT_NE(text.find("\"interrupted\":true"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"event\":\"finished\",\"done\":0,\"failed\":1"), std::string::npos)
+        << "the stopped movie is not counted as converted: " << text;
     // The file is finished: its header counts the frames written, and its index is there. It keeps its
     // partial name, so a rerun with -n does not take it for a converted movie.
     EXPECT_FALSE(fs::exists(avi));
