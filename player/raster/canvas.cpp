@@ -182,6 +182,36 @@ bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const player
     return draw(FillRule::NonZero, paint, antialias);
 }
 
+void Canvas::fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                          bool antialias) {
+    if (!pixels_ || !mask || w <= 0 || h <= 0 || masks_.blocked()) return;
+    if (!masks_.drawingToMask() &&
+        !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
+        return;
+    const MaskStack::Rect bounds = masks_.clipBounds();
+    // In 64 bits: a mask may lie partly far off the canvas.
+    const int x0 = int(std::max<int64_t>(x, bounds.x0)),
+              x1 = int(std::min<int64_t>(int64_t(x) + w, bounds.x1));
+    const int y0 = int(std::max<int64_t>(y, bounds.y0)),
+              y1 = int(std::min<int64_t>(int64_t(y) + h, bounds.y1));
+    if (x0 >= x1 || y0 >= y1) return;
+    Sink sink(*this, bounds);
+    maskSpans_.resize(size_t(x1 - x0));
+    for (int row = y0; row < y1; ++row) {
+        const uint8_t* cov = mask + size_t(row - y) * size_t(maskStride) + (x0 - x);
+        int count = 0;
+        for (int i = 0, n = x1 - x0; i < n;) {
+            const uint8_t c = cov[i];
+            int j = i + 1;
+            while (j < n && cov[j] == c)
+                ++j;
+            if (c) maskSpans_[size_t(count++)] = {x0 + i, x0 + j, c};
+            i = j;
+        }
+        if (count) sink.row(row, maskSpans_.data(), count);
+    }
+}
+
 bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
     if (coverage_.edgeCount() > size_t(kMaxEdgesPerPath)) return false;
     if (!pixels_ || masks_.blocked()) return true;

@@ -64,6 +64,12 @@ class Canvas {
     bool fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias, double tolerance);
     bool fillPath(const Path& path, const Paint& paint) { return fillPath(path, FillRule::EvenOdd, paint); }
 
+    // Paints through a coverage mask made earlier (8-bit, `maskStride` bytes a row) whose top left pixel
+    // lies at (x, y), the way fillPath paints through the coverage of its path: clipped by the masks, or
+    // added to the mask being built.
+    void fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                      bool antialias = true);
+
     // Strokes the path's subpaths (see StrokeStyle for widths, caps, joins). Returns false when refused.
     bool strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias = true);
 
@@ -109,6 +115,7 @@ class Canvas {
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;
     std::vector<uint8_t> rowCoverage_;
+    std::vector<CoverageSpan> maskSpans_;
 };
 
 }  // namespace raster
