@@ -353,3 +353,80 @@ TEST(TextField, ScriptsThatRemoveTheFieldWhileItIsChangedAreSafe) {
 }
 
 }  // namespace
+
+namespace {
+
+// TextField.prototype lists the field properties to for-in as getter/setter pairs: an object that is no
+// field reads them as undefined and its writes are ignored, while a real field keeps what it is given. A
+// non-field converts as a plain object. Flash Player 8's properties are plain members for older movies,
+// and replaceText came with Flash Player 7.
+TEST(TextField, PrototypePropertiesShowToEnumerationAndIgnoreNonFields) {
+    const char* script =
+        "push 'TextField'; getvar; push 'prototype'; getmember; enumerate2; "
+        "label loop; "
+        "dup; push null; equals2; if done; "
+        "trace; jump loop; "
+        "label done; "
+        "push 'o' 0 'TextField'; newobject; setvar; "
+        "push 'o'; getvar; trace; "
+        "push 'o'; getvar; push 'text' 'x'; setmember; push 'o'; getvar; push 'text'; getmember; trace; "
+        "push 'o'; getvar; push 'filters' 'x'; setmember; push 'o'; getvar; push 'filters'; getmember; "
+        "trace; "
+        "push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 't'; getvar; push 'tabIndex' 3; setmember; push 't'; getvar; push 'tabIndex'; getmember; "
+        "trace; "
+        "push 't'; getvar; push 'text' 'hi'; setmember; push 't'; getvar; push 'text'; getmember; trace; "
+        "push 't'; getvar; push 'replaceText'; getmember; typeof; trace";
+    const std::vector<std::string> names = {"styleSheet",
+                                            "mouseWheelEnabled",
+                                            "condenseWhite",
+                                            "restrict",
+                                            "textHeight",
+                                            "textWidth",
+                                            "bottomScroll",
+                                            "length",
+                                            "selectable",
+                                            "multiline",
+                                            "password",
+                                            "wordWrap",
+                                            "background",
+                                            "border",
+                                            "html",
+                                            "embedFonts",
+                                            "maxChars",
+                                            "maxhscroll",
+                                            "hscroll",
+                                            "variable",
+                                            "htmlText",
+                                            "type",
+                                            "text",
+                                            "autoSize",
+                                            "tabIndex",
+                                            "textColor",
+                                            "backgroundColor",
+                                            "borderColor",
+                                            "maxscroll",
+                                            "scroll",
+                                            "filters",
+                                            "sharpness",
+                                            "thickness",
+                                            "antiAliasType",
+                                            "gridFitType"};
+    struct Case {
+        uint8_t version;
+        std::vector<std::string> tail;
+    } cases[] = {
+        {8, {"[object Object]", "undefined", "undefined", "3", "hi", "function"}},
+        {6, {"[object Object]", "undefined", "x", "3", "hi", "undefined"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.version));
+        auto b = movie(200, 100, 1, c.version);
+        b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+        std::vector<std::string> expected = names;
+        expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(traces(b.end().build()), expected);
+    }
+}
+
+}  // namespace
