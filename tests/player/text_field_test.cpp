@@ -430,3 +430,57 @@ TEST(TextField, PrototypePropertiesShowToEnumerationAndIgnoreNonFields) {
 }
 
 }  // namespace
+
+namespace {
+
+// Selection.setFocus: a text field or a clip that accepts the focus gets it (a plain clip does not); the
+// object losing it hears onKillFocus while it still has it, the new one onSetFocus, then Selection's
+// listeners. A focused field has its text selected, and setSelection moves the selection within it.
+TEST(TextField, SelectionMovesTheFocusAndTellsListeners) {
+    const char* script = R"(
+        push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop
+        push 't'; getvar; push 'text' 'hello'; setmember
+        push 2 'a' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 3 'b' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'a'; getvar; push 'focusEnabled' true; setmember
+        push 't'; getvar; push 'onKillFocus'
+        function - n
+          push 'kill '; push 'n'; getvar; add2; push ' had '; add2
+          push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; add2; trace
+        end
+        setmember
+        push 'a'; getvar; push 'onSetFocus'
+        function - o
+          push 'set '; push 'o'; getvar; add2; trace
+        end
+        setmember
+        push 'l' 0; initobject; setvar
+        push 'l'; getvar; push 'onSetFocus'
+        function - o n
+          push 'sel '; push 'o'; getvar; add2; push ' -> '; add2; push 'n'; getvar; add2; trace
+        end
+        setmember
+        push 'l'; getvar; push 1; push 'Selection'; getvar; push 'addListener'; callmethod; pop
+        push 't' 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getEndIndex'; callmethod; trace
+        push 4 1 2; push 'Selection'; getvar; push 'setSelection'; callmethod; pop
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getCaretIndex'; callmethod; trace
+        push 'a'; getvar; push 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 'b'; getvar; push 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; trace
+        push null 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; trace
+    )";
+    auto b = movie(200, 100, 1, 7);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()),
+              (std::vector<std::string>{"sel null -> _level0.t", "false", "0", "5", "1", "4",
+                                        "kill _level0.a had _level0.t", "set _level0.t",
+                                        "sel _level0.t -> _level0.a", "false", "-1", "false", "_level0.a",
+                                        "sel _level0.a -> null", "true", "null"}));
+}
+
+}  // namespace
