@@ -79,15 +79,22 @@ Tag readTag(const std::string& body) {
     return t;
 }
 
+// A font colour: '#', white space, and hex digits up to the first other character (a colour without '#'
+// is ignored); past six digits the last six count.
 bool parseColor(const std::string& s, uint32_t& out) {
-    std::string v = s;
-    if (!v.empty() && v[0] == '#') v.erase(0, 1);
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v.erase(0, 2);
-    if (v.empty()) return false;
-    char* end = nullptr;
-    const unsigned long c = std::strtoul(v.c_str(), &end, 16);
-    if (end == v.c_str()) return false;
-    out = uint32_t(c & 0xFFFFFF);
+    if (s.empty() || s[0] != '#') return false;
+    uint32_t c = 0;
+    size_t i = 1;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    const size_t first = i;
+    for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
+        const char d = s[i];
+        const uint32_t v = d <= '9' ? uint32_t(d - '0') : uint32_t((d | 0x20) - 'a' + 10);
+        c = (c << 4 | v) & 0xFFFFFF;
+    }
+    if (i == first) return false;
+    out = c;
     return true;
 }
 

@@ -189,13 +189,14 @@ TEST(TextField, ScriptsCreateFieldsAndFormatRanges) {
 }
 
 TEST(TextField, AutoSizeKeepsTheEdgeItNames) {
-    // A 200 px field with a short text: left keeps x, right keeps the right edge, centre the middle.
+    // A 200 px field with a short text: left keeps x, right keeps the right edge, centre the middle (the
+    // names in any case).
     struct Case {
         const char* mode;
         const char* check;  // a script that leaves true on the stack
     } cases[] = {
         {"left", "push 't'; getvar; push '_x'; getmember; push 10; equals2"},
-        {"right",
+        {"RIght",
          "push 't'; getvar; push '_x'; getmember; push 't'; getvar; push '_width'; getmember; add2; push "
          "210; "
          "equals2"},

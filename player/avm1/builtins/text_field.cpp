@@ -481,9 +481,13 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             if (value.isBoolean()) {
                 a = value.boolean() ? EditText::AutoSize::Left : EditText::AutoSize::None;
             } else {
-                if (str == "left") a = EditText::AutoSize::Left;
-                if (str == "center") a = EditText::AutoSize::Center;
-                if (str == "right") a = EditText::AutoSize::Right;
+                // The names in any case ("RIght").
+                std::string l = str;
+                for (char& c : l)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (l == "left") a = EditText::AutoSize::Left;
+                if (l == "center") a = EditText::AutoSize::Center;
+                if (l == "right") a = EditText::AutoSize::Right;
             }
             f->autoSize = a;
             relayout = true;
