@@ -417,7 +417,7 @@ std::string writeHtml(const StyledText& text, int version) {
             if (fonts.empty()) {
                 out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + num(f.size) + "\" COLOR=\"#" +
                        colorOf(f.color) + "\"";
-                if (version >= 8)
+                if (version >= 6)
                     out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\" KERNING=\"" +
                            (f.kerning ? "1" : "0") + "\"";
                 out += ">";
@@ -440,9 +440,9 @@ std::string writeHtml(const StyledText& text, int version) {
                     if (f.font != top.font) out += " FACE=\"" + f.font + "\"";
                     if (f.size != top.size) out += " SIZE=\"" + num(f.size) + "\"";
                     if (f.color != top.color) out += " COLOR=\"#" + colorOf(f.color) + "\"";
-                    if (version >= 8 && f.letterSpacing != top.letterSpacing)
+                    if (version >= 6 && f.letterSpacing != top.letterSpacing)
                         out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\"";
-                    if (version >= 8 && f.kerning != top.kerning)
+                    if (version >= 6 && f.kerning != top.kerning)
                         out += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
                     out += ">";
                     fonts.push_back(f);
