@@ -11,14 +11,15 @@ std::string hex2(uint8_t v) {
     return std::string("0x") + d[v >> 4] + d[v & 15];
 }
 
-ActionOperands readOperands(uint8_t opcode, BitReader& r) {
+ActionOperands readOperands(uint8_t opcode, BitReader& r, bool latin1) {
+    const auto text = [&r, latin1] { return latin1 ? latin1ToUtf8(r.string()) : r.string(); };
     switch (opcode) {
         case op::GotoFrame:
             return ActionGotoFrame{r.u16()};
         case op::GetURL: {
             ActionGetURL a;
-            a.url = r.string();
-            a.target = r.string();
+            a.url = text();
+            a.target = text();
             return a;
         }
         case op::StoreRegister:
@@ -28,7 +29,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
             uint16_t n = r.u16();
             a.constants.reserve(std::min<size_t>(n, r.remaining()));
             for (uint16_t i = 0; i < n && r.ok(); ++i)
-                a.constants.push_back(r.string());
+                a.constants.push_back(text());
             return a;
         }
         case op::WaitForFrame: {
@@ -43,22 +44,22 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
             return a;
         }
         case op::SetTarget:
-            return ActionSetTarget{r.string()};
+            return ActionSetTarget{text()};
         case op::GoToLabel:
-            return ActionGoToLabel{r.string()};
+            return ActionGoToLabel{text()};
         case op::DefineFunction: {
             ActionDefineFunction a;
-            a.name = r.string();
+            a.name = text();
             uint16_t n = r.u16();
             a.params.reserve(std::min<size_t>(n, r.remaining()));
             for (uint16_t i = 0; i < n && r.ok(); ++i)
-                a.params.push_back(r.string());
+                a.params.push_back(text());
             a.codeSize = r.u16();
             return a;
         }
         case op::DefineFunction2: {
             ActionDefineFunction2 a;
-            a.name = r.string();
+            a.name = text();
             uint16_t n = r.u16();
             a.registerCount = r.u8();
             a.flags = r.u16();
@@ -66,7 +67,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
             for (uint16_t i = 0; i < n && r.ok(); ++i) {
                 ActionDefineFunction2::Param p;
                 p.reg = r.u8();
-                p.name = r.string();
+                p.name = text();
                 a.params.push_back(std::move(p));
             }
             a.codeSize = r.u16();
@@ -84,7 +85,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
             if (a.catchInRegister) {
                 a.catchRegister = r.u8();
             } else {
-                a.catchName = r.string();
+                a.catchName = text();
             }
             return a;
         }
@@ -97,7 +98,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
                 uint8_t type = r.u8();
                 switch (type) {
                     case 0:
-                        v.string = r.string();
+                        v.string = text();
                         break;
                     case 1:
                         v.number = r.f32();
@@ -163,7 +164,7 @@ ActionOperands readOperands(uint8_t opcode, BitReader& r) {
 
 }  // namespace
 
-ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords) {
+ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords, bool latin1Strings) {
     ActionDecode out;
     BitReader r(bytes);
     while (!r.atEnd()) {
@@ -188,7 +189,7 @@ ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxReco
             }
         }
         BitReader o(operands);
-        a.operands = readOperands(a.opcode, o);
+        a.operands = readOperands(a.opcode, o, latin1Strings);
         if (!o.ok()) {
             out.error = makeError("action " + hex2(a.opcode) + ": " + o.error(), -1, a.offset);
             break;

@@ -252,6 +252,8 @@ struct ActionDecode {
     std::optional<Error> error;
 };
 // maxRecords bounds the records decoded (a movie parser passes what is left of its allowance).
-ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords = kMaxActionsPerBlock);
+// latin1Strings: the strings are Latin-1 (movies before SWF 6) and come back as UTF-8.
+ActionDecode decodeActionsLenient(std::span<const uint8_t> bytes, size_t maxRecords = kMaxActionsPerBlock,
+                                  bool latin1Strings = false);
 
 }  // namespace swf

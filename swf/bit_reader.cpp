@@ -103,6 +103,25 @@ std::string BitReader::string() {
     return s;
 }
 
+std::string latin1ToUtf8(std::string s) {
+    size_t high = 0;
+    for (char c : s)
+        high += static_cast<unsigned char>(c) >= 0x80;
+    if (high == 0) return s;
+    std::string out;
+    out.reserve(s.size() + high);
+    for (char c : s) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += char(0xC0 | (b >> 6));
+            out += char(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string BitReader::fixedString(size_t n) {
     auto b = bytes(n);
     return std::string(b.begin(), b.end());

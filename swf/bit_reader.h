@@ -76,4 +76,7 @@ class BitReader {
     size_t errorPos_ = 0;
 };
 
+// Text in movies before SWF 6 is in the author's one-byte code page, taken as Latin-1: widened to UTF-8.
+std::string latin1ToUtf8(std::string s);
+
 }  // namespace swf

@@ -23,7 +23,7 @@ TagBody readBody(uint16_t code, BitReader& r, TagContext& t, int depth, std::vec
         case tag::SetBackgroundColor:
             return readSetBackgroundColor(r);
         case tag::FrameLabel:
-            return readFrameLabel(r);
+            return readFrameLabel(r, t);
         case tag::DefineSceneAndFrameLabelData:
             return readSceneAndFrameLabelData(r, t);
         case tag::FileAttributes:
@@ -95,7 +95,7 @@ TagBody readBody(uint16_t code, BitReader& r, TagContext& t, int depth, std::vec
         case tag::DefineButtonCxform:
             return readDefineButtonCxform(r);
         case tag::DefineEditText:
-            return readDefineEditText(r);
+            return readDefineEditText(r, t);
         case tag::DefineSound:
             return readDefineSound(r);
         case tag::StartSound:

@@ -30,6 +30,10 @@ struct TagContext {
     int64_t bodyOffset = 0;      // absolute offset of the body's first byte
     std::vector<Error>* errors;  // for problems that do not sink the whole tag
 
+    // A NUL-terminated text, as UTF-8 whatever the movie's version.
+    std::string text(BitReader& r) const {
+        return parse.swfVersion != 0 && parse.swfVersion < 6 ? latin1ToUtf8(r.string()) : r.string();
+    }
     // Records a problem at pos (relative to the body) without failing the tag.
     void warn(const std::string& message, size_t pos) const {
         addError(*errors, makeError(tagName(code) + ": " + message, code, bodyOffset + int64_t(pos)));
@@ -40,7 +44,7 @@ Bytes toBytes(std::span<const uint8_t> s);
 
 // Control and script tags.
 SetBackgroundColor readSetBackgroundColor(BitReader& r);
-FrameLabel readFrameLabel(BitReader& r);
+FrameLabel readFrameLabel(BitReader& r, const TagContext& t);
 DefineSceneAndFrameLabelData readSceneAndFrameLabelData(BitReader& r, TagContext& t);
 FileAttributes readFileAttributes(BitReader& r);
 Metadata readMetadata(BitReader& r);
@@ -71,7 +75,7 @@ DefineFont readDefineFont23(BitReader& r, int version, TagContext& t);
 DefineFontInfo readDefineFontInfo(BitReader& r, int version);
 DefineFontAlignZones readDefineFontAlignZones(BitReader& r, TagContext& t);
 DefineText readDefineText(BitReader& r, int version, TagContext& t);
-DefineEditText readDefineEditText(BitReader& r);
+DefineEditText readDefineEditText(BitReader& r, const TagContext& t);
 
 // Sound and video.
 DefineSound readDefineSound(BitReader& r);

@@ -13,9 +13,9 @@ SetBackgroundColor readSetBackgroundColor(BitReader& r) {
     return {readRGB(r)};
 }
 
-FrameLabel readFrameLabel(BitReader& r) {
+FrameLabel readFrameLabel(BitReader& r, const TagContext& t) {
     FrameLabel f;
-    f.name = r.string();
+    f.name = t.text(r);
     // SWF 6 named anchors: one more byte, 1.
     if (r.ok() && !r.atEnd()) f.anchor = r.u8() == 1;
     return f;
@@ -67,7 +67,7 @@ ExportAssets readExportAssets(BitReader& r, TagContext& t) {
     for (uint16_t i = 0; i < n && r.ok() && t.parse.spendFor<ExportAssets::Asset>(r, 1); ++i) {
         ExportAssets::Asset a;
         a.characterId = r.u16();
-        a.name = r.string();
+        a.name = t.text(r);
         e.assets.push_back(std::move(a));
     }
     return e;
@@ -77,7 +77,8 @@ namespace {
 
 std::vector<Action> decodeForTag(std::span<const uint8_t> bytes, size_t start, BitReader& r, TagContext& t) {
     ActionDecode d = decodeActionsLenient(
-        bytes, std::min<uint64_t>(kMaxActionsPerBlock, t.parse.bytesLeft / sizeof(Action)));
+        bytes, std::min<uint64_t>(kMaxActionsPerBlock, t.parse.bytesLeft / sizeof(Action)),
+        t.parse.swfVersion != 0 && t.parse.swfVersion < 6);
     if (d.error)
         t.warn("actions: " + d.error->message, start + size_t(std::max<int64_t>(0, d.error->offset)));
     t.parse.spendFor<Action>(r, d.actions.size());

@@ -196,7 +196,7 @@ DefineText readDefineText(BitReader& r, int version, TagContext& t) {
     return d;
 }
 
-DefineEditText readDefineEditText(BitReader& r) {
+DefineEditText readDefineEditText(BitReader& r, const TagContext& t) {
     DefineEditText e;
     e.id = r.u16();
     e.bounds = readRect(r);
@@ -218,8 +218,8 @@ DefineEditText readDefineEditText(BitReader& r) {
         l.leading = r.s16();
         e.layout = l;
     }
-    e.variableName = r.string();
-    if (hasText) e.initialText = r.string();
+    e.variableName = t.text(r);
+    if (hasText) e.initialText = t.text(r);
     return e;
 }
 

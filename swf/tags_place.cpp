@@ -109,7 +109,7 @@ PlaceObject readPlaceObject(BitReader& r, int version, TagContext& t) {
     if (f & 0x04) p.matrix = readMatrix(r);
     if (f & 0x08) p.cxform = readCXForm(r, true);
     if (f & 0x10) p.ratio = r.u16();
-    if (f & 0x20) p.name = r.string();
+    if (f & 0x20) p.name = t.text(r);
     if (f & 0x40) p.clipDepth = r.u16();
     if (version >= 3) {
         if (f2 & 0x01) {

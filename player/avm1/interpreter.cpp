@@ -385,7 +385,9 @@ Completion Interp::runTry(size_t& pc, const swf::Action& a) {
             thrown = e.value;
         }
     }
-    if (t.hasFinally && finallyBegin < finallyEnd) {
+    // A jump out of the try or catch block leaves the whole statement: Flash Player skips the finally block
+    // then.
+    if (t.hasFinally && finallyBegin < finallyEnd && !(c.kind == Completion::JumpOut && !pending)) {
         Completion fc = run(finallyBegin, finallyEnd);
         if (fc.kind != Completion::Normal) return fc;
     }
@@ -596,10 +598,15 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::Divide: {
                 double x, b;
                 popNumbers(x, b);
-                if (b == 0 && vm_.version < 5)
+                if (b == 0 && vm_.version < 5) {
                     push(Value("#ERROR#"));
-                else
+                } else if (b == 0) {
+                    // Flash Player ignores the sign of a zero divisor.
+                    double inf = std::numeric_limits<double>::infinity();
+                    push(Value(std::isnan(x) || x == 0 ? std::nan("") : x > 0 ? inf : -inf));
+                } else {
                     push(Value(x / b));
+                }
                 break;
             }
             case swf::op::Modulo: {
@@ -711,7 +718,8 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::BitURShift: {
                 int32_t b = vm_.toInt(pop());
                 uint32_t x = toUint32(vm_.toNumber(pop()));
-                push(Value(double(x >> (b & 31))));
+                // A shift by nothing leaves the value signed in movies up to SWF 8.
+                push(Value((b & 31) == 0 && vm_.version < 9 ? double(int32_t(x)) : double(x >> (b & 31))));
                 break;
             }
             // --- strings ------------------------------------------------------------------------------
@@ -738,17 +746,19 @@ Completion Interp::run(size_t begin, size_t end) {
             case swf::op::StringLength:
             case swf::op::MBStringLength: {
                 std::string s = vm_.toString(pop());
-                push(Value(double(a.opcode == swf::op::StringLength && vm_.version < 6 ? s.size()
-                                                                                       : toUtf16(s).size())));
+                // Strings of movies before SWF 6 were widened from their one-byte code page, so counting
+                // characters counts the bytes Flash Player counts there.
+                push(Value(double(toUtf16(s).size())));
                 break;
             }
             case swf::op::StringExtract:
             case swf::op::MBStringExtract: {
                 double count = vm_.toNumber(pop()), index = vm_.toNumber(pop());
                 std::u16string s = toUtf16(vm_.toString(pop()));
-                long start = long(clampToInt(index, -1, 0x7FFFFFFF)) - 1;
+                // Both read as 32-bit integers: an infinite count is 0.
+                long start = long(toInt32(index)) - 1;
                 if (start < 0) start = 0;
-                long n = long(clampToInt(count, -0x7FFFFFFF, 0x7FFFFFFF));
+                long n = long(toInt32(count));
                 if (n < 0 || start + n > long(s.size())) n = long(s.size()) - start;
                 if (start >= long(s.size()) || n <= 0)
                     push(Value(""));
@@ -1119,7 +1129,9 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
         tgt = self.object() && self.object()->asClip() ? self.object()->asClip() : tgt;
     }
     ArrayObject* arguments = vm.newArray(args);
-    arguments->define(vm, "callee", Value(this), kDontEnum);
+    arguments->define(vm, "callee", Value(this), kDontEnum | kDontDelete);
+    arguments->define(vm, "caller", vm.runningFunction ? Value(vm.runningFunction) : Value::null(),
+                      kDontEnum | kDontDelete);
     Object* selfObj = self.object();
     Object* base = superBase ? superBase : (selfObj ? selfObj->proto() : nullptr);
     std::vector<Value> regs;
@@ -1128,8 +1140,13 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
     struct Restore {
         Vm& vm;
         int v;
-        ~Restore() { vm.version = v; }
-    } restore{vm, savedVersion};
+        Object* running;
+        ~Restore() {
+            vm.version = v;
+            vm.runningFunction = running;
+        }
+    } restore{vm, savedVersion, vm.runningFunction};
+    vm.runningFunction = this;
     if (!v2) {
         for (size_t i = 0; i < params.size(); ++i)
             activation->set(vm, params[i], i < args.size() ? args[i] : Value());

@@ -12,14 +12,28 @@ std::string numberToString(double n) {
     if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
     if (n == 0) return "0";
     if (n == std::trunc(n) && std::fabs(n) < 2147483648.0) return std::to_string(static_cast<long long>(n));
-    // Flash Player keeps 15 significant digits.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(n));
-    std::string digits;
+    // Flash Player keeps 15 significant digits, rounding halves away from zero: the value's exact decimal
+    // digits (printf gives them) are rounded here rather than by printf, which rounds a tie to even.
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(n));
+    std::string all;
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9') digits += *p;
+        if (*p >= '0' && *p <= '9') all += *p;
     int exp = *p == 'e' ? std::atoi(p + 1) : 0;
+    std::string digits = all.substr(0, 15);
+    if (all[15] >= '5') {
+        int i = 14;
+        for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+            digits[size_t(i)] = '0';
+        if (i >= 0) {
+            ++digits[size_t(i)];
+        } else {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exp;
+        }
+    }
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
     std::string out = n < 0 ? "-" : "";
@@ -71,13 +85,14 @@ double stringToNumber(const std::string& s, int swfVersion) {
     while (i < s.size() && isSpace(s[i]))
         ++i;
     if (i == s.size()) return swfVersion >= 5 ? nan : 0;
-    // Hexadecimal: 0x1F, also signed; read as a 32-bit integer.
-    {
-        size_t j = i;
+    // Hexadecimal from SWF 6: 0x1F at the very start (no space or sign before it, a sign after it); read as
+    // a 32-bit integer.
+    if (swfVersion >= 6) {
+        size_t j = 0;
         bool neg = false;
-        if (j < s.size() && (s[j] == '-' || s[j] == '+')) neg = s[j++] == '-';
         if (j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
             j += 2;
+            if (j < s.size() && (s[j] == '-' || s[j] == '+')) neg = s[j++] == '-';
             if (j == s.size()) return nan;
             uint32_t v = 0;
             for (; j < s.size(); ++j) {
@@ -95,8 +110,8 @@ double stringToNumber(const std::string& s, int swfVersion) {
     }
     size_t start = i;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    // A leading zero followed by octal digits only reads as octal.
-    if (swfVersion >= 6 && i + 1 < s.size() && s[i] == '0') {
+    // A leading zero followed by octal digits only reads as octal (not behind white space).
+    if (swfVersion >= 6 && start == 0 && i + 1 < s.size() && s[i] == '0') {
         size_t j = i + 1;
         uint64_t v = 0;
         while (j < s.size() && s[j] >= '0' && s[j] <= '7' && v < (uint64_t(1) << 40))

@@ -139,7 +139,7 @@ std::string Vm::toString(const Value& v) {
                 Value self = v;
                 if (o->kind() == Object::Kind::Super) self = Value(static_cast<SuperObject*>(o)->self);
                 Value r = fo->call(*this, self, args);
-                if (!r.isObject()) return toString(r);
+                if (r.isString()) return r.string();
             }
             if (ClipObject* c = o->asClip()) return c->targetPath();
             return o->isCallable() ? "[type Function]" : "[type Object]";
@@ -171,7 +171,7 @@ bool Vm::toBoolean(const Value& v) {
 Value Vm::toPrimitive(const Value& v, bool preferString) {
     Object* o = v.object();
     if (!o) return v;
-    if (o->kind() == Object::Kind::Date) preferString = true;
+    if (o->kind() == Object::Kind::Date && version >= 6) preferString = true;
     // Without a hint Flash Player asks valueOf only: an object whose valueOf gives an object stays an
     // object (a number operation then reads it as NaN, string concatenation asks toString once).
     const char* order[2] = {"valueOf", "toString"};
@@ -183,6 +183,9 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
             Value r = fo->call(*this, v, args);
             if (!r.isObject()) return r;
             if (ClipObject* c = r.object()->asClip()) return Value(c->targetPath());
+        } else if (f.isUndefined() && !preferString && !o->asClip()) {
+            // An object without valueOf at all (its prototype chain cut) is undefined to operators.
+            return Value();
         }
     }
     if (ClipObject* c = o->asClip()) return Value(c->targetPath());

@@ -156,6 +156,8 @@ class Vm {
     static constexpr size_t kMaxStack = 1 << 20;
     static constexpr size_t kMaxCells = 4'000'000;
     int callDepth = 0;
+    // The script function running now (arguments.caller of the next one called), null at a frame's level.
+    Object* runningFunction = nullptr;
     // The prototype a method reached through `super` was found above (for the callee's own super).
     Object* pendingSuperBase = nullptr;
     // The interpreter's value stack, shared by nested calls.

@@ -2,6 +2,7 @@
 // its parent clip; sprites (MovieClip) own their children and their own timeline position.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -43,6 +44,10 @@ struct Placement {
 class DisplayObject {
   public:
     DisplayObject(const MovieDef* movie, const Character* character) : movie_(movie), character_(character) {}
+    static uint64_t nextBirth() {
+        static std::atomic<uint64_t> births{0};
+        return ++births;
+    }
     virtual ~DisplayObject() {
         if (counter_) --*counter_;
         if (token_) *token_ = nullptr;
@@ -67,6 +72,8 @@ class DisplayObject {
     void setCharacter(const Character* c) { character_ = c; }
 
     uint64_t serial = 0;
+    // Creation order: timelines move on newest object first, as Flash Player's list of running clips does.
+    const uint64_t born = nextBirth();
     int depth = 0;
     Matrix matrix;
     ColorTransform cxform;

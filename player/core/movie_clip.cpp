@@ -26,30 +26,35 @@ void MovieClip::initialize(Runtime& rt) {
 
 void MovieClip::advance(Runtime& rt) {
     // Children placed during this tick start next tick. Those already there move on before their parent, so
-    // their frame actions run first, as in Flash Player; the enterFrame events go parent first.
-    if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
+    // their enterFrame events and frame actions come first, as in Flash Player.
     // Advance a snapshot of the children: actions and tags may change the list while it runs.
-    std::vector<std::weak_ptr<MovieClip*>> clips;
+    // Newest clips move on first.
+    std::vector<std::pair<uint64_t, std::weak_ptr<MovieClip*>>> clips;
     std::vector<ButtonObject*> buttons;
     for (auto& [depth, obj] : children_) {
         if (MovieClip* c = obj->asClip()) {
-            if (c->tickCreated_ != rt.tick && !c->unloading) clips.push_back(c->handle());
+            if (c->tickCreated_ != rt.tick && !c->unloading) clips.emplace_back(c->born, c->handle());
         } else if (obj->character() && obj->character()->kind == Character::Kind::Button) {
             buttons.push_back(static_cast<ButtonObject*>(obj.get()));
         }
     }
     for (ButtonObject* b : buttons)
         b->advance(rt);
-    for (auto& h : clips)
+    std::sort(clips.begin(), clips.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (auto& [born, h] : clips)
         if (auto p = h.lock(); p && *p) (*p)->advance(rt);
+    if (rt.vm()) rt.queueEvent(this, clip_event::EnterFrame);
     if (playing && frameCount() > 1) {
         int next = currentFrame_ + 1;
         if (next > frameCount()) {
             gotoFrame(1, rt);
         } else {
             currentFrame_ = next;
+            size_t start = rt.frameActionsStart();
             applyFrameTags(next, true, rt);
+            rt.unloadsAt(start);
             syncDisplayList(rt);
+            rt.unloadsAt(size_t(-1));
         }
     }
 }
@@ -177,7 +182,15 @@ void MovieClip::syncDisplayList(Runtime& rt) {
     }
     for (int depth : leaving)
         removeChildAt(depth, rt);
-    for (const auto& [depth, p] : placements_) {
+    // New objects are made in the order their tags stand (which sets the order their scripts run in).
+    std::vector<std::pair<int, const Placement*>> order;
+    order.reserve(placements_.size());
+    for (const auto& [depth, p] : placements_)
+        order.emplace_back(depth, &p);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.second->serial < b.second->serial; });
+    for (const auto& [depth, pp] : order) {
+        const Placement& p = *pp;
         auto it = children_.find(depth);
         DisplayObject* obj = nullptr;
         if (it != children_.end() && it->second->scriptCreated) continue;
@@ -324,12 +337,13 @@ void MovieClip::loadMovie(const MovieDef* movie, Runtime& rt) {
     initialize(rt);
 }
 
-bool MovieClip::removeScriptChild(MovieClip* child, Runtime& rt) {
+bool MovieClip::removeScriptChild(DisplayObject* child, Runtime& rt) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->second.get() != child) continue;
         // Nothing leaves a clip that is itself on its way out.
-        // removeMovieClip takes clips at script depths 0 to 1048575 only.
-        if (it->first < kScriptDepthOffset || it->first >= kScriptDepthOffset + 1048576 || unloading)
+        // removeMovieClip takes clips at script depths 0 to 1048575 only (to 2130690031 from SWF 8).
+        int limit = movie_ && movie_->info().version >= 8 ? 2130690032 : 1048576;
+        if (it->first < kScriptDepthOffset || it->first - kScriptDepthOffset >= limit || unloading)
             return false;
         placements_.erase(it->first);
         removeChildAt(it->first, rt);

@@ -43,7 +43,7 @@ class MovieClip : public DisplayObject {
     // attachMovie / createEmptyMovieClip: a new clip of `character` (null: empty) at a script depth.
     MovieClip* attachChild(const Character* character, const std::string& name, int depth, Runtime& rt);
     // removeMovieClip: only clips at script depths (0 and up) leave.
-    bool removeScriptChild(MovieClip* child, Runtime& rt);
+    bool removeScriptChild(DisplayObject* child, Runtime& rt);
     // Takes the object at a display depth off the list as Flash Player does: a clip that has an unload
     // handler, or holds one that has, stays until its unload events have run, moved to the depth
     // -32769 - depth where nothing else lands; the rest go at once.

@@ -64,10 +64,13 @@ std::unique_ptr<DisplayObject> Runtime::make(const MovieDef* movie, const Placem
             clip->clipActions = p.clipActions;
             if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Initialize))
                 queueEvent(clip.get(), clip_event::Initialize);
+            if (clip->clipActions && (clip->clipActions->allEvents & clip_event::Construct))
+                queueEvent(clip.get(), clip_event::Construct);
+            // The load event comes before the first frame's actions, a parent's before its children's.
+            if (vm_) queueEvent(clip.get(), clip_event::Load);
             ++nesting;
             clip->initialize(*this);
             --nesting;
-            if (vm_) queueEvent(clip.get(), clip_event::Load);
             return clip;
         }
         case Character::Kind::Button: {
@@ -181,6 +184,21 @@ void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
         size_t at = std::min(std::max(next_, initAt_), queue_.size());
         queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
         initAt_ = at + 1;
+        constructAt_ = std::max(constructAt_ + 1, initAt_);
+        if (unloadAt_ != size_t(-1) && unloadAt_ >= at) ++unloadAt_;
+        return;
+    }
+    if (event == clip_event::Construct) {
+        size_t at = std::min(std::max({next_, initAt_, constructAt_}), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        constructAt_ = at + 1;
+        if (unloadAt_ != size_t(-1) && unloadAt_ >= at) ++unloadAt_;
+        return;
+    }
+    if (event == clip_event::Unload && unloadAt_ != size_t(-1)) {
+        size_t at = std::min(std::max(next_, unloadAt_), queue_.size());
+        queue_.insert(queue_.begin() + long(at), {clip->handle(), nullptr, event, 0});
+        unloadAt_ = at + 1;
         return;
     }
     queue_.push_back({clip->handle(), nullptr, event, 0});
@@ -238,14 +256,15 @@ void Runtime::runQueuedActions() {
         }
     }
     queue_.clear();
-    next_ = initAt_ = 0;
+    next_ = initAt_ = constructAt_ = 0;
     finishUnloading();
 }
 
-const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCondAction& a) {
+const std::vector<swf::Action>& Runtime::decodedButtonAction(const swf::ButtonCondAction& a, int version) {
     auto it = buttonActionCode_.find(&a);
     if (it != buttonActionCode_.end()) return it->second;
-    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    swf::ActionDecode d =
+        swf::decodeActionsLenient(a.actions, swf::kMaxActionsPerBlock, version > 0 && version < 6);
     if (d.error) log("button actions: " + d.error->describe());
     return buttonActionCode_[&a] = std::move(d.actions);
 }
@@ -256,7 +275,7 @@ void Runtime::queueButtonActions(ButtonObject* button, uint16_t condition, uint3
     int version = button->movie() ? button->movie()->info().version : 0;
     for (const swf::ButtonCondAction& a : button->button().def->actions)
         if (a.conditions & condition & 0x1FF)
-            queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+            queue_.push_back({parent->handle(), &decodedButtonAction(a, version), 0, version});
     if (version >= 6 && event) {
         Queued q{parent->handle(), nullptr, event, version};
         q.button = button->token();
@@ -292,7 +311,7 @@ void Runtime::queueKeyPress(int keyCode, int ascii) {
         int version = b->movie() ? b->movie()->info().version : 0;
         for (const swf::ButtonCondAction& a : b->button().def->actions)
             if (a.keyCode() == code)
-                queue_.push_back({parent->handle(), &decodedButtonAction(a), 0, version});
+                queue_.push_back({parent->handle(), &decodedButtonAction(a, version), 0, version});
     }
 }
 
@@ -335,10 +354,11 @@ void Runtime::finishUnloading() {
     }
 }
 
-const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a) {
+const std::vector<swf::Action>& Runtime::decodedClipAction(const swf::ClipAction& a, int version) {
     auto it = clipActionCode_.find(&a);
     if (it != clipActionCode_.end()) return it->second;
-    swf::ActionDecode d = swf::decodeActionsLenient(a.actions);
+    swf::ActionDecode d =
+        swf::decodeActionsLenient(a.actions, swf::kMaxActionsPerBlock, version > 0 && version < 6);
     if (d.error) log("clip event actions: " + d.error->describe());
     return clipActionCode_[&a] = std::move(d.actions);
 }
@@ -392,7 +412,7 @@ void Runtime::runEvent(MovieClip* clip, uint32_t event) {
     if (clip->clipActions) {
         for (const swf::ClipAction& a : clip->clipActions->records) {
             if (!(a.events & event)) continue;
-            const auto& code = decodedClipAction(a);
+            const auto& code = decodedClipAction(a, version);
             vm_->runBlock(avm1::ActionBlock{&code, 0, code.size(), version},
                           avm1::scriptObjectOf(*vm_, clip));
             auto alive = handle.lock();
@@ -453,7 +473,8 @@ void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, d
 }
 
 void Runtime::removeClip(avm1::ClipObject* clip) {
-    MovieClip* c = clip ? clip->clip() : nullptr;
+    // Text fields and buttons go the same way as clips.
+    DisplayObject* c = clip ? clip->display() : nullptr;
     if (!c || !c->parent || !c->parent->asClip()) return;
     c->parent->asClip()->removeScriptChild(c, *this);
 }

@@ -64,6 +64,10 @@ class Runtime : public avm1::Host {
     void queueActions(MovieClip* clip, const swf::DoAction* action);
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
+    // Unload events of objects a frame removes go where that frame's actions begin, as the removal tags
+    // stand before them: frameActionsStart() gives the place, unloadsAt() sets it (npos: at the end).
+    size_t frameActionsStart() const { return queue_.size(); }
+    void unloadsAt(size_t at) { unloadAt_ = at; }
     void runQueuedActions();
     // A button's actions for a condition (BUTTONCONDACTION bits), run in its parent clip, then (SWF 6 and
     // later) the button's own on<Event> method for the matching clip event.
@@ -89,7 +93,8 @@ class Runtime : public avm1::Host {
     // Forgets every script object (a new movie replaces everything).
     void resetScripts() {
         queue_.clear();
-        next_ = initAt_ = 0;
+        next_ = initAt_ = constructAt_ = 0;
+        unloadAt_ = size_t(-1);
         unloading_.clear();
         vm_.reset();
         initDone_.clear();
@@ -190,7 +195,7 @@ class Runtime : public avm1::Host {
             : clip(std::move(c)), records(r), event(e), version(v), broadcaster(b), method(m) {}
     };
     void runEvent(MovieClip* clip, uint32_t event);
-    const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a);
+    const std::vector<swf::Action>& decodedClipAction(const swf::ClipAction& a, int version);
 
     Stage& stage_;
     std::vector<Queued> queue_;
@@ -198,6 +203,9 @@ class Runtime : public avm1::Host {
     // never before `next_`, the next entry to run.
     size_t next_ = 0;
     size_t initAt_ = 0;
+    // Construct events follow the initialize events queued before them.
+    size_t constructAt_ = 0;
+    size_t unloadAt_ = size_t(-1);
     std::vector<std::weak_ptr<MovieClip*>> unloading_;
     struct Drag {
         std::weak_ptr<MovieClip*> clip;
@@ -212,7 +220,7 @@ class Runtime : public avm1::Host {
     std::unique_ptr<avm1::Vm> vm_;
     std::map<const swf::ClipAction*, std::vector<swf::Action>> clipActionCode_;
     std::map<const swf::ButtonCondAction*, std::vector<swf::Action>> buttonActionCode_;
-    const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a);
+    const std::vector<swf::Action>& decodedButtonAction(const swf::ButtonCondAction& a, int version);
     void collectButtons(const DisplayList& list, std::vector<ButtonObject*>& out, int nesting);
     std::set<const swf::DoInitAction*> initDone_;
     std::vector<std::weak_ptr<EditText*>> boundFields_;

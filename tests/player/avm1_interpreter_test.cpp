@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "support/avm1_asm.h"
+#include "support/swf_builder.h"
+#include "support/swf_tags.h"
 #include "tests/player/player_test_util.h"
 
 namespace {
@@ -67,6 +69,11 @@ const Case kConversions[] = {
     {"string plus number concatenates", 8, "push '1' 2; add2; trace", "12"},
     {"SWF 4 add is numeric", 8, "push '1' 2; add; trace", "3"},
     {"hexadecimal strings", 8, "push '0x10' 1; multiply; trace", "16"},
+    {"hexadecimal only at the very start", 8, "push ' 0x10' 1; multiply; trace", "NaN"},
+    {"a sign after the hexadecimal prefix", 8, "push '0x-10' 1; multiply; trace", "-16"},
+    {"no hexadecimal before SWF 6", 5, "push '0x10' 1; multiply; trace", "NaN"},
+    {"a leading zero reads as octal", 8, "push '030' 1; multiply; trace", "24"},
+    {"but not behind white space", 8, "push ' 030' 1; multiply; trace", "30"},
     {"trailing garbage is NaN", 8, "push '12abc' 1; multiply; trace", "NaN"},
     {"white space before a number", 8, "push ' 12' 1; multiply; trace", "12"},
     {"strings compare as strings", 8, "push '10' '9'; less2; trace", "true"},
@@ -78,8 +85,33 @@ const Case kConversions[] = {
     {"non-empty strings are true from SWF 7", 7, "push 'abc'; not; not; trace", "true"},
     {"strings are numbers before SWF 7", 6, "push 'abc'; not; not; trace", "false"},
     {"ToInteger wraps to 32 bits", 8, "push 4294967295.0; tointeger; trace", "-1"},
-    {"unsigned shift", 8, "push -1 0; biturshift; trace", "4294967295"},
+    {"unsigned shift", 8, "push -1 1; biturshift; trace", "2147483647"},
+    {"an unsigned shift by nothing stays signed", 8, "push -1 32; biturshift; trace", "-1"},
     {"typeof", 8, "push 'x'; typeof; trace; push null; typeof; trace", "<2 lines>"},
+    {"strings before SWF 6 are Latin-1", 5, "push '\xE4\xF6'; dup; stringlength; add2; trace",
+     "\xC3\xA4\xC3\xB6"
+     "2"},
+    {"strings from SWF 6 are UTF-8", 6, "push '\xC3\xA4'; dup; stringlength; add2; trace",
+     "\xC3\xA4"
+     "1"},
+    {"a zero divisor's sign does not count", 8, "push 1 0 -1; multiply; divide; trace", "Infinity"},
+    {"halves round away from zero", 8, "push 4096.000244140625; trace", "4096.00024414063"},
+    {"a toString that gives no string", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 5; return; "
+     "end; "
+     "setmember; push 'o'; getvar; trace",
+     "[type Object]"},
+    {"an object without valueOf adds as undefined", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push '__proto__' undef; setmember; "
+     "push 'a' 'o'; getvar; add2; trace",
+     "aundefined"},
+    {"one whose toString gives an object", 7,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; push 'this'; "
+     "getvar; "
+     "return; end; setmember; push 'o'; getvar; push 'valueOf' 'o'; getvar; setmember; push 'a' 'o'; getvar; "
+     "add2; "
+     "trace",
+     "a[type Object]"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Avm1, Conversions, ::testing::ValuesIn(kConversions));
@@ -211,6 +243,19 @@ TEST(Avm1Control, TryCatchFinallyAndThrowThroughCalls) {
     EXPECT_EQ(lines, (std::vector<std::string>{"caught boom", "finally", "after"}));
 }
 
+TEST(Avm1Control, AJumpOutOfTryOrCatchSkipsFinally) {
+    // Each jump leaves its statement, skipping the finally block (its bytes: the assembled text less the
+    // end).
+    const std::string fin1 = "push 'finally after a jump'; trace";
+    const std::string fin2 = "push 'finally after a jump from catch'; trace";
+    const auto skip = [](const std::string& s) { return std::to_string(avm1test::assemble(s).size() - 1); };
+    auto lines =
+        run("try e\n jump +" + skip(fin1) + "\nfinally\n" + fin1 + "\nend\n" +
+            "try e\n push 'x'; throw\ncatch\n jump +" + skip(fin2) + "\nfinally\n" + fin2 + "\nend\n" +
+            "try e\n push 'inside'; trace\nfinally\n push 'finally after the block'; trace\nend\n");
+    EXPECT_EQ(lines, (std::vector<std::string>{"inside", "finally after the block"}));
+}
+
 TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
     // Frame 1 loops forever; frame 2 recurses without end; frame 3 still runs.
     auto b = movie(40, 20, 3);
@@ -230,6 +275,83 @@ TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
     for (const std::string& l : p.log())
         cut += l.find("cut off") != std::string::npos;
     EXPECT_EQ(cut, 2) << "each limit is logged once";
+}
+
+TEST(Avm1Clips, SwapDepthsRangeAndTheRoot) {
+    // a.swapDepths(-16385) is refused, -16384 taken; the root takes a depth of its own.
+    auto lines = run(R"(
+        push 1 'a' 2 '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push -16385 1 'a'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push -16384 1 'a'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 'a'; getvar; push 'getDepth'; callmethod; trace
+        push 2 1 '_root'; getvar; push 'swapDepths'; callmethod; pop
+        push 0 '_root'; getvar; push 'getDepth'; callmethod; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"1", "-16384", "2"}));
+}
+
+TEST(Avm1Clips, ClipEventsComeInFlashPlayersOrder) {
+    // A clip (with a child clip) placed in frame 1 behind that frame's script, removed in frame 3 before that
+    // frame's script. Flash Player: initialize and construct before the frame's script, load before a clip's
+    // first frame (parent first), enterFrame children first, and unload where the removal stands.
+    using testswf::ClipActionSpec;
+    const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };
+    testswf::SwfBuilder child;
+    child.tag(12, say("child frame 1")).showFrame();
+    testswf::SwfBuilder clip;
+    testswf::PlaceSpec inner;
+    inner.characterId = 2;
+    inner.clipActions = {ClipActionSpec{0x1, {}, say("child load")},
+                         ClipActionSpec{0x2, {}, say("child enterFrame")},
+                         ClipActionSpec{0x4, {}, say("child unload")}};
+    clip.tag(12, say("clip frame 1")).tag(26, testswf::placeObject(inner, 2, 7)).showFrame();
+    testswf::PlaceSpec outer;
+    outer.characterId = 3;
+    outer.clipActions = {
+        ClipActionSpec{0x200, {}, say("clip initialize")}, ClipActionSpec{0x40000, {}, say("clip construct")},
+        ClipActionSpec{0x1, {}, say("clip load")}, ClipActionSpec{0x2, {}, say("clip enterFrame")},
+        ClipActionSpec{0x4, {}, say("clip unload")}};
+    auto b = movie(40, 20, 3, 7);
+    b.tag(39, testswf::defineSprite(2, 1, child.end())).tag(39, testswf::defineSprite(3, 1, clip.end()));
+    b.tag(12, say("frame 1")).tag(26, testswf::placeObject(outer, 2, 7)).showFrame();
+    b.tag(12, say("frame 2")).showFrame();
+    b.tag(28, testswf::removeObject2(1)).tag(12, say("frame 3")).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"clip initialize", "clip construct", "frame 1", "clip load",
+                                               "clip frame 1", "child load", "child frame 1",
+                                               "child enterFrame", "clip enterFrame", "frame 2",
+                                               "child unload", "clip unload", "frame 3"}));
+}
+
+TEST(Avm1Clips, NewestClipsMoveOnFirst) {
+    // Two two-frame clips: b placed after a (at a lower depth) reaches its second frame first.
+    const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };
+    auto b = movie(40, 20, 1, 7);
+    for (uint16_t id : {2, 3}) {
+        testswf::SwfBuilder t;
+        t.showFrame().tag(12, say(id == 2 ? "a frame 2" : "b frame 2")).showFrame();
+        b.tag(39, testswf::defineSprite(id, 2, t.end()));
+    }
+    testswf::PlaceSpec pa, pb;
+    pa.characterId = 2;
+    pa.depth = 5;
+    pb.characterId = 3;
+    pb.depth = 1;
+    b.tag(26, testswf::placeObject(pa, 2, 7)).tag(26, testswf::placeObject(pb, 2, 7)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
+    p.advance();
+    EXPECT_EQ(lines, (std::vector<std::string>{"b frame 2", "a frame 2"}));
 }
 
 TEST(Avm1Clips, ScriptDepthsAndClipsMadeByScript) {

@@ -144,9 +144,14 @@ class Assembler {
             } else if (op == "label") {
                 labels[w.at(1)] = a.size();
             } else if (op == "jump" || op == "if") {
-                branches.push_back({a.size(), w.at(1)});
                 int16_t rel = 0;
-                if (final) rel = int16_t(int64_t(labels.at(w[1])) - int64_t(a.size() + 5));
+                if (w.at(1)[0] == '+' || w.at(1)[0] == '-') {
+                    // A byte offset from the next action, for jumps out of nested blocks.
+                    rel = int16_t(std::atoi(w[1].c_str()));
+                } else {
+                    branches.push_back({a.size(), w[1]});
+                    if (final) rel = int16_t(int64_t(labels.at(w[1])) - int64_t(a.size() + 5));
+                }
                 if (op == "jump")
                     a.jump(rel);
                 else

@@ -182,14 +182,24 @@ Value mcGetInstanceAtDepth(Vm& vm, const Value& self, std::vector<Value>& args) 
 
 Value mcSwapDepths(Vm& vm, const Value& self, std::vector<Value>& args) {
     MovieClip* mc = clipOf(self);
-    if (!mc || !mc->parent || !mc->parent->asClip() || args.empty()) return Value();
-    MovieClip* parent = mc->parent->asClip();
+    if (!mc || args.empty()) return Value();
     int depth;
-    if (MovieClip* other = clipOf(args[0])) {
+    if (!mc->parent) {
+        // A level's root has nothing to swap with; it only takes the depth it is given.
+        if (!clipOf(args[0]) && validDepth(vm, args[0], depth)) mc->depth = depth + kScriptDepthOffset;
+        return Value();
+    }
+    MovieClip* parent = mc->parent->asClip();
+    if (!parent) return Value();
+    // Any object of the same parent (a clip, text field or button) may be swapped with.
+    ClipObject* target = args[0].object() ? args[0].object()->asClip() : nullptr;
+    if (DisplayObject* other = target ? target->display() : nullptr) {
         if (other->parent != mc->parent) return Value();
         depth = other->depth;
     } else {
-        if (!validDepth(vm, args[0], depth)) return Value();
+        // Swapping reaches depths -16384 .. 2130690044 only.
+        if (!validDepth(vm, args[0], depth) || depth < -kScriptDepthOffset || depth >= 2130690045)
+            return Value();
         depth += kScriptDepthOffset;
     }
     parent->swapChildDepth(mc, depth);
