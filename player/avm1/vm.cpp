@@ -39,6 +39,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installFilters(*this);
     installClipEffects(*this);
     installBitmapData(*this);
+    installVideo(*this);
     // Every function has its own `constructor` (Function), hidden and permanent.
     for (GcCell* c : cells_)
         if (auto* f = dynamic_cast<FunctionObject*>(c); f && !f->hasOwn(*this, "constructor"))

@@ -224,5 +224,6 @@ void installFilters(Vm& vm);      // flash.filters
 void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap, opaqueBackground, scale9Grid
 void installBitmapData(Vm& vm);   // flash.display.BitmapData, MovieClip attachBitmap and beginBitmapFill
 void installSound(Vm& vm);
+void installVideo(Vm& vm);  // Video (embedded video objects)
 
 }  // namespace player::avm1

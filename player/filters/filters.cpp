@@ -10,8 +10,8 @@ namespace {
 
 int blurReach(double amount, double scale, int passes) {
     const double b = std::min(amount * scale, kMaxBlur);
-    if (!(b > 1)) return 0;
-    return int(std::ceil(b / 2)) * std::clamp(passes, 1, kMaxBlurPasses);
+    if (!(b > 1) || passes <= 0) return 0;
+    return int(std::ceil(b / 2)) * std::min(passes, kMaxBlurPasses);
 }
 
 // The offset of a drop shadow or bevel in whole device pixels.

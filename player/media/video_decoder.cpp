@@ -1,5 +1,7 @@
 #include "player/media/video_decoder.h"
 
+#include "player/media/yuv_convert.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/imgutils.h>
@@ -138,9 +140,7 @@ class FfmpegVideoDecoder final : public VideoDecoder {
         return true;
     }
 
-    // BT.601 studio-range YUV to RGB, each chroma sample covering its 2 x 2 pixels, rounded to nearest
-    // (the reference pictures of VP6 streams match this to the last bit). The colour planes of VP6 with
-    // alpha hold premultiplied colour already: they are only kept within their alpha.
+    // 4:2:0 planes straight into the bitmap, a row at a time (yuv_convert.h has the arithmetic).
     void convertYuv420(Bitmap& out, bool alpha) {
         const AVFrame* f = frame_.get();
         const int w = f->width, h = f->height;
@@ -148,33 +148,12 @@ class FfmpegVideoDecoder final : public VideoDecoder {
         out.height = h;
         out.pixels.resize(size_t(w) * size_t(h));
         out.opaque = !alpha;
-        auto clamp = [](int v) { return uint32_t(std::clamp(v, 0, 255)); };
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* yr = f->data[0] + size_t(y) * size_t(f->linesize[0]);
-            const uint8_t* ur = f->data[1] + size_t(y / 2) * size_t(f->linesize[1]);
-            const uint8_t* vr = f->data[2] + size_t(y / 2) * size_t(f->linesize[2]);
-            const uint8_t* ar = alpha ? f->data[3] + size_t(y) * size_t(f->linesize[3]) : nullptr;
-            Pixel* dst = out.pixels.data() + size_t(y) * size_t(w);
-            // One chroma sample serves two pixels: its terms are worked out once.
-            for (int x = 0; x < w; x += 2) {
-                // Fixed point with 16 fraction bits: 1.164, 1.596, 0.391, 0.813, 2.018.
-                const int d = int(ur[x / 2]) - 128, e = int(vr[x / 2]) - 128;
-                const int rt = 104597 * e + 32768, gt = -25675 * d - 53279 * e + 32768,
-                          bt = 132201 * d + 32768;
-                const int n = std::min(2, w - x);
-                for (int i = 0; i < n; ++i) {
-                    const int c = (int(yr[x + i]) - 16) * 76309;
-                    const uint32_t r = clamp((c + rt) >> 16), g = clamp((c + gt) >> 16),
-                                   b = clamp((c + bt) >> 16);
-                    if (!ar) {
-                        dst[x + i] = 0xff000000u | (r << 16) | (g << 8) | b;
-                        continue;
-                    }
-                    const uint32_t a = ar[x + i];
-                    dst[x + i] = (a << 24) | (std::min(r, a) << 16) | (std::min(g, a) << 8) | std::min(b, a);
-                }
-            }
-        }
+        for (int y = 0; y < h; ++y)
+            yuvRow(f->data[0] + size_t(y) * size_t(f->linesize[0]),
+                   f->data[1] + size_t(y / 2) * size_t(f->linesize[1]),
+                   f->data[2] + size_t(y / 2) * size_t(f->linesize[2]),
+                   alpha ? f->data[3] + size_t(y) * size_t(f->linesize[3]) : nullptr,
+                   out.pixels.data() + size_t(y) * size_t(w), w);
     }
 
     std::unique_ptr<AVCodecContext, CodecContextDeleter> ctx_;

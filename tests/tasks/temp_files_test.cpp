@@ -86,7 +86,7 @@ TEST(IsOwnTempFile, NeedsThePrefixAndExactlyTheTempFolder) {
         EXPECT_EQ(IsOwnTempFile(c.path), c.own) << c.path;
 }
 
-TEST(FileNames, PiecesAsTheSpecUsesThem) {
+TEST(FileNames, PathPiecesKeepTheirSeparatorsAndDots) {
     EXPECT_EQ(ExtractFilePath("/a/b/movie.swf"), "/a/b/");
     EXPECT_EQ(ExtractFilePath("movie.swf"), "");
     EXPECT_EQ(ExtractFileName("/a/b/movie.swf"), "movie.swf");
