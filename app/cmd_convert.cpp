@@ -202,10 +202,11 @@ bool writeSummary(const std::string& path, const TConvertRequest& request, const
         const std::string reason = !t.error.empty() ? t.error
                                    : r.ended        ? r.reason
                                                     : "not started: the run was stopped";
+        // A stopped task (ended with a reason) left its frames so far under the partial name: not done.
         text += std::string(first ? "" : ",") + "\n{\"index\":" + std::to_string(listIndex[i]) +
                 ",\"movie\":" + jsonQuote(t.movie) +
                 ",\"output\":" + jsonQuote(r.output.empty() ? t.output : r.output) +
-                ",\"done\":" + (t.error.empty() && r.ended && r.done ? "true" : "false") +
+                ",\"done\":" + (t.error.empty() && r.ended && r.done && r.reason.empty() ? "true" : "false") +
                 ",\"kept\":" + (isKeptOutput(t.error) ? "true" : "false") +
                 ",\"reason\":" + jsonQuote(reason) + "}";
         first = false;

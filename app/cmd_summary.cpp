@@ -28,9 +28,12 @@ std::string readSummaryFile(const std::string& path, TSummaryFile* summary) {
     summary->interrupted = root.value("interrupted").toBool();
     for (const QJsonValue& v : tasks.toArray()) {
         const QJsonObject t = v.toObject();
-        summary->tasks.push_back({t.value("movie").toString().toStdString(),
-                                  t.value("output").toString().toStdString(), t.value("done").toBool(),
-                                  t.value("kept").toBool(), t.value("reason").toString().toStdString()});
+        const std::string reason = t.value("reason").toString().toStdString();
+        // A task that ended with a reason was stopped: its file holds the frames so far under its partial
+        // name, which is not a converted movie (summaries written before said "done" of it).
+        summary->tasks.push_back(
+            {t.value("movie").toString().toStdString(), t.value("output").toString().toStdString(),
+             t.value("done").toBool() && reason.empty(), t.value("kept").toBool(), reason});
     }
     return "";
 }

@@ -25,13 +25,16 @@
 namespace cli {
 namespace {
 
+// One child process and the tasks it was given, converted in their order.
 struct TJob {
-    size_t index = 0;  // in the run
+    std::vector<size_t> tasks;  // indexes in the run
+    size_t next = 0;            // tasks[next] is the one being converted; those before it have ended
     std::unique_ptr<QProcess> process;
     QByteArray pending;  // stdout not yet split into lines
     QByteArray errors;   // stderr
-    int frames = 0;
+    int frames = 0;      // progress of tasks[next]
     int total = 0;
+    bool current() const { return next < tasks.size(); }
 };
 
 }  // namespace
@@ -103,7 +106,8 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
             if ((*results)[i].ended) frames += expected[i];
         }
         for (const auto& job : running) {
-            if (job->total > 0) framesTotal += job->total - expected[job->index];
+            if (!job->current()) continue;
+            if (job->total > 0) framesTotal += job->total - expected[job->tasks[job->next]];
             frames += job->frames;
         }
         reporter.batchProgress(finished, total, static_cast<int>(running.size()), frames, framesTotal);
@@ -122,21 +126,30 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
         reporter.taskEnded(static_cast<int>(index), done, reason);
     };
 
+    // The child numbers its tasks by their place in its list; the lines between two task ends are about the
+    // task it is converting.
     auto handleLine = [&](TJob& job, const QByteArray& line) {
         const QJsonObject e = QJsonDocument::fromJson(line).object();
         const QString event = e.value("event").toString();
+        const int current = job.current() ? static_cast<int>(job.tasks[job.next]) : -1;
         if (event == "status") {
             // Each child ends its run with this line; the batch says it once, at its end.
             const std::string text = e.value("line").toString().toStdString();
-            if (text != "Status:> All Finished") reporter.statusLine(text, static_cast<int>(job.index));
-        } else if (event == "progress") {
+            if (text != "Status:> All Finished") reporter.statusLine(text, current);
+        } else if (event == "progress" && current >= 0) {
             job.frames = e.value("frames").toInt();
             job.total = e.value("total").toInt();
-            reporter.taskProgress(static_cast<int>(job.index), job.frames, job.total);
+            reporter.taskProgress(current, job.frames, job.total);
             report();
         } else if (event == "task") {
-            finishTask(job.index, e.value("done").toBool(), e.value("output").toString().toStdString(),
+            const int place = e.value("task").toInt(-1);
+            if (place < 0 || static_cast<size_t>(place) >= job.tasks.size()) return;
+            finishTask(job.tasks[static_cast<size_t>(place)], e.value("done").toBool(),
+                       e.value("output").toString().toStdString(),
                        e.value("reason").toString().toStdString());
+            while (job.current() && (*results)[job.tasks[job.next]].ended)
+                ++job.next;
+            job.frames = job.total = 0;
         }
     };
 
@@ -146,8 +159,9 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
         for (const QByteArray& line : job->pending.split('\n'))
             if (!line.trimmed().isEmpty()) handleLine(*job, line);
         job->pending.clear();
-        if (!(*results)[job->index].ended) {
-            // The child ended without reporting its task: its last words on stderr say why.
+        if (job->current()) {
+            // The child ended without reporting the task it was converting: its last words on stderr say
+            // why. Its tasks after that one go back to the queue (unless the run is stopping).
             QByteArray why = job->errors.trimmed();
             const int cut = why.lastIndexOf('\n');
             if (cut >= 0) why = why.mid(cut + 1);
@@ -156,7 +170,10 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
                 reason = how == QProcess::CrashExit
                              ? "the conversion process crashed"
                              : "the conversion process ended with status " + std::to_string(exitCode);
-            finishTask(job->index, false, run.tasks[job->index].output, reason);
+            const size_t index = job->tasks[job->next];
+            finishTask(index, false, run.tasks[index].output, reason);
+            for (size_t i = job->tasks.size(); i-- > job->next + 1;)
+                if (!(*results)[job->tasks[i]].ended) waiting.push_front(job->tasks[i]);
         }
         for (auto it = running.begin(); it != running.end(); ++it)
             if (it->get() == job) {
@@ -169,23 +186,38 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
         startNext();
     };
 
+    // Each child starts once (the program, its libraries, the player) and converts a share of the waiting
+    // tasks, in the run's order: their frames up to the waiting frames over the number of jobs. The shares
+    // shrink as the queue does, so the children end close together, and a batch of many movies starts a few
+    // processes per job rather than one per movie.
+    int listCount = 0;
     startNext = [&] {
         while (!stopping && static_cast<int>(running.size()) < options.jobs && !waiting.empty()) {
-            const size_t index = waiting.front();
-            waiting.pop_front();
-            TPreparedTask& t = run.tasks[index];
+            long long waitingFrames = 0;
+            for (size_t index : waiting)
+                waitingFrames += std::max(1, expected[index]);
+            const long long share = (waitingFrames + options.jobs - 1) / options.jobs;
+            auto job = std::make_unique<TJob>();
+            std::vector<TaskListEntry> list;
+            long long frames = 0;
+            while (!waiting.empty() &&
+                   (job->tasks.empty() || frames + std::max(1, expected[waiting.front()]) <= share)) {
+                const size_t index = waiting.front();
+                waiting.pop_front();
+                frames += std::max(1, expected[index]);
+                job->tasks.push_back(index);
+                list.emplace_back();
+                list.back().task = std::make_unique<TCovSettings>(*run.tasks[index].task);
+            }
             const std::string listPath =
-                QDir(lists.path()).filePath(QString("task%1.ini").arg(index)).toStdString();
+                QDir(lists.path()).filePath(QString("job%1.ini").arg(++listCount)).toStdString();
             try {
-                std::vector<TaskListEntry> one(1);
-                one[0].task = std::make_unique<TCovSettings>(*t.task);
-                SaveTaskList(listPath, one);
+                SaveTaskList(listPath, list);
             } catch (const std::exception& e) {
-                finishTask(index, false, t.output, e.what());
+                for (size_t index : job->tasks)
+                    finishTask(index, false, run.tasks[index].output, e.what());
                 continue;
             }
-            auto job = std::make_unique<TJob>();
-            job->index = index;
             job->process = std::make_unique<QProcess>();
             QProcess* p = job->process.get();
             TJob* raw = job.get();
@@ -195,7 +227,10 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(kJobEnvironment, "1");
             p->setProcessEnvironment(environment);
-            QStringList args{"convert", "--tasks", QString::fromStdString(listPath), "-y", "--json"};
+            // One job in the child: its share is converted in turn (several tasks would start jobs of their
+            // own).
+            QStringList args{"convert", "--tasks", QString::fromStdString(listPath), "-y", "--json",
+                             "--jobs",  "1"};
             for (const std::string& o : options.childOptions)
                 args << QString::fromStdString(o);
             QObject::connect(p, &QProcess::readyReadStandardOutput, [&, raw] {
@@ -213,9 +248,11 @@ bool runJobs(TPreparedRun& run, const TJobsOptions& options, TConvertReporter& r
                              [&, raw](int code, QProcess::ExitStatus how) { jobEnded(raw, code, how); });
             QObject::connect(p, &QProcess::errorOccurred, [&, raw](QProcess::ProcessError error) {
                 if (error != QProcess::FailedToStart) return;
-                finishTask(
-                    raw->index, false, run.tasks[raw->index].output,
-                    "cannot start " + options.program + ": " + raw->process->errorString().toStdString());
+                const std::string reason =
+                    "cannot start " + options.program + ": " + raw->process->errorString().toStdString();
+                for (size_t index : raw->tasks)
+                    finishTask(index, false, run.tasks[index].output, reason);
+                raw->next = raw->tasks.size();
                 jobEnded(raw, -1, QProcess::CrashExit);
             });
             running.push_back(std::move(job));

@@ -1,9 +1,9 @@
-// `tolvikan convert --jobs N`: the tasks of a run converted N at a time, each by a process of its own (the
-// program itself, `convert --tasks` on a one-task list with --json), so every job has its own player and
-// conversion window. The children's JSON events come back to the parent's reporter with the task's index
-// in the whole run; the progress line sums them. Stop (Ctrl+C, SIGTERM) stops every child the way it stops
-// one conversion and starts no further task. Thread: the command line's main thread (a Qt event loop runs
-// while the children work).
+// `tolvikan convert --jobs N`: the tasks of a run converted N at a time by processes of their own (the
+// program itself, `convert --tasks` on a list of a share of the tasks, with --json), so every job has its own
+// player and conversion window. The children's JSON events come back to the parent's reporter with the task's
+// index in the whole run; the progress line sums them. Stop (Ctrl+C, SIGTERM) stops every child the way it
+// stops one conversion and starts no further task. Thread: the command line's main thread (a Qt event loop
+// runs while the children work).
 #pragma once
 
 #include <functional>

@@ -248,7 +248,7 @@ const char* const kConvertUsage =
     "  --json                       one JSON object per event on stdout\n"
     "  -v, --verbose                FFmpeg's and the encoders' warnings and notes in the status log\n"
     "batches:\n"
-    "  -j, --jobs N                 converts N tasks at once, each in a process of its own (default:\n"
+    "  -j, --jobs N                 converts N tasks at once in N processes of its own (default:\n"
     "                               the number of processors when several tasks are given)\n"
     "  --from-list FILE             reads movie paths from FILE, one per line (- for stdin)\n"
     "  --shard I/N | slurm          converts only the Ith of N parts of the movies or tasks (slurm: the\n"

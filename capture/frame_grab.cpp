@@ -15,6 +15,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "capture/shockwave_flash.h"
 #include "tasks/cov_settings.h"
 
@@ -89,18 +93,7 @@ void DrawPicture(TDib& target, const QImage& picture, QPoint at, const QRect& cl
         if constexpr (std::endian::native == std::endian::little) {
             // Copied as if opaque, in one pass; a row that turns out to hold a translucent pixel is drawn
             // again below.
-            uint32_t opaque = 0xFF000000u;
-            for (int i = 0; i < count - 1; ++i) {
-                opaque &= src[i];
-                std::memcpy(dst + size_t(i) * 3, &src[i], 4);
-            }
-            const uint32_t p = src[count - 1];
-            opaque &= p;
-            uint8_t* last = dst + size_t(count - 1) * 3;
-            last[0] = uint8_t(p);
-            last[1] = uint8_t(p >> 8);
-            last[2] = uint8_t(p >> 16);
-            if (opaque == 0xFF000000u) continue;
+            if (PackPixelsBgr(src, dst, count)) continue;
         }
         for (int i = 0; i < count; ++i, dst += 3) {
             const uint32_t p = src[i];
@@ -165,6 +158,57 @@ void CopyCrop(const TDib& full, TDib& frame, int x, int y) {
 }
 
 }  // namespace
+
+// Four pixels at a time with a byte shuffle where the processor has one (every x86-64 of
+// the last fifteen years), each written as 16 bytes whose last four the next pixels overwrite; else one
+// pixel at a time, stored as four bytes the same way.
+#if defined(__x86_64__)
+namespace {
+
+__attribute__((target("ssse3"))) bool PackRowShuffled(const uint32_t* src, uint8_t* dst, int count) {
+    const __m128i order = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    __m128i all = _mm_set1_epi32(-1);
+    int i = 0;
+    // The 16-byte store reaches 4 bytes past the 12 it fills: at least two more pixels must follow.
+    for (; i + 6 <= count; i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        all = _mm_and_si128(all, p);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + size_t(i) * 3), _mm_shuffle_epi8(p, order));
+    }
+    alignas(16) uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), all);
+    uint32_t opaque = lanes[0] & lanes[1] & lanes[2] & lanes[3] & 0xFF000000u;
+    for (; i < count; ++i) {
+        const uint32_t p = src[i];
+        opaque &= p;
+        dst[size_t(i) * 3] = uint8_t(p);
+        dst[size_t(i) * 3 + 1] = uint8_t(p >> 8);
+        dst[size_t(i) * 3 + 2] = uint8_t(p >> 16);
+    }
+    return opaque == 0xFF000000u;
+}
+
+}  // namespace
+#endif
+
+bool PackPixelsBgr(const uint32_t* src, uint8_t* dst, int count) {
+#if defined(__x86_64__)
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    if (shuffle) return PackRowShuffled(src, dst, count);
+#endif
+    uint32_t opaque = 0xFF000000u;
+    for (int i = 0; i < count - 1; ++i) {
+        opaque &= src[i];
+        std::memcpy(dst + size_t(i) * 3, &src[i], 4);
+    }
+    const uint32_t p = src[count - 1];
+    opaque &= p;
+    uint8_t* last = dst + size_t(count - 1) * 3;
+    last[0] = uint8_t(p);
+    last[1] = uint8_t(p >> 8);
+    last[2] = uint8_t(p >> 16);
+    return opaque == 0xFF000000u;
+}
 
 void FitSize(int srcW, int srcH, int boxW, int boxH, int* w, int* h) {
     if (srcW == 0 || srcH == 0) {

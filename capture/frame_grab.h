@@ -28,6 +28,10 @@ TFrameSizes ComputeFrameSizes(const TCovSettings& task);
 
 // 0..255 from a pixel's bytes blue, green, red.
 uint8_t PixelIntensity(const uint8_t* pixel);
+
+// `count` (1 or more) little-endian ARGB pixels copied to three bytes each (blue, green, red); says whether
+// every one was opaque (else the caller blends that row over its background).
+bool PackPixelsBgr(const uint32_t* src, uint8_t* dst, int count);
 // trunc(sqrt(i / 255) * 255) for i in 0..255, filled on first use.
 const uint8_t* SqrtTable();
 void IntensityToAlpha(TDib& alpha, const TDib& frame, bool useSquareRoot);

@@ -193,6 +193,7 @@ QImage TShockwaveFlash::currentPicture(QSize size) {
     QImage& image = picture_;
     player::RenderOptions options;
     options.background = background_;
+    options.threads = drawingThreads_;
     engineCall([&] {
         player_.render(reinterpret_cast<player::Pixel*>(image.bits()), image.width(), image.height(),
                        int(image.bytesPerLine() / 4), options);

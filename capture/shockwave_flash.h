@@ -79,6 +79,8 @@ class TShockwaveFlash : public QWidget {
     // the same image (same cacheKey) comes back until the movie changes (a tick, a seek, a load, a colour)
     // or another size is asked for. A size with no pixels gives a null image.
     QImage currentPicture(QSize size);
+    // Threads that draw each picture (1 or 2): the same pictures, sooner where a core would be idle.
+    void setDrawingThreads(int threads) { drawingThreads_ = threads; }
     // How many times the engine has drawn a picture (a diagnostic for the render-once rule).
     int renderCount() const { return renderCount_; }
 
@@ -89,6 +91,9 @@ class TShockwaveFlash : public QWidget {
     // nothing, so conversions that only want pictures pay nothing for sound.
     using SoundSink = std::function<void(const int16_t* samples, size_t frames)>;
     void setSoundSink(SoundSink sink);
+    // The frame rate the movie's sound clock runs at (0: the movie's own; see
+    // player::Player::setSoundFrameRate). Sounds scripts start complete by that clock, heard or not.
+    void setSoundFrameRate(double fps) { player_.setSoundFrameRate(fps); }
 
   signals:
     void FSCommand(const QString& command, const QString& args);
@@ -128,6 +133,7 @@ class TShockwaveFlash : public QWidget {
     QString movie_;
     QString loadError_;
     std::optional<uint32_t> background_;
+    int drawingThreads_ = 1;
     bool anyLoaded_ = false;
     QBasicTimer clock_;
     int intervalMs_ = 0;

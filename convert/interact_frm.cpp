@@ -27,8 +27,10 @@
 #include <cmath>
 #include <exception>
 #include <stdexcept>
+#include <thread>
 
 #include "capture/shockwave_flash_ex.h"
+#include "convert/movie_sound.h"
 #include "convert/recording_hooks.h"
 #include "convert/task_objects.h"
 #include "tasks/cov_settings.h"
@@ -39,6 +41,14 @@ namespace {
 
 // Keeps the frame loops' waits from sleeping longer than this when no other event is due.
 constexpr int kHeartbeatMs = 100;
+
+// Threads that draw each picture of a conversion: two where the machine has the cores, as drawing is most
+// of a conversion's work on the thread that feeds the encoder. A job of a batch (app/convert_jobs marks its
+// processes with TOLVIKAN_BATCH_JOB) draws on one: the batch's other jobs keep the other cores busy.
+int DrawingThreads() {
+    if (qEnvironmentVariableIsSet("TOLVIKAN_BATCH_JOB")) return 1;
+    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
 
 QString filesDone(int position, int count) {
     return QString::number(position) + "/" + QString::number(count) + " Files Done";
@@ -124,6 +134,7 @@ void TInteractFrm::FormCreate() {
     layout->addWidget(scbInteract, 1);
 
     FlashCtl = new TShockwaveFlashEx(panInteract);
+    FlashCtl->setDrawingThreads(DrawingThreads());
     FlashCtl->setGeometry(panInteract->rect());
     FlashCtl->setVisible(true);
     FlashCtl->Movie(" ");
@@ -626,6 +637,10 @@ int TInteractFrm::loadMovieForConversion(const TCovSettings& task, bool videoPat
         FlashCtl->BGColor(" ");
     else
         FlashCtl->BackgroundColor(-1);
+    // A video shows each frame for 1 / its rate (the movie's whole frames per second): the sounds scripts
+    // start run out by that clock here as in the pass that takes the movie's sound, so both players see
+    // the same completions on the same frames.
+    FlashCtl->setSoundFrameRate(videoPath ? TaskVideoRate(task) : 0);
     FlashCtl->Movie(" ");
     FlashCtl->Movie(QString::fromStdString(task.swfPlayFilename));
     // Without the frame-event movie no frame is ever announced: the run waits until the user stops it or

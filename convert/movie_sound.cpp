@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "capture/shockwave_flash.h"
 #include "player/player.h"
 
 namespace {
@@ -78,6 +79,10 @@ class TWavWriter {
 
 }  // namespace
 
+double TaskVideoRate(const TCovSettings& task) {
+    return task.swfFrameRate > 0 ? double(task.swfFrameRate) : TShockwaveFlash::kDefaultFrameRate;
+}
+
 int64_t SoundSamplesForFrames(int64_t frameCount, double frameRate, int sampleRate) {
     const int64_t fps256 = frameRate > 0 ? std::max<int64_t>(1, std::llround(frameRate * 256)) : 12 * 256;
     return frameCount * sampleRate * 256 / fps256;
@@ -87,6 +92,12 @@ TMovieSoundResult WriteMovieSound(const TCovSettings& task, int frameCount, cons
                                   const std::function<bool(int, int)>& keepGoing) {
     TMovieSoundResult r;
     player::Player p;
+    // Each frame's sound lasts as long as the frame does in the video, which is written at the movie's
+    // whole frames per second (12.5 fps plays at 12): cut at the movie's own rate, the sound of a movie
+    // with a fraction in its rate would drift from its pictures by that fraction. The conversion's player
+    // runs its (silent) sound clock at the same rate, so scripts see their sounds complete on the same
+    // frames in both.
+    p.setSoundFrameRate(TaskVideoRate(task));
     if (!p.loadFile(task.swfPlayFilename, &r.error)) return r;
     TWavWriter wav;
     if (!wav.open(wavPath, player::Player::kSoundRate, &r.error)) return r;

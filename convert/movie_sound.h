@@ -21,9 +21,14 @@ struct TMovieSoundResult {
 };
 
 // Plays task.swfPlayFilename from destStartFrame for `frameCount` frames (in the task's sequence mode) and
-// writes 44.1 kHz 16-bit stereo WAV to `wavPath`.
+// writes 44.1 kHz 16-bit stereo WAV to `wavPath`, each frame's sound as long as a frame at the task's frame
+// rate (swfFrameRate, the video's).
 TMovieSoundResult WriteMovieSound(const TCovSettings& task, int frameCount, const std::string& wavPath,
                                   const std::function<bool(int done, int total)>& keepGoing = {});
+
+// The rate a video of the task is written at: the movie's whole frames per second (the task's
+// swfFrameRate), or the player's default 12 when it states none.
+double TaskVideoRate(const TCovSettings& task);
 
 // A silent 16-bit stereo WAV of `samples` samples at `sampleRate`.
 bool WriteSilentWav(const std::string& wavPath, int sampleRate, int64_t samples, std::string* error);

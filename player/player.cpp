@@ -120,6 +120,10 @@ void Player::setSoundEnabled(bool on) {
     stage_->sound.setEnabled(on);
 }
 
+void Player::setSoundFrameRate(double fps) {
+    stage_->sound.setClockRate(fps);
+}
+
 bool Player::hasSound() const {
     const Stage::Level* l = stage_->level(0);
     return l && l->movie->hasSound();

@@ -24,6 +24,9 @@ struct RenderOptions {
     Quality quality = Quality::High;
     // 0x00RRGGBB drawn behind the movie instead of level 0's background colour.
     std::optional<uint32_t> background;
+    // Threads that draw the picture (1 or 2; more count as 2): with two, the outlines are worked out once
+    // and the rows drawn in two bands at the same time. The picture is the same either way.
+    int threads = 1;
 };
 
 // Movie header facts, as the player read them.
@@ -89,6 +92,10 @@ class Player {
     void cutSoundFrame();
     // With sound off (for hosts that only want pictures) nothing is decoded or mixed. On by default.
     void setSoundEnabled(bool on);
+    // Cuts each frame's samples at `fps` frames per second instead of the movie's own rate (0: the movie's
+    // rate again), from the next frame on and for movies loaded later: for hosts that show every frame for
+    // a fixed time of their own, such as a video written at the movie's whole frames per second.
+    void setSoundFrameRate(double fps);
     // Whether level 0's movie defines or streams any sound.
     bool hasSound() const;
 

@@ -1,7 +1,9 @@
 // Corpus runner: renders every case of the reference corpus (manifest.tsv) with our player and compares the
 // picture with Flash Player's. One line per case, then a summary: passed, failed, crashed, mean PSNR.
 //
-// usage: corpus_runner [--corpus DIR] [--filter TEXT] [--save DIR] [--timeout SECONDS] [--verbose]
+// usage: corpus_runner [--corpus DIR] [--filter TEXT] [--save DIR] [--timeout SECONDS] [--threads N]
+//                      [--verbose]
+// --threads draws each picture on N threads (the pictures must not change: compare them with --save).
 // Each case runs in a child process, so a crash or a hang is counted against that case alone.
 #include <QImage>
 #include <QString>
@@ -73,6 +75,8 @@ std::vector<Case> readManifest(const fs::path& dir) {
 }
 
 // Runs in the child process.
+int gThreads = 1;  // --threads
+
 Outcome runCase(const fs::path& dir, const Case& c, const std::string& saveDir) {
     Outcome o;
     player::Player p;
@@ -87,6 +91,7 @@ Outcome runCase(const fs::path& dir, const Case& c, const std::string& saveDir) 
     QImage ours(c.width, c.height, QImage::Format_ARGB32_Premultiplied);
     player::RenderOptions opt;
     opt.quality = c.high ? player::Quality::High : player::Quality::Low;
+    opt.threads = gThreads;
     p.render(reinterpret_cast<player::Pixel*>(ours.bits()), c.width, c.height,
              static_cast<int>(ours.bytesPerLine() / 4), opt);
     QImage ref(QString::fromStdString((dir / c.expected).string()));
@@ -196,6 +201,8 @@ int main(int argc, char** argv) {
             filter = argv[++i];
         else if (a == "--save" && i + 1 < argc)
             saveDir = argv[++i];
+        else if (a == "--threads" && i + 1 < argc)
+            gThreads = std::max(1, std::atoi(argv[++i]));
         else if (a == "--timeout" && i + 1 < argc)
             timeout = std::atoi(argv[++i]);
         else if (a == "--verbose")
@@ -208,7 +215,7 @@ int main(int argc, char** argv) {
             onlyListed = true;
         else {
             std::fprintf(stderr,
-                         "usage: corpus_runner [--corpus DIR] [--filter TEXT] [--save DIR] "
+                         "usage: corpus_runner [--corpus DIR] [--filter TEXT] [--save DIR] [--threads N] "
                          "[--timeout SECONDS] [--verbose] [--pass-list FILE [--only-listed]] "
                          "[--write-pass-list FILE]\n");
             return 2;

@@ -43,11 +43,14 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Movi
         addClip(*root, 0);
         add(kClose);
     }
+    // The first picture after a (re)start is kept as well: a movie's first frame is often held (a one-frame
+    // movie, a stop() at the start), and one copy per movie costs next to nothing.
+    const bool first = key_.empty();
     const bool same = next_ == key_;
     key_.swap(next_);
     if (!same) {
         valid_ = false;
-        return Step::Draw;
+        return first ? Step::DrawAndKeep : Step::Draw;
     }
     return valid_ ? Step::Reuse : Step::DrawAndKeep;
 }

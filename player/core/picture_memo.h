@@ -6,7 +6,8 @@
 // ratio, clip depth, visibility, movie and layer effects (blend mode, bitmap caching, opaque background,
 // filters), and for every clip the revision of its drawing (the drawing API).
 // Characters are immutable for the life of their movie, so an equal key means an equal picture. A picture is
-// kept only once its key came twice in a row, so a movie that changes every frame pays for no copies.
+// kept once its key came twice in a row, so a movie that changes every frame pays for no copies, and the
+// first picture after a movie was loaded is kept too (held first frames are common; that is one copy).
 // Whatever the renderer comes to draw beyond these fields (state a script can change without touching them)
 // must be added to the key, or the memo forgotten when it changes.
 #pragma once
@@ -26,7 +27,7 @@ class PictureMemo {
   public:
     enum class Step {
         Draw,         // draw the picture
-        DrawAndKeep,  // draw it and keep() it: the same picture was drawn last time
+        DrawAndKeep,  // draw it and keep() it: the same picture was drawn last time, or it is the first
         Reuse,        // copyTo() gives the picture
     };
     // Records the key of the picture about to be drawn and says what to do.

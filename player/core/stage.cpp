@@ -171,8 +171,29 @@ void Stage::render(Pixel* pixels, int width, int height, int stride, const Rende
         lists_.emplace_back(n, l.root.get());
     const PictureMemo::Step step = memo_.start(lists_, width, height, options, bg);
     if (step == PictureMemo::Step::Reuse) return memo_.copyTo(pixels, stride);
-    drawPicture(canvas, base, width, height, options, bg);
+    if (options.threads > 1 && height >= 64 && unbandedPictures_ == 0) {
+        drawBanded(canvas, base, width, height, stride, options, bg);
+    } else {
+        if (unbandedPictures_ > 0) --unbandedPictures_;
+        drawPicture(canvas, base, width, height, options, bg);
+    }
     if (step == PictureMemo::Step::DrawAndKeep) memo_.keep(pixels, stride);
+}
+
+void Stage::drawBanded(raster::Canvas& canvas, const Level* base, int width, int height, int stride,
+                       const RenderOptions& options, uint32_t bg) {
+    recording_.clear();
+    canvas.record(&recording_);
+    drawPicture(canvas, base, width, height, options, bg);
+    canvas.record(nullptr);
+    if (recording_.refused()) {
+        // Something composited onto the picture by itself (an offscreen layer: filters, blend modes): this
+        // picture, and the next few, are drawn on one thread.
+        unbandedPictures_ = 30;
+        drawPicture(canvas, base, width, height, options, bg);
+        return;
+    }
+    bands_.play(canvas, recording_, canvas.pixels(), width, height, stride);
 }
 
 bool Stage::stageToPicture(int width, int height, Matrix& out) const {

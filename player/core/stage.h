@@ -7,6 +7,7 @@
 #include "player/core/input.h"
 #include "player/core/movie_clip.h"
 #include "player/core/movie_def.h"
+#include "player/core/picture_bands.h"
 #include "player/core/picture_memo.h"
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
@@ -53,6 +54,8 @@ class Stage {
   private:
     void drawPicture(raster::Canvas& canvas, const Level* base, int width, int height,
                      const RenderOptions& options, uint32_t bg);
+    void drawBanded(raster::Canvas& canvas, const Level* base, int width, int height, int stride,
+                    const RenderOptions& options, uint32_t bg);
 
     std::map<int, Level> levels_;
     std::vector<std::unique_ptr<MovieDef>> retired_;
@@ -61,6 +64,10 @@ class Stage {
     // size.
     raster::Canvas canvas_;
     PictureMemo memo_;
+    // Pictures drawn on two threads: recorded on this one, then played in bands.
+    raster::Recording recording_;
+    PictureBands bands_;
+    int unbandedPictures_ = 0;  // pictures still to draw on one thread (the last recording was refused)
     std::vector<std::pair<int, const MovieClip*>> lists_;
 };
 

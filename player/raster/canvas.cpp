@@ -129,8 +129,14 @@ bool Canvas::setTarget(player::Pixel* pixels, int width, int height, int strideI
 
 void Canvas::clear(player::Rgba color) {
     if (!pixels_) return;
+    if (recording_) {
+        Recording::Entry e;
+        e.color = color;
+        recording_->ops_.push_back(e);
+        return;
+    }
     const player::Pixel p = premultiply(color);
-    for (int y = 0; y < height_; ++y)
+    for (int y = std::max(rowY0_, 0), y1 = std::min(rowY1_, height_); y < y1; ++y)
         fillPixels(pixels_ + size_t(y) * stride_, width_, p);
 }
 
@@ -185,10 +191,40 @@ bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const player
 void Canvas::fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
                           bool antialias) {
     if (!pixels_ || !mask || w <= 0 || h <= 0 || masks_.blocked()) return;
+    if (recording_) {
+        // Kept as the rows on the canvas only.
+        const int y0 = int(std::max<int64_t>(y, 0)), y1 = int(std::min<int64_t>(int64_t(y) + h, height_));
+        const int x0 = int(std::max<int64_t>(x, 0)), x1 = int(std::min<int64_t>(int64_t(x) + w, width_));
+        if (x0 >= x1 || y0 >= y1) return;
+        Recording& r = *recording_;
+        Recording::Entry e;
+        e.op = Recording::Op::Coverage;
+        e.antialias = antialias;
+        e.paint = uint32_t(r.paints_.size());
+        e.edge0 = r.coverage_.size();
+        e.x = x0;
+        e.y = y0;
+        e.w = x1 - x0;
+        e.h = y1 - y0;
+        for (int row = y0; row < y1; ++row) {
+            const uint8_t* src = mask + size_t(row - y) * size_t(maskStride) + (x0 - x);
+            r.coverage_.insert(r.coverage_.end(), src, src + e.w);
+        }
+        r.ops_.push_back(e);
+        r.paints_.push_back(paint);
+        return;
+    }
+    paintCoverage(mask, x, y, w, h, maskStride, paint, antialias);
+}
+
+void Canvas::paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride,
+                           const Paint& paint, bool antialias) {
     if (!masks_.drawingToMask() &&
         !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
         return;
-    const MaskStack::Rect bounds = masks_.clipBounds();
+    MaskStack::Rect bounds = masks_.clipBounds();
+    bounds.y0 = std::max(bounds.y0, rowY0_);
+    bounds.y1 = std::min(bounds.y1, rowY1_);
     // In 64 bits: a mask may lie partly far off the canvas.
     const int x0 = int(std::max<int64_t>(x, bounds.x0)),
               x1 = int(std::min<int64_t>(int64_t(x) + w, bounds.x1));
@@ -215,29 +251,104 @@ void Canvas::fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int m
 bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
     if (coverage_.edgeCount() > size_t(kMaxEdgesPerPath)) return false;
     if (!pixels_ || masks_.blocked()) return true;
+    const std::vector<CoverageRasterizer::Edge>& edges = coverage_.edges();
+    if (recording_) {
+        Recording& r = *recording_;
+        const size_t edge0 = r.edges_.size();
+        r.edges_.insert(r.edges_.end(), edges.begin(), edges.end());
+        Recording::Entry e;
+        e.op = Recording::Op::Draw;
+        e.rule = rule;
+        e.antialias = antialias;
+        e.paint = uint32_t(r.paints_.size());
+        e.edge0 = edge0;
+        e.edge1 = r.edges_.size();
+        r.ops_.push_back(e);
+        r.paints_.push_back(paint);
+        return true;
+    }
+    drawEdges(edges.data(), edges.size(), rule, paint, antialias);
+    return true;
+}
+
+void Canvas::drawEdges(const CoverageRasterizer::Edge* edges, size_t count, FillRule rule, const Paint& paint,
+                       bool antialias) {
     // Mask shapes only contribute coverage; their paint is not evaluated. Anti-aliased (high quality) draws
     // sample gradients the way Flash Player does at that quality.
     if (!masks_.drawingToMask() &&
         !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
-        return true;
+        return;
     MaskStack::Rect bounds = masks_.clipBounds();
-    if (bounds.empty()) return true;
+    bounds.y0 = std::max(bounds.y0, rowY0_);
+    bounds.y1 = std::min(bounds.y1, rowY1_);
+    if (bounds.empty()) return;
     coverage_.setClip(width_, bounds.y0, bounds.y1);
     Sink sink(*this, bounds);
-    coverage_.sweep(rule, antialias, sink);
-    return true;
+    coverage_.sweep(edges, count, rule, antialias, sink);
 }
 
 void Canvas::beginMask() {
-    if (pixels_) masks_.begin();
+    if (!pixels_) return;
+    masks_.begin();
+    if (recording_) recording_->add(Recording::Op::BeginMask);
 }
 
 void Canvas::endMask() {
     masks_.end();
+    if (recording_) recording_->add(Recording::Op::EndMask);
 }
 
 void Canvas::popMask() {
     masks_.pop();
+    if (recording_) recording_->add(Recording::Op::PopMask);
+}
+
+void Canvas::record(Recording* recording) {
+    recording_ = recording;
+}
+
+void Canvas::play(const Recording& recording, int y0, int y1) {
+    if (!pixels_) return;
+    masks_.clear();
+    rowY0_ = std::max(y0, 0);
+    rowY1_ = std::min(y1, height_);
+    for (const Recording::Entry& e : recording.ops_) {
+        switch (e.op) {
+            case Recording::Op::Clear:
+                clear(e.color);
+                break;
+            case Recording::Op::Draw:
+                if (!masks_.blocked())
+                    drawEdges(recording.edges_.data() + e.edge0, e.edge1 - e.edge0, e.rule,
+                              recording.paints_[e.paint], e.antialias);
+                break;
+            case Recording::Op::Coverage:
+                if (!masks_.blocked())
+                    paintCoverage(recording.coverage_.data() + e.edge0, e.x, e.y, e.w, e.h, e.w,
+                                  recording.paints_[e.paint], e.antialias);
+                break;
+            case Recording::Op::BeginMask:
+                masks_.begin();
+                break;
+            case Recording::Op::EndMask:
+                masks_.end();
+                break;
+            case Recording::Op::PopMask:
+                masks_.pop();
+                break;
+        }
+    }
+    masks_.clear();
+    rowY0_ = 0;
+    rowY1_ = kMaxCanvasSide;
+}
+
+void Recording::clear() {
+    refused_ = false;
+    ops_.clear();
+    paints_.clear();
+    edges_.clear();
+    coverage_.clear();
 }
 
 }  // namespace raster

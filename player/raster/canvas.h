@@ -3,7 +3,8 @@
 //
 // Owns: its scratch buffers (edges, coverage rows, mask layers), reused from draw to draw; not the pixels.
 // Threads: one Canvas is used by one thread at a time (the player's render call); separate Canvas objects
-// may draw on separate threads.
+// may draw on separate threads. A picture is drawn on several threads by recording it once (record()) and
+// playing the recording into bands of rows, one canvas per band (play()): byte for byte the same picture.
 // Never: includes Qt, reads the clock, throws, or lets untrusted numbers reach memory unchecked. Paths
 // with non-finite coordinates or too many edges are refused (the draw call returns false, nothing drawn),
 // coordinates are clamped to +-kMaxCoordinate, targets beyond kMaxCanvasSide / kMaxCanvasPixels are
@@ -36,6 +37,41 @@
 
 namespace raster {
 
+// Draws kept by a recording canvas: outlines as edges (flattened and stroked already), paints copied (a
+// bitmap stays alive with its paint), mask operations and clears, in order.
+class Recording {
+  public:
+    void clear();
+    bool empty() const { return ops_.empty(); }
+    // Someone asked the recording canvas for its pixels or clip to composite by themselves: what was
+    // recorded is not the picture.
+    bool refused() const { return refused_; }
+
+  private:
+    friend class Canvas;
+    enum class Op : uint8_t { Clear, Draw, Coverage, BeginMask, EndMask, PopMask };
+    struct Entry {
+        Op op = Op::Clear;
+        FillRule rule = FillRule::EvenOdd;
+        bool antialias = true;
+        player::Rgba color;              // Clear
+        uint32_t paint = 0;              // Draw: index into paints_
+        size_t edge0 = 0, edge1 = 0;     // Draw: edges_[edge0, edge1); Coverage: coverage_ from edge0
+        int x = 0, y = 0, w = 0, h = 0;  // Coverage: where the mask lies
+    };
+    void add(Op op) {
+        Entry e;
+        e.op = op;
+        ops_.push_back(e);
+    }
+
+    std::vector<Entry> ops_;
+    std::vector<Paint> paints_;
+    std::vector<CoverageRasterizer::Edge> edges_;
+    std::vector<uint8_t> coverage_;  // masks of fillCoverage, w x h each
+    bool refused_ = false;
+};
+
 class Canvas {
   public:
     Canvas() = default;
@@ -49,7 +85,11 @@ class Canvas {
     int width() const { return width_; }
     int height() const { return height_; }
     int stride() const { return stride_; }
-    player::Pixel* pixels() const { return pixels_; }
+    // The pixels, to composite onto them directly (a recording canvas notes it: see record()).
+    player::Pixel* pixels() const {
+        if (recording_) recording_->refused_ = true;
+        return pixels_;
+    }
     bool valid() const { return pixels_ != nullptr; }
 
     // Every pixel set to `color` (premultiplied), masks ignored.
@@ -90,9 +130,23 @@ class Canvas {
     int maskDepth() const { return masks_.depth(); }
     // For compositing a finished offscreen layer: the active clip's coverage row y (nullptr when nothing
     // clips), whether everything is clipped away, and whether draws now build a mask.
-    const uint8_t* clipRow(int y) const { return masks_.clipped() ? masks_.clipRow(y) : nullptr; }
+    const uint8_t* clipRow(int y) const {
+        if (recording_) recording_->refused_ = true;
+        return masks_.clipped() ? masks_.clipRow(y) : nullptr;
+    }
     bool blocked() const { return masks_.blocked(); }
     bool buildingMask() const { return masks_.drawingToMask(); }
+
+    // While `recording` is set (nullptr ends it), clear(), draws and mask operations go into it instead of
+    // the pixels; the mask bookkeeping (maskDepth(), blocked(), buildingMask()) goes on as when drawing.
+    // Compositing onto the canvas by other means (through pixels() or clipRow(), as offscreen layers do)
+    // cannot be recorded: asking for them marks the recording refused(). The target must still be set
+    // (its size is the picture's).
+    void record(Recording* recording);
+    bool recording() const { return recording_ != nullptr; }
+    // Draws `recording` into the rows [y0, y1) of the target and leaves the other rows alone; every mask
+    // is popped first and after. Each row comes out as drawing the recorded calls directly would make it.
+    void play(const Recording& recording, int y0, int y1);
 
     // Where gradient ramps are kept from draw to draw: `cache` (which must outlive the draws, nullptr for
     // the canvas's own). A caller that makes a canvas per picture passes one it keeps between pictures.
@@ -101,6 +155,10 @@ class Canvas {
   private:
     class Sink;
     bool draw(FillRule rule, const Paint& paint, bool antialias);
+    void drawEdges(const CoverageRasterizer::Edge* edges, size_t count, FillRule rule, const Paint& paint,
+                   bool antialias);
+    void paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                       bool antialias);
 
     player::Pixel* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
@@ -116,6 +174,8 @@ class Canvas {
     std::vector<player::Pixel> spanColors_;
     std::vector<uint8_t> rowCoverage_;
     std::vector<CoverageSpan> maskSpans_;
+    Recording* recording_ = nullptr;
+    int rowY0_ = 0, rowY1_ = kMaxCanvasSide;  // the rows play() draws; all rows otherwise
 };
 
 }  // namespace raster

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -207,8 +208,9 @@ void CoverageRasterizer::emitRow(int y, RowSink& sink) {
     if (!spans_.empty()) sink.row(y, spans_.data(), int(spans_.size()));
 }
 
-void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
-    if (width_ <= 0 || clipY1_ <= clipY0_ || edges_.empty()) return;
+void CoverageRasterizer::sweep(const Edge* edges, size_t count, FillRule rule, bool antialias,
+                               RowSink& sink) {
+    if (width_ <= 0 || clipY1_ <= clipY0_ || count == 0) return;
     const int subs = antialias ? kSubScanlines : 1;
     const int xShift = antialias ? kXShiftAA : 0;
     const int subShift = antialias ? kSubShiftAA : 0;
@@ -219,7 +221,7 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
     // The edges in sweep form, then bucketed by their first row (a counting sort over the rows they start).
     active_.clear();
     int firstRow = std::numeric_limits<int>::max(), lastRow = std::numeric_limits<int>::min();
-    for (const RawEdge& e : edges_) {
+    for (const Edge& e : std::span(edges, count)) {
         Point top = e.a, bot = e.b;
         int dir = 1;
         // Edges come clamped from the outline stage; one that is not finite (only possible through
@@ -239,15 +241,26 @@ void CoverageRasterizer::sweep(FillRule rule, bool antialias, RowSink& sink) {
         }
         // Sub-scanline s samples y = (s + 0.5) / subs; the edge crosses it when top.y <= y < bot.y.
         double fs0 = std::ceil(top.y * subs - 0.5), fs1 = std::ceil(bot.y * subs - 0.5);
-        int s0 = int(std::clamp(fs0, double(sMin), double(sMax)));
+        // The crossing is worked out at the edge's first sub-scanline on the canvas and stepped from there
+        // to the clip's first, so every clip (a mask's bounds, a band of the picture) gives the rows it
+        // passes the same coverage as a sweep of the whole canvas.
+        int s0 = int(std::clamp(fs0, 0.0, double(sMax)));
         int s1 = int(std::clamp(fs1, double(sMin), double(sMax)));
-        if (s0 >= s1) continue;
+        if (std::max(s0, sMin) >= s1) continue;
         double dxdy = (bot.x - top.x) / (bot.y - top.y);
         double y = (s0 + 0.5) * invSubs;
         double x = top.x + (y - top.y) * dxdy;
         // Stored minus half a sample: a sample k is covered when its centre k + 0.5 lies at or right of
         // the crossing, so the first covered sample is ceil(stored x).
-        active_.push_back({toFixed(x * xScale - 0.5), toFixed(dxdy * xScale * invSubs), s0, s1, dir});
+        int64_t fx = toFixed(x * xScale - 0.5);
+        const int64_t step = toFixed(dxdy * xScale * invSubs);
+        if (s0 < sMin) {
+            // The same sum as stepping one sub-scanline at a time (the edge spans them all, so it stays
+            // within the bounds above).
+            fx += step * int64_t(sMin - s0);
+            s0 = sMin;
+        }
+        active_.push_back({fx, step, s0, s1, dir});
         firstRow = std::min(firstRow, s0 >> subShift);
         lastRow = std::max(lastRow, s0 >> subShift);
     }

@@ -41,7 +41,14 @@ class RowSink {
 
 class CoverageRasterizer {
   public:
-    // Clip rectangle for the following sweeps: rows [y0, y1), columns [0, width).
+    struct Edge {
+        Point a, b;
+    };
+
+    // Clip rectangle for the following sweeps: rows [y0, y1), columns [0, width). The clip only chooses
+    // which rows are passed on: a row's coverage is the same whatever clip it is swept under (crossings
+    // below the canvas's top are stepped to from there, as an unclipped sweep does), so a picture may be
+    // drawn in bands.
     void setClip(int width, int y0, int y1);
 
     void clearEdges() { edges_.clear(); }
@@ -49,13 +56,15 @@ class CoverageRasterizer {
     // Adds every subpath as a closed polygon.
     void addPolygons(const Polylines& polys);
     size_t edgeCount() const { return edges_.size(); }
+    const std::vector<Edge>& edges() const { return edges_; }
 
-    void sweep(FillRule rule, bool antialias, RowSink& sink);
+    void sweep(FillRule rule, bool antialias, RowSink& sink) {
+        sweep(edges_.data(), edges_.size(), rule, antialias, sink);
+    }
+    // The same over edges kept elsewhere (a recorded draw).
+    void sweep(const Edge* edges, size_t count, FillRule rule, bool antialias, RowSink& sink);
 
   private:
-    struct RawEdge {
-        Point a, b;
-    };
     struct SweepEdge {
         int64_t x;     // crossing at the current sub-scanline minus half a sample, 32.32 fixed sample units
         int64_t step;  // change of x per sub-scanline
@@ -73,7 +82,7 @@ class CoverageRasterizer {
     void addRun(int x0, int x1, int coverage);
 
     int width_ = 0, clipY0_ = 0, clipY1_ = 0;
-    std::vector<RawEdge> edges_;
+    std::vector<Edge> edges_;
     std::vector<SweepEdge> sweep_;
     std::vector<int> rowEnd_;  // sweep_ is ordered by first row: where each row's edges end
     std::vector<SweepEdge> active_;

@@ -27,10 +27,26 @@ void SoundPlayer::reset(double frameRate) {
     clipAlive_.clear();
     mixer_.setGlobalTransform({});
     forgetDecoded();
-    // SWF frame rates are 8.8 fixed point; a movie that states none plays at 12 frames per second.
-    fps256_ = frameRate > 0 ? std::max<int64_t>(1, std::llround(frameRate * 256)) : 12 * 256;
+    movieRate_ = frameRate;
     frames_ = 0;
     cut_ = 0;
+    cutBefore_ = 0;
+    startClock();
+}
+
+void SoundPlayer::setClockRate(double fps) {
+    clockRate_ = fps > 0 && std::isfinite(fps) ? fps : 0;
+    // The frames cut so far keep their samples; the clock counts anew from here at the new rate.
+    cutBefore_ += cut_;
+    frames_ = 0;
+    cut_ = 0;
+    startClock();
+}
+
+void SoundPlayer::startClock() {
+    // SWF frame rates are 8.8 fixed point; a movie that states none plays at 12 frames per second.
+    const double rate = clockRate_ > 0 ? clockRate_ : movieRate_;
+    fps256_ = rate > 0 ? std::clamp<int64_t>(std::llround(rate * 256), 1, 1000 * 256) : 12 * 256;
 }
 
 void SoundPlayer::forgetDecoded() {

@@ -40,8 +40,12 @@ class SoundPlayer {
     using Ancestry = std::function<void(const void* owner, std::vector<const void*>& out)>;
     void setAncestry(Ancestry ancestry) { ancestry_ = std::move(ancestry); }
 
-    // Level 0 was (re)loaded: everything stops, the frame clock restarts at the movie's rate.
+    // Level 0 was (re)loaded: everything stops, the frame clock restarts at the movie's rate (or the rate
+    // setClockRate chose).
     void reset(double frameRate);
+    // The frame clock runs at `fps` instead of the movie's rate (0: the movie's rate), from the next frame
+    // on; frames already cut keep their samples.
+    void setClockRate(double fps);
     // A movie was loaded or unloaded somewhere: decoded sounds keyed by its definitions may be stale.
     void forgetDecoded();
 
@@ -69,7 +73,7 @@ class SoundPlayer {
     size_t pendingFrames() const { return pending_.size() / 2; }
     static constexpr int kMaxPendingSeconds = 10;
     // Stereo samples the frame clock has cut so far.
-    int64_t samplesCut() const { return cut_; }
+    int64_t samplesCut() const { return cutBefore_ + cut_; }
 
     // --- for script (the Sound object) ---
     using VoiceId = Mixer::VoiceId;
@@ -121,6 +125,8 @@ class SoundPlayer {
     void startEvent(const swf::DefineSound* def, const swf::SoundInfo& info, const void* owner);
     void fillAncestors(VoiceParams& p) const;
     void forgetDeadClips();
+    // Sets the clock's rate from setClockRate's or the movie's.
+    void startClock();
     // Moves the frame clock on by one frame; returns that frame's number of samples.
     int64_t cutFrame();
     VoiceId startVoice(PcmPtr pcm, const void* scope, double offsetSeconds, int loops, const void* owner,
@@ -137,8 +143,11 @@ class SoundPlayer {
     std::map<const void*, Stream> streams_;
     std::vector<int16_t> pending_;
     int64_t fps256_ = 12 * 256;  // frame rate in 1/256ths (SWF stores 8.8 fixed point)
-    int64_t frames_ = 0;         // frames cut since reset
-    int64_t cut_ = 0;            // samples cut since reset
+    double movieRate_ = 0;       // the movie's rate, as reset was given it
+    double clockRate_ = 0;       // setClockRate's rate; 0: the movie's
+    int64_t frames_ = 0;         // frames cut since the clock started (or changed rate)
+    int64_t cut_ = 0;            // samples cut since the clock started (or changed rate)
+    int64_t cutBefore_ = 0;      // samples cut before that
 };
 
 }  // namespace sound

@@ -15,6 +15,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -22,6 +23,7 @@
 
 #include "convert_test_util.h"
 #include "support/swf_shapes.h"
+#include "support/swf_sound.h"
 #include "support/swf_tags.h"
 #include "tasks/task_list_file.h"
 
@@ -58,6 +60,36 @@ testswf::Bytes MovingSquare(int frames) {
         m.showFrame();
     }
     return m.end().build(Compression::Zlib);
+}
+
+// A movie of `frames` frames at 12 fps whose frame 1 starts a second of 440 Hz tone.
+testswf::Bytes MovieWithSound(int frames) {
+    using namespace testswf;
+    Header h;
+    h.version = 8;
+    h.xmax = 160 * 20;
+    h.ymax = 120 * 20;
+    h.frameRate88 = 12 << 8;
+    h.frameCount = static_cast<uint16_t>(frames);
+    SwfBuilder m(h);
+    m.backgroundColor(0xFFFFFF);
+    std::vector<int16_t> tone(44100);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(std::lround(10000 * std::sin(2 * M_PI * 440 * double(i) / 44100)));
+    m.tag(kTagDefineSound, defineSound(1, {3, 3, true, false}, uint32_t(tone.size()), pcm16(tone)));
+    m.tag(kTagStartSound, startSound(1));
+    for (int f = 0; f < frames; ++f)
+        m.showFrame();
+    return m.end().build();
+}
+
+// The stream kinds an AVI lists ("vids", "auds"), in order.
+std::vector<std::string> AviStreamKinds(const std::string& bytes) {
+    std::vector<std::string> kinds;
+    for (size_t at = bytes.find("strh"); at != std::string::npos && at + 12 <= bytes.size();
+         at = bytes.find("strh", at + 4))
+        kinds.push_back(bytes.substr(at + 8, 4));
+    return kinds;
 }
 
 // The AVI main header ("avih"): total frames, width, height.
@@ -162,6 +194,30 @@ TEST_F(ConvertCli, ImagesAreNumberedByFrameAndShowTheMovie) {
     EXPECT_EQ(keyed.pixelColor(20, 60).green(), 255);
     EXPECT_EQ(keyed.pixelColor(50, 60).alpha(), 255);
     EXPECT_EQ(keyed.pixelColor(50, 60).red(), 255);
+}
+
+TEST_F(ConvertCli, AMovieWithSoundIsConvertedWithItByDefault) {
+    const std::string loud = dir.write("loud.swf", MovieWithSound(12));
+    struct Case {
+        std::string movie;
+        std::vector<std::string> options;
+        std::vector<std::string> kinds;
+    } cases[] = {
+        {loud, {}, {"vids", "auds"}},  // taken from the player
+        {loud, {"--sound", "movie"}, {"vids", "auds"}},
+        {loud, {"--sound", "none"}, {"vids"}},
+        {movie, {}, {"vids"}},                    // a movie without sound gets no track
+        {movie, {"--sound", "movie"}, {"vids"}},  // nothing heard: no track either
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        const std::string out = "s" + std::to_string(i++) + ".avi";
+        std::vector<std::string> args = {c.movie, "--output", out};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Result r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(AviStreamKinds(ReadFile(dir / out)), c.kinds) << out;
+    }
 }
 
 TEST_F(ConvertCli, AviKeepsAnExistingFileUnlessToldToOverwrite) {
@@ -284,7 +340,8 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     // A long run of a looping movie, interrupted once its first frames are written.
     std::string avi = dir / "long.avi";
     const std::string partial = dir / "long.partial.avi";
-    Result r = Interrupted({movie, "--frames", "1-1000000", "--sound", "none", "--output", avi});
+    Result r = Interrupted(
+        {movie, "--frames", "1-1000000", "--sound", "none", "--output", avi, "--summary", dir / "run.json"});
     const std::string& text = r.out;
     EXPECT_EQ(r.status, 130) << text;
     EXPECT_NE(text.find("\"done\":true,\"reason\":\"stopped\""), std::string::npos) << text;
@@ -297,6 +354,11 @@ TEST_F(ConvertCli, InterruptStopsTheRunAndLeavesAFinishedFile) {
     EXPECT_GE(info.frames, 5u);
     EXPECT_LT(info.frames, 1000000u);
     EXPECT_NE(ReadFile(partial).find("idx1"), std::string::npos);
+    // The merged summaries of a batch do not count the stopped movie as converted.
+    r = runProgram({"summary", dir / "run.json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("failed\t" + movie + "\tstopped"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("0 converted, 0 kept from before, 1 failed"), std::string::npos) << r.err;
 }
 
 TEST_F(ConvertCli, AnInterruptedImageSequenceStaysInItsPartialFolderUntilConverted) {

@@ -1,8 +1,8 @@
 // The recording window: a pass plays the task's frame range in real time and records what the desktop plays
-// (a tone played into the private server's sink) into a temporary WAV or MP3 file; pause freezes the movie
-// and leaves the paused span out; cancel keeps a playable file; the task gets the file and the last frame
-// played. Failures (no sound server, no encoder, a movie that cannot be played) are told to the user and
-// logged, and the pass still ends with the task's fields set.
+// (a tone played into the private server's sink, or the movie's own sound) into a temporary WAV or MP3 file;
+// pause freezes the movie and leaves the paused span out; cancel keeps a playable file; the task gets the
+// file and the last frame played. Failures (no sound server, no encoder, a movie that cannot be played) are
+// told to the user and logged, and the pass still ends with the task's fields set.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "capture/shockwave_flash_ex.h"
 #include "mp3_test_audio.h"
 #include "pulse_test_server.h"
+#include "support/swf_sound.h"
 #include "tasks/temp_files.h"
 #include "tests/player/player_test_util.h"
 
@@ -72,9 +74,19 @@ class RecordPass : public ::testing::Test {
     }
 
     // A task over a movie of `frames` frames at kRate frames per second.
-    void makeTask(int frames, TAudioFileType type, int stopAt = 0) {
+    // soundSeconds > 0: frame 1 starts an event sound of that many seconds of kTone (its own sound, played
+    // by the pass's player).
+    void makeTask(int frames, TAudioFileType type, int stopAt = 0, double soundSeconds = 0) {
         auto b = playertest::movie(40, 40, frames);
         b.header().frameRate88 = kRate << 8;
+        if (soundSeconds > 0) {
+            std::vector<int16_t> tone(size_t(soundSeconds * 44100));
+            for (size_t i = 0; i < tone.size(); ++i)
+                tone[i] = int16_t(std::lround(12000 * std::sin(2 * M_PI * kTone * double(i) / 44100)));
+            b.tag(testswf::kTagDefineSound,
+                  testswf::defineSound(1, {3, 3, true, false}, uint32_t(tone.size()), testswf::pcm16(tone)));
+            b.tag(testswf::kTagStartSound, testswf::startSound(1));
+        }
         b.tag(playertest::kDefineShape3, playertest::rectShape(1, 0, 0, 40, 40, 0x3366CC));
         b.tag(playertest::kPlaceObject2, playertest::place(1, 1));
         for (int f = 1; f <= frames; ++f) {
@@ -182,6 +194,23 @@ TEST_F(RecordPass, WavPassRecordsWhatIsPlayedForTheFrameRange) {
     // 30 frames at 20 a second: about a second and a half, recorded in real time.
     EXPECT_GT(w.seconds(), 1.0);
     EXPECT_LE(w.seconds(), ranSeconds);
+    ExpectToneIn(w.channel(0), 22050, "left");
+    ExpectToneIn(w.channel(1), 22050, "right");
+}
+
+TEST_F(RecordPass, TheMoviesOwnSoundIsRecorded) {
+    // Nothing else plays: what the pass records is the movie's sound, played by its player through the
+    // sound server.
+    TLV_REQUIRE_PULSE();
+    makeWindow();
+    makeTask(30, aftWAV, 0, 3.0);
+    runPass();
+
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    ASSERT_FALSE(task.adoUseFilename.empty());
+    const WavFile w = pulse_test::ReadWav(task.adoUseFilename);
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_GT(w.seconds(), 1.0);
     ExpectToneIn(w.channel(0), 22050, "left");
     ExpectToneIn(w.channel(1), 22050, "right");
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/frame_grab.h"
 #include "capture/shockwave_flash_ex.h"
@@ -105,6 +106,31 @@ TEST(AlphaRules, SqrtTableTruncatesTheCurve) {
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(t[i], int(std::sqrt(i / 255.0) * 255.0)) << i;
     EXPECT_EQ(SqrtTable(), t) << "filled once, kept for the process";
+}
+
+// Rows of every width up to 21 (the whole-block part, the tail, both), with a translucent pixel nowhere or
+// at each place: the bytes are the pixels' blue, green, red, nothing past the row is written, and a row
+// is opaque exactly when no pixel is translucent.
+TEST(FrameGrabRows, PackedPixelsKeepTheirColoursAndTellTranslucency) {
+    for (int count = 1; count <= 21; ++count) {
+        for (int translucent = -1; translucent < count; ++translucent) {
+            std::vector<uint32_t> src(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i)
+                src[size_t(i)] = 0xFF000000u | uint32_t(i * 0x0A0B0C + 0x010203);
+            if (translucent >= 0) src[size_t(translucent)] &= 0x7FFFFFFFu;
+            std::vector<uint8_t> dst(size_t(count) * 3 + 8, 0xEE);
+            const bool opaque = PackPixelsBgr(src.data(), dst.data(), count);
+            EXPECT_EQ(opaque, translucent < 0) << count << " pixels, translucent at " << translucent;
+            for (int i = 0; i < count; ++i) {
+                const uint32_t p = src[size_t(i)];
+                ASSERT_EQ(dst[size_t(i) * 3], uint8_t(p)) << count << " " << i;
+                ASSERT_EQ(dst[size_t(i) * 3 + 1], uint8_t(p >> 8)) << count << " " << i;
+                ASSERT_EQ(dst[size_t(i) * 3 + 2], uint8_t(p >> 16)) << count << " " << i;
+            }
+            for (size_t b = size_t(count) * 3; b < dst.size(); ++b)
+                ASSERT_EQ(dst[b], 0xEE) << count << " pixels: byte " << b << " past the row";
+        }
+    }
 }
 
 // A 5-pixel-wide frame (rows padded from 15 to 16 bytes) with one colour a column.

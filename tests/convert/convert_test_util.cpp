@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture/shockwave_flash.h"
+#include "mcl/mcl_codecs.h"
 #include "player/player_test_util.h"
 #include "support/tone_wav.h"
 
@@ -54,6 +55,19 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
     const std::string path = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
     EXPECT_TRUE(testswf::writeFile(path, b.end().build())) << path;
     return path;
+}
+
+bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block) {
+    const int count = MclCodecsInit(kMclFormatAVI, w, h, 24);
+    for (int i = 1; i <= count; ++i) {
+        TMclCodecInfo info{};
+        if (MclCodecsGetInfo(kMclFormatAVI, &info, i) == 0 &&
+            std::strncmp(info.codecName, prefix, std::strlen(prefix)) == 0) {
+            *block = info;
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string WriteToneWav(const std::string& path, double seconds) {
@@ -114,6 +128,7 @@ Media ReadMedia(const std::string& path, bool keepPictures) {
         const AVCodecParameters* par = format->streams[i]->codecpar;
         if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
             m.hasAudio = true;
+            m.audioCodec = avcodec_get_name(par->codec_id);
             m.sampleRate = par->sample_rate;
         }
         if (par->codec_type == AVMEDIA_TYPE_VIDEO && videoIndex < 0) videoIndex = int(i);
@@ -127,6 +142,8 @@ Media ReadMedia(const std::string& path, bool keepPictures) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     m.videoCodec = avcodec_get_name(stream->codecpar->codec_id);
     if (const char* name = av_get_pix_fmt_name(AVPixelFormat(stream->codecpar->format))) m.pixelFormat = name;
+    if (const AVDictionaryEntry* e = av_dict_get(stream->metadata, "alpha_mode", nullptr, 0))
+        m.alphaMode = e->value;
     m.width = stream->codecpar->width;
     m.height = stream->codecpar->height;
     AVRational rate = stream->avg_frame_rate.num ? stream->avg_frame_rate : stream->r_frame_rate;

@@ -35,6 +35,9 @@ std::string WriteMovingSquareMovie(const QString& folder, const std::string& nam
 // A 16-bit stereo 440 Hz tone of `seconds` at 44100 Hz.
 std::string WriteToneWav(const std::string& path, double seconds);
 
+// The AVI codec block whose name begins with `prefix`, as the settings dialog would store it.
+bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block);
+
 // The engine's picture of `frame` at `size`, as the conversion window's player draws it (RGB888).
 QImage ReferenceFrame(const std::string& movie, int frame, QSize size);
 // Largest difference of any colour channel over two images of the same size (RGB888); 256 when the sizes
@@ -48,10 +51,12 @@ struct Media {
     std::string pixelFormat;  // the stream's pixel format: "bgr24", "bgra", "yuv420p", ...
     std::string container;    // the demuxer's name
     int width = 0, height = 0;
-    double frameRate = 0;  // the stream's average (or real) frame rate
-    double duration = 0;   // seconds, the container's
-    int frames = 0;        // decoded video frames
+    double frameRate = 0;   // the stream's average (or real) frame rate
+    double duration = 0;    // seconds, the container's
+    int frames = 0;         // decoded video frames
+    std::string alphaMode;  // the video stream's "alpha_mode" tag (WebM's VP9 with alpha: "1")
     bool hasAudio = false;
+    std::string audioCodec;
     int sampleRate = 0;
     std::vector<QImage> pictures;  // decoded frames as RGB888 when asked for
 };

@@ -1,5 +1,5 @@
-// Video output end to end: AVI and MPEG files written through the media library, probed and decoded by FFmpeg
-// (frames, size, rate, codec, sound), the error policy, and the recording pass hook.
+// Video output end to end: AVI, MPEG, MP4, WebM and MOV files written through the media library, probed and
+// decoded by FFmpeg (frames, size, rate, codec, sound), the error policy, and the recording pass hook.
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -19,20 +19,6 @@ namespace {
 using namespace convtest;
 
 class VideoOutput : public ConvertTest {};
-
-// The AVI codec block whose name begins with `prefix`, as the settings dialog would store it.
-bool FindAviCodec(const char* prefix, int w, int h, TMclCodecInfo* block) {
-    const int count = MclCodecsInit(kMclFormatAVI, w, h, 24);
-    for (int i = 1; i <= count; ++i) {
-        TMclCodecInfo info{};
-        if (MclCodecsGetInfo(kMclFormatAVI, &info, i) == 0 &&
-            std::strncmp(info.codecName, prefix, std::strlen(prefix)) == 0) {
-            *block = info;
-            return true;
-        }
-    }
-    return false;
-}
 
 TEST_F(VideoOutput, EachKindOfFileWithItsFramesRateSizeCodecAndSound) {
     struct Case {
@@ -335,6 +321,65 @@ TEST_F(VideoOutput, AlphaReachesAnUncompressedAviOnlyWhenAsked) {
         ASSERT_TRUE(m.ok) << m.error;
         EXPECT_EQ(m.frames, 2);
         EXPECT_EQ(m.pixelFormat, c.pixelFormat);
+    }
+}
+
+// MP4, WebM and MOV tasks as the dialog and the task list store them (kind, MOV codec, colour depth and alpha
+// mode, imported sound) reach the media library: the file holds the task's codec, its alpha channel where the
+// task asks for one, every frame of the range and the sound cut at the picture's end.
+TEST_F(VideoOutput, ContainerKindsKeepTheTasksCodecAlphaFramesAndSound) {
+    struct Case {
+        const char* name;
+        TDestType type;
+        int32_t movCodec;
+        bool alpha;
+        const char* codec;
+        const char* pixelFormat;  // as FFmpeg's own decoder reports the stream
+        const char* alphaMode;
+        const char* audioCodec;
+        const char* kind;
+    } cases[] = {
+        {"clip.mp4", dtMP4, 0, false, "h264", "yuv420p", "", "aac", "MP4"},
+        {"clip.webm", dtWebM, 0, false, "vp9", "yuv420p", "", "opus", "WebM"},
+        // VP9 keeps its alpha beside the picture: the stream is tagged, FFmpeg's decoder shows the colours.
+        {"alpha.webm", dtWebM, 0, true, "vp9", "yuv420p", "1", "opus", "WebM"},
+        {"prores.mov", dtMOV, mcProRes4444, true, "prores", "yuva444p12le", "", "pcm_s16le", "MOV"},
+        {"animation.mov", dtMOV, mcAnimation, false, "qtrle", "rgb24", "", "pcm_s16le", "MOV"},
+        {"animation-alpha.mov", dtMOV, mcAnimation, true, "qtrle", "argb", "", "pcm_s16le", "MOV"},
+    };
+    const std::string movie = WriteMovingSquareMovie(Folder(), "square.swf", 6);
+    const std::string tone = WriteToneWav(QDir(dir.path()).filePath("tone.wav").toStdString(), 2.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal = {};
+        TCovSettings task = Task(movie, c.type, c.name);
+        task.destVideoCodec = c.movCodec;
+        task.destColorDepth = c.alpha ? cd32BitAlpha : cd24Bit;
+        task.destAlphaMode = amIntensity;
+        task.destStartFrame = 1;
+        task.destEndFrame = 6;
+        task.adoSource = asImport;
+        task.adoFilename = tone;
+        Run({&task});
+        ASSERT_EQ(journal.ends.size(), 1u);
+        EXPECT_TRUE(journal.ends[0].done) << journal.ends[0].reason.toStdString();
+        ASSERT_FALSE(journal.lines.empty());
+        EXPECT_EQ(journal.lines[0], "Status:> Converting \"square.swf\" to " + QString(c.kind) + ". | " +
+                                        QString::fromStdString(Out(c.name)));
+
+        const Media m = ReadMedia(Out(c.name));
+        ASSERT_TRUE(m.ok) << m.error;
+        EXPECT_EQ(m.videoCodec, c.codec);
+        EXPECT_EQ(m.pixelFormat, c.pixelFormat);
+        EXPECT_EQ(m.alphaMode, c.alphaMode);
+        EXPECT_EQ(m.width, 80);
+        EXPECT_EQ(m.height, 60);
+        EXPECT_EQ(m.frames, 6);
+        EXPECT_NEAR(m.frameRate, 12, 0.01);
+        // The 2 s tone ends with the picture (Opus's priming may show as a few ms before it).
+        EXPECT_NEAR(m.duration, 0.5, 0.01);
+        EXPECT_TRUE(m.hasAudio);
+        EXPECT_EQ(m.audioCodec, c.audioCodec);
     }
 }
 

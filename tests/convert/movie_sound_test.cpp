@@ -18,6 +18,8 @@ extern "C" {
 #include "convert_test_util.h"
 #include "mp3_fixture.h"
 #include "player/player.h"
+#include "player/player_test_util.h"
+#include "support/avm1_asm.h"
 #include "support/swf_builder.h"
 #include "support/swf_sound.h"
 #include "tasks/temp_files.h"
@@ -31,6 +33,7 @@ using namespace testswf;
 struct Audio {
     bool ok = false;
     int rate = 0;
+    std::string codec;  // FFmpeg's name of the codec
     std::vector<float> left;
     double seconds() const { return rate ? double(left.size()) / rate : 0; }
 };
@@ -86,6 +89,7 @@ Audio ReadAudio(const std::string& path) {
     avcodec_send_packet(c, nullptr);
     receive();
     a.rate = c->sample_rate;
+    a.codec = avcodec_get_name(par->codec_id);
     a.ok = true;
     av_frame_free(&frame);
     av_packet_free(&packet);
@@ -117,9 +121,13 @@ Header MovieHeader(int frames, int fps = 12) {
     return h;
 }
 
-// A movie of `frames` frames that starts a 1 kHz tone burst (0.2 s) in frame `soundFrame`.
-std::string WriteBurstMovie(const QString& folder, const std::string& name, int frames, int soundFrame) {
-    SwfBuilder b(MovieHeader(frames));
+// A movie of `frames` frames (at 12 fps unless told) that starts a 1 kHz tone burst (0.2 s) in frame
+// `soundFrame`.
+std::string WriteBurstMovie(const QString& folder, const std::string& name, int frames, int soundFrame,
+                            uint16_t fps88 = 12 << 8) {
+    Header h = MovieHeader(frames);
+    h.frameRate88 = fps88;
+    SwfBuilder b(h);
     b.backgroundColor(0xFFFFFF);
     b.tag(kTagDefineSound, defineSound(1, {3, 3, true, false}, 8820, pcm16(Tone(8820, 1000, 16000))));
     for (int f = 1; f <= frames; ++f) {
@@ -254,31 +262,101 @@ TEST(MovieSoundDecode, NellymoserPlaysFfmpegsSamplesResampled) {
     }
 }
 
-TEST_F(MovieSound, EveryOutputKindCarriesSoundAsLongAsItsVideo) {
-    const std::string movie = WriteBurstMovie(Folder(), "burst.swf", 24, 2);
+// Samples the sound encoder of a file puts before the sound's first sample (its priming), as a decoder that
+// knows nothing of it plays them: AVI and MPEG program streams cannot mark them. 0 where the container marks
+// the priming and FFmpeg's reader skips it.
+int PrimingOf(const std::string& path) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return -1;
+    avformat_find_stream_info(format, nullptr);
+    const std::string container = format->iformat->name;
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    int priming = -1;
+    if (index >= 0) {
+        const AVCodecParameters* par = format->streams[index]->codecpar;
+        const AVCodecID id = par->codec_id;
+        const char* encoder = id == AV_CODEC_ID_MP3 ? "libmp3lame" : avcodec_get_name(id);
+        const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
+        if (container != "avi" && container != "mpeg") {
+            priming = 0;
+        } else if (codec) {
+            AVCodecContext* c = avcodec_alloc_context3(codec);
+            c->sample_rate = par->sample_rate;
+            av_channel_layout_copy(&c->ch_layout, &par->ch_layout);
+            c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+            c->bit_rate = par->bit_rate > 0 ? par->bit_rate : 224000;
+            if (avcodec_open2(c, codec, nullptr) >= 0) priming = c->initial_padding;
+            avcodec_free_context(&c);
+        }
+    }
+    avformat_close_input(&format);
+    return priming;
+}
+
+// Every kind of video file that carries sound, with the movie's own sound taken directly: the sound is as
+// long as the video (within a frame), and a sound started in frame k plays (k - 1) / fps seconds in, within a
+// millisecond once the encoder's priming is taken off.
+TEST_F(MovieSound, EveryOutputKindCarriesEachSoundOnItsFrame) {
     struct Case {
+        const char* name;
         TDestType type;
         TMPEGPreset preset;
-        const char* name;
+        const char* aviCodec;  // name prefix; nullptr: the task's default (uncompressed)
+        const char* audioCodec;
+        int sampleRate;
+        int32_t movCodec = 0;
     };
-    for (const Case& c : {Case{dtAVI, mpVCDNTSC, "burst.avi"}, Case{dtMPEG, mpVCDPAL, "vcd.mpg"},
-                          Case{dtMPEG, mpSVCDNTSC, "svcd.mpg"}, Case{dtMPEG, mpDVDPAL, "dvd.mpg"},
-                          Case{dtMPEG, mpMPEG1Custom, "custom.mpg"}}) {
-        SCOPED_TRACE(c.name);
-        TCovSettings task = Task(movie, c.type, c.name);
-        task.destMPEGCodec = c.preset;
-        task.adoSource = asRecord;
-        task.adoDirect = true;
-        Run({&task});
-        const Media m = ReadMedia(Out(c.name));
-        ASSERT_TRUE(m.ok) << m.error;
-        ASSERT_TRUE(m.hasAudio);
-        const Audio a = ReadAudio(Out(c.name));
-        ASSERT_TRUE(a.ok);
-        // 24 frames at 12 fps: two seconds of video, and of sound within a frame.
-        EXPECT_NEAR(m.frames / m.frameRate, 2.0, 1.0 / m.frameRate + 1e-6);
-        EXPECT_NEAR(a.seconds(), m.frames / m.frameRate, 1.0 / 12);
-        EXPECT_GE(Onset(a, 0.3f), 0) << "the burst is heard";
+    const Case cases[] = {
+        {"plain.avi", dtAVI, mpVCDNTSC, nullptr, "mp3", 44100},
+        {"mpeg4.avi", dtAVI, mpVCDNTSC, "MPEG-4 Part 2", "mp3", 44100},
+        {"vcd-ntsc.mpg", dtMPEG, mpVCDNTSC, nullptr, "mp2", 44100},
+        {"vcd-pal.mpg", dtMPEG, mpVCDPAL, nullptr, "mp2", 44100},
+        {"svcd.mpg", dtMPEG, mpSVCDNTSC, nullptr, "mp2", 44100},
+        {"dvd.mpg", dtMPEG, mpDVDPAL, nullptr, nullptr, 48000},  // AC-3 where FFmpeg has it, else MP2
+        {"mpeg1.mpg", dtMPEG, mpMPEG1Custom, nullptr, "mp2", 44100},
+        {"mpeg2.mpg", dtMPEG, mpMPEG2Custom, nullptr, nullptr, 48000},
+        {"h264.mp4", dtMP4, mpVCDNTSC, nullptr, "aac", 44100},
+        {"vp9.webm", dtWebM, mpVCDNTSC, nullptr, "opus", 48000},
+        {"prores.mov", dtMOV, mpVCDNTSC, nullptr, "pcm_s16le", 44100, 0},
+        {"animation.mov", dtMOV, mpVCDNTSC, nullptr, "pcm_s16le", 44100, 1},
+    };
+    // 24 frames at 12 fps; the burst starts in frame 1 of one movie and in frame 7 of the other.
+    const std::string movies[] = {WriteBurstMovie(Folder(), "first.swf", 24, 1),
+                                  WriteBurstMovie(Folder(), "later.swf", 24, 7)};
+    for (const Case& c : cases) {
+        for (int which : {0, 1}) {
+            const int frame = which == 0 ? 1 : 7;
+            SCOPED_TRACE(std::string(c.name) + ", sound in frame " + std::to_string(frame));
+            const std::string name = std::to_string(frame) + c.name;
+            TCovSettings task = Task(movies[which], c.type, name);
+            task.destMPEGCodec = c.preset;
+            task.destVideoCodec = c.movCodec;
+            if (c.aviCodec) {
+                ASSERT_TRUE(FindAviCodec(c.aviCodec, 80, 60, &task.DestAVICodecInfo));
+            }
+            task.adoSource = asRecord;
+            task.adoDirect = true;
+            Run({&task});
+            const Media m = ReadMedia(Out(name));
+            ASSERT_TRUE(m.ok) << m.error;
+            ASSERT_TRUE(m.hasAudio);
+            const Audio a = ReadAudio(Out(name));
+            ASSERT_TRUE(a.ok);
+            if (c.audioCodec) {
+                EXPECT_EQ(a.codec, c.audioCodec);
+            }
+            EXPECT_EQ(a.rate, c.sampleRate);
+            // Two seconds of video, and of sound within a frame of the video's rate.
+            EXPECT_NEAR(m.frames / m.frameRate, 2.0, 1.0 / m.frameRate + 1e-6);
+            const int priming = PrimingOf(Out(name));
+            ASSERT_GE(priming, 0);
+            EXPECT_NEAR(double(long(a.left.size()) - priming) / a.rate, m.frames / m.frameRate,
+                        1.0 / m.frameRate + 1e-6);
+            const long onset = Onset(a, 0.3f);
+            ASSERT_GE(onset, 0) << "the burst is heard";
+            EXPECT_NEAR(double(onset - priming) / a.rate, (frame - 1) / 12.0, 0.001)
+                << "priming " << priming << ", onset at sample " << onset;
+        }
     }
 }
 
@@ -308,6 +386,72 @@ TEST_F(MovieSound, EachSoundStartsOnItsFrameInTheVideo) {
         ++i;
     }
     EXPECT_NEAR(double(onsets[1] - onsets[0]) / 44100.0, 6.0 / 12.0, 0.001);
+}
+
+TEST_F(MovieSound, AFractionalFrameRateKeepsEachSoundOnItsFrameInTheVideo) {
+    // A 12.5 fps movie is written at 12 fps (the task's whole frames per second): its sound follows the
+    // video's frames, so the burst of frame 7 plays 6 / 12 s in, not 6 / 12.5.
+    const std::string movie = WriteBurstMovie(Folder(), "twelve-and-a-half.swf", 24, 7, uint16_t(3200));
+    TCovSettings task = Task(movie, dtAVI, "half.avi");
+    ASSERT_EQ(task.swfFrameRate, 12);
+    task.adoSource = asRecord;
+    task.adoDirect = true;
+    Run({&task});
+    const Media m = ReadMedia(Out("half.avi"));
+    ASSERT_TRUE(m.ok) << m.error;
+    EXPECT_NEAR(m.frameRate, 12, 1e-6);
+    const Audio a = ReadAudio(Out("half.avi"));
+    ASSERT_TRUE(a.ok);
+    const int priming = PrimingOf(Out("half.avi"));
+    ASSERT_GE(priming, 0);
+    EXPECT_NEAR(double(long(a.left.size()) - priming) / a.rate, m.frames / m.frameRate, 1.0 / 12);
+    const long onset = Onset(a, 0.3f);
+    ASSERT_GE(onset, 0);
+    EXPECT_NEAR(double(onset - priming) / a.rate, 6.0 / 12, 0.001);
+}
+
+TEST_F(MovieSound, ScriptSoundsCompleteOnTheSameFrameForPicturesAndSound) {
+    // A 12.5 fps movie waits in frame 2 until a script's silent 4 s sound completes, then plays on to
+    // frame 3, which shows a square and starts the burst. The pictures and the sound come from two
+    // players; both must run the script's sound out by the video's 12 fps clock, or the square and the
+    // burst come frames apart.
+    Header h = MovieHeader(70);
+    h.frameRate88 = uint16_t(3200);
+    SwfBuilder b(h);
+    b.backgroundColor(0xFFFFFF);
+    b.tag(kTagDefineSound, defineSound(7, {3, 0, false, false}, 22050, pcm8(std::vector<int16_t>(22050, 0))));
+    b.tag(56, exportAssets({{7, "quiet"}}));
+    b.tag(kTagDefineSound, defineSound(1, {3, 3, true, false}, 8820, pcm16(Tone(8820, 1000, 16000))));
+    b.tag(playertest::kDefineShape3, playertest::rectShape(2, 20, 15, 60, 45, 0x000000));
+    b.tag(12, avm1test::assemble("push 's'; push 0 'Sound'; newobject; setvar; "
+                                 "push 'quiet' 1 's'; getvar; push 'attachSound'; callmethod; pop; "
+                                 "function done; play; end; "
+                                 "push 's'; getvar; push 'onSoundComplete'; push 'done'; getvar; setmember; "
+                                 "push 0 's'; getvar; push 'start'; callmethod; pop"));
+    b.showFrame();
+    b.tag(12, avm1test::assemble("stop")).showFrame();
+    b.tag(kTagStartSound, startSound(1)).tag(playertest::kPlaceObject2, playertest::place(2, 1)).showFrame();
+    for (int f = 4; f <= 70; ++f)
+        b.showFrame();
+    b.end();
+    const std::string movie = QDir(Folder()).filePath("waits.swf").toStdString();
+    ASSERT_TRUE(writeFile(movie, b.build()));
+
+    TCovSettings task = Task(movie, dtAVI, "waits.avi");
+    task.adoSource = asRecord;
+    task.adoDirect = true;
+    Run({&task});
+    const Media m = ReadMedia(Out("waits.avi"), true);
+    ASSERT_TRUE(m.ok) << m.error;
+    int square = -1;
+    for (size_t i = 0; i < m.pictures.size() && square < 0; ++i)
+        if (qRed(m.pictures[i].pixel(40, 30)) < 128) square = int(i);
+    ASSERT_GT(square, 40) << "frame 3 comes after the 4 s wait";
+    const Audio a = ReadAudio(Out("waits.avi"));
+    ASSERT_TRUE(a.ok);
+    const long onset = Onset(a, 0.3f);
+    ASSERT_GE(onset, 0);
+    EXPECT_NEAR(double(onset - PrimingOf(Out("waits.avi"))) / a.rate, square / 12.0, 0.001);
 }
 
 TEST_F(MovieSound, FrameRangesAndModesKeepTheSoundWithTheFramesWritten) {

@@ -447,6 +447,32 @@ TEST(SoundClock, FrameSamplesAddUpExactly) {
     }
 }
 
+TEST(SoundClock, AHostsRateCutsTheFramesInsteadOfTheMovies) {
+    // A 12.5 fps movie whose frame 7 starts a sound, cut at 12 fps: every frame holds 3675 samples and the
+    // sound starts 6 of them in; switched back to the movie's rate mid-run, the frames after count from
+    // there at 3528.
+    SwfBuilder b = soundMovie(12, uint16_t(3200));
+    b.tag(kTagDefineSound, defineSound(1, pcm44mono(), 44100, pcm16(constant(44100, 5000))));
+    for (int f = 1; f <= 12; ++f) {
+        if (f == 7) b.tag(kTagStartSound, startSound(1));
+        b.showFrame();
+    }
+    b.end();
+    player::Player p;
+    p.setSoundFrameRate(12);
+    std::vector<size_t> starts;
+    std::vector<int16_t> out = playFrames(b.build(), 8, &starts, &p);
+    ASSERT_EQ(out.size() / 2, size_t(8 * 3675));
+    EXPECT_EQ(out[2 * (6 * 3675 - 1)], 0);
+    EXPECT_EQ(out[2 * 6 * 3675], 5000);
+    p.setSoundFrameRate(0);
+    std::vector<int16_t> more;
+    for (int f = 0; f < 3; ++f) {
+        p.advance();
+        EXPECT_EQ(p.takeSound(more), 3528u) << f;
+    }
+}
+
 TEST(SoundMixer, ScriptVoicesReportPositionAndCompletion) {
     auto pcm = std::make_shared<player::sound::Pcm>();
     pcm->rateNum = 22050;

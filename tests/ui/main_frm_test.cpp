@@ -323,7 +323,7 @@ TEST_F(MainFrmTest, RemoveClearAndEditChangeTheList) {
     EXPECT_EQ(MainFrm->TaskCount(), 0);
 }
 
-TEST_F(MainFrmTest, ListIsSavedOnCloseOnlyAfterAChange) {
+TEST_F(MainFrmTest, ListIsSavedAtEachChangeAndOnlyAfterAChange) {
     showMain();
     add({movie}, okAsIs);
     MainFrm->close();
@@ -350,6 +350,8 @@ TEST_F(MainFrmTest, ListIsSavedOnCloseOnlyAfterAChange) {
     showMain();
     MainFrm->TaskItem(0)->setCheckState(0, Qt::Checked);  // as a click on the box does
     EXPECT_TRUE(MainFrm->Modified);
+    // Saved at once, not only when the window closes: a crash now would lose nothing.
+    EXPECT_TRUE(fs::exists(MainFrm->TaskListPath));
     MainFrm->close();
     EXPECT_TRUE(fs::exists(MainFrm->TaskListPath));
 }
