@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "player/core/bounds.h"
@@ -582,6 +584,42 @@ void appendPath(raster::Path& to, const raster::Path& from) {
 
 }  // namespace
 
+void Renderer::paintMaskRun(raster::Canvas& canvas, const raster::Paint& paint) {
+    // The run's box on the canvas; the masks' coverage is added up in it (capped at full) and painted once.
+    constexpr int64_t kLow = std::numeric_limits<int64_t>::min(), kHigh = std::numeric_limits<int64_t>::max();
+    int64_t bx0 = kHigh, by0 = kHigh, bx1 = kLow, by1 = kLow;
+    for (const PlacedMask& p : maskRun_) {
+        bx0 = std::min<int64_t>(bx0, p.x);
+        by0 = std::min<int64_t>(by0, p.y);
+        bx1 = std::max<int64_t>(bx1, int64_t(p.x) + p.mask->width);
+        by1 = std::max<int64_t>(by1, int64_t(p.y) + p.mask->height);
+    }
+    bx0 = std::max<int64_t>(bx0, 0);
+    by0 = std::max<int64_t>(by0, 0);
+    bx1 = std::min<int64_t>(bx1, canvas.width());
+    by1 = std::min<int64_t>(by1, canvas.height());
+    if (bx0 < bx1 && by0 < by1) {
+        const int w = int(bx1 - bx0), h = int(by1 - by0);
+        maskRunCoverage_.assign(size_t(w) * size_t(h), 0);
+        for (const PlacedMask& p : maskRun_) {
+            const text::GlyphMask& mk = *p.mask;
+            const int64_t cx0 = std::max<int64_t>(p.x, bx0),
+                          cx1 = std::min<int64_t>(int64_t(p.x) + mk.width, bx1);
+            const int64_t cy0 = std::max<int64_t>(p.y, by0),
+                          cy1 = std::min<int64_t>(int64_t(p.y) + mk.height, by1);
+            for (int64_t y = cy0; y < cy1; ++y) {
+                const uint8_t* src =
+                    mk.coverage.data() + size_t(y - p.y) * size_t(mk.width) + size_t(cx0 - p.x);
+                uint8_t* dst = maskRunCoverage_.data() + size_t(y - by0) * size_t(w) + size_t(cx0 - bx0);
+                for (int64_t x = 0; x < cx1 - cx0; ++x)
+                    dst[x] = uint8_t(std::min(255, dst[x] + src[x]));
+            }
+        }
+        canvas.fillCoverage(maskRunCoverage_.data(), int(bx0), int(by0), w, h, w, paint, antialias_);
+    }
+    maskRun_.clear();
+}
+
 void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const Matrix& objectMatrix,
                             const ColorTransform& cx, Runtime& rt) {
     (void)rt;
@@ -635,10 +673,14 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
             canvas.fillPath(scratch_, raster::FillRule::NonZero, solid(0), false);
             canvas.endMask();
         }
-        // Glyphs of a system font (non-zero outlines) are filled a run of one colour at a time; embedded
-        // glyphs (even-odd outlines, which may overlap their neighbours) one by one.
+        // Glyphs are copied from their kept coverage masks where they can be (see GlyphMaskCache), else
+        // filled from their outlines. Glyphs of a system font (non-zero outlines) are painted a run of one
+        // colour at a time, their coverage added up so that pixels two glyphs share are not blended twice;
+        // embedded glyphs (even-odd outlines, which may overlap their neighbours) one by one.
+        glyphMasks_.trim();
         raster::Path& run = textRun_;
         run.clear();
+        maskRun_.clear();
         const text::Font* runFont = nullptr;
         uint32_t runColor = 0;
         auto flush = [&] {
@@ -646,23 +688,38 @@ void Renderer::drawEditText(raster::Canvas& canvas, const EditText& field, const
                 canvas.fillPath(run, runFont->rule, solid(runColor), antialias_,
                                 raster::kGlyphFlattenTolerance);
             run.clear();
+            if (!maskRun_.empty()) paintMaskRun(canvas, solid(runColor));
         };
         for (const text::PlacedGlyph& g : layout.glyphs) {
             if (int(g.line) < firstLine) continue;
             const double top = g.y + dy;
             if (top - layout.lines[g.line].ascent > height) break;
             const Matrix gm = m * Matrix{g.scale, 0, 0, g.scale, x0 + g.x + dx, y0 + top};
-            scratch_ = g.glyph->outline;
-            scratch_.transform(gm);
-            if (g.font->rule != raster::FillRule::NonZero) {
-                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_,
-                                raster::kGlyphFlattenTolerance);
-                continue;
-            }
-            if (runFont != g.font || runColor != g.color) {
+            const bool nonZero = g.font->rule == raster::FillRule::NonZero;
+            if (nonZero && (runFont != g.font || runColor != g.color)) {
                 if (runFont) flush();
                 runFont = g.font;
                 runColor = g.color;
+            }
+            int px = 0, py = 0;
+            if (const text::GlyphMask* mask =
+                    glyphMasks_.find(*g.glyph, g.font->rule, antialias_, gm, px, py)) {
+                if (mask->coverage.empty()) continue;
+                if (!nonZero) {
+                    canvas.fillCoverage(mask->coverage.data(), px + mask->x, py + mask->y, mask->width,
+                                        mask->height, mask->width, solid(g.color), antialias_);
+                } else {
+                    if (maskRun_.size() >= kMaxMaskRun) paintMaskRun(canvas, solid(runColor));
+                    maskRun_.push_back({mask, px + mask->x, py + mask->y});
+                }
+                continue;
+            }
+            scratch_ = g.glyph->outline;
+            scratch_.transform(gm);
+            if (!nonZero) {
+                canvas.fillPath(scratch_, g.font->rule, solid(g.color), antialias_,
+                                raster::kGlyphFlattenTolerance);
+                continue;
             }
             appendPath(run, scratch_);
         }

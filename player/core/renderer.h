@@ -7,6 +7,7 @@
 #include "player/filters/layer_pool.h"
 #include "player/player.h"
 #include "player/raster/canvas.h"
+#include "player/text/glyph_cache.h"
 
 namespace player {
 
@@ -70,7 +71,17 @@ class Renderer {
     const NineSlice* slice_ = nullptr;
     ShapeGeometry bitmapRect_;  // the rectangle drawBitmapRect fills, kept between draws
     raster::Path scratch_;
-    raster::Path textRun_;             // glyphs of one colour, filled together
+    raster::Path textRun_;  // glyphs of one colour, filled together
+    // Glyph masks kept from picture to picture, and the masks of a run of one colour being gathered.
+    text::GlyphMaskCache glyphMasks_;
+    struct PlacedMask {
+        const text::GlyphMask* mask;
+        int x, y;  // device pixel of the mask's top left corner
+    };
+    std::vector<PlacedMask> maskRun_;
+    static constexpr size_t kMaxMaskRun = 4096;  // glyphs gathered before a run is painted
+    void paintMaskRun(raster::Canvas& canvas, const raster::Paint& paint);
+    std::vector<uint8_t> maskRunCoverage_;
     raster::GradientRampCache ramps_;  // kept from picture to picture: most gradients come back each frame
     bool antialias_ = true;
     // Stage twips to device pixels (setMask places masks by their position on the stage).

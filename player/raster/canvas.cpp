@@ -188,6 +188,66 @@ bool Canvas::strokePath(const Path& path, const StrokeStyle& style, const player
     return draw(FillRule::NonZero, paint, antialias);
 }
 
+void Canvas::fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                          bool antialias) {
+    if (!pixels_ || !mask || w <= 0 || h <= 0 || masks_.blocked()) return;
+    if (recording_) {
+        // Kept as the rows on the canvas only.
+        const int y0 = int(std::max<int64_t>(y, 0)), y1 = int(std::min<int64_t>(int64_t(y) + h, height_));
+        const int x0 = int(std::max<int64_t>(x, 0)), x1 = int(std::min<int64_t>(int64_t(x) + w, width_));
+        if (x0 >= x1 || y0 >= y1) return;
+        Recording& r = *recording_;
+        Recording::Entry e;
+        e.op = Recording::Op::Coverage;
+        e.antialias = antialias;
+        e.paint = uint32_t(r.paints_.size());
+        e.edge0 = r.coverage_.size();
+        e.x = x0;
+        e.y = y0;
+        e.w = x1 - x0;
+        e.h = y1 - y0;
+        for (int row = y0; row < y1; ++row) {
+            const uint8_t* src = mask + size_t(row - y) * size_t(maskStride) + (x0 - x);
+            r.coverage_.insert(r.coverage_.end(), src, src + e.w);
+        }
+        r.ops_.push_back(e);
+        r.paints_.push_back(paint);
+        return;
+    }
+    paintCoverage(mask, x, y, w, h, maskStride, paint, antialias);
+}
+
+void Canvas::paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride,
+                           const Paint& paint, bool antialias) {
+    if (!masks_.drawingToMask() &&
+        !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
+        return;
+    MaskStack::Rect bounds = masks_.clipBounds();
+    bounds.y0 = std::max(bounds.y0, rowY0_);
+    bounds.y1 = std::min(bounds.y1, rowY1_);
+    // In 64 bits: a mask may lie partly far off the canvas.
+    const int x0 = int(std::max<int64_t>(x, bounds.x0)),
+              x1 = int(std::min<int64_t>(int64_t(x) + w, bounds.x1));
+    const int y0 = int(std::max<int64_t>(y, bounds.y0)),
+              y1 = int(std::min<int64_t>(int64_t(y) + h, bounds.y1));
+    if (x0 >= x1 || y0 >= y1) return;
+    Sink sink(*this, bounds);
+    maskSpans_.resize(size_t(x1 - x0));
+    for (int row = y0; row < y1; ++row) {
+        const uint8_t* cov = mask + size_t(row - y) * size_t(maskStride) + (x0 - x);
+        int count = 0;
+        for (int i = 0, n = x1 - x0; i < n;) {
+            const uint8_t c = cov[i];
+            int j = i + 1;
+            while (j < n && cov[j] == c)
+                ++j;
+            if (c) maskSpans_[size_t(count++)] = {x0 + i, x0 + j, c};
+            i = j;
+        }
+        if (count) sink.row(row, maskSpans_.data(), count);
+    }
+}
+
 bool Canvas::draw(FillRule rule, const Paint& paint, bool antialias) {
     if (coverage_.edgeCount() > size_t(kMaxEdgesPerPath)) return false;
     if (!pixels_ || masks_.blocked()) return true;
@@ -262,6 +322,11 @@ void Canvas::play(const Recording& recording, int y0, int y1) {
                     drawEdges(recording.edges_.data() + e.edge0, e.edge1 - e.edge0, e.rule,
                               recording.paints_[e.paint], e.antialias);
                 break;
+            case Recording::Op::Coverage:
+                if (!masks_.blocked())
+                    paintCoverage(recording.coverage_.data() + e.edge0, e.x, e.y, e.w, e.h, e.w,
+                                  recording.paints_[e.paint], e.antialias);
+                break;
             case Recording::Op::BeginMask:
                 masks_.begin();
                 break;
@@ -283,6 +348,7 @@ void Recording::clear() {
     ops_.clear();
     paints_.clear();
     edges_.clear();
+    coverage_.clear();
 }
 
 }  // namespace raster

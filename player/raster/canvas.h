@@ -49,14 +49,15 @@ class Recording {
 
   private:
     friend class Canvas;
-    enum class Op : uint8_t { Clear, Draw, BeginMask, EndMask, PopMask };
+    enum class Op : uint8_t { Clear, Draw, Coverage, BeginMask, EndMask, PopMask };
     struct Entry {
         Op op = Op::Clear;
         FillRule rule = FillRule::EvenOdd;
         bool antialias = true;
-        player::Rgba color;           // Clear
-        uint32_t paint = 0;           // Draw: index into paints_
-        size_t edge0 = 0, edge1 = 0;  // Draw: edges_[edge0, edge1)
+        player::Rgba color;              // Clear
+        uint32_t paint = 0;              // Draw: index into paints_
+        size_t edge0 = 0, edge1 = 0;     // Draw: edges_[edge0, edge1); Coverage: coverage_ from edge0
+        int x = 0, y = 0, w = 0, h = 0;  // Coverage: where the mask lies
     };
     void add(Op op) {
         Entry e;
@@ -67,6 +68,7 @@ class Recording {
     std::vector<Entry> ops_;
     std::vector<Paint> paints_;
     std::vector<CoverageRasterizer::Edge> edges_;
+    std::vector<uint8_t> coverage_;  // masks of fillCoverage, w x h each
     bool refused_ = false;
 };
 
@@ -101,6 +103,12 @@ class Canvas {
     // The same with chords at most `tolerance` pixels from the curves (glyphs are flattened finer).
     bool fillPath(const Path& path, FillRule rule, const Paint& paint, bool antialias, double tolerance);
     bool fillPath(const Path& path, const Paint& paint) { return fillPath(path, FillRule::EvenOdd, paint); }
+
+    // Paints through a coverage mask made earlier (8-bit, `maskStride` bytes a row) whose top left pixel
+    // lies at (x, y), the way fillPath paints through the coverage of its path: clipped by the masks, or
+    // added to the mask being built.
+    void fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                      bool antialias = true);
 
     // Strokes the path's subpaths (see StrokeStyle for widths, caps, joins). Returns false when refused.
     bool strokePath(const Path& path, const StrokeStyle& style, const Paint& paint, bool antialias = true);
@@ -149,6 +157,8 @@ class Canvas {
     bool draw(FillRule rule, const Paint& paint, bool antialias);
     void drawEdges(const CoverageRasterizer::Edge* edges, size_t count, FillRule rule, const Paint& paint,
                    bool antialias);
+    void paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
+                       bool antialias);
 
     player::Pixel* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
@@ -163,6 +173,7 @@ class Canvas {
     MaskStack masks_;
     std::vector<player::Pixel> spanColors_;
     std::vector<uint8_t> rowCoverage_;
+    std::vector<CoverageSpan> maskSpans_;
     Recording* recording_ = nullptr;
     int rowY0_ = 0, rowY1_ = kMaxCanvasSide;  // the rows play() draws; all rows otherwise
 };

@@ -6,11 +6,17 @@
 #include FT_OUTLINE_H
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 
 #include "player/core/characters.h"
 
 namespace player::text {
+
+uint64_t newGlyphSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 // --- Embedded glyph sets ---------------------------------------------------------------------------------
 

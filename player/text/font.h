@@ -26,9 +26,13 @@ struct FontCharacter;
 
 namespace player::text {
 
+// A number no other glyph of the process has had (masks of drawn glyphs are kept under it).
+uint64_t newGlyphSerial();
+
 struct Glyph {
-    raster::Path outline;  // font units, y down; empty for spaces
+    raster::Path outline;  // font units, y down; empty for spaces; never changed once drawn
     double advance = 0;    // font units
+    uint64_t serial = newGlyphSerial();
 };
 
 class Font {

@@ -79,15 +79,22 @@ Tag readTag(const std::string& body) {
     return t;
 }
 
+// A font colour: '#', white space, and hex digits up to the first other character (a colour without '#'
+// is ignored); past six digits the last six count.
 bool parseColor(const std::string& s, uint32_t& out) {
-    std::string v = s;
-    if (!v.empty() && v[0] == '#') v.erase(0, 1);
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v.erase(0, 2);
-    if (v.empty()) return false;
-    char* end = nullptr;
-    const unsigned long c = std::strtoul(v.c_str(), &end, 16);
-    if (end == v.c_str()) return false;
-    out = uint32_t(c & 0xFFFFFF);
+    if (s.empty() || s[0] != '#') return false;
+    uint32_t c = 0;
+    size_t i = 1;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    const size_t first = i;
+    for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
+        const char d = s[i];
+        const uint32_t v = d <= '9' ? uint32_t(d - '0') : uint32_t((d | 0x20) - 'a' + 10);
+        c = (c << 4 | v) & 0xFFFFFF;
+    }
+    if (i == first) return false;
+    out = c;
     return true;
 }
 
@@ -410,7 +417,7 @@ std::string writeHtml(const StyledText& text, int version) {
             if (fonts.empty()) {
                 out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + num(f.size) + "\" COLOR=\"#" +
                        colorOf(f.color) + "\"";
-                if (version >= 8)
+                if (version >= 6)
                     out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\" KERNING=\"" +
                            (f.kerning ? "1" : "0") + "\"";
                 out += ">";
@@ -433,9 +440,9 @@ std::string writeHtml(const StyledText& text, int version) {
                     if (f.font != top.font) out += " FACE=\"" + f.font + "\"";
                     if (f.size != top.size) out += " SIZE=\"" + num(f.size) + "\"";
                     if (f.color != top.color) out += " COLOR=\"#" + colorOf(f.color) + "\"";
-                    if (version >= 8 && f.letterSpacing != top.letterSpacing)
+                    if (version >= 6 && f.letterSpacing != top.letterSpacing)
                         out += " LETTERSPACING=\"" + num(f.letterSpacing) + "\"";
-                    if (version >= 8 && f.kerning != top.kerning)
+                    if (version >= 6 && f.kerning != top.kerning)
                         out += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
                     out += ">";
                     fonts.push_back(f);

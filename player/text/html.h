@@ -21,7 +21,8 @@ void parseHtml(const std::string& html, const TextFormat& base, StyledText& out,
                const StyleLookup& styles = nullptr);
 
 // The text as Flash writes it back through htmlText (upper-case tags, every paragraph in <P> and <FONT>;
-// `version` 8 and up adds LETTERSPACING and KERNING).
+// LETTERSPACING and KERNING too for movies of version 6 and up, as Flash Player 8 and later write it
+// whatever the movie's version).
 std::string writeHtml(const StyledText& text, int version);
 
 // Replaces &lt; &gt; &amp; &quot; &apos; &nbsp; and numeric references.

@@ -73,6 +73,12 @@ void drawScene(raster::Canvas& c, bool antialias) {
     slant.lineTo(8.2, 66);
     slant.close();
     c.fillPath(slant, raster::FillRule::NonZero, Paint::gradient(linear), antialias);
+    // Painting through coverage masks (as kept glyphs are), clipped and partly off the picture.
+    std::vector<uint8_t> ramp(size_t(24) * 30);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = uint8_t(i * 7);
+    c.fillCoverage(ramp.data(), 20, 18, 24, 30, 24, solid(0, 90, 0, 220), antialias);
+    c.fillCoverage(ramp.data(), -10, 50, 24, 30, 24, solid(90, 0, 0, 255), antialias);
     c.popMask();
     c.fillPath(circle(50, 50, 9), raster::FillRule::EvenOdd, solid(255, 200, 0, 128), antialias);
     c.popMask();

@@ -189,13 +189,14 @@ TEST(TextField, ScriptsCreateFieldsAndFormatRanges) {
 }
 
 TEST(TextField, AutoSizeKeepsTheEdgeItNames) {
-    // A 200 px field with a short text: left keeps x, right keeps the right edge, centre the middle.
+    // A 200 px field with a short text: left keeps x, right keeps the right edge, centre the middle (the
+    // names in any case).
     struct Case {
         const char* mode;
         const char* check;  // a script that leaves true on the stack
     } cases[] = {
         {"left", "push 't'; getvar; push '_x'; getmember; push 10; equals2"},
-        {"right",
+        {"RIght",
          "push 't'; getvar; push '_x'; getmember; push 't'; getvar; push '_width'; getmember; add2; push "
          "210; "
          "equals2"},
@@ -350,6 +351,137 @@ TEST(TextField, ScriptsThatRemoveTheFieldWhileItIsChangedAreSafe) {
     auto b = movie(200, 100, 2, 8);
     b.tag(kDoAction, avm1test::assemble(script)).showFrame().showFrame();
     EXPECT_EQ(traces(b.end().build(), 2), (std::vector<std::string>{"still running"}));
+}
+
+}  // namespace
+
+namespace {
+
+// TextField.prototype lists the field properties to for-in as getter/setter pairs: an object that is no
+// field reads them as undefined and its writes are ignored, while a real field keeps what it is given. A
+// non-field converts as a plain object. Flash Player 8's properties are plain members for older movies,
+// and replaceText came with Flash Player 7.
+TEST(TextField, PrototypePropertiesShowToEnumerationAndIgnoreNonFields) {
+    const char* script =
+        "push 'TextField'; getvar; push 'prototype'; getmember; enumerate2; "
+        "label loop; "
+        "dup; push null; equals2; if done; "
+        "trace; jump loop; "
+        "label done; "
+        "push 'o' 0 'TextField'; newobject; setvar; "
+        "push 'o'; getvar; trace; "
+        "push 'o'; getvar; push 'text' 'x'; setmember; push 'o'; getvar; push 'text'; getmember; trace; "
+        "push 'o'; getvar; push 'filters' 'x'; setmember; push 'o'; getvar; push 'filters'; getmember; "
+        "trace; "
+        "push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop; "
+        "push 't'; getvar; push 'tabIndex' 3; setmember; push 't'; getvar; push 'tabIndex'; getmember; "
+        "trace; "
+        "push 't'; getvar; push 'text' 'hi'; setmember; push 't'; getvar; push 'text'; getmember; trace; "
+        "push 't'; getvar; push 'replaceText'; getmember; typeof; trace";
+    const std::vector<std::string> names = {"styleSheet",
+                                            "mouseWheelEnabled",
+                                            "condenseWhite",
+                                            "restrict",
+                                            "textHeight",
+                                            "textWidth",
+                                            "bottomScroll",
+                                            "length",
+                                            "selectable",
+                                            "multiline",
+                                            "password",
+                                            "wordWrap",
+                                            "background",
+                                            "border",
+                                            "html",
+                                            "embedFonts",
+                                            "maxChars",
+                                            "maxhscroll",
+                                            "hscroll",
+                                            "variable",
+                                            "htmlText",
+                                            "type",
+                                            "text",
+                                            "autoSize",
+                                            "tabIndex",
+                                            "textColor",
+                                            "backgroundColor",
+                                            "borderColor",
+                                            "maxscroll",
+                                            "scroll",
+                                            "filters",
+                                            "sharpness",
+                                            "thickness",
+                                            "antiAliasType",
+                                            "gridFitType"};
+    struct Case {
+        uint8_t version;
+        std::vector<std::string> tail;
+    } cases[] = {
+        {8, {"[object Object]", "undefined", "undefined", "3", "hi", "function"}},
+        {6, {"[object Object]", "undefined", "x", "3", "hi", "undefined"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.version));
+        auto b = movie(200, 100, 1, c.version);
+        b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+        std::vector<std::string> expected = names;
+        expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(traces(b.end().build()), expected);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Selection.setFocus: a text field or a clip that accepts the focus gets it (a plain clip does not); the
+// object losing it hears onKillFocus while it still has it, the new one onSetFocus, then Selection's
+// listeners. A focused field has its text selected, and setSelection moves the selection within it.
+TEST(TextField, SelectionMovesTheFocusAndTellsListeners) {
+    const char* script = R"(
+        push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop
+        push 't'; getvar; push 'text' 'hello'; setmember
+        push 2 'a' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 3 'b' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 'a'; getvar; push 'focusEnabled' true; setmember
+        push 't'; getvar; push 'onKillFocus'
+        function - n
+          push 'kill '; push 'n'; getvar; add2; push ' had '; add2
+          push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; add2; trace
+        end
+        setmember
+        push 'a'; getvar; push 'onSetFocus'
+        function - o
+          push 'set '; push 'o'; getvar; add2; trace
+        end
+        setmember
+        push 'l' 0; initobject; setvar
+        push 'l'; getvar; push 'onSetFocus'
+        function - o n
+          push 'sel '; push 'o'; getvar; add2; push ' -> '; add2; push 'n'; getvar; add2; trace
+        end
+        setmember
+        push 'l'; getvar; push 1; push 'Selection'; getvar; push 'addListener'; callmethod; pop
+        push 't' 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getEndIndex'; callmethod; trace
+        push 4 1 2; push 'Selection'; getvar; push 'setSelection'; callmethod; pop
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getCaretIndex'; callmethod; trace
+        push 'a'; getvar; push 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getBeginIndex'; callmethod; trace
+        push 'b'; getvar; push 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; trace
+        push null 1; push 'Selection'; getvar; push 'setFocus'; callmethod; trace
+        push 0; push 'Selection'; getvar; push 'getFocus'; callmethod; trace
+    )";
+    auto b = movie(200, 100, 1, 7);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()),
+              (std::vector<std::string>{"sel null -> _level0.t", "false", "0", "5", "1", "4",
+                                        "kill _level0.a had _level0.t", "set _level0.t",
+                                        "sel _level0.t -> _level0.a", "false", "-1", "false", "_level0.a",
+                                        "sel _level0.a -> null", "true", "null"}));
 }
 
 }  // namespace

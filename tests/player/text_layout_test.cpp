@@ -266,6 +266,27 @@ TEST(TextHtml, NestedTagsCombineAndCloseInOrder) {
     EXPECT_EQ(s[2].color, 0xFF0000u) << "inner fonts keep what they do not set";
 }
 
+// <font color>: '#' first (white space after it allowed), hex digits up to the first other character,
+// the last six of a longer run; anything else leaves the colour around.
+TEST(TextHtml, FontColoursAreReadAsFlashReadsThem) {
+    const struct {
+        const char* color;
+        uint32_t expected;
+    } cases[] = {
+        {"#202020", 0x202020},    {"202020", 0x123456},   {"#23", 0x23},
+        {"#abf", 0xabf},          {"#23g4", 0x23},        {"#g101010", 0x123456},
+        {"# \t234567", 0x234567}, {"#234567 ", 0x234567}, {"#0123456789abcdefABCDEF2a4", 0xdef2a4},
+        {"", 0x123456},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.color);
+        std::vector<Span> s =
+            spans("<font color='#123456'>x<font color='" + std::string(c.color) + "'>y</font></font>");
+        ASSERT_EQ(s.size(), c.expected == 0x123456 ? 1u : 2u);
+        EXPECT_EQ(s.back().color, c.expected);
+    }
+}
+
 TEST(TextHtml, ParagraphsBreaksEntitiesAndMalformedInput) {
     struct Case {
         const char* html;
@@ -309,10 +330,11 @@ TEST(TextHtml, WrittenBackAsFlashWritesIt) {
     base.font = "Arial";
     player::text::parseHtml("<b>bold</b> <font color='#00ff00'>&lt;green&gt;</font>", base, st);
     // One FONT for the paragraph; B inside it; a colour change opens a FONT with the colour only.
-    EXPECT_EQ(player::text::writeHtml(st, 8),
+    // LETTERSPACING and KERNING from version 6 (the first with TextField) on.
+    EXPECT_EQ(player::text::writeHtml(st, 6),
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
               "KERNING=\"0\"><B>bold</B> <FONT COLOR=\"#00FF00\">&lt;green&gt;</FONT></FONT></P>");
-    EXPECT_EQ(player::text::writeHtml(st, 7),
+    EXPECT_EQ(player::text::writeHtml(st, 5),
               "<P ALIGN=\"LEFT\"><FONT FACE=\"Arial\" SIZE=\"12\" COLOR=\"#000000\"><B>bold</B> <FONT "
               "COLOR=\"#00FF00\">&lt;green&gt;</FONT></FONT></P>");
 }

@@ -2,8 +2,10 @@
 // has no key down and none pressed last); only a script moves the focus. Listeners are accepted and kept (the
 // AsBroadcaster protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register
 // them run on.
+#include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
+#include "player/core/edit_text.h"
 
 namespace player::avm1 {
 
@@ -74,14 +76,6 @@ Value returnsFalse(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(false);
 }
 
-Value returnsMinusOne(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(-1);
-}
-
-Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value();
-}
-
 Value keyIsDown(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (args.empty()) return Value(false);
     return Value(vm.keysDown.count(int(clampToInt(vm.toNumber(args[0]), -1, 1 << 16, -1))) > 0);
@@ -118,42 +112,122 @@ Value mouseHide(Vm& vm, const Value& self, std::vector<Value>& args) {
     return setPointer(self, false);
 }
 
-// Selection keeps the object a script gave the focus to: a clip whose focusEnabled is true (there is no
-// keyboard to move it, and no text field takes it here).
+// Selection keeps the object a script gave the focus to: a text field, a button, or a clip that acts as one
+// (focusEnabled, or a press or roll handler); there is no keyboard to move it during a conversion. A text
+// field given the focus has all its text selected, the caret at the end.
 class SelectionObject : public Object {
   public:
     explicit SelectionObject(Object* proto) : Object(proto) {}
     Value focus = Value::null();
+    int begin = 0, end = 0, caret = 0;  // in the focused text field
     void trace(std::vector<GcCell*>& out) const override {
         Object::trace(out);
         traceValue(focus, out);
     }
 };
 
-Value getFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    ClipObject* c = s && s->focus.object() ? s->focus.object()->asClip() : nullptr;
-    if (!c || !c->clip()) return Value::null();
-    return Value(c->targetPath());
+// The focused object while it is still on the stage, else null.
+Value liveFocus(SelectionObject* s) {
+    if (!s) return Value::null();
+    Object* o = s->focus.object();
+    if (auto* t = dynamic_cast<TextFieldObject*>(o)) return t->field() ? s->focus : Value::null();
+    if (ClipObject* c = o ? o->asClip() : nullptr) return c->display() ? s->focus : Value::null();
+    return Value::null();
 }
 
-// setFocus(null) takes the focus away and answers true; a clip (not a level's root) that accepts the
-// focus gets it, and the answer is false, as Flash Player gives it.
+EditText* focusedField(SelectionObject* s) {
+    auto* t = dynamic_cast<TextFieldObject*>(liveFocus(s).object());
+    return t ? t->field() : nullptr;
+}
+
+Value getFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
+    const Value f = liveFocus(dynamic_cast<SelectionObject*>(self.object()));
+    if (ClipObject* c = f.object() ? f.object()->asClip() : nullptr) return Value(c->targetPath());
+    return f.isNullish() ? Value::null() : Value(vm.toString(f));
+}
+
+// Whether a script may give `o` the focus.
+bool acceptsFocus(Vm& vm, Object* o) {
+    if (auto* t = dynamic_cast<TextFieldObject*>(o)) return t->field() != nullptr;
+    ClipObject* c = o ? o->asClip() : nullptr;
+    if (!c || !c->display() || !c->parentClip()) return false;
+    if (c->isButton() || vm.toBoolean(c->get(vm, "focusEnabled"))) return true;
+    for (const char* h :
+         {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut"})
+        if (c->get(vm, h).object()) return true;
+    return false;
+}
+
+// setFocus(null) takes the focus away and answers true; an object that accepts the focus gets it, and the
+// answer is false, as Flash Player gives it. The object losing the focus hears onKillFocus(new), the one
+// gaining it onSetFocus(old), then Selection's listeners onSetFocus(old, new).
 Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* s = dynamic_cast<SelectionObject*>(self.object());
     if (!s || args.empty()) return Value(false);
     Value target = arg(args, 0);
-    if (target.isNullish()) {
-        s->focus = Value::null();
-        return Value(true);
-    }
     if (target.isString()) {
-        ClipObject* c = vm.resolveTarget(vm.host.level(0), target.string());
-        target = c ? Value(c) : Value();
+        // A path names a clip, or a text field inside one; a path to nothing moves no focus.
+        const std::string path = target.string();
+        ClipObject* base = vm.host.level(0);
+        Object* found = vm.resolvePath(base, path);
+        if (!found) {
+            const size_t dot = path.find_last_of("./:");
+            ClipObject* parent =
+                dot == std::string::npos ? base : vm.resolveTarget(base, path.substr(0, dot));
+            const std::string name = dot == std::string::npos ? path : path.substr(dot + 1);
+            if (parent && parent->clip()) found = textFieldChild(vm, parent->clip(), name);
+        }
+        if (!found) return Value(false);
+        target = Value(found);
     }
-    ClipObject* c = target.object() ? target.object()->asClip() : nullptr;
-    if (c && c->parentClip() && vm.toBoolean(c->get(vm, "focusEnabled"))) s->focus = target;
-    return Value(false);
+    const bool clearing = target.isNullish();
+    if (!clearing && !acceptsFocus(vm, target.object())) return Value(false);
+    const Value old = liveFocus(s);
+    const Value now = clearing ? Value::null() : target;
+    if (old.object() == now.object()) return Value(clearing);
+    // The object losing the focus still has it while it hears so.
+    std::vector<Value> a{now};
+    if (!old.isNullish()) vm.callMethod(old, "onKillFocus", a);
+    s->focus = now;
+    if (EditText* f = focusedField(s)) {
+        s->begin = 0;
+        s->end = s->caret = int(std::min<size_t>(f->length(), size_t(INT32_MAX)));
+    }
+    a = {old};
+    if (!now.isNullish()) vm.callMethod(now, "onSetFocus", a);
+    a = {Value("onSetFocus"), old, now};
+    broadcastMessage(vm, Value(s), a);
+    return Value(clearing);
+}
+
+// The selection in the focused text field (-1 without one).
+Value getBeginIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    return Value(focusedField(s) ? s->begin : -1);
+}
+
+Value getEndIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    return Value(focusedField(s) ? s->end : -1);
+}
+
+Value getCaretIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    return Value(focusedField(s) ? s->caret : -1);
+}
+
+// setSelection(begin, end) in the focused text field, within its text; the caret goes to the end given.
+Value setSelection(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* s = dynamic_cast<SelectionObject*>(self.object());
+    EditText* f = focusedField(s);
+    if (!f || args.size() < 2) return Value();
+    const int64_t length = int64_t(std::min<size_t>(f->length(), size_t(INT32_MAX)));
+    const int b = int(clampToInt(vm.toNumber(args[0]), 0, length));
+    const int e = int(clampToInt(vm.toNumber(args[1]), 0, length));
+    s->begin = std::min(b, e);
+    s->end = std::max(b, e);
+    s->caret = e;
+    return Value();
 }
 
 void fixedMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
@@ -200,12 +274,12 @@ void installInput(Vm& vm) {
 
     Object* selection = vm.make<SelectionObject>(vm.objectProto);
     makeBroadcaster(vm, b, selection, kFixed);
-    fixedMethod(vm, selection, "getBeginIndex", returnsMinusOne);
-    fixedMethod(vm, selection, "getCaretIndex", returnsMinusOne);
-    fixedMethod(vm, selection, "getEndIndex", returnsMinusOne);
+    fixedMethod(vm, selection, "getBeginIndex", getBeginIndex);
+    fixedMethod(vm, selection, "getCaretIndex", getCaretIndex);
+    fixedMethod(vm, selection, "getEndIndex", getEndIndex);
     fixedMethod(vm, selection, "getFocus", getFocus);
     fixedMethod(vm, selection, "setFocus", setFocus);
-    fixedMethod(vm, selection, "setSelection", nothing);
+    fixedMethod(vm, selection, "setSelection", setSelection);
     vm.global->define(vm, "Selection", Value(selection), kDontEnum);
 }
 

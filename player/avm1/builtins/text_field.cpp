@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
@@ -480,9 +481,13 @@ void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
             if (value.isBoolean()) {
                 a = value.boolean() ? EditText::AutoSize::Left : EditText::AutoSize::None;
             } else {
-                if (str == "left") a = EditText::AutoSize::Left;
-                if (str == "center") a = EditText::AutoSize::Center;
-                if (str == "right") a = EditText::AutoSize::Right;
+                // The names in any case ("RIght").
+                std::string l = str;
+                for (char& c : l)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (l == "left") a = EditText::AutoSize::Left;
+                if (l == "center") a = EditText::AutoSize::Center;
+                if (l == "right") a = EditText::AutoSize::Right;
             }
             f->autoSize = a;
             relayout = true;
@@ -738,10 +743,11 @@ Value tfGetFontList(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(a);
 }
 
-// A field converts to its target path, as clips do ("_level0.field").
+// A field converts to its target path, as clips do ("_level0.field"); anything else that inherits from
+// TextField.prototype as a plain object does.
 Value tfToString(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
-    if (!f) return Value();
+    if (!f) return Value("[object Object]");
     MovieClip* parent = f->parent ? f->parent->asClip() : nullptr;
     ClipObject* po = parent ? scriptObjectOf(vm, parent) : nullptr;
     return Value((po ? po->targetPath() : std::string("_level0")) + "." + f->name);
@@ -749,6 +755,69 @@ Value tfToString(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value tfCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
+}
+
+// TextField.prototype shows the field properties as enumerable getter/setter pairs (for-in over a field, or
+// over the prototype, lists them, the first listed last here). A live field answers its own properties
+// before the prototype is asked; what reaches these accessors is a field's property this player keeps no
+// state for (stored on the field, hidden from for-in) or an object that is no field (reads undefined, writes
+// ignored). The last five came with Flash Player 8: older movies see them as plain undefined members.
+constexpr const char* kAccessorNames[] = {"gridFitType",
+                                          "antiAliasType",
+                                          "thickness",
+                                          "sharpness",
+                                          "filters",
+                                          "scroll",
+                                          "maxscroll",
+                                          "borderColor",
+                                          "backgroundColor",
+                                          "textColor",
+                                          "tabIndex",
+                                          "autoSize",
+                                          "text",
+                                          "type",
+                                          "htmlText",
+                                          "variable",
+                                          "hscroll",
+                                          "maxhscroll",
+                                          "maxChars",
+                                          "embedFonts",
+                                          "html",
+                                          "border",
+                                          "background",
+                                          "wordWrap",
+                                          "password",
+                                          "multiline",
+                                          "selectable",
+                                          "length",
+                                          "bottomScroll",
+                                          "textWidth",
+                                          "textHeight",
+                                          "restrict",
+                                          "condenseWhite",
+                                          "mouseWheelEnabled",
+                                          "styleSheet"};
+constexpr size_t kFlash8Accessors = 5;
+
+Value tfAccessorGet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value();
+}
+
+template <size_t I>
+Value tfAccessorSet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (fieldOf(self)) self.object()->define(vm, kAccessorNames[I], arg(args, 0), kDontEnum);
+    return Value();
+}
+
+template <size_t... I>
+void defineAccessors(Vm& vm, Object* proto, std::index_sequence<I...>) {
+    auto one = [&](size_t i, NativeFn get, NativeFn set) {
+        if (i < kFlash8Accessors && vm.version < 8)
+            proto->define(vm, kAccessorNames[i], Value(), 0);
+        else
+            proto->defineAccessor(vm, kAccessorNames[i], vm.newFunction(get), vm.newFunction(set), 0);
+    };
+    (one(I, tfAccessorGet, tfAccessorSet<I>), ...);
 }
 
 // createTextField(name, depth, x, y, width, height): a new empty field at a script depth, in
@@ -802,7 +871,7 @@ void installTextField(Vm& vm) {
     vm.method(proto, "setTextFormat", tfSetTextFormat);
     vm.method(proto, "setNewTextFormat", tfSetNewTextFormat);
     vm.method(proto, "getNewTextFormat", tfGetNewTextFormat);
-    vm.method(proto, "replaceText", tfReplaceText);
+    if (vm.version >= 7) vm.method(proto, "replaceText", tfReplaceText);
     vm.method(proto, "replaceSel", tfReplaceSel);
     vm.method(proto, "getDepth", tfGetDepth);
     vm.method(proto, "removeTextField", tfRemoveTextField);
@@ -810,6 +879,7 @@ void installTextField(Vm& vm) {
     if (Object* b = vm.global->get(vm, "AsBroadcaster").object())
         for (const char* m : {"addListener", "removeListener", "broadcastMessage"})
             proto->define(vm, m, b->get(vm, m), kDontEnum);
+    defineAccessors(vm, proto, std::make_index_sequence<std::size(kAccessorNames)>());
     cls->define(vm, "getFontList", Value(vm.newFunction(tfGetFontList)), kDontEnum);
     vm.global->define(vm, "TextField", Value(cls), kDontEnum);
     if (vm.clipProto) vm.method(vm.clipProto, "createTextField", mcCreateTextField);
