@@ -14,6 +14,18 @@ namespace {
 
 using playertest::movie;
 
+// Loads a built movie into `p` and moves it on `advances` frames past its first; returns the traced lines.
+std::vector<std::string> play(player::Player& p, const testswf::Bytes& swf, int advances) {
+    std::vector<std::string> lines;
+    p.setTraceHandler([&lines](const std::string& line) { lines.push_back(line); });
+    std::string error;
+    EXPECT_TRUE(p.loadBytes(swf, "test.swf", &error)) << error;
+    for (int f = 0; f < advances; ++f)
+        p.advance();
+    p.setTraceHandler(nullptr);
+    return lines;
+}
+
 // Runs a one-frame movie of the given version whose frame holds `script`; returns the traced lines.
 std::vector<std::string> run(const std::string& script, int version = 8, int frames = 1) {
     auto b = movie(40, 20, frames, version);
@@ -21,13 +33,7 @@ std::vector<std::string> run(const std::string& script, int version = 8, int fra
     for (int f = 1; f < frames; ++f)
         b.showFrame();
     player::Player p;
-    std::vector<std::string> lines;
-    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
-    std::string error;
-    EXPECT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
-    for (int f = 1; f < frames; ++f)
-        p.advance();
-    return lines;
+    return play(p, b.end().build(), frames - 1);
 }
 
 std::string one(const std::string& script, int version = 8) {
@@ -264,12 +270,7 @@ TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
         .showFrame();
     b.tag(12, avm1test::assemble("push 'still running'; trace")).showFrame();
     player::Player p;
-    std::vector<std::string> lines;
-    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
-    std::string error;
-    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
-    p.advance();
-    p.advance();
+    auto lines = play(p, b.end().build(), 2);
     EXPECT_EQ(lines, (std::vector<std::string>{"still running"}));
     int cut = 0;
     for (const std::string& l : p.log())
@@ -318,12 +319,7 @@ TEST(Avm1Clips, ClipEventsComeInFlashPlayersOrder) {
     b.tag(12, say("frame 2")).showFrame();
     b.tag(28, testswf::removeObject2(1)).tag(12, say("frame 3")).showFrame();
     player::Player p;
-    std::vector<std::string> lines;
-    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
-    std::string error;
-    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
-    p.advance();
-    p.advance();
+    auto lines = play(p, b.end().build(), 2);
     EXPECT_EQ(lines, (std::vector<std::string>{"clip initialize", "clip construct", "frame 1", "clip load",
                                                "clip frame 1", "child load", "child frame 1",
                                                "child enterFrame", "clip enterFrame", "frame 2",
@@ -346,11 +342,7 @@ TEST(Avm1Clips, NewestClipsMoveOnFirst) {
     pb.depth = 1;
     b.tag(26, testswf::placeObject(pa, 2, 7)).tag(26, testswf::placeObject(pb, 2, 7)).showFrame();
     player::Player p;
-    std::vector<std::string> lines;
-    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
-    std::string error;
-    ASSERT_TRUE(p.loadBytes(b.end().build(), "test.swf", &error)) << error;
-    p.advance();
+    auto lines = play(p, b.end().build(), 1);
     EXPECT_EQ(lines, (std::vector<std::string>{"b frame 2", "a frame 2"}));
 }
 

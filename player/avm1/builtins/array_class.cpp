@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "player/avm1/builtins/array_support.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/native_depth.h"
 #include "player/avm1/builtins/string_value.h"
 #include "player/avm1/vm.h"
@@ -17,10 +18,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(const std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 ArrayObject* asArray(const Value& v) {
     Object* o = v.object();

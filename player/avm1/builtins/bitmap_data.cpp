@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "player/avm1/builtins/filters_class.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -29,10 +30,6 @@ std::shared_ptr<LiveBitmap> liveBitmapOf(const Value& v) {
 namespace {
 
 constexpr int kMaxSide = 2880;
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 const Value kFailed = Value(-1);
 
@@ -850,12 +847,6 @@ Value loadBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 // ---- MovieClip methods ----
-
-MovieClip* clipOf(const Value& self) {
-    Object* o = self.object();
-    ClipObject* c = o ? o->asClip() : nullptr;
-    return c ? c->clip() : nullptr;
-}
 
 // attachBitmap(bitmap, depth, pixelSnapping, smoothing).
 Value attachBitmap(Vm& vm, const Value& self, std::vector<Value>& args) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/avm1/builtins/filters_class.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -11,16 +12,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
-
-MovieClip* clipOf(const Value& self) {
-    Object* o = self.object();
-    ClipObject* c = o ? o->asClip() : nullptr;
-    return c ? c->clip() : nullptr;
-}
 
 // At most this many filters are kept on one object (the renderer applies no more either).
 constexpr size_t kMaxFilters = 64;

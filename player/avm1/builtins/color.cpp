@@ -3,6 +3,7 @@
 // point as a movie's own transforms do, so a percentage reads back rounded to 1/256.
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
@@ -12,10 +13,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 class ColorObject : public Object {
   public:

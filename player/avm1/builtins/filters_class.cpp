@@ -10,15 +10,12 @@
 #include <numbers>
 
 #include "player/avm1/builtins/bitmap_data.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 enum class FilterKind : uint8_t {
     Base,

@@ -5,6 +5,7 @@
 // Transform reaches a clip's matrix and colour transform; positions are in pixels.
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -12,10 +13,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 // ---- helpers ----
 

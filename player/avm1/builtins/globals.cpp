@@ -7,6 +7,7 @@
 #include <string>
 
 #include "player/avm1/builtins/globals.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/string_case.h"
 #include "player/avm1/vm.h"
 
@@ -15,10 +16,6 @@ namespace player::avm1 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-Value arg(const std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';

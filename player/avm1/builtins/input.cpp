@@ -2,6 +2,7 @@
 // has no key down and none pressed last); only a script moves the focus. Listeners are accepted and kept (the
 // AsBroadcaster protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register
 // them run on.
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
@@ -12,10 +13,6 @@ namespace player::avm1 {
 namespace {
 
 constexpr uint8_t kFixed = kDontEnum | kDontDelete | kReadOnly;
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 ArrayObject* listenersOf(Vm& vm, const Value& self) {
     Object* o = self.object();

@@ -2,15 +2,12 @@
 // from a string (decode), and written back by toString.
 #include "player/avm1/builtins/globals.h"
 #include "player/avm1/builtins/loading.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 Value ctor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();

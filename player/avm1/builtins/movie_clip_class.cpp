@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
@@ -16,16 +17,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
-
-MovieClip* clipOf(const Value& self) {
-    Object* o = self.object();
-    ClipObject* c = o ? o->asClip() : nullptr;
-    return c ? c->clip() : nullptr;
-}
 
 Runtime& runtimeOf(Vm& vm) {
     return static_cast<Runtime&>(vm.host);

@@ -2,6 +2,7 @@
 // first) how the load goes. A broadcaster made with the global AsBroadcaster's methods.
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -10,10 +11,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 // The target of loadClip/unloadClip/getProgress: a level number, a clip, or a clip's path. False when it
 // names nothing.

@@ -2,16 +2,13 @@
 // hasOwnProperty, ASSetPropFlags), registerClass, call and apply.
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 Value objectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!args.empty() && args[0].isObject()) return args[0];

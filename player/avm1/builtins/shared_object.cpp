@@ -1,15 +1,12 @@
 // SharedObject: the local store a movie keeps between visits. The converter keeps it in memory for the
 // run only: getLocal hands out one object per name and path, flush reports success, nothing is written
 // to disk, and the next run starts empty.
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 Object* storeOf(Vm& vm) {
     Object* cls = vm.global->get(vm, "SharedObject").object();

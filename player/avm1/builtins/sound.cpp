@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -24,10 +25,6 @@ namespace {
 
 using sound::SoundPlayer;
 using sound::SoundTransform;
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 class SoundObject : public Object {
   public:

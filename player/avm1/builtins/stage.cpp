@@ -4,6 +4,7 @@
 // describe this player honestly: Linux, no camera, no microphone, no printer, no network.
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
 #include "player/core/movie_clip.h"
@@ -15,10 +16,6 @@ namespace {
 
 // The player's version string as System.capabilities.version and $version report it.
 const char* const kPlayerVersion = "LNX 8,0,0,0";
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 // The stage object keeps the settings scripts make.
 class StageObject : public Object {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/avm1/builtins/array_support.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/native_depth.h"
 #include "player/avm1/builtins/string_case.h"
 #include "player/avm1/builtins/string_value.h"
@@ -12,10 +13,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(const std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 bool given(const std::vector<Value>& args, size_t i) {
     return i < args.size() && !args[i].isUndefined();

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/vm.h"
 #include "player/core/edit_text.h"
@@ -11,10 +12,6 @@
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 // TextFormat properties in the order Flash lists them, with their `mixed` bit.
 enum : uint32_t {

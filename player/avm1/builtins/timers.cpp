@@ -8,15 +8,12 @@
 #include <cmath>
 
 #include "player/avm1/builtins/loading.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 struct Timer {
     int id = 0;

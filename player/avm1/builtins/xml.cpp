@@ -7,15 +7,12 @@
 
 #include "player/avm1/builtins/globals.h"
 #include "player/avm1/builtins/loading.h"
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
 
 namespace {
-
-Value arg(std::vector<Value>& args, size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 enum NodeType { kElement = 1, kText = 3 };
 
