@@ -217,14 +217,22 @@ void Canvas::fillCoverage(const uint8_t* mask, int x, int y, int w, int h, int m
     paintCoverage(mask, x, y, w, h, maskStride, paint, antialias);
 }
 
-void Canvas::paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride,
-                           const Paint& paint, bool antialias) {
+bool Canvas::startPaint(const Paint& paint, bool antialias, MaskStack::Rect& bounds) {
+    // Mask shapes only contribute coverage; their paint is not evaluated.
     if (!masks_.drawingToMask() &&
         !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
-        return;
-    MaskStack::Rect bounds = masks_.clipBounds();
+        return false;
+    // What may be painted: the clip, within the rows this canvas draws (its band).
+    bounds = masks_.clipBounds();
     bounds.y0 = std::max(bounds.y0, rowY0_);
     bounds.y1 = std::min(bounds.y1, rowY1_);
+    return true;
+}
+
+void Canvas::paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride,
+                           const Paint& paint, bool antialias) {
+    MaskStack::Rect bounds;
+    if (!startPaint(paint, antialias, bounds)) return;
     // In 64 bits: a mask may lie partly far off the canvas.
     const int x0 = int(std::max<int64_t>(x, bounds.x0)),
               x1 = int(std::min<int64_t>(int64_t(x) + w, bounds.x1));
@@ -275,12 +283,8 @@ void Canvas::drawEdges(const CoverageRasterizer::Edge* edges, size_t count, Fill
                        bool antialias) {
     // Mask shapes only contribute coverage; their paint is not evaluated. Anti-aliased (high quality) draws
     // sample gradients the way Flash Player does at that quality.
-    if (!masks_.drawingToMask() &&
-        !painter_.prepare(paint, antialias, rampCache_ ? rampCache_ : &ownRamps_, &mips_))
-        return;
-    MaskStack::Rect bounds = masks_.clipBounds();
-    bounds.y0 = std::max(bounds.y0, rowY0_);
-    bounds.y1 = std::min(bounds.y1, rowY1_);
+    MaskStack::Rect bounds;
+    if (!startPaint(paint, antialias, bounds)) return;
     if (bounds.empty()) return;
     coverage_.setClip(width_, bounds.y0, bounds.y1);
     Sink sink(*this, bounds);

@@ -159,6 +159,8 @@ class Canvas {
                    bool antialias);
     void paintCoverage(const uint8_t* mask, int x, int y, int w, int h, int maskStride, const Paint& paint,
                        bool antialias);
+    // Readies the painter for a paint; false when there is nothing to paint with. `bounds`: where it may go.
+    bool startPaint(const Paint& paint, bool antialias, MaskStack::Rect& bounds);
 
     player::Pixel* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
