@@ -339,6 +339,27 @@ TEST(Avm1Clips, TellTargetFindsAClipAgainByItsPath) {
     EXPECT_EQ(lines, (std::vector<std::string>{"0", "1"}));
 }
 
+TEST(Avm1Clips, HitTestOfTheShapeLeavesOutItsTopLeftEdge) {
+    // A square drawn from (10, 10) to (50, 50): its corner is in its box but not on its fill.
+    auto lines = run(R"(
+        push 'a' 0 'a' 2 'createEmptyMovieClip'; callfunc; setvar
+        push 'a'; getvar; settarget2
+        push 255 1 'beginFill'; callfunc; pop
+        push 10 10 2 'moveTo'; callfunc; pop
+        push 10 50 2 'lineTo'; callfunc; pop
+        push 50 50 2 'lineTo'; callfunc; pop
+        push 50 10 2 'lineTo'; callfunc; pop
+        push 10 10 2 'lineTo'; callfunc; pop
+        push 0 'endFill'; callfunc; pop
+        push true 10 10 3 'hitTest'; callfunc; trace
+        push false 10 10 3 'hitTest'; callfunc; trace
+        push true 15 15 3 'hitTest'; callfunc; trace
+        push true 5 5 3 'hitTest'; callfunc; trace
+    )",
+                     6);
+    EXPECT_EQ(lines, (std::vector<std::string>{"false", "true", "true", "false"}));
+}
+
 TEST(Avm1Clips, SwapDepthsRangeAndTheRoot) {
     // a.swapDepths(-16385) is refused, -16384 taken; the root takes a depth of its own.
     auto lines = run(R"(
