@@ -935,12 +935,19 @@ Completion Interp::run(size_t begin, size_t end) {
                 Value fn = getVariable(name, &foundIn);
                 Value self = f_.target ? Value(f_.target) : Value();
                 // A function found in a scope object runs with that object as this (an activation too).
-                if (foundIn && foundIn != vm_.global) self = Value(foundIn);
+                // Called plainly, on the timeline, it has no super.
+                bool plain = true;
+                if (foundIn && foundIn != vm_.global) {
+                    self = Value(foundIn);
+                    plain = foundIn == f_.target;
+                }
                 if (!fn.object() || !fn.object()->isCallable()) {
                     push(Value());
                     break;
                 }
+                vm_.plainCall = plain;
                 push(vm_.call(fn, self, args));
+                vm_.plainCall = false;
                 break;
             }
             case swf::op::CallMethod: {
@@ -1132,6 +1139,8 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
 Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* superBase = vm.pendingSuperBase;
     vm.pendingSuperBase = nullptr;
+    const bool plain = vm.plainCall;
+    vm.plainCall = false;
     int savedVersion = vm.version;
     vm.version = body.version;
     Object* activation = vm.make<Object>(nullptr);
@@ -1166,7 +1175,8 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
         activation->define(vm, "arguments", Value(arguments), kDontEnum);
         activation->define(vm, "this", self, kDontEnum);
         if (selfObj && body.version >= 6)
-            activation->define(vm, "super", Value(vm.make<SuperObject>(selfObj, base)), kDontEnum);
+            activation->define(vm, "super", plain ? Value() : Value(vm.make<SuperObject>(selfObj, base)),
+                               kDontEnum);
         regs.resize(4);
         result = vm.execute(body, local, self, tgt, regs.data(), regs.size(), &poolCopy);
         return result;
@@ -1186,7 +1196,7 @@ Value ScriptFunction::call(Vm& vm, const Value& self, std::vector<Value>& args) 
     else if (!def2.suppressArguments())
         activation->define(vm, "arguments", Value(arguments), kDontEnum);
     if (def2.preloadSuper() || !def2.suppressSuper()) {
-        Value sup = selfObj ? Value(vm.make<SuperObject>(selfObj, base)) : Value();
+        Value sup = selfObj && !plain ? Value(vm.make<SuperObject>(selfObj, base)) : Value();
         if (def2.preloadSuper())
             preload(sup);
         else

@@ -150,7 +150,7 @@ std::string Vm::toString(const Value& v) {
                 }
             }
             if (ClipObject* c = o->asClip()) return c->targetPath();
-            return o->isCallable() ? "[type Function]" : "[type Object]";
+            return o->isCallable() && o->kind() != Object::Kind::Super ? "[type Function]" : "[type Object]";
         }
     }
     return "";

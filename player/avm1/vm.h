@@ -172,6 +172,8 @@ class Vm {
     Object* runningFunction = nullptr;
     // The prototype a method reached through `super` was found above (for the callee's own super).
     Object* pendingSuperBase = nullptr;
+    // The next script function called is called plainly by name (no super inside).
+    bool plainCall = false;
     // A finally block that returned while an error was on its way: the error is not lost but surfaces,
     // without its value, where the enclosing try block ends.
     bool throwPending = false;
