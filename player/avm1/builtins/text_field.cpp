@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "player/avm1/builtins/focus.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
@@ -384,8 +385,18 @@ bool TextFieldObject::getOwn(Vm& vm, const std::string& name, Object* self, Valu
     return true;
 }
 
+namespace {
+
+// A field keeps its tabIndex as an unsigned 32-bit number (undefined unsets it).
+Value fieldTabIndex(Vm& vm, const Value& v) {
+    return v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
+}
+
+}  // namespace
+
 void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
     EditText* f = field();
+    if (f && vm.key(name) == vm.key("tabIndex")) return Object::set(vm, name, fieldTabIndex(vm, value));
     Prop p;
     if (!f || !findProp(vm, name, p)) return Object::set(vm, name, value);
     // The value is converted first, as the property needs it (conversions may run script, which may
@@ -802,7 +813,11 @@ Value tfAccessorGet(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 template <size_t I>
 Value tfAccessorSet(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (fieldOf(self)) self.object()->define(vm, kAccessorNames[I], arg(args, 0), kDontEnum);
+    if (!fieldOf(self)) return Value();
+    Value v = arg(args, 0);
+    // A field keeps its tabIndex as an unsigned 32-bit number.
+    if (std::string_view(kAccessorNames[I]) == "tabIndex") v = fieldTabIndex(vm, v);
+    self.object()->define(vm, kAccessorNames[I], v, kDontEnum);
     return Value();
 }
 
@@ -859,6 +874,7 @@ void removeTextFieldOf(const Value& self) {
 }
 
 void installTextField(Vm& vm) {
+    installFocusProperties(vm);
     // TextField and TextFormat came with Flash Player 6: SWF 5 movies do not see them.
     if (vm.version < 6) return;
     Object* proto = vm.newObject();
