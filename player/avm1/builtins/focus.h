@@ -1,6 +1,7 @@
 // Keyboard focus moved by the Tab key: which objects take it, in what order.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace player {
@@ -21,6 +22,20 @@ std::vector<Object*> tabOrder(Vm& vm, const std::vector<MovieClip*>& levels);
 // Tab (reverse: Shift+Tab): the focus goes to the next object in tab order, or the first when the focus is
 // on none of them.
 void tabFocus(Vm& vm, const std::vector<MovieClip*>& levels, bool reverse);
+
+// The object that has the keyboard focus while it is on the stage, else null.
+Object* focusedObject(Vm& vm);
+
+// What the user does in the focused input field besides typing characters.
+enum class EditKey { Left, Right, Home, End, Backspace, Delete, Enter, SelectAll };
+
+// Characters typed (UTF-8) go into the focused input field, replacing its selection, as far as the field's
+// restrict and maxChars let them; the field then hears onChanged. Nothing happens without such a field.
+void typeText(Vm& vm, const std::string& utf8);
+void editKey(Vm& vm, EditKey key);
+// Copy (cut: and remove) the focused input field's selection into `out`; false when there is none, or the
+// field is a password field (its text is never copied).
+bool takeSelection(Vm& vm, bool cut, std::string& out);
 
 // tabIndex of buttons and clips: a signed 32-bit number (what does not fit, NaN too, becomes the lowest),
 // hidden from for-in. Installed once MovieClip and Button are.

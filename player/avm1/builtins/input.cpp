@@ -124,7 +124,6 @@ class SelectionObject : public Object {
   public:
     explicit SelectionObject(Object* proto) : Object(proto) {}
     Value focus = Value::null();
-    int begin = 0, end = 0, caret = 0;  // in the focused text field
     void trace(std::vector<GcCell*>& out) const override {
         Object::trace(out);
         traceValue(focus, out);
@@ -140,9 +139,14 @@ Value liveFocus(SelectionObject* s) {
     return Value::null();
 }
 
-EditText* focusedField(SelectionObject* s) {
+TextFieldObject* focusedFieldObject(SelectionObject* s) {
     auto* t = dynamic_cast<TextFieldObject*>(liveFocus(s).object());
-    return t ? t->field() : nullptr;
+    return t && t->field() ? t : nullptr;
+}
+
+// Gives the focused field a selection of all its text.
+void selectAll(SelectionObject* s) {
+    if (TextFieldObject* t = focusedFieldObject(s)) t->select(0, t->field()->length(), t->field()->length());
 }
 
 Value getFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -173,10 +177,7 @@ void changeFocus(Vm& vm, SelectionObject* s, const Value& now) {
     std::vector<Value> a{now};
     if (!old.isNullish()) vm.callMethod(old, "onKillFocus", a);
     s->focus = now;
-    if (EditText* f = focusedField(s)) {
-        s->begin = 0;
-        s->end = s->caret = int(std::min<size_t>(f->length(), size_t(INT32_MAX)));
-    }
+    selectAll(s);
     a = {old};
     if (!now.isNullish()) vm.callMethod(now, "onSetFocus", a);
     a = {Value("onSetFocus"), old, now};
@@ -207,38 +208,47 @@ Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
     const bool clearing = target.isNullish();
     if (!clearing && !acceptsFocus(vm, target.object())) return Value(false);
     const Value now = clearing ? Value::null() : target;
-    if (liveFocus(s).object() == now.object()) return Value(clearing);
+    if (liveFocus(s).object() == now.object()) {
+        // Focusing the focused field again selects all its text again.
+        selectAll(s);
+        return Value(clearing);
+    }
     changeFocus(vm, s, now);
     return Value(clearing);
 }
 
 // The selection in the focused text field (-1 without one).
+int64_t selectionPart(SelectionObject* s, size_t TextFieldObject::*part) {
+    TextFieldObject* t = focusedFieldObject(s);
+    if (!t) return -1;
+    return int64_t(std::min({t->*part, t->field()->length(), size_t(INT32_MAX)}));
+}
+
 Value getBeginIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->begin : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::selBegin)));
 }
 
 Value getEndIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->end : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::selEnd)));
 }
 
 Value getCaretIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->caret : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::caret)));
 }
 
 // setSelection(begin, end) in the focused text field, within its text; the caret goes to the end given.
 Value setSelection(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* s = dynamic_cast<SelectionObject*>(self.object());
-    EditText* f = focusedField(s);
-    if (!f || args.size() < 2) return Value();
-    const int64_t length = int64_t(std::min<size_t>(f->length(), size_t(INT32_MAX)));
-    const int b = int(clampToInt(vm.toNumber(args[0]), 0, length));
-    const int e = int(clampToInt(vm.toNumber(args[1]), 0, length));
-    s->begin = std::min(b, e);
-    s->end = std::max(b, e);
-    s->caret = e;
+    TextFieldObject* t = focusedFieldObject(s);
+    if (!t || args.size() < 2) return Value();
+    const double b = vm.toNumber(args[0]), e = vm.toNumber(args[1]);
+    if (!(t = focusedFieldObject(s))) return Value();
+    const int64_t length = int64_t(std::min<size_t>(t->field()->length(), size_t(INT32_MAX)));
+    const size_t begin = size_t(clampToInt(b, 0, length)), end = size_t(clampToInt(e, 0, length));
+    t->select(begin, end, end);
     return Value();
 }
 
@@ -382,6 +392,10 @@ Value setTabIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 }  // namespace
 
+Object* focusedObject(Vm& vm) {
+    return liveFocus(dynamic_cast<SelectionObject*>(vm.global->get(vm, "Selection").object())).object();
+}
+
 void installFocusProperties(Vm& vm) {
     // Listed by for-in on buttons, not on clips.
     if (vm.buttonProto)
@@ -401,6 +415,11 @@ void tabFocus(Vm& vm, const std::vector<MovieClip*>& levels, bool reverse) {
     const Object* current = liveFocus(s).object();
     auto at = std::find(order.begin(), order.end(), current);
     Object* next = (at == order.end() || at + 1 == order.end()) ? order.front() : *(at + 1);
+    if (next == current) {
+        // The only object in the order keeps the focus; a field has all its text selected again.
+        selectAll(s);
+        return;
+    }
     changeFocus(vm, s, Value(next));
 }
 

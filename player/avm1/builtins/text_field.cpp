@@ -182,6 +182,25 @@ void refreshStyles(Vm& vm, TextFieldObject& o, EditText& f) {
 
 }  // namespace
 
+void fieldEdited(Vm& vm, TextFieldObject* t) {
+    EditText* f = t->field();
+    if (!f) return;
+    f->applyAutoSize();
+    writeVariable(vm, *f);
+    // The field hears onChanged, then its listeners.
+    Value self(t);
+    std::vector<Value> a{self};
+    vm.callMethod(self, "onChanged", a);
+    if (auto* list = dynamic_cast<ArrayObject*>(t->get(vm, "_listeners").object())) {
+        std::vector<Value> listeners = list->elements;
+        for (const Value& l : listeners) {
+            if (l.object() == t) continue;
+            a = {self};
+            vm.callMethod(l, "onChanged", a);
+        }
+    }
+}
+
 TextFieldObject::TextFieldObject(Object* proto, EditText* field) : Object(proto), handle_(field->handle()) {}
 
 EditText* TextFieldObject::field() const {
@@ -392,11 +411,19 @@ Value fieldTabIndex(Vm& vm, const Value& v) {
     return v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
 }
 
+// restrict: the characters typing may enter, as a string; null (anything goes) for undefined, null or "".
+Value fieldRestrict(Vm& vm, const Value& v) {
+    if (v.isNullish()) return Value::null();
+    std::string s = vm.toString(v);
+    return s.empty() ? Value::null() : Value(s);
+}
+
 }  // namespace
 
 void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
     EditText* f = field();
     if (f && vm.key(name) == vm.key("tabIndex")) return Object::set(vm, name, fieldTabIndex(vm, value));
+    if (f && vm.key(name) == vm.key("restrict")) return Object::set(vm, name, fieldRestrict(vm, value));
     Prop p;
     if (!f || !findProp(vm, name, p)) return Object::set(vm, name, value);
     // The value is converted first, as the property needs it (conversions may run script, which may
@@ -721,14 +748,19 @@ Value tfReplaceText(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// replaceSel(text): the field's selection (all of it once the field got the focus; the caret at the start
+// in a field that never had it) becomes the text, the caret after it.
 Value tfReplaceSel(Vm& vm, const Value& self, std::vector<Value>& args) {
-    // No field has the focus during a conversion, so there is no selection: the text goes at the end,
-    // where the caret of a field that never had the focus rests.
     EditText* f = fieldOf(self);
     if (!f || args.empty()) return Value();
     const std::string text = vm.toString(args[0]);
     if (!(f = fieldOf(self))) return Value();
-    f->replaceText(f->length(), f->length(), text);
+    auto* t = static_cast<TextFieldObject*>(self.object());
+    const size_t length = f->length();
+    const size_t begin = std::min(t->selBegin, length), end = std::min(t->selEnd, length);
+    f->replaceText(begin, end, text);
+    const size_t after = begin + (f->length() - (length - (end - begin)));
+    t->select(after, after, after);
     f->applyAutoSize();
     writeVariable(vm, *f);
     return Value();
@@ -807,7 +839,10 @@ constexpr const char* kAccessorNames[] = {"gridFitType",
                                           "styleSheet"};
 constexpr size_t kFlash8Accessors = 5;
 
+template <size_t I>
 Value tfAccessorGet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    // A live field that never had a restrict set reads null.
+    if (std::string_view(kAccessorNames[I]) == "restrict" && fieldOf(self)) return Value::null();
     return Value();
 }
 
@@ -817,6 +852,7 @@ Value tfAccessorSet(Vm& vm, const Value& self, std::vector<Value>& args) {
     Value v = arg(args, 0);
     // A field keeps its tabIndex as an unsigned 32-bit number.
     if (std::string_view(kAccessorNames[I]) == "tabIndex") v = fieldTabIndex(vm, v);
+    if (std::string_view(kAccessorNames[I]) == "restrict") v = fieldRestrict(vm, v);
     self.object()->define(vm, kAccessorNames[I], v, kDontEnum);
     return Value();
 }
@@ -829,7 +865,7 @@ void defineAccessors(Vm& vm, Object* proto, std::index_sequence<I...>) {
         else
             proto->defineAccessor(vm, kAccessorNames[i], vm.newFunction(get), vm.newFunction(set), 0);
     };
-    (one(I, tfAccessorGet, tfAccessorSet<I>), ...);
+    (one(I, tfAccessorGet<I>, tfAccessorSet<I>), ...);
 }
 
 // createTextField(name, depth, x, y, width, height): a new empty field at a script depth, in
