@@ -686,6 +686,7 @@ void rangeOf(Vm& vm, EditText& f, std::vector<Value>& args, size_t first, size_t
 Value tfGetTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
     if (!f) return Value();
+    if (args.empty()) textFormatMade(vm);
     size_t begin, end;
     rangeOf(vm, *f, args, 0, begin, end);
     const text::StyledText& c = f->content();
@@ -725,13 +726,16 @@ Value tfSetTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value tfSetNewTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
     if (!f) return Value();
+    textFormatMade(vm);
     if (Object* fmt = arg(args, 0).object()) applyTextFormat(vm, fmt, f->newFormat);
     return Value();
 }
 
 Value tfGetNewTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
-    return f ? Value(newTextFormat(vm, f->newFormat)) : Value();
+    if (!f) return Value();
+    textFormatMade(vm);
+    return Value(newTextFormat(vm, f->newFormat));
 }
 
 Value tfReplaceText(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -894,6 +898,7 @@ Value mcCreateTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
     field->scriptTransformed = true;
     EditText* made = field.get();
     mc->insertChild(depth, std::move(field));
+    textFormatMade(vm);
     if (vm.version >= 8) return Value(textFieldObjectOf(vm, made));
     return Value();
 }
@@ -911,7 +916,8 @@ void removeTextFieldOf(const Value& self) {
 
 void installTextField(Vm& vm) {
     installFocusProperties(vm);
-    // TextField and TextFormat came with Flash Player 6: SWF 5 movies do not see them.
+    installTextFormat(vm);
+    // TextField came with Flash Player 6: SWF 5 movies do not see it.
     if (vm.version < 6) return;
     Object* proto = vm.newObject();
     vm.textFieldProto = proto;
@@ -932,7 +938,6 @@ void installTextField(Vm& vm) {
     cls->define(vm, "getFontList", Value(vm.newFunction(tfGetFontList)), kDontEnum);
     vm.global->define(vm, "TextField", Value(cls), kDontEnum);
     if (vm.clipProto) vm.method(vm.clipProto, "createTextField", mcCreateTextField);
-    installTextFormat(vm);
     installStyleSheet(vm);
 }
 

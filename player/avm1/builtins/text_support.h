@@ -54,6 +54,9 @@ Object* textFieldChild(Vm& vm, MovieClip* clip, const std::string& name);
 // removeTextField: a field at a script depth leaves its clip (anything else stays).
 void removeTextFieldOf(const Value& field);
 
+// A text format made natively (new TextFormat, a new field, getNewTextFormat...): TextFormat.prototype
+// gets its property accessors if it has none.
+void textFormatMade(Vm& vm);
 // A new TextFormat whose properties are those of `f`; with `mixed`, the properties that differ over a
 // range are null (bits as listed in text_format.cpp).
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed = 0);
