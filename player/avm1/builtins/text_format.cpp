@@ -9,6 +9,7 @@
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/vm.h"
 #include "player/core/edit_text.h"
+#include "player/text/styled_text.h"
 
 namespace player::avm1 {
 
@@ -59,11 +60,11 @@ double clampPixels(double v) {
     return std::isfinite(v) ? std::clamp(v, -10000.0, 10000.0) : 0;
 }
 
-// Flash's conversion of a number to a whole one for TextFormat: to the nearest, halves to even; what
-// does not fit 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
+// Flash's conversion of a number to a whole one for TextFormat: the fraction cut off; what does not fit
+// 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
 double roundedInt(double n) {
     if (!std::isfinite(n) || std::fabs(n) >= 2147483648.0) return -2147483648.0;
-    return std::nearbyint(n);
+    return std::trunc(n) + 0.0;  // no negative zero
 }
 
 // The properties a TextFormat keeps natively: those of kNames, then display. letterSpacing and kerning
@@ -98,6 +99,8 @@ class TextFormatObject : public Object {
         slots[kDisplay] = Value("block");
     }
     Value slots[kSlots];
+    // The constructor's arguments set margins as given; the properties' setters keep them at 0 or more.
+    bool constructing = false;
 
     bool getOwn(Vm& vm, const std::string& name, Object* self, Value& out) override {
         const int i = slotOf(vm, name);
@@ -125,18 +128,24 @@ class TextFormatObject : public Object {
             slots[i] = Value(d == "inline" || d == "none" ? d : std::string("block"));
             return;
         }
+        const std::string k = kNames[i];
         if (value.isNullish()) {
-            slots[i] = Value::null();
+            // align keeps what it had.
+            if (k != "align") slots[i] = Value::null();
             return;
         }
-        const std::string k = kNames[i];
         Value v;
-        if (k == "font" || k == "url" || k == "target") {
+        if (k == "font") {
+            // Font names are cut at 64 characters.
+            std::u32string name = text::fromUtf8(str);
+            if (name.size() > 64) name.resize(64);
+            v = Value(text::toUtf8(name));
+        } else if (k == "url" || k == "target") {
             v = Value(str);
         } else if (k == "size" || k == "indent" || k == "leading" || k == "blockIndent") {
             v = Value(roundedInt(number));
         } else if (k == "leftMargin" || k == "rightMargin") {
-            v = Value(number > 0 ? roundedInt(number) : 0.0);
+            v = Value(number > 0 || constructing ? roundedInt(number) : 0.0);
         } else if (k == "color") {
             v = Value(double(uint32_t(toInt32(number))));
         } else if (k == "tabStops") {
@@ -204,10 +213,13 @@ Value tfmtCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     static const char* const order[] = {"font",        "size",   "color",  "bold",  "italic",
                                         "underline",   "url",    "target", "align", "leftMargin",
                                         "rightMargin", "indent", "leading"};
+    auto* t = dynamic_cast<TextFormatObject*>(o);
+    if (t) t->constructing = true;
     for (size_t i = 0; i < args.size() && i < 13; ++i) {
         if (args[i].isNullish()) continue;
         o->set(vm, order[i], args[i]);
     }
+    if (t) t->constructing = false;
     return Value();
 }
 
@@ -529,8 +541,8 @@ uint32_t readTextFormat(Vm& vm, Object* format, text::TextFormat& f) {
         f.leftMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
     if (get("rightMargin", v) && (set |= kRightMargin))
         f.rightMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("indent", v) && (set |= kIndent)) f.indent = clampPixels(vm.toNumber(v));
-    if (get("leading", v) && (set |= kLeading)) f.leading = clampPixels(vm.toNumber(v));
+    if (get("indent", v) && (set |= kIndent)) f.indent = std::max(0.0, clampPixels(vm.toNumber(v)));
+    if (get("leading", v) && (set |= kLeading)) f.leading = std::max(0.0, clampPixels(vm.toNumber(v)));
     if (get("blockIndent", v) && (set |= kBlockIndent))
         f.blockIndent = std::max(0.0, clampPixels(vm.toNumber(v)));
     if (get("bullet", v) && (set |= kBullet)) f.bullet = vm.toBoolean(v);
