@@ -13,6 +13,7 @@
 #include "player/avm1/vm.h"
 #include "player/core/bounds.h"
 #include "player/core/edit_text.h"
+#include "player/core/input.h"
 #include "player/core/movie_clip.h"
 #include "player/core/runtime.h"
 
@@ -124,9 +125,11 @@ class SelectionObject : public Object {
   public:
     explicit SelectionObject(Object* proto) : Object(proto) {}
     Value focus = Value::null();
+    Value rolled = Value::null();  // the button or clip the focus last rolled over
     void trace(std::vector<GcCell*>& out) const override {
         Object::trace(out);
         traceValue(focus, out);
+        traceValue(rolled, out);
     }
 };
 
@@ -165,6 +168,27 @@ bool acceptsFocus(Vm& vm, Object* o) {
          {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut"})
         if (c->get(vm, h).object()) return true;
     return false;
+}
+
+// A clip event for a button or clip as the pointer would give it (queued with the other scripts).
+void queueRoll(Vm& vm, const Value& target, bool over) {
+    ClipObject* c = target.object() ? target.object()->asClip() : nullptr;
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d) return;
+    Runtime& rt = static_cast<Runtime&>(vm.host);
+    const uint32_t event = over ? clip_event::RollOver : clip_event::RollOut;
+    if (auto* b = dynamic_cast<ButtonObject*>(d))
+        rt.queueButtonActions(b, over ? Input::IdleToOverUp : Input::OverUpToIdle, event);
+    else if (MovieClip* clip = d->asClip())
+        rt.queueEvent(clip, event);
+}
+
+// Focusing rolls the pointer's events off the object focused before and onto the new one, even when it is
+// the same, as Flash Player does.
+void rollFocus(Vm& vm, SelectionObject* s, const Value& now) {
+    if (!s->rolled.isNullish()) queueRoll(vm, s->rolled, false);
+    if (!now.isNullish()) queueRoll(vm, now, true);
+    s->rolled = now;
 }
 
 // Moves the focus to `now` (null: nowhere). The object losing the focus hears onKillFocus(new), the one
@@ -208,6 +232,7 @@ Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
     const bool clearing = target.isNullish();
     if (!clearing && !acceptsFocus(vm, target.object())) return Value(false);
     const Value now = clearing ? Value::null() : target;
+    rollFocus(vm, s, now);
     if (liveFocus(s).object() == now.object()) {
         // Focusing the focused field again selects all its text again.
         selectAll(s);
@@ -415,6 +440,9 @@ void tabFocus(Vm& vm, const std::vector<MovieClip*>& levels, bool reverse) {
     const Object* current = liveFocus(s).object();
     auto at = std::find(order.begin(), order.end(), current);
     Object* next = (at == order.end() || at + 1 == order.end()) ? order.front() : *(at + 1);
+    // The pointer's events of tabbing run before the focus events.
+    rollFocus(vm, s, Value(next));
+    static_cast<Runtime&>(vm.host).runQueuedActions();
     if (next == current) {
         // The only object in the order keeps the focus; a field has all its text selected again.
         selectAll(s);

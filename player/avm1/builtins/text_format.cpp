@@ -60,11 +60,11 @@ double clampPixels(double v) {
     return std::isfinite(v) ? std::clamp(v, -10000.0, 10000.0) : 0;
 }
 
-// Flash's conversion of a number to a whole one for TextFormat: the fraction cut off; what does not fit
-// 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
+// Flash's conversion of a number to a whole one for TextFormat: to the nearest, halves to even; what
+// does not fit 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
 double roundedInt(double n) {
     if (!std::isfinite(n) || std::fabs(n) >= 2147483648.0) return -2147483648.0;
-    return std::trunc(n) + 0.0;  // no negative zero
+    return std::nearbyint(n) + 0.0;  // no negative zero
 }
 
 // The properties a TextFormat keeps natively: those of kNames, then display. letterSpacing and kerning
@@ -487,7 +487,9 @@ Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
         o->set(vm, name, (mixed & bit) ? Value::null() : v);
     };
     put(kFont, "font", Value(f.font));
-    put(kSize, "size", Value(f.size));
+    // A field's own values are whole numbers to the nearest (its HTML may give fractions).
+    auto whole = [](double v) { return Value(std::nearbyint(v)); };
+    put(kSize, "size", whole(f.size));
     put(kColor, "color", Value(double(f.color)));
     put(kUrl, "url", Value(f.url));
     put(kTarget, "target", Value(f.target));
@@ -495,11 +497,11 @@ Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
     put(kItalic, "italic", Value(f.italic));
     put(kUnderline, "underline", Value(f.underline));
     put(kAlign, "align", Value(alignName(f.align)));
-    put(kLeftMargin, "leftMargin", Value(f.leftMargin));
-    put(kRightMargin, "rightMargin", Value(f.rightMargin));
-    put(kIndent, "indent", Value(f.indent));
-    put(kLeading, "leading", Value(f.leading));
-    put(kBlockIndent, "blockIndent", Value(f.blockIndent));
+    put(kLeftMargin, "leftMargin", whole(f.leftMargin));
+    put(kRightMargin, "rightMargin", whole(f.rightMargin));
+    put(kIndent, "indent", whole(f.indent));
+    put(kLeading, "leading", whole(f.leading));
+    put(kBlockIndent, "blockIndent", whole(f.blockIndent));
     ArrayObject* stops = vm.newArray();
     for (double t : f.tabStops)
         stops->elements.push_back(Value(t));
@@ -541,8 +543,8 @@ uint32_t readTextFormat(Vm& vm, Object* format, text::TextFormat& f) {
         f.leftMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
     if (get("rightMargin", v) && (set |= kRightMargin))
         f.rightMargin = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("indent", v) && (set |= kIndent)) f.indent = std::max(0.0, clampPixels(vm.toNumber(v)));
-    if (get("leading", v) && (set |= kLeading)) f.leading = std::max(0.0, clampPixels(vm.toNumber(v)));
+    if (get("indent", v) && (set |= kIndent)) f.indent = clampPixels(vm.toNumber(v));
+    if (get("leading", v) && (set |= kLeading)) f.leading = clampPixels(vm.toNumber(v));
     if (get("blockIndent", v) && (set |= kBlockIndent))
         f.blockIndent = std::max(0.0, clampPixels(vm.toNumber(v)));
     if (get("bullet", v) && (set |= kBullet)) f.bullet = vm.toBoolean(v);
