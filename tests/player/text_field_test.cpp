@@ -700,3 +700,40 @@ TEST(TextField, TypingEditsTheFocusedInputField) {
 }
 
 }  // namespace
+
+namespace {
+
+// TextFormat keeps its values in the object: TextFormat.prototype gets their accessors when a format is made
+// natively (so a fresh prototype has none until then), the object itself has no own properties for them, and
+// the values are converted as Flash does: display is one of three words, font names stop at 64 characters,
+// align ignores null, margins set through the properties are 0 or more.
+TEST(TextField, TextFormatKeepsItsPropertiesBehindPrototypeAccessors) {
+    const char* script = R"(
+        push 'size'; push 0; push 'TextFormat'; getvar; push 'prototype'; getmember; push 'hasOwnProperty'; callmethod; trace
+        push 'tf' 0 'TextFormat'; newobject; setvar
+        push 'size'; push 1; push 'TextFormat'; getvar; push 'prototype'; getmember; push 'hasOwnProperty'; callmethod; trace
+        push 'size'; push 1; push 'tf'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'display' 'inline'; setmember
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'display' 'Inline'; setmember
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'align' 'RIGHT'; setmember
+        push 'tf'; getvar; push 'align' null; setmember
+        push 'tf'; getvar; push 'align'; getmember; trace
+        push 'tf'; getvar; push 'leftMargin' -5; setmember
+        push 'tf'; getvar; push 'leftMargin'; getmember; trace
+        push 'tf'; getvar; push 'size' 12.5; setmember
+        push 'tf'; getvar; push 'size'; getmember; trace
+        push 'tf'; getvar; push 'font' '0123456789012345678901234567890123456789012345678901234567890123456789'; setmember
+        push 'tf'; getvar; push 'font'; getmember; push 'length'; getmember; trace
+        push 'tf'; getvar; push 'size' null; setmember
+        push 'tf'; getvar; push 'size'; getmember; trace
+    )";
+    auto b = movie(200, 100, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()), (std::vector<std::string>{"false", "true", "false", "block", "inline",
+                                                                 "block", "right", "0", "12", "64", "null"}));
+}
+
+}  // namespace
