@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "player/avm1/builtins/focus.h"
+#include "player/avm1/vm.h"
 #include "player/core/movie_file.h"
 #include "player/core/stage.h"
 
@@ -167,6 +169,47 @@ void Player::keyDown(int keyCode, int ascii) {
 
 void Player::keyUp(int keyCode, int ascii) {
     if (loaded()) stage_->input.keyUp(keyCode, ascii);
+}
+
+namespace {
+
+// Runs a change to the focused field and the scripts it queued, as input events do.
+template <class F>
+void editFocus(Stage& stage, F&& edit) {
+    avm1::Vm* vm = stage.runtime.vm();
+    if (!vm) return;
+    vm->budget = 0;
+    try {
+        edit(*vm);
+    } catch (const avm1::ScriptAbort&) {
+    } catch (const avm1::ScriptThrow&) {
+    }
+    stage.runtime.runQueuedActions();
+}
+
+}  // namespace
+
+void Player::typeText(const std::string& utf8) {
+    if (loaded()) editFocus(*stage_, [&](avm1::Vm& vm) { avm1::typeText(vm, utf8); });
+}
+
+void Player::editKey(EditKey key) {
+    if (!loaded()) return;
+    editFocus(*stage_, [&](avm1::Vm& vm) {
+        switch (key) {
+            case EditKey::Copy:
+            case EditKey::Cut: {
+                std::string taken;
+                if (avm1::takeSelection(vm, key == EditKey::Cut, taken)) clipboard_ = taken;
+                break;
+            }
+            case EditKey::Paste:
+                if (!clipboard_.empty()) avm1::typeText(vm, clipboard_);
+                break;
+            default:
+                avm1::editKey(vm, avm1::EditKey(int(key)));
+        }
+    });
 }
 
 bool Player::pictureToStage(double px, double py, int width, int height, double& x, double& y) const {

@@ -110,6 +110,13 @@ class Player {
     // (Key.getAscii; 0 when none).
     void keyDown(int keyCode, int ascii);
     void keyUp(int keyCode, int ascii);
+    // Typing into the input field that has the focus: characters (UTF-8), and the editing keys.
+    enum class EditKey { Left, Right, Home, End, Backspace, Delete, Enter, SelectAll, Copy, Cut, Paste };
+    void typeText(const std::string& utf8);
+    void editKey(EditKey key);
+    // The text Copy and Cut put and Paste takes (the player's own clipboard).
+    void setClipboard(const std::string& utf8) { clipboard_ = utf8; }
+    const std::string& clipboard() const { return clipboard_; }
     // The stage position (pixels) of a point of a picture drawn at width x height by render(); false when
     // nothing is loaded.
     bool pictureToStage(double px, double py, int width, int height, double& x, double& y) const;
@@ -138,6 +145,7 @@ class Player {
 
   private:
     std::unique_ptr<Stage> stage_;
+    std::string clipboard_;
 };
 
 }  // namespace player

@@ -215,6 +215,34 @@ bool parseInputEvents(const std::string& json, std::vector<InputEvent>& out, std
         if (t == "KeyDown") ev.kind = InputEvent::Kind::KeyDown;
         if (t == "KeyUp") ev.kind = InputEvent::Kind::KeyUp;
         if (t == "Wait") ev.kind = InputEvent::Kind::Wait;
+        if (t == "TextInput") {
+            const Json* cp = e.field("codepoint");
+            if (cp && cp->type == Json::Type::String) {
+                ev.kind = InputEvent::Kind::TextInput;
+                ev.text = cp->string;
+            }
+        }
+        if (t == "SetClipboardText") {
+            if (const Json* text = e.field("text"); text && text->type == Json::Type::String) {
+                ev.kind = InputEvent::Kind::Clipboard;
+                ev.text = text->string;
+            }
+        }
+        if (t == "TextControl") {
+            static const std::pair<const char*, Player::EditKey> codes[] = {
+                {"MoveLeft", Player::EditKey::Left},       {"MoveRight", Player::EditKey::Right},
+                {"MoveLeftLine", Player::EditKey::Home},   {"MoveRightLine", Player::EditKey::End},
+                {"Backspace", Player::EditKey::Backspace}, {"Delete", Player::EditKey::Delete},
+                {"Enter", Player::EditKey::Enter},         {"SelectAll", Player::EditKey::SelectAll},
+                {"Copy", Player::EditKey::Copy},           {"Cut", Player::EditKey::Cut},
+                {"Paste", Player::EditKey::Paste}};
+            if (const Json* code = e.field("code"); code && code->type == Json::Type::String)
+                for (const auto& [name, key] : codes)
+                    if (code->string == name) {
+                        ev.kind = InputEvent::Kind::TextControl;
+                        ev.editKey = int(key);
+                    }
+        }
         if (const Json* pos = e.field("pos");
             pos && pos->type == Json::Type::Array && pos->items.size() == 2) {
             ev.x = pos->items[0].number;
@@ -255,6 +283,15 @@ size_t playInputEvents(Player& p, const std::vector<InputEvent>& events, size_t 
                 break;
             case InputEvent::Kind::KeyUp:
                 if (e.keyCode) p.keyUp(e.keyCode, e.ascii);
+                break;
+            case InputEvent::Kind::TextInput:
+                p.typeText(e.text);
+                break;
+            case InputEvent::Kind::Clipboard:
+                p.setClipboard(e.text);
+                break;
+            case InputEvent::Kind::TextControl:
+                p.editKey(Player::EditKey(e.editKey));
                 break;
             case InputEvent::Kind::Other:
                 break;

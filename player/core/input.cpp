@@ -1,5 +1,6 @@
 #include "player/core/input.h"
 
+#include "player/avm1/builtins/focus.h"
 #include "player/avm1/clip_object.h"
 #include "player/core/hit_test.h"
 #include "player/core/movie_clip.h"
@@ -222,6 +223,18 @@ void Input::keyDown(int keyCode, int ascii) {
     broadcast(clip_event::KeyDown, "onKeyDown", "Key");
     rt.queueKeyPress(keyCode, ascii);
     runScripts();
+    // Tab moves the focus once the key's listeners have heard it.
+    if (avm1::Vm* vm = rt.vm(); vm && keyCode == 9) {
+        std::vector<MovieClip*> roots;
+        for (const auto& [n, l] : stage_.levels())
+            roots.push_back(l.root.get());
+        try {
+            avm1::tabFocus(*vm, roots, vm->keysDown.count(16) > 0);
+        } catch (const avm1::ScriptAbort&) {
+        } catch (const avm1::ScriptThrow&) {
+        }
+        runScripts();
+    }
 }
 
 void Input::keyUp(int keyCode, int ascii) {

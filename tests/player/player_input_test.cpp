@@ -168,7 +168,8 @@ TEST(PlayerInput, ScriptedInputIsReadAndRejectedWhenMalformed) {
     EXPECT_EQ(events[2].keyCode, 65);
     EXPECT_EQ(events[2].ascii, 97);
     EXPECT_EQ(events[3].keyCode, 37);
-    EXPECT_EQ(events[4].kind, player::InputEvent::Kind::Other);
+    EXPECT_EQ(events[4].kind, player::InputEvent::Kind::TextInput);
+    EXPECT_EQ(events[4].text, "\u00e9");
     for (const char* bad : {"", "{}", "[1]", "[{\"pos\": [1, 2]}]", "[{\"type\": \"Wait\"}", "[] x"}) {
         events.clear();
         EXPECT_FALSE(player::parseInputEvents(bad, events, &error)) << bad;

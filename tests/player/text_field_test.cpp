@@ -485,3 +485,255 @@ TEST(TextField, SelectionMovesTheFocusAndTellsListeners) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fields a test places: input fields made by script at a pixel position, each with extra script lines run
+// on it (`f` names the field there).
+struct TabField {
+    TabField(std::string name, int x, int y, std::string setup = "")
+        : name(std::move(name)), x(x), y(y), setup(std::move(setup)) {}
+    std::string name;
+    int x = 0, y = 0;
+    std::string setup;  // assembler lines, with the field in variable f
+};
+
+// Makes the fields (depth in list order), tells each focus change, then presses Tab `presses` times
+// (Shift+Tab when `shift`); the result is the names that got the focus, in turn.
+std::vector<std::string> tabThrough(const std::vector<TabField>& fields, int presses, bool shift = false,
+                                    const std::string& extra = "") {
+    std::string script;
+    int depth = 1;
+    for (const TabField& f : fields) {
+        script += "push 20 40 " + std::to_string(f.y) + " " + std::to_string(f.x) + " " +
+                  std::to_string(depth++) + " '" + f.name +
+                  "' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop\n";
+        script += "push 'f'; push '" + f.name + "'; getvar; setvar\n";
+        script += "push 'f'; getvar; push 'type' 'input'; setmember\n" + f.setup + "\n";
+    }
+    script += extra + R"(
+        push 'l' 0; initobject; setvar
+        push 'l'; getvar; push 'onSetFocus'
+        function - o n
+          push 'n'; getvar; push '_name'; getmember; trace
+        end
+        setmember
+        push 'l'; getvar; push 1; push 'Selection'; getvar; push 'addListener'; callmethod; pop
+    )";
+    auto b = movie(400, 300, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    load(p, b.end().build());
+    if (shift) p.keyDown(16, 0);
+    for (int i = 0; i < presses; ++i)
+        p.keyDown(9, 9);
+    return lines;
+}
+
+// The Tab key's order: by position where no object has a tabIndex (6y + x of the top-left corner, so an
+// object a little higher further right comes after one further left), by tabIndex (duplicates in display
+// order, objects without one left out) where any has one; fields that are hidden, not input fields, or
+// have tabEnabled false are skipped, as are the children of a clip whose tabChildren is false.
+TEST(TextField, TabMovesTheFocusInFlashsOrder) {
+    const std::string hide = "push 'f'; getvar; push '_visible' false; setmember";
+    const std::string dynamic = "push 'f'; getvar; push 'type' 'dynamic'; setmember";
+    const std::string noTab = "push 'f'; getvar; push 'tabEnabled' false; setmember";
+    auto index = [](int i) {
+        return "push 'f'; getvar; push 'tabIndex' " + std::to_string(i) + "; setmember";
+    };
+    struct Case {
+        const char* what;
+        std::vector<TabField> fields;
+        int presses;
+        bool shift;
+        std::vector<std::string> focus;
+    } cases[] = {
+        {"rows, then left to right",
+         {{"c", 10, 100}, {"a", 10, 10}, {"b", 200, 10}},
+         4,
+         false,
+         {"a", "b", "c", "a"}},
+        // b is 30 px higher but 200 px further right: 6 * 30 < 200, so it comes after a.
+        {"a slope of one in six", {{"b", 210, 10}, {"a", 10, 40}}, 2, false, {"a", "b"}},
+        {"the same corner counts once",
+         {{"a", 10, 10}, {"b", 10, 10}, {"c", 10, 60}},
+         3,
+         false,
+         {"a", "c", "a"}},
+        {"hidden, dynamic and tabEnabled false are skipped",
+         {{"a", 10, 10, hide}, {"b", 10, 50, dynamic}, {"c", 10, 90, noTab}, {"d", 10, 130}},
+         2,
+         false,
+         {"d"}},
+        {"tabIndex orders and leaves the rest out",
+         {{"a", 10, 10, index(3)}, {"b", 10, 50}, {"c", 10, 90, index(1)}, {"d", 10, 130, index(3)}},
+         4,
+         false,
+         {"c", "a", "d", "c"}},
+        {"Shift+Tab goes backwards", {{"a", 10, 10}, {"b", 10, 50}, {"c", 10, 90}}, 3, true, {"c", "b", "a"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> got = tabThrough(c.fields, c.presses, c.shift);
+        // A single field keeps the focus (no second change to report).
+        EXPECT_EQ(got, c.focus) << c.what;
+    }
+    // The fields of a clip whose tabChildren is false are out of the order.
+    const std::string clip = R"(
+        push 9 'box' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 20 40 0 0 1 'inner' 6; push 'box'; getvar; push 'createTextField'; callmethod; pop
+        push 'box'; getvar; push 'inner'; getmember; push 'type' 'input'; setmember
+        push 'box'; getvar; push 'tabChildren' false; setmember
+    )";
+    EXPECT_EQ(tabThrough({{"a", 10, 10}, {"b", 10, 50}}, 3, false, clip),
+              (std::vector<std::string>{"a", "b", "a"}));
+}
+
+// tabIndex as scripts read it back: fields keep an unsigned 32-bit number, buttons and clips a signed one
+// where what does not fit becomes the lowest; undefined unsets it.
+TEST(TextField, TabIndexIsConvertedAsFlashKeepsIt) {
+    const char* script = R"(
+        push 20 40 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop
+        push 2 'c' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; pop
+        push 't'; getvar; push 'tabIndex' -4; setmember
+        push 't'; getvar; push 'tabIndex'; getmember; trace
+        push 't'; getvar; push 'tabIndex' 'x'; setmember
+        push 't'; getvar; push 'tabIndex'; getmember; trace
+        push 'c'; getvar; push 'tabIndex' -4; setmember
+        push 'c'; getvar; push 'tabIndex'; getmember; trace
+        push 'c'; getvar; push 'tabIndex' 2147483648; setmember
+        push 'c'; getvar; push 'tabIndex'; getmember; trace
+        push 'c'; getvar; push 'tabIndex' 1.9; setmember
+        push 'c'; getvar; push 'tabIndex'; getmember; trace
+        push 'c'; getvar; push 'tabIndex' undef; setmember
+        push 'c'; getvar; push 'tabIndex'; getmember; trace
+    )";
+    auto b = movie(200, 100, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()),
+              (std::vector<std::string>{"4294967292", "0", "-4", "-2147483648", "1", "undefined"}));
+}
+
+// Typing into the focused input field: what ends up in the field for a field setup and a series of typed
+// text and editing keys (Flash's restrict rules, maxChars, Enter only in multiline fields, the selection
+// replaced), and that a field that is not an input field takes nothing.
+TEST(TextField, TypingEditsTheFocusedInputField) {
+    using Key = player::Player::EditKey;
+    struct Step {
+        std::string text;  // typed, when no key
+        std::optional<Key> key;
+    };
+    auto typed = [](const char* s) { return Step{s, std::nullopt}; };
+    auto key = [](Key k) { return Step{"", k}; };
+    struct Case {
+        const char* what;
+        std::string setup;  // on field t, before it gets the focus
+        std::vector<Step> steps;
+        std::string text;
+    } cases[] = {
+        {"characters replace the selection",
+         "push 't'; getvar; push 'text' 'xyz'; setmember",
+         {typed("ab")},
+         "ab"},
+        {"arrows, backspace and delete",
+         "",
+         {typed("abcd"), key(Key::Left), key(Key::Left), key(Key::Backspace), key(Key::Delete), key(Key::End),
+          typed("!")},
+         "ad!"},
+        {"select-all then type", "", {typed("abc"), key(Key::SelectAll), typed("z")}, "z"},
+        {"Enter in a single-line field", "", {typed("a"), key(Key::Enter), typed("b")}, "ab"},
+        {"Enter in a multiline field",
+         "push 't'; getvar; push 'multiline' true; setmember",
+         {typed("a"), key(Key::Enter), typed("b")},
+         "a\rb"},
+        {"maxChars", "push 't'; getvar; push 'maxChars' 3; setmember", {typed("abcdef")}, "abc"},
+        {"restrict with ranges and the other case",
+         "push 't'; getvar; push 'restrict' 'a-c'; setmember",
+         {typed("aBxC1")},
+         "abc"},
+        {"restrict ^ leaves out",
+         "push 't'; getvar; push 'restrict' '^0-9'; setmember",
+         {typed("a1b2")},
+         "ab"},
+        {"restrict: a range from nothing starts at 0",
+         "push 't'; getvar; push 'restrict' '-b'; setmember",
+         {typed("abc!")},
+         "abC!"},
+        {"restrict: escapes", "push 't'; getvar; push 'restrict' 'a\\-z'; setmember", {typed("a-zb")}, "a-z"},
+        {"a dynamic field takes nothing",
+         "push 't'; getvar; push 'type' 'dynamic'; setmember",
+         {typed("ab")},
+         ""},
+    };
+    for (const Case& c : cases) {
+        const std::string script = R"(
+            push 20 100 0 0 1 't' 6; push '_root'; getvar; push 'createTextField'; callmethod; pop
+            push 't'; getvar; push 'type' 'input'; setmember
+        )" + c.setup + R"(
+            push 't' 1; push 'Selection'; getvar; push 'setFocus'; callmethod; pop
+            push 't'; getvar; push 'onChanged'
+            function - f
+              push 'f'; getvar; push 'text'; getmember; trace
+            end
+            setmember
+        )";
+        auto b = movie(200, 100, 1, 8);
+        b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+        player::Player p;
+        std::vector<std::string> changes;  // the text each onChanged saw
+        p.setTraceHandler([&](const std::string& line) { changes.push_back(line); });
+        load(p, b.end().build());
+        for (const Step& s : c.steps) {
+            if (s.key)
+                p.editKey(*s.key);
+            else
+                p.typeText(s.text);
+        }
+        if (c.text.empty()) {
+            EXPECT_TRUE(changes.empty()) << c.what;
+        } else {
+            ASSERT_FALSE(changes.empty()) << c.what;
+            EXPECT_EQ(changes.back(), c.text) << c.what;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// TextFormat keeps its values in the object: TextFormat.prototype gets their accessors when a format is made
+// natively (so a fresh prototype has none until then), the object itself has no own properties for them, and
+// the values are converted as Flash does: display is one of three words, font names stop at 64 characters,
+// align ignores null, margins set through the properties are 0 or more.
+TEST(TextField, TextFormatKeepsItsPropertiesBehindPrototypeAccessors) {
+    const char* script = R"(
+        push 'size'; push 0; push 'TextFormat'; getvar; push 'prototype'; getmember; push 'hasOwnProperty'; callmethod; trace
+        push 'tf' 0 'TextFormat'; newobject; setvar
+        push 'size'; push 1; push 'TextFormat'; getvar; push 'prototype'; getmember; push 'hasOwnProperty'; callmethod; trace
+        push 'size'; push 1; push 'tf'; getvar; push 'hasOwnProperty'; callmethod; trace
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'display' 'inline'; setmember
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'display' 'Inline'; setmember
+        push 'tf'; getvar; push 'display'; getmember; trace
+        push 'tf'; getvar; push 'align' 'RIGHT'; setmember
+        push 'tf'; getvar; push 'align' null; setmember
+        push 'tf'; getvar; push 'align'; getmember; trace
+        push 'tf'; getvar; push 'leftMargin' -5; setmember
+        push 'tf'; getvar; push 'leftMargin'; getmember; trace
+        push 'tf'; getvar; push 'size' 12.5; setmember
+        push 'tf'; getvar; push 'size'; getmember; trace
+        push 'tf'; getvar; push 'font' '0123456789012345678901234567890123456789012345678901234567890123456789'; setmember
+        push 'tf'; getvar; push 'font'; getmember; push 'length'; getmember; trace
+        push 'tf'; getvar; push 'size' null; setmember
+        push 'tf'; getvar; push 'size'; getmember; trace
+    )";
+    auto b = movie(200, 100, 1, 8);
+    b.tag(kDoAction, avm1test::assemble(script)).showFrame();
+    EXPECT_EQ(traces(b.end().build()), (std::vector<std::string>{"false", "true", "false", "block", "inline",
+                                                                 "block", "right", "0", "12", "64", "null"}));
+}
+
+}  // namespace

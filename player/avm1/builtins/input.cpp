@@ -2,11 +2,20 @@
 // has no key down and none pressed last); only a script moves the focus. Listeners are accepted and kept (the
 // AsBroadcaster protocol: _listeners, addListener, removeListener, broadcastMessage) so movies that register
 // them run on.
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "player/avm1/builtins/focus.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
+#include "player/core/bounds.h"
 #include "player/core/edit_text.h"
+#include "player/core/input.h"
+#include "player/core/movie_clip.h"
+#include "player/core/runtime.h"
 
 namespace player::avm1 {
 
@@ -116,10 +125,11 @@ class SelectionObject : public Object {
   public:
     explicit SelectionObject(Object* proto) : Object(proto) {}
     Value focus = Value::null();
-    int begin = 0, end = 0, caret = 0;  // in the focused text field
+    Value rolled = Value::null();  // the button or clip the focus last rolled over
     void trace(std::vector<GcCell*>& out) const override {
         Object::trace(out);
         traceValue(focus, out);
+        traceValue(rolled, out);
     }
 };
 
@@ -132,9 +142,14 @@ Value liveFocus(SelectionObject* s) {
     return Value::null();
 }
 
-EditText* focusedField(SelectionObject* s) {
+TextFieldObject* focusedFieldObject(SelectionObject* s) {
     auto* t = dynamic_cast<TextFieldObject*>(liveFocus(s).object());
-    return t ? t->field() : nullptr;
+    return t && t->field() ? t : nullptr;
+}
+
+// Gives the focused field a selection of all its text.
+void selectAll(SelectionObject* s) {
+    if (TextFieldObject* t = focusedFieldObject(s)) t->select(0, t->field()->length(), t->field()->length());
 }
 
 Value getFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -155,9 +170,46 @@ bool acceptsFocus(Vm& vm, Object* o) {
     return false;
 }
 
+// A clip event for a button or clip as the pointer would give it (queued with the other scripts).
+void queueRoll(Vm& vm, const Value& target, bool over) {
+    ClipObject* c = target.object() ? target.object()->asClip() : nullptr;
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d) return;
+    Runtime& rt = static_cast<Runtime&>(vm.host);
+    const uint32_t event = over ? clip_event::RollOver : clip_event::RollOut;
+    if (auto* b = dynamic_cast<ButtonObject*>(d))
+        rt.queueButtonActions(b, over ? Input::IdleToOverUp : Input::OverUpToIdle, event);
+    else if (MovieClip* clip = d->asClip())
+        rt.queueEvent(clip, event);
+}
+
+// Focusing rolls the pointer's events off the object focused before and onto the new one, even when it is
+// the same, as Flash Player does.
+void rollFocus(Vm& vm, SelectionObject* s, const Value& now) {
+    if (!s->rolled.isNullish()) queueRoll(vm, s->rolled, false);
+    if (!now.isNullish()) queueRoll(vm, now, true);
+    s->rolled = now;
+}
+
+// Moves the focus to `now` (null: nowhere). The object losing the focus hears onKillFocus(new), the one
+// gaining it onSetFocus(old), then Selection's listeners onSetFocus(old, new). A text field that gets the
+// focus has all its text selected.
+void changeFocus(Vm& vm, SelectionObject* s, const Value& now) {
+    const Value old = liveFocus(s);
+    if (old.object() == now.object()) return;
+    // The object losing the focus still has it while it hears so.
+    std::vector<Value> a{now};
+    if (!old.isNullish()) vm.callMethod(old, "onKillFocus", a);
+    s->focus = now;
+    selectAll(s);
+    a = {old};
+    if (!now.isNullish()) vm.callMethod(now, "onSetFocus", a);
+    a = {Value("onSetFocus"), old, now};
+    broadcastMessage(vm, Value(s), a);
+}
+
 // setFocus(null) takes the focus away and answers true; an object that accepts the focus gets it, and the
-// answer is false, as Flash Player gives it. The object losing the focus hears onKillFocus(new), the one
-// gaining it onSetFocus(old), then Selection's listeners onSetFocus(old, new).
+// answer is false, as Flash Player gives it.
 Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* s = dynamic_cast<SelectionObject*>(self.object());
     if (!s || args.empty()) return Value(false);
@@ -179,53 +231,227 @@ Value setFocus(Vm& vm, const Value& self, std::vector<Value>& args) {
     }
     const bool clearing = target.isNullish();
     if (!clearing && !acceptsFocus(vm, target.object())) return Value(false);
-    const Value old = liveFocus(s);
     const Value now = clearing ? Value::null() : target;
-    if (old.object() == now.object()) return Value(clearing);
-    // The object losing the focus still has it while it hears so.
-    std::vector<Value> a{now};
-    if (!old.isNullish()) vm.callMethod(old, "onKillFocus", a);
-    s->focus = now;
-    if (EditText* f = focusedField(s)) {
-        s->begin = 0;
-        s->end = s->caret = int(std::min<size_t>(f->length(), size_t(INT32_MAX)));
+    rollFocus(vm, s, now);
+    if (liveFocus(s).object() == now.object()) {
+        // Focusing the focused field again selects all its text again.
+        selectAll(s);
+        return Value(clearing);
     }
-    a = {old};
-    if (!now.isNullish()) vm.callMethod(now, "onSetFocus", a);
-    a = {Value("onSetFocus"), old, now};
-    broadcastMessage(vm, Value(s), a);
+    changeFocus(vm, s, now);
     return Value(clearing);
 }
 
 // The selection in the focused text field (-1 without one).
+int64_t selectionPart(SelectionObject* s, size_t TextFieldObject::*part) {
+    TextFieldObject* t = focusedFieldObject(s);
+    if (!t) return -1;
+    return int64_t(std::min({t->*part, t->field()->length(), size_t(INT32_MAX)}));
+}
+
 Value getBeginIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->begin : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::selBegin)));
 }
 
 Value getEndIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->end : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::selEnd)));
 }
 
 Value getCaretIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
-    auto* s = dynamic_cast<SelectionObject*>(self.object());
-    return Value(focusedField(s) ? s->caret : -1);
+    return Value(
+        double(selectionPart(dynamic_cast<SelectionObject*>(self.object()), &TextFieldObject::caret)));
 }
 
 // setSelection(begin, end) in the focused text field, within its text; the caret goes to the end given.
 Value setSelection(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* s = dynamic_cast<SelectionObject*>(self.object());
-    EditText* f = focusedField(s);
-    if (!f || args.size() < 2) return Value();
-    const int64_t length = int64_t(std::min<size_t>(f->length(), size_t(INT32_MAX)));
-    const int b = int(clampToInt(vm.toNumber(args[0]), 0, length));
-    const int e = int(clampToInt(vm.toNumber(args[1]), 0, length));
-    s->begin = std::min(b, e);
-    s->end = std::max(b, e);
-    s->caret = e;
+    TextFieldObject* t = focusedFieldObject(s);
+    if (!t || args.size() < 2) return Value();
+    const double b = vm.toNumber(args[0]), e = vm.toNumber(args[1]);
+    if (!(t = focusedFieldObject(s))) return Value();
+    const int64_t length = int64_t(std::min<size_t>(t->field()->length(), size_t(INT32_MAX)));
+    const size_t begin = size_t(clampToInt(b, 0, length)), end = size_t(clampToInt(e, 0, length));
+    t->select(begin, end, end);
     return Value();
 }
+
+// ---- Tab order ----
+
+// One object the Tab key can give the focus to.
+struct TabStop {
+    Object* script;
+    std::optional<int32_t> index;  // tabIndex, when set
+    int64_t key;                   // 6y + x of its top-left corner on the stage, twips
+};
+
+// A script's tabEnabled, tabChildren: undefined leaves the default.
+bool flagOr(Vm& vm, Object* o, const char* name, bool otherwise) {
+    const Value v = o->get(vm, name);
+    return v.isUndefined() ? otherwise : vm.toBoolean(v);
+}
+
+// tabIndex as the order reads it: a 32-bit whole number; unset, or -1, leaves the object to the automatic
+// order.
+std::optional<int32_t> tabIndexOf(Vm& vm, Object* o) {
+    const Value v = o->get(vm, "tabIndex");
+    if (v.isNullish()) return std::nullopt;
+    const int32_t n = toInt32(vm.toNumber(v));
+    if (n == -1) return std::nullopt;
+    return n;
+}
+
+// A clip acts as a button (tabbed to by default) when it answers the mouse: a handler of a button event
+// among its clip events, or such a method named on it (even one set to undefined).
+bool buttonLike(Vm& vm, MovieClip* clip, Object* o) {
+    constexpr uint32_t kMouseEvents = clip_event::Press | clip_event::Release | clip_event::ReleaseOutside |
+                                      clip_event::RollOver | clip_event::RollOut | clip_event::DragOver |
+                                      clip_event::DragOut;
+    if (clip->clipActions && (clip->clipActions->allEvents & kMouseEvents)) return true;
+    for (const char* h :
+         {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut", "onDragOver", "onDragOut"})
+        if (o->has(vm, h)) return true;
+    return false;
+}
+
+int64_t cornerKey(const DisplayObject* obj) {
+    const Matrix world = worldMatrix(obj);
+    BoundsRect b;
+    if (const auto* button = dynamic_cast<const ButtonObject*>(obj)) {
+        // Buttons are placed by their hit area, which does not change as they change state.
+        for (const auto& [depth, area] : button->hitArea()) {
+            const Matrix m = world * area->matrix;
+            b.add(boundsIn(area.get(), &m));
+        }
+    } else {
+        b = boundsIn(obj, &world);
+    }
+    if (b.empty()) return 0;
+    const double key = 6 * std::floor(b.yMin) + std::floor(b.xMin);
+    return int64_t(std::clamp(key, -9e15, 9e15));
+}
+
+// The visible objects under `list` that take the Tab key, in display-list order.
+void collectTabStops(Vm& vm, const DisplayList& list, std::vector<TabStop>& out, int nesting) {
+    if (nesting > 64 || out.size() > 100000) return;
+    for (const auto& [depth, child] : list) {
+        DisplayObject* obj = child.get();
+        if (!obj->visible) continue;
+        if (auto* field = dynamic_cast<EditText*>(obj)) {
+            // Only input fields take the Tab key.
+            Object* o = textFieldObjectOf(vm, field);
+            if (!field->readOnly && flagOr(vm, o, "tabEnabled", true))
+                out.push_back({o, tabIndexOf(vm, o), cornerKey(obj)});
+            continue;
+        }
+        if (dynamic_cast<ButtonObject*>(obj)) {
+            Object* o = scriptObjectOf(vm, obj);
+            if (o && flagOr(vm, o, "tabEnabled", true)) out.push_back({o, tabIndexOf(vm, o), cornerKey(obj)});
+            continue;
+        }
+        MovieClip* clip = obj->asClip();
+        if (!clip || clip->unloading) continue;
+        Object* o = scriptObjectOf(vm, clip);
+        if (!o) continue;
+        // A clip given a tabIndex takes the Tab key unless tabEnabled says otherwise.
+        const std::optional<int32_t> index = tabIndexOf(vm, o);
+        if (flagOr(vm, o, "tabEnabled", index || buttonLike(vm, clip, o)))
+            out.push_back({o, index, cornerKey(obj)});
+        if (flagOr(vm, o, "tabChildren", true)) collectTabStops(vm, clip->children(), out, nesting + 1);
+    }
+}
+
+}  // namespace
+
+std::vector<Object*> tabOrder(Vm& vm, const std::vector<MovieClip*>& levels) {
+    std::vector<TabStop> stops;
+    for (MovieClip* root : levels) {
+        Object* o = root ? scriptObjectOf(vm, root) : nullptr;
+        if (o && flagOr(vm, o, "tabChildren", true)) collectTabStops(vm, root->children(), stops, 0);
+    }
+    const bool custom = std::any_of(stops.begin(), stops.end(), [](const TabStop& t) { return t.index; });
+    if (custom) {
+        // Objects with a tabIndex, by it; the others are left out.
+        stops.erase(std::remove_if(stops.begin(), stops.end(), [](const TabStop& t) { return !t.index; }),
+                    stops.end());
+        std::stable_sort(stops.begin(), stops.end(),
+                         [](const TabStop& a, const TabStop& b) { return *a.index < *b.index; });
+    } else {
+        // By position: the next object is the next one a line of slope -1/6 sweeping down the stage
+        // touches. Two objects it touches at once count as one, the first in display-list order.
+        std::stable_sort(stops.begin(), stops.end(),
+                         [](const TabStop& a, const TabStop& b) { return a.key < b.key; });
+        stops.erase(std::unique(stops.begin(), stops.end(),
+                                [](const TabStop& a, const TabStop& b) { return a.key == b.key; }),
+                    stops.end());
+    }
+    std::vector<Object*> order;
+    for (const TabStop& t : stops)
+        order.push_back(t.script);
+    return order;
+}
+
+namespace {
+
+// Buttons and clips keep their tabIndex in a hidden slot behind the prototype's accessor.
+constexpr const char* kTabIndexSlot = "\x01tabIndex";
+
+Value getTabIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    return o && o->asClip() ? o->get(vm, kTabIndexSlot) : Value();
+}
+
+Value setTabIndex(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || !o->asClip()) return Value();
+    Value v = arg(args, 0);
+    if (!v.isUndefined()) {
+        const double n = vm.toNumber(v);
+        const bool fits = n >= -2147483648.0 && n < 2147483648.0;  // false for NaN
+        v = Value(fits ? double(int32_t(n)) : -2147483648.0);
+    }
+    o->define(vm, kTabIndexSlot, v, kDontEnum);
+    return Value();
+}
+
+}  // namespace
+
+Object* focusedObject(Vm& vm) {
+    return liveFocus(dynamic_cast<SelectionObject*>(vm.global->get(vm, "Selection").object())).object();
+}
+
+void installFocusProperties(Vm& vm) {
+    // Listed by for-in on buttons, not on clips.
+    if (vm.buttonProto)
+        vm.buttonProto->defineAccessor(vm, "tabIndex", vm.newFunction(getTabIndex),
+                                       vm.newFunction(setTabIndex), 0);
+    if (vm.clipProto)
+        vm.clipProto->defineAccessor(vm, "tabIndex", vm.newFunction(getTabIndex), vm.newFunction(setTabIndex),
+                                     kDontEnum);
+}
+
+void tabFocus(Vm& vm, const std::vector<MovieClip*>& levels, bool reverse) {
+    auto* s = dynamic_cast<SelectionObject*>(vm.global->get(vm, "Selection").object());
+    if (!s) return;
+    std::vector<Object*> order = tabOrder(vm, levels);
+    if (order.empty()) return;
+    if (reverse) std::reverse(order.begin(), order.end());
+    const Object* current = liveFocus(s).object();
+    auto at = std::find(order.begin(), order.end(), current);
+    Object* next = (at == order.end() || at + 1 == order.end()) ? order.front() : *(at + 1);
+    // The pointer's events of tabbing run before the focus events.
+    rollFocus(vm, s, Value(next));
+    static_cast<Runtime&>(vm.host).runQueuedActions();
+    if (next == current) {
+        // The only object in the order keeps the focus; a field has all its text selected again.
+        selectAll(s);
+        return;
+    }
+    changeFocus(vm, s, Value(next));
+}
+
+namespace {
 
 void fixedMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
     on->define(vm, name, Value(vm.newFunction(fn)), kFixed);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <utility>
 
+#include "player/avm1/builtins/focus.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
@@ -180,6 +181,25 @@ void refreshStyles(Vm& vm, TextFieldObject& o, EditText& f) {
 }
 
 }  // namespace
+
+void fieldEdited(Vm& vm, TextFieldObject* t) {
+    EditText* f = t->field();
+    if (!f) return;
+    f->applyAutoSize();
+    writeVariable(vm, *f);
+    // The field hears onChanged, then its listeners.
+    Value self(t);
+    std::vector<Value> a{self};
+    vm.callMethod(self, "onChanged", a);
+    if (auto* list = dynamic_cast<ArrayObject*>(t->get(vm, "_listeners").object())) {
+        std::vector<Value> listeners = list->elements;
+        for (const Value& l : listeners) {
+            if (l.object() == t) continue;
+            a = {self};
+            vm.callMethod(l, "onChanged", a);
+        }
+    }
+}
 
 TextFieldObject::TextFieldObject(Object* proto, EditText* field) : Object(proto), handle_(field->handle()) {}
 
@@ -384,8 +404,26 @@ bool TextFieldObject::getOwn(Vm& vm, const std::string& name, Object* self, Valu
     return true;
 }
 
+namespace {
+
+// A field keeps its tabIndex as an unsigned 32-bit number (undefined unsets it).
+Value fieldTabIndex(Vm& vm, const Value& v) {
+    return v.isUndefined() ? v : Value(double(toUint32(vm.toNumber(v))));
+}
+
+// restrict: the characters typing may enter, as a string; null (anything goes) for undefined, null or "".
+Value fieldRestrict(Vm& vm, const Value& v) {
+    if (v.isNullish()) return Value::null();
+    std::string s = vm.toString(v);
+    return s.empty() ? Value::null() : Value(s);
+}
+
+}  // namespace
+
 void TextFieldObject::set(Vm& vm, const std::string& name, const Value& value) {
     EditText* f = field();
+    if (f && vm.key(name) == vm.key("tabIndex")) return Object::set(vm, name, fieldTabIndex(vm, value));
+    if (f && vm.key(name) == vm.key("restrict")) return Object::set(vm, name, fieldRestrict(vm, value));
     Prop p;
     if (!f || !findProp(vm, name, p)) return Object::set(vm, name, value);
     // The value is converted first, as the property needs it (conversions may run script, which may
@@ -648,6 +686,7 @@ void rangeOf(Vm& vm, EditText& f, std::vector<Value>& args, size_t first, size_t
 Value tfGetTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
     if (!f) return Value();
+    if (args.empty()) textFormatMade(vm);
     size_t begin, end;
     rangeOf(vm, *f, args, 0, begin, end);
     const text::StyledText& c = f->content();
@@ -687,13 +726,16 @@ Value tfSetTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value tfSetNewTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
     if (!f) return Value();
+    textFormatMade(vm);
     if (Object* fmt = arg(args, 0).object()) applyTextFormat(vm, fmt, f->newFormat);
     return Value();
 }
 
 Value tfGetNewTextFormat(Vm& vm, const Value& self, std::vector<Value>& args) {
     EditText* f = fieldOf(self);
-    return f ? Value(newTextFormat(vm, f->newFormat)) : Value();
+    if (!f) return Value();
+    textFormatMade(vm);
+    return Value(newTextFormat(vm, f->newFormat));
 }
 
 Value tfReplaceText(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -710,14 +752,19 @@ Value tfReplaceText(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// replaceSel(text): the field's selection (all of it once the field got the focus; the caret at the start
+// in a field that never had it) becomes the text, the caret after it.
 Value tfReplaceSel(Vm& vm, const Value& self, std::vector<Value>& args) {
-    // No field has the focus during a conversion, so there is no selection: the text goes at the end,
-    // where the caret of a field that never had the focus rests.
     EditText* f = fieldOf(self);
     if (!f || args.empty()) return Value();
     const std::string text = vm.toString(args[0]);
     if (!(f = fieldOf(self))) return Value();
-    f->replaceText(f->length(), f->length(), text);
+    auto* t = static_cast<TextFieldObject*>(self.object());
+    const size_t length = f->length();
+    const size_t begin = std::min(t->selBegin, length), end = std::min(t->selEnd, length);
+    f->replaceText(begin, end, text);
+    const size_t after = begin + (f->length() - (length - (end - begin)));
+    t->select(after, after, after);
     f->applyAutoSize();
     writeVariable(vm, *f);
     return Value();
@@ -796,13 +843,21 @@ constexpr const char* kAccessorNames[] = {"gridFitType",
                                           "styleSheet"};
 constexpr size_t kFlash8Accessors = 5;
 
+template <size_t I>
 Value tfAccessorGet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    // A live field that never had a restrict set reads null.
+    if (std::string_view(kAccessorNames[I]) == "restrict" && fieldOf(self)) return Value::null();
     return Value();
 }
 
 template <size_t I>
 Value tfAccessorSet(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (fieldOf(self)) self.object()->define(vm, kAccessorNames[I], arg(args, 0), kDontEnum);
+    if (!fieldOf(self)) return Value();
+    Value v = arg(args, 0);
+    // A field keeps its tabIndex as an unsigned 32-bit number.
+    if (std::string_view(kAccessorNames[I]) == "tabIndex") v = fieldTabIndex(vm, v);
+    if (std::string_view(kAccessorNames[I]) == "restrict") v = fieldRestrict(vm, v);
+    self.object()->define(vm, kAccessorNames[I], v, kDontEnum);
     return Value();
 }
 
@@ -814,7 +869,7 @@ void defineAccessors(Vm& vm, Object* proto, std::index_sequence<I...>) {
         else
             proto->defineAccessor(vm, kAccessorNames[i], vm.newFunction(get), vm.newFunction(set), 0);
     };
-    (one(I, tfAccessorGet, tfAccessorSet<I>), ...);
+    (one(I, tfAccessorGet<I>, tfAccessorSet<I>), ...);
 }
 
 // createTextField(name, depth, x, y, width, height): a new empty field at a script depth, in
@@ -843,6 +898,7 @@ Value mcCreateTextField(Vm& vm, const Value& self, std::vector<Value>& args) {
     field->scriptTransformed = true;
     EditText* made = field.get();
     mc->insertChild(depth, std::move(field));
+    textFormatMade(vm);
     if (vm.version >= 8) return Value(textFieldObjectOf(vm, made));
     return Value();
 }
@@ -859,7 +915,9 @@ void removeTextFieldOf(const Value& self) {
 }
 
 void installTextField(Vm& vm) {
-    // TextField and TextFormat came with Flash Player 6: SWF 5 movies do not see them.
+    installFocusProperties(vm);
+    installTextFormat(vm);
+    // TextField came with Flash Player 6: SWF 5 movies do not see it.
     if (vm.version < 6) return;
     Object* proto = vm.newObject();
     vm.textFieldProto = proto;
@@ -880,7 +938,6 @@ void installTextField(Vm& vm) {
     cls->define(vm, "getFontList", Value(vm.newFunction(tfGetFontList)), kDontEnum);
     vm.global->define(vm, "TextField", Value(cls), kDontEnum);
     if (vm.clipProto) vm.method(vm.clipProto, "createTextField", mcCreateTextField);
-    installTextFormat(vm);
     installStyleSheet(vm);
 }
 

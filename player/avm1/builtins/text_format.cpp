@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/vm.h"
 #include "player/core/edit_text.h"
+#include "player/text/styled_text.h"
 
 namespace player::avm1 {
 
@@ -62,54 +64,102 @@ double clampPixels(double v) {
 // does not fit 32 bits (NaN and infinities too) becomes the lowest 32-bit integer.
 double roundedInt(double n) {
     if (!std::isfinite(n) || std::fabs(n) >= 2147483648.0) return -2147483648.0;
-    return std::nearbyint(n);
+    return std::nearbyint(n) + 0.0;  // no negative zero
+}
+
+// The properties a TextFormat keeps natively: those of kNames, then display. letterSpacing and kerning
+// came with Flash Player 8.
+constexpr size_t kDisplay = kCount;
+constexpr size_t kSlots = kCount + 1;
+
+const char* slotName(size_t i) {
+    return i == kDisplay ? "display" : kNames[i];
+}
+
+bool slotInVersion(size_t i, int version) {
+    return version >= 8 || (i != 16 && i != 17);
+}
+
+// The slot a property name stands for (names are case-insensitive before SWF 7), or -1.
+int slotOf(Vm& vm, const std::string& name) {
+    const std::string k = vm.key(name);
+    for (size_t i = 0; i < kSlots; ++i)
+        if (k == vm.key(slotName(i))) return slotInVersion(i, vm.version) ? int(i) : -1;
+    return -1;
 }
 
 // A TextFormat keeps each property in its type: strings, whole numbers, colours, booleans, an align word;
-// null or undefined leaves the property null.
+// null or undefined leaves the property null. The values live in the object, not as its own properties:
+// scripts reach them through accessors TextFormat.prototype gets when a TextFormat is made.
 class TextFormatObject : public Object {
   public:
-    explicit TextFormatObject(Object* proto) : Object(proto) {}
+    explicit TextFormatObject(Object* proto) : Object(proto) {
+        for (Value& v : slots)
+            v = Value::null();
+        slots[kDisplay] = Value("block");
+    }
+    Value slots[kSlots];
+    // The constructor's arguments set margins as given; the properties' setters keep them at 0 or more.
+    bool constructing = false;
+
+    bool getOwn(Vm& vm, const std::string& name, Object* self, Value& out) override {
+        const int i = slotOf(vm, name);
+        if (i < 0) return Object::getOwn(vm, name, self, out);
+        out = slots[i];
+        return true;
+    }
     void set(Vm& vm, const std::string& name, const Value& value) override {
-        std::string k = name;
-        if (!vm.caseSensitive())
-            for (char& c : k)
-                c = char(std::tolower(static_cast<unsigned char>(c)));
-        auto is = [&](const char* n) {
-            if (vm.caseSensitive()) return k == n;
-            std::string l = n;
-            for (char& c : l)
-                c = char(std::tolower(static_cast<unsigned char>(c)));
-            return k == l;
-        };
-        if (!is("font") && !is("url") && !is("target") && !is("size") && !is("color") && !is("bold") &&
-            !is("italic") && !is("underline") && !is("bullet") && !is("kerning") && !is("align") &&
-            !is("leftMargin") && !is("rightMargin") && !is("indent") && !is("leading") &&
-            !is("blockIndent") && !is("letterSpacing") && !is("tabStops"))
-            return Object::set(vm, name, value);
-        if (value.isNullish()) return Object::set(vm, name, Value::null());
+        const int slot = slotOf(vm, name);
+        if (slot < 0) return Object::set(vm, name, value);
+        const size_t i = size_t(slot);
+        // Flash converts a value given to any of these properties to a number twice and to a string once
+        // before it looks at it (an object's valueOf and toString run so); the first number and the string
+        // are what the properties use.
+        double number = 0;
+        std::string str;
+        if (!value.isNullish()) {
+            number = vm.toNumber(value);
+            if (value.isObject()) vm.toNumber(value);
+            str = vm.toString(value);
+        }
+        if (i == kDisplay) {
+            // Only the three words; anything else is "block".
+            const std::string d = value.isNullish() ? std::string() : vm.toString(value);
+            slots[i] = Value(d == "inline" || d == "none" ? d : std::string("block"));
+            return;
+        }
+        const std::string k = kNames[i];
+        if (value.isNullish()) {
+            // align keeps what it had.
+            if (k != "align") slots[i] = Value::null();
+            return;
+        }
         Value v;
-        if (is("font") || is("url") || is("target")) {
-            v = Value(vm.toString(value));
-        } else if (is("size") || is("indent") || is("leading") || is("blockIndent")) {
-            v = Value(roundedInt(vm.toNumber(value)));
-        } else if (is("leftMargin") || is("rightMargin")) {
-            const double n = vm.toNumber(value);
-            v = Value(n > 0 ? roundedInt(n) : 0.0);
-        } else if (is("color")) {
-            v = Value(double(uint32_t(toInt32(vm.toNumber(value)))));
-        } else if (is("tabStops")) {
+        if (k == "font") {
+            // Font names are cut at 64 characters.
+            std::u32string name = text::fromUtf8(str);
+            if (name.size() > 64) name.resize(64);
+            v = Value(text::toUtf8(name));
+        } else if (k == "url" || k == "target") {
+            v = Value(str);
+        } else if (k == "size" || k == "indent" || k == "leading" || k == "blockIndent") {
+            v = Value(roundedInt(number));
+        } else if (k == "leftMargin" || k == "rightMargin") {
+            v = Value(number > 0 || constructing ? roundedInt(number) : 0.0);
+        } else if (k == "color") {
+            v = Value(double(uint32_t(toInt32(number))));
+        } else if (k == "tabStops") {
             // A copy with each stop a whole number.
             auto* given = dynamic_cast<ArrayObject*>(value.object());
             if (!given) return;
             std::vector<Value> stops;
-            for (size_t i = 0; i < given->elements.size() && i < 1000; ++i)
-                stops.push_back(Value(roundedInt(vm.toNumber(given->elements[i]))));
+            for (size_t j = 0; j < given->elements.size() && j < 1000; ++j)
+                stops.push_back(Value(roundedInt(vm.toNumber(given->elements[j]))));
             v = Value(vm.newArray(std::move(stops)));
-        } else if (is("letterSpacing")) {
-            v = Value(vm.toNumber(value));
-        } else if (is("align")) {
-            std::string a = vm.toString(value);
+        } else if (k == "letterSpacing") {
+            v = Value(number);
+        } else if (k == "align") {
+            std::string a = str;
             for (char& c : a)
                 c = char(std::tolower(static_cast<unsigned char>(c)));
             if (a != "left" && a != "right" && a != "center" && a != "justify") return;
@@ -117,7 +167,12 @@ class TextFormatObject : public Object {
         } else {
             v = Value(vm.toBoolean(value));
         }
-        Object::set(vm, name, v);
+        slots[i] = v;
+    }
+    void trace(std::vector<GcCell*>& out) const override {
+        Object::trace(out);
+        for (const Value& v : slots)
+            traceValue(v, out);
     }
 };
 
@@ -125,19 +180,46 @@ Object* allocateTextFormat(Vm& vm, Object* proto) {
     return vm.make<TextFormatObject>(proto);
 }
 
+template <size_t I>
+Value tfmtSlotGet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    auto* o = dynamic_cast<TextFormatObject*>(self.object());
+    return o ? o->slots[I] : Value();
+}
+
+template <size_t I>
+Value tfmtSlotSet(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (auto* o = dynamic_cast<TextFormatObject*>(self.object())) o->set(vm, slotName(I), arg(args, 0));
+    return Value();
+}
+
+template <size_t... I>
+void defineSlotAccessors(Vm& vm, Object* proto, std::index_sequence<I...>) {
+    auto one = [&](size_t i, NativeFn get, NativeFn set) {
+        if (slotInVersion(i, vm.version))
+            proto->defineAccessor(vm, slotName(i), vm.newFunction(get), vm.newFunction(set), 0);
+    };
+    (one(I, tfmtSlotGet<I>, tfmtSlotSet<I>), ...);
+}
+
+Value tfmtGetTextExtent(Vm& vm, const Value& self, std::vector<Value>& args);
+
 Value tfmtCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o) return Value();
-    // Every property exists, null until set; the constructor's arguments set the first thirteen.
-    for (size_t i = 0; i < kCount; ++i)
-        o->set(vm, kNames[i], Value::null());
+    textFormatMade(vm);
+    // SWF 5 movies find getTextExtent on each format rather than on the prototype.
+    if (vm.version < 6) o->define(vm, "getTextExtent", Value(vm.newFunction(tfmtGetTextExtent)), 0);
+    // Every property is null until set; the constructor's arguments set the first thirteen.
     static const char* const order[] = {"font",        "size",   "color",  "bold",  "italic",
                                         "underline",   "url",    "target", "align", "leftMargin",
                                         "rightMargin", "indent", "leading"};
+    auto* t = dynamic_cast<TextFormatObject*>(o);
+    if (t) t->constructing = true;
     for (size_t i = 0; i < args.size() && i < 13; ++i) {
         if (args[i].isNullish()) continue;
         o->set(vm, order[i], args[i]);
     }
+    if (t) t->constructing = false;
     return Value();
 }
 
@@ -387,6 +469,15 @@ Value ssCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 }  // namespace
 
+void textFormatMade(Vm& vm) {
+    // Flash gives TextFormat.prototype (whatever object it is now) its property accessors when a text
+    // format is made natively, unless it has them.
+    Object* cls = vm.global->get(vm, "TextFormat").object();
+    Object* proto = cls ? cls->get(vm, "prototype").object() : nullptr;
+    if (!proto || proto->hasOwn(vm, "size")) return;
+    defineSlotAccessors(vm, proto, std::make_index_sequence<kSlots>());
+}
+
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
     Object* proto = vm.objectProto;
     if (Object* cls = vm.global->get(vm, "TextFormat").object())
@@ -396,7 +487,9 @@ Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
         o->set(vm, name, (mixed & bit) ? Value::null() : v);
     };
     put(kFont, "font", Value(f.font));
-    put(kSize, "size", Value(f.size));
+    // A field's own values are whole numbers to the nearest (its HTML may give fractions).
+    auto whole = [](double v) { return Value(std::nearbyint(v)); };
+    put(kSize, "size", whole(f.size));
     put(kColor, "color", Value(double(f.color)));
     put(kUrl, "url", Value(f.url));
     put(kTarget, "target", Value(f.target));
@@ -404,18 +497,20 @@ Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed) {
     put(kItalic, "italic", Value(f.italic));
     put(kUnderline, "underline", Value(f.underline));
     put(kAlign, "align", Value(alignName(f.align)));
-    put(kLeftMargin, "leftMargin", Value(f.leftMargin));
-    put(kRightMargin, "rightMargin", Value(f.rightMargin));
-    put(kIndent, "indent", Value(f.indent));
-    put(kLeading, "leading", Value(f.leading));
-    put(kBlockIndent, "blockIndent", Value(f.blockIndent));
+    put(kLeftMargin, "leftMargin", whole(f.leftMargin));
+    put(kRightMargin, "rightMargin", whole(f.rightMargin));
+    put(kIndent, "indent", whole(f.indent));
+    put(kLeading, "leading", whole(f.leading));
+    put(kBlockIndent, "blockIndent", whole(f.blockIndent));
     ArrayObject* stops = vm.newArray();
     for (double t : f.tabStops)
         stops->elements.push_back(Value(t));
     put(kTabStops, "tabStops", Value(stops));
     put(kBullet, "bullet", Value(f.bullet));
-    put(kLetterSpacing, "letterSpacing", Value(f.letterSpacing));
-    put(kKerning, "kerning", Value(f.kerning));
+    if (vm.version >= 8) {
+        put(kLetterSpacing, "letterSpacing", Value(f.letterSpacing));
+        put(kKerning, "kerning", Value(f.kerning));
+    }
     return o;
 }
 
@@ -548,7 +643,7 @@ void installTextFormat(Vm& vm) {
     Object* proto = vm.newObject();
     NativeFunction* cls = vm.newClass(tfmtCtor, proto);
     cls->allocate = allocateTextFormat;
-    vm.method(proto, "getTextExtent", tfmtGetTextExtent);
+    if (vm.version >= 6) vm.method(proto, "getTextExtent", tfmtGetTextExtent);
     vm.global->define(vm, "TextFormat", Value(cls), kDontEnum);
 }
 

@@ -2,6 +2,7 @@
 // formats converted between the field's form and TextFormat objects.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -28,10 +29,22 @@ class TextFieldObject : public Object {
     void trace(std::vector<GcCell*>& out) const override;
 
     Value styleSheet = Value::null();  // a TextField.StyleSheet, or null
+    // The field's selection, in characters: begin <= end, the caret at one of them. A field keeps it
+    // while it has no focus; readers clamp it to the text's length.
+    size_t selBegin = 0, selEnd = 0, caret = 0;
+    void select(size_t begin, size_t end, size_t caretAt) {
+        selBegin = std::min(begin, end);
+        selEnd = std::max(begin, end);
+        caret = caretAt;
+    }
 
   private:
     std::weak_ptr<EditText*> handle_;
 };
+
+// After typing changed a field's text: autoSize, the bound variable, then onChanged for the field and its
+// listeners.
+void fieldEdited(Vm& vm, TextFieldObject* t);
 
 // The script object of a field, made on first use.
 TextFieldObject* textFieldObjectOf(Vm& vm, EditText* field);
@@ -41,6 +54,9 @@ Object* textFieldChild(Vm& vm, MovieClip* clip, const std::string& name);
 // removeTextField: a field at a script depth leaves its clip (anything else stays).
 void removeTextFieldOf(const Value& field);
 
+// A text format made natively (new TextFormat, a new field, getNewTextFormat...): TextFormat.prototype
+// gets its property accessors if it has none.
+void textFormatMade(Vm& vm);
 // A new TextFormat whose properties are those of `f`; with `mixed`, the properties that differ over a
 // range are null (bits as listed in text_format.cpp).
 Object* newTextFormat(Vm& vm, const text::TextFormat& f, uint32_t mixed = 0);
