@@ -27,6 +27,10 @@ struct RenderOptions {
     // Threads that draw the picture (1 or 2; more count as 2): with two, the outlines are worked out once
     // and the rows drawn in two bands at the same time. The picture is the same either way.
     int threads = 1;
+    // The width of one picture pixel over its height, as the picture will be seen: a frame of non-square
+    // pixels (the 4:3 disc formats) gets the stage drawn wider or narrower so that it keeps its shape when
+    // shown. 1: square pixels.
+    double pixelAspect = 1.0;
 };
 
 // Movie header facts, as the player read them.
@@ -75,8 +79,8 @@ class Player {
     // frame's actions and events run.
     void advance();
 
-    // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio and
-    // centred, over the background colour. `stride` is in pixels.
+    // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio (as seen
+    // with options.pixelAspect) and centred, over the background colour. `stride` is in pixels.
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options = {});
     // How many pictures render() copied from the last one instead of drawing (nothing visible had changed).
     uint64_t picturesReused() const;
