@@ -230,7 +230,7 @@ void TShockwaveFlash::movieMouseEvent(QEvent* event) {
     double x = 0, y = 0;
     QPointF at = mouse->position() * dpr;
     if (!player_.pictureToStage(at.x(), at.y(), int(std::lround(width() * dpr)),
-                                int(std::lround(height() * dpr)), x, y))
+                                int(std::lround(height() * dpr)), x, y, pixelAspect_))
         return;
     engineCall([&] {
         player_.mouseMove(x, y);

@@ -113,9 +113,10 @@ class Player {
     // (Key.getAscii; 0 when none).
     void keyDown(int keyCode, int ascii);
     void keyUp(int keyCode, int ascii);
-    // The stage position (pixels) of a point of a picture drawn at width x height by render(); false when
-    // nothing is loaded.
-    bool pictureToStage(double px, double py, int width, int height, double& x, double& y) const;
+    // The stage position (pixels) of a point of a picture drawn at width x height by render() (with that
+    // pixelAspect); false when nothing is loaded.
+    bool pictureToStage(double px, double py, int width, int height, double& x, double& y,
+                        double pixelAspect = 1.0) const;
     // Whether the pointer is over a button or clip that wants the hand cursor.
     bool pointerOverHand() const;
 

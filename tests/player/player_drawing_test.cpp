@@ -222,6 +222,11 @@ TEST(PlayerDrawing, StageKeepsItsShapeOnNonSquarePixels) {
                 ASSERT_EQ(px[size_t(y) * c.width + x] & 0xFFFFFF, inside ? kRed : 0x00FF00u)
                     << c.what << " at " << x << "," << y;
             }
+        // A click on the picture finds the same stage point.
+        double sx = 0, sy = 0;
+        ASSERT_TRUE(p.pictureToStage(c.redX1, c.redY1, c.width, c.height, sx, sy, c.aspect));
+        EXPECT_NEAR(sx, c.stageW, 1e-9) << c.what;
+        EXPECT_NEAR(sy, c.stageH, 1e-9) << c.what;
     }
 }
 
