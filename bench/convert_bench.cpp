@@ -135,8 +135,9 @@ Run Driver(const Output& o, const std::string& movie, const std::string& out, in
     });
 }
 
-// Pictures of every frame as the player draws them at the output size, as 24-bit bitmaps.
-std::vector<TDib> PreRender(const std::string& movie, int frames, int w, int h) {
+// Pictures of every frame as the player draws them at the output size (on its pixels' aspect, as the
+// driver does), as 24-bit bitmaps.
+std::vector<TDib> PreRender(const std::string& movie, int frames, int w, int h, double pixelAspect) {
     player::Player p;
     std::string error;
     std::vector<TDib> out;
@@ -144,7 +145,10 @@ std::vector<TDib> PreRender(const std::string& movie, int frames, int w, int h) 
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     for (int f = 0; f < frames; ++f) {
         if (f > 0) p.advance();
-        p.render(reinterpret_cast<player::Pixel*>(image.bits()), w, h, int(image.bytesPerLine() / 4));
+        player::RenderOptions options;
+        options.pixelAspect = pixelAspect;
+        p.render(reinterpret_cast<player::Pixel*>(image.bits()), w, h, int(image.bytesPerLine() / 4),
+                 options);
         TDib dib(w, h, 24);
         for (int y = 0; y < h; ++y) {
             const uint8_t* src = image.constScanLine(y);
@@ -242,7 +246,9 @@ bool Encode(const Output& o, const std::vector<TDib>& frames, const std::string&
 Run EncodeOnly(const Output& o, const std::string& movie, int frames, const std::string& out) {
     return InChild([&]() -> std::string {
         double render0 = CpuSelf();
-        std::vector<TDib> pictures = PreRender(movie, frames, o.frameW, o.frameH);
+        // The disc formats' frames are seen as 4:3.
+        const double aspect = o.name == "vcd" ? 4.0 * o.frameH / (3.0 * o.frameW) : 1.0;
+        std::vector<TDib> pictures = PreRender(movie, frames, o.frameW, o.frameH, aspect);
         double render = CpuSelf() - render0;
         if (int(pictures.size()) != frames) return "render failed";
         double cpu0 = CpuSelf();

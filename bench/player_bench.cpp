@@ -3,7 +3,10 @@
 // second of advance+render, the milliseconds per frame of each part, and the peak memory of the process
 // that played it (each movie runs in its own child process, so one movie's memory does not hide another's).
 //
-// usage: player_bench [--frames N] [--quality high|low] [MOVIE.swf | FOLDER]...
+// A movie shorter than --min-frames (default 24) is played on past its end for that many frames: a one-frame
+// movie whose clips animate (or play a video) is timed over a second of playing, not over one picture.
+//
+// usage: player_bench [--frames N] [--min-frames N] [--quality high|low] [MOVIE.swf | FOLDER]...
 //        with no movie: the demo movie (if built) and every .swf under ../shared/corpus/smoke
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,7 +35,7 @@ struct Result {
     char error[160] = {};
 };
 
-Result runMovie(const std::string& path, int maxFrames, player::Quality q) {
+Result runMovie(const std::string& path, int maxFrames, int minFrames, player::Quality q) {
     Result r;
     player::Player p;
     std::string error;
@@ -40,7 +43,7 @@ Result runMovie(const std::string& path, int maxFrames, player::Quality q) {
         std::snprintf(r.error, sizeof r.error, "%s", error.c_str());
         return r;
     }
-    int frames = std::min(maxFrames, std::max(1, p.totalFrames()));
+    int frames = std::min(maxFrames, std::max({1, minFrames, p.totalFrames()}));
     std::vector<player::Pixel> pixels(640 * 480);
     player::RenderOptions o;
     o.quality = q;
@@ -64,12 +67,15 @@ Result runMovie(const std::string& path, int maxFrames, player::Quality q) {
 
 int main(int argc, char** argv) {
     int maxFrames = 300;
+    int minFrames = 24;
     player::Quality quality = player::Quality::High;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--frames" && i + 1 < argc)
             maxFrames = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--min-frames" && i + 1 < argc)
+            minFrames = std::max(0, std::atoi(argv[++i]));
         else if (a == "--quality" && i + 1 < argc)
             quality = std::string(argv[++i]) == "low" ? player::Quality::Low : player::Quality::High;
         else
@@ -107,7 +113,7 @@ int main(int argc, char** argv) {
         pid_t pid = fork();
         if (pid == 0) {
             close(fds[0]);
-            Result r = runMovie(m, maxFrames, quality);
+            Result r = runMovie(m, maxFrames, minFrames, quality);
             ssize_t n = write(fds[1], &r, sizeof r);
             _exit(n == sizeof r ? 0 : 1);
         }

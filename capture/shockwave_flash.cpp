@@ -178,6 +178,14 @@ void TShockwaveFlash::timerEvent(QTimerEvent* event) {
         QWidget::timerEvent(event);
 }
 
+void TShockwaveFlash::setPixelAspect(double aspect) {
+    if (!(aspect > 0) || !std::isfinite(aspect)) aspect = 1.0;
+    if (aspect == pixelAspect_) return;
+    pixelAspect_ = aspect;
+    pictureValid_ = false;
+    update();
+}
+
 QImage TShockwaveFlash::currentPicture(QSize size) {
     if (size.width() <= 0 || size.height() <= 0) return {};
     if (pictureValid_ && picture_.size() == size) return picture_;
@@ -194,6 +202,7 @@ QImage TShockwaveFlash::currentPicture(QSize size) {
     player::RenderOptions options;
     options.background = background_;
     options.threads = drawingThreads_;
+    options.pixelAspect = pixelAspect_;
     engineCall([&] {
         player_.render(reinterpret_cast<player::Pixel*>(image.bits()), image.width(), image.height(),
                        int(image.bytesPerLine() / 4), options);
@@ -221,7 +230,7 @@ void TShockwaveFlash::movieMouseEvent(QEvent* event) {
     double x = 0, y = 0;
     QPointF at = mouse->position() * dpr;
     if (!player_.pictureToStage(at.x(), at.y(), int(std::lround(width() * dpr)),
-                                int(std::lround(height() * dpr)), x, y))
+                                int(std::lround(height() * dpr)), x, y, pixelAspect_))
         return;
     engineCall([&] {
         player_.mouseMove(x, y);

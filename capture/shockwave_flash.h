@@ -81,6 +81,9 @@ class TShockwaveFlash : public QWidget {
     QImage currentPicture(QSize size);
     // Threads that draw each picture (1 or 2): the same pictures, sooner where a core would be idle.
     void setDrawingThreads(int threads) { drawingThreads_ = threads; }
+    // The width of one picture pixel over its height as the pictures will be seen (a disc format's frame of
+    // non-square pixels): the movie keeps its shape as seen. 1 (square pixels) shows it as it is.
+    void setPixelAspect(double aspect);
     // How many times the engine has drawn a picture (a diagnostic for the render-once rule).
     int renderCount() const { return renderCount_; }
 
@@ -134,6 +137,7 @@ class TShockwaveFlash : public QWidget {
     QString loadError_;
     std::optional<uint32_t> background_;
     int drawingThreads_ = 1;
+    double pixelAspect_ = 1.0;
     bool anyLoaded_ = false;
     QBasicTimer clock_;
     int intervalMs_ = 0;

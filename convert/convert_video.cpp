@@ -137,6 +137,14 @@ bool TInteractFrm::ConvertToVideo(TCovSettings& task) {
                 addStatus("Status:> " + QString::fromStdString(error));
             }
         }
+        // The disc formats' frames are seen as 4:3 whatever their pixel counts: a picture grabbed at the
+        // frame's size is drawn on those non-square pixels, so that the movie keeps its shape on the disc and
+        // goes into the file without scaling.
+        if (mpeg && task.destMPEGCodec < mpMPEG1Custom) {
+            const TMpegFormat& f = kMpegFormats[task.destMPEGCodec];
+            if (sizes.frameW == f.width && sizes.frameH == f.height)
+                FlashCtl->setPixelAspect(4.0 * f.height / (3.0 * f.width));
+        }
         CurFrame = loadMovieForConversion(task, true);
 
         MclAssignVideoSource(handle, [this](MclSourceHandle source, int32_t) { VideoSourceProc(source); });

@@ -668,6 +668,7 @@ void TInteractFrm::startBySequenceMode(const TCovSettings& task) {
 
 void TInteractFrm::endPlayback() {
     timInteract->stop();
+    FlashCtl->setPixelAspect(1.0);
     FlashCtl->StopPlay();
     FlashCtl->Movie(" ");
     menSkip->setVisible(false);

@@ -59,7 +59,11 @@ mcl::MclStatus MclPictureFitter::fit(const MclImage& image, const uint8_t** pixe
         sourceStride = static_cast<int>(w * 4);
     }
 
-    const MclFitRect r = MclFitPicture(image.width, image.height, frameW_, frameH_, sar_);
+    // A picture of the frame's own size was made for the frame (a disc format's picture drawn on its
+    // non-square pixels): it goes in as it is, whatever the sample aspect ratio.
+    const MclFitRect r = image.width == frameW_ && image.height == frameH_
+                             ? MclFitRect{0, 0, frameW_, frameH_}
+                             : MclFitPicture(image.width, image.height, frameW_, frameH_, sar_);
     if (r.x == 0 && r.y == 0 && r.width == image.width && r.height == image.height) {
         *pixels = source;
         *stride = sourceStride;

@@ -1,7 +1,8 @@
-// Fits a delivered picture into the output frame: the same size passes through untouched; any other size is
-// scaled to fit with its aspect ratio kept, centred, on black borders. The aspect is kept as the picture will
-// be seen, so on a frame of non-square pixels (the 4:3 disc formats) a 4:3 picture fills the frame. One
-// canvas is kept and reused for every frame. Internal to mcl/. Not thread-safe.
+// Fits a delivered picture into the output frame: the same size passes through untouched (on frames of
+// non-square pixels too: such a picture was drawn for them); any other size is scaled to fit with its
+// aspect ratio kept, centred, on black borders. The aspect is kept as the picture will be seen, so on a
+// frame of non-square pixels (the 4:3 disc formats) a 4:3 picture fills the frame. One canvas is kept and
+// reused for every frame. Internal to mcl/. Not thread-safe.
 #pragma once
 
 #include <cstdint>

@@ -212,9 +212,10 @@ void Player::editKey(EditKey key) {
     });
 }
 
-bool Player::pictureToStage(double px, double py, int width, int height, double& x, double& y) const {
+bool Player::pictureToStage(double px, double py, int width, int height, double& x, double& y,
+                            double pixelAspect) const {
     Matrix m;
-    if (!stage_->stageToPicture(width, height, m)) return false;
+    if (!stage_->stageToPicture(width, height, m, pixelAspect)) return false;
     m.inverted().apply(px, py, x, y);
     x /= 20;
     y /= 20;

@@ -27,6 +27,10 @@ struct RenderOptions {
     // Threads that draw the picture (1 or 2; more count as 2): with two, the outlines are worked out once
     // and the rows drawn in two bands at the same time. The picture is the same either way.
     int threads = 1;
+    // The width of one picture pixel over its height, as the picture will be seen: a frame of non-square
+    // pixels (the 4:3 disc formats) gets the stage drawn wider or narrower so that it keeps its shape when
+    // shown. 1: square pixels.
+    double pixelAspect = 1.0;
 };
 
 // Movie header facts, as the player read them.
@@ -76,8 +80,8 @@ class Player {
     // frame's actions and events run.
     void advance();
 
-    // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio and
-    // centred, over the background colour. `stride` is in pixels.
+    // Draws the current picture at width x height: the stage scaled to fit keeping its aspect ratio (as seen
+    // with options.pixelAspect) and centred, over the background colour. `stride` is in pixels.
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options = {});
     // How many pictures render() copied from the last one instead of drawing (nothing visible had changed).
     uint64_t picturesReused() const;
@@ -117,9 +121,10 @@ class Player {
     // The text Copy and Cut put and Paste takes (the player's own clipboard).
     void setClipboard(const std::string& utf8) { clipboard_ = utf8; }
     const std::string& clipboard() const { return clipboard_; }
-    // The stage position (pixels) of a point of a picture drawn at width x height by render(); false when
-    // nothing is loaded.
-    bool pictureToStage(double px, double py, int width, int height, double& x, double& y) const;
+    // The stage position (pixels) of a point of a picture drawn at width x height by render() (with that
+    // pixelAspect); false when nothing is loaded.
+    bool pictureToStage(double px, double py, int width, int height, double& x, double& y,
+                        double pixelAspect = 1.0) const;
     // Whether the pointer is over a button or clip that wants the hand cursor.
     bool pointerOverHand() const;
 

@@ -29,6 +29,7 @@ PictureMemo::Step PictureMemo::start(const std::vector<std::pair<int, const Movi
     next_.clear();
     add(uint64_t(uint32_t(width)) << 32 | uint32_t(height));
     add(uint64_t(options.quality == Quality::High) << 32 | background);
+    add(bits(options.pixelAspect));
     for (const auto& [n, root] : levels) {
         add(kOpen | uint32_t(n));
         // A script may move or tint a level's root (_root._x, new Color(_root)).

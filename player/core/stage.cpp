@@ -196,7 +196,7 @@ void Stage::drawBanded(raster::Canvas& canvas, const Level* base, int width, int
     bands_.play(canvas, recording_, canvas.pixels(), width, height, stride);
 }
 
-bool Stage::stageToPicture(int width, int height, Matrix& out) const {
+bool Stage::stageToPicture(int width, int height, Matrix& out, double pixelAspect) const {
     auto it = levels_.find(0);
     if (it == levels_.end() || width <= 0 || height <= 0) return false;
     const MovieInfo& info = it->second.movie->info();
@@ -206,10 +206,13 @@ bool Stage::stageToPicture(int width, int height, Matrix& out) const {
     // where the frame rectangle puts it), so a picture of the stage's own size is drawn unscaled.
     double stageW = std::max(1.0, std::floor(info.widthTwips / 20)) * 20;
     double stageH = std::max(1.0, std::floor(info.heightTwips / 20)) * 20;
-    double scale = std::min(width / stageW, height / stageH);
-    double offX = (width - stageW * scale) / 2 - info.xMinTwips * scale;
+    // Fitted as seen: a picture pixel is pixelAspect times as wide as it is high.
+    const double aspect = pixelAspect > 0 && std::isfinite(pixelAspect) ? pixelAspect : 1.0;
+    double scale = std::min(width * aspect / stageW, height / stageH);
+    double scaleX = scale / aspect;
+    double offX = (width - stageW * scaleX) / 2 - info.xMinTwips * scaleX;
     double offY = (height - stageH * scale) / 2 - info.yMinTwips * scale;
-    out = Matrix{scale, 0, 0, scale, offX, offY};
+    out = Matrix{scaleX, 0, 0, scale, offX, offY};
     return true;
 }
 
@@ -217,8 +220,8 @@ void Stage::drawPicture(raster::Canvas& canvas, const Level* base, int width, in
                         const RenderOptions& options, uint32_t bg) {
     canvas.clear({uint8_t(bg >> 16), uint8_t(bg >> 8), uint8_t(bg), 255});
     Matrix toDevice;
-    if (!stageToPicture(width, height, toDevice)) return;
-    double scale = toDevice.a;
+    if (!stageToPicture(width, height, toDevice, options.pixelAspect)) return;
+    double scale = toDevice.d;
     bool aa = options.quality == Quality::High;
     for (auto& [n, l] : levels_) {
         // Each level's root draws like a sprite at its placement: identity unless a script moved or

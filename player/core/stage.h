@@ -43,7 +43,7 @@ class Stage {
     void loadIntoClip(const Runtime::PendingLoad& l);
     void render(Pixel* pixels, int width, int height, int stride, const RenderOptions& options);
     // Where stage twips land in a picture of width x height (false with nothing loaded).
-    bool stageToPicture(int width, int height, Matrix& out) const;
+    bool stageToPicture(int width, int height, Matrix& out, double pixelAspect = 1.0) const;
     // Pictures copied from the last one instead of drawn (nothing visible changed in between).
     uint64_t picturesReused() const { return memo_.reused(); }
 

@@ -330,9 +330,10 @@ void SoundPlayer::endFrame(uint64_t tick) {
     const size_t at = pending_.size();
     pending_.resize(at + 2 * n);
     mixer_.mix(pending_.data() + at, n);
-    // A host that takes nothing keeps only the last few seconds.
+    // A host that takes nothing keeps only the last few seconds, trimmed once they reach twice that: a trim
+    // every frame would move the whole buffer every frame.
     const size_t cap = size_t(kMaxPendingSeconds) * kRate * 2;
-    if (pending_.size() > cap) pending_.erase(pending_.begin(), pending_.end() - ptrdiff_t(cap));
+    if (pending_.size() > 2 * cap) pending_.erase(pending_.begin(), pending_.end() - ptrdiff_t(cap));
 }
 
 int64_t SoundPlayer::cutFrame() {

@@ -68,7 +68,8 @@ class SoundPlayer {
 
     // --- what the host takes ---
     // Moves the samples mixed so far (interleaved stereo, 44.1 kHz, 16-bit) to the end of `out`; returns
-    // the number of stereo samples moved. Samples not taken are kept up to kMaxPendingSeconds.
+    // the number of stereo samples moved. Of the samples not taken, the last kMaxPendingSeconds are kept
+    // (twice that at most).
     size_t take(std::vector<int16_t>& out);
     size_t pendingFrames() const { return pending_.size() / 2; }
     static constexpr int kMaxPendingSeconds = 10;

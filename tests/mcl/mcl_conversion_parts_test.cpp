@@ -118,6 +118,25 @@ TEST(PictureFitter, EmptyPictureGivesABlackFrame) {
         EXPECT_EQ(pixels[i], 0);
 }
 
+// A picture of the frame's own size was drawn for the frame: on a disc format's frame of non-square
+// pixels it goes in untouched, not squeezed into a letterbox as a square-pixel picture would be.
+TEST(PictureFitter, FrameSizedPictureGoesInUntouched) {
+    for (AVRational sar : {AVRational{1, 1}, AVRational{10, 11}, AVRational{16, 15}}) {
+        MclPictureFitter fitter(44, 30, sar, false);
+        MclImage image;
+        image.width = 44;
+        image.height = 30;
+        image.bgr.resize(44 * 30 * 3);
+        for (size_t i = 0; i < image.bgr.size(); ++i)
+            image.bgr[i] = uint8_t(i * 7 + 1);
+        const uint8_t* pixels = nullptr;
+        int stride = 0;
+        ASSERT_TRUE(fitter.fit(image, &pixels, &stride).ok());
+        ASSERT_EQ(stride, 44 * 3);
+        EXPECT_EQ(std::memcmp(pixels, image.bgr.data(), image.bgr.size()), 0) << sar.num << ":" << sar.den;
+    }
+}
+
 // --- MPEG rates ---
 
 TEST(MpegRate, NearestLegalRate) {

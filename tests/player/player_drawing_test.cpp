@@ -192,6 +192,44 @@ TEST(PlayerDrawing, StageIsScaledToFitAndCentred) {
     EXPECT_EQ(px[5 * 40 + 20] & 0xFFFFFF, 0x123456u) << "the host's colour replaces the movie's";
 }
 
+// A frame of non-square pixels (a disc format's 4:3 frame of 44x30 pixels, each 10/11 as wide as high)
+// shows the stage in its own shape as seen: drawn wider in pixels, filling the frame or banded.
+TEST(PlayerDrawing, StageKeepsItsShapeOnNonSquarePixels) {
+    struct Case {
+        const char* what;
+        int stageW, stageH, width, height;
+        double aspect;
+        int redX0, redX1, redY0, redY1;  // the stage's pixels; the rest is background
+    } cases[] = {
+        {"4:3 on square pixels: bands left and right", 40, 30, 44, 30, 1.0, 2, 42, 0, 30},
+        {"4:3 on a 4:3 frame of narrow pixels: the whole frame", 40, 30, 44, 30, 10.0 / 11, 0, 44, 0, 30},
+        {"2:1 on narrow pixels: 22x10, centred", 20, 10, 22, 30, 10.0 / 11, 0, 22, 10, 20},
+        {"4:3 on wide pixels: 20x30, centred", 40, 30, 40, 30, 2.0, 10, 30, 0, 30},
+    };
+    for (const Case& c : cases) {
+        auto b = movie(c.stageW, c.stageH, 1, 8, 0x00FF00);
+        b.tag(kDefineShape3, rectShape(1, 0, 0, c.stageW, c.stageH, kRed));
+        b.tag(kPlaceObject2, place(1, 1)).showFrame();
+        player::Player p;
+        load(p, b.end().build());
+        player::RenderOptions o;
+        o.pixelAspect = c.aspect;
+        std::vector<player::Pixel> px(size_t(c.width) * c.height);
+        p.render(px.data(), c.width, c.height, c.width, o);
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) {
+                const bool inside = x >= c.redX0 && x < c.redX1 && y >= c.redY0 && y < c.redY1;
+                ASSERT_EQ(px[size_t(y) * c.width + x] & 0xFFFFFF, inside ? kRed : 0x00FF00u)
+                    << c.what << " at " << x << "," << y;
+            }
+        // A click on the picture finds the same stage point.
+        double sx = 0, sy = 0;
+        ASSERT_TRUE(p.pictureToStage(c.redX1, c.redY1, c.width, c.height, sx, sy, c.aspect));
+        EXPECT_NEAR(sx, c.stageW, 1e-9) << c.what;
+        EXPECT_NEAR(sy, c.stageH, 1e-9) << c.what;
+    }
+}
+
 TEST(PlayerDrawing, HighQualityAntiAliasesEdgesLowQualityDoesNot) {
     auto b = movie(20, 20, 1);
     testswf::ShapeBuilder s;

@@ -473,6 +473,25 @@ TEST(SoundClock, AHostsRateCutsTheFramesInsteadOfTheMovies) {
     }
 }
 
+// A host that never takes the sound (pictures only, sound left on) holds the last seconds, not all of it.
+TEST(SoundClock, UntakenSamplesKeepOnlyTheLastSeconds) {
+    player::sound::SoundPlayer sp;
+    sp.reset(1);  // one second a frame
+    const size_t kept = size_t(player::sound::SoundPlayer::kMaxPendingSeconds) * 44100;
+    for (uint64_t tick = 1; tick <= 3 * player::sound::SoundPlayer::kMaxPendingSeconds; ++tick) {
+        sp.endFrame(tick);
+        ASSERT_LE(sp.pendingFrames(), 2 * kept) << tick;
+        if (tick >= uint64_t(player::sound::SoundPlayer::kMaxPendingSeconds)) {
+            ASSERT_GE(sp.pendingFrames(), kept) << tick;
+        }
+    }
+    std::vector<int16_t> out;
+    const size_t taken = sp.take(out);
+    EXPECT_EQ(taken, out.size() / 2);
+    EXPECT_GE(taken, kept);
+    EXPECT_EQ(sp.pendingFrames(), 0u);
+}
+
 TEST(SoundMixer, ScriptVoicesReportPositionAndCompletion) {
     auto pcm = std::make_shared<player::sound::Pcm>();
     pcm->rateNum = 22050;
