@@ -7,6 +7,7 @@
 #include <string>
 
 #include "player/avm1/builtins/globals.h"
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/string_case.h"
 #include "player/avm1/vm.h"
@@ -171,6 +172,9 @@ const NativeEntry kNatives[] = {
     {252, 10, "Array.prototype.sort", nullptr},
     {252, 11, "Array.prototype.reverse", nullptr},
     {252, 12, "Array.prototype.sortOn", nullptr},
+    {301, 0, nullptr, loadObjectLoad},
+    {301, 1, nullptr, loadObjectSend},
+    {301, 2, nullptr, loadObjectSendAndLoad},
     {5, 0, "Mouse.show", nullptr},
     {5, 1, "Mouse.hide", nullptr},
 };

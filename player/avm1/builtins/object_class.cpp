@@ -31,7 +31,11 @@ Value objectValueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value hasOwnProperty(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o || args.empty()) return Value(false);
-    return Value(o->hasOwn(vm, vm.toString(args[0])));
+    std::string name = vm.toString(args[0]);
+    // A property flagged for versions other than 6 is not reported; other version flags are looked past.
+    uint16_t flags = 0;
+    if (o->ownFlags(vm, name, flags)) return Value(!(flags & kNotVersion6));
+    return Value(o->hasOwn(vm, name));
 }
 
 Value isPropertyEnumerable(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -90,10 +94,9 @@ Value registerClass(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value asSetPropFlags(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = arg(args, 0).object();
     if (!o) return Value();
-    // Version bits set by a script do not hide its own properties (only built-ins are versioned).
-    constexpr uint16_t kSettable = kDontEnum | kDontDelete | kReadOnly;
-    uint16_t set = uint16_t(vm.toInt(arg(args, 2)) & kSettable);
-    uint16_t clear = uint16_t(vm.toInt(arg(args, 3)) & kSettable);
+    // Version bits hide a script's own properties from the movie's version just as they hide built-ins.
+    uint16_t set = uint16_t(vm.toInt(arg(args, 2)));
+    uint16_t clear = uint16_t(vm.toInt(arg(args, 3)));
     Value names = arg(args, 1);
     if (names.isNull()) {
         o->changeAllFlags(set, clear);
