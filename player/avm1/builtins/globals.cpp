@@ -134,6 +134,7 @@ const NativeEntry kNatives[] = {
     {101, 5, "Object.prototype.hasOwnProperty", nullptr},
     {101, 6, "Object.prototype.isPrototypeOf", nullptr},
     {101, 7, "Object.prototype.isPropertyEnumerable", nullptr},
+    {101, 12, nullptr, broadcastMessage},
     {102, 0, nullptr, asciiUpper},
     {102, 1, nullptr, asciiLower},
     {106, 0, "Number.prototype.valueOf", nullptr},

@@ -2,6 +2,7 @@
 // hasOwnProperty, ASSetPropFlags), registerClass, call and apply.
 #include <cmath>
 
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
@@ -14,6 +15,14 @@ Value objectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!args.empty() && args[0].isObject()) return args[0];
     if (!args.empty() && !args[0].isNullish()) return Value(vm.toObject(args[0]));
     return Value(vm.newObject());
+}
+
+// new Object(v): an object v itself, a primitive v boxed; otherwise the new object `new` made (which
+// carries its constructor like any other instance).
+Value objectConstruct(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (!args.empty() && args[0].isObject()) return args[0];
+    if (!args.empty() && !args[0].isNullish()) return Value(vm.toObject(args[0]));
+    return Value();
 }
 
 Value objectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -148,9 +157,10 @@ Value functionApply(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 void installObject(Vm& vm) {
     Object* proto = vm.objectProto;
-    NativeFunction* ctor = vm.newClass(objectCtor, proto, objectCtor);
+    NativeFunction* ctor = vm.newClass(objectCtor, proto, objectConstruct);
     vm.method(proto, "toString", objectToString);
-    vm.method(proto, "toLocaleString", objectToString);
+    proto->define(vm, "toLocaleString", Value(scriptLikeFunction(vm, objectToString)),
+                  kDontEnum | kDontDelete);
     vm.method(proto, "valueOf", objectValueOf);
     vm.method(proto, "hasOwnProperty", hasOwnProperty);
     vm.method(proto, "isPropertyEnumerable", isPropertyEnumerable);
@@ -159,6 +169,8 @@ void installObject(Vm& vm) {
     vm.method(proto, "watch", watch);
     vm.method(proto, "unwatch", unwatch);
     vm.method(ctor, "registerClass", registerClass);
+    // Object's own properties are hidden, permanent and read-only.
+    ctor->changeAllFlags(kDontEnum | kDontDelete | kReadOnly, 0);
     vm.global->define(vm, "Object", Value(ctor), kDontEnum);
     vm.global->define(vm, "ASSetPropFlags", Value(vm.newFunction(asSetPropFlags)), kDontEnum);
 }
@@ -167,6 +179,8 @@ void installFunction(Vm& vm) {
     Object* proto = vm.functionProto;
     NativeFunction* ctor = vm.newClass(functionCtor, proto);
     vm.functionCtor = ctor;
+    if (Object* objectClass = vm.global->get(vm, "Object").object())
+        objectClass->define(vm, "constructor", Value(ctor), kDontEnum | kDontDelete | kReadOnly);
     vm.method(proto, "call", functionCall);
     vm.method(proto, "apply", functionApply);
     vm.global->define(vm, "Function", Value(ctor), kDontEnum | kVersion6Up);
