@@ -178,6 +178,26 @@ const Case kObjectsAndBroadcasters[] = {
 };
 INSTANTIATE_TEST_SUITE_P(ObjectsAndBroadcasters, Builtins, ::testing::ValuesIn(kObjectsAndBroadcasters));
 
+const Case kLoadVarsAndNatives[] = {
+    {"ASnative gives the engine's function after a script replaced the public one", 8,
+     "push '_global'; getvar; push 'escape'; function -\n push 'mine'; return\n end\n setmember; "
+     "push 'a b' 1; push 0 100 2; push 'ASnative'; callfunc; push undef; callmethod; trace",
+     "a%20b"},
+    {"LoadVars.toString escapes with the global escape and collects with push", 8,
+     "push '_global'; getvar; push 'escape'; function - s\n push 'e:'; push 's'; getvar; add2; trace; "
+     "push 's'; getvar; return\n end\n setmember; push 'l' 0; push 'LoadVars'; newobject; setvar; push 'l'; "
+     "getvar; push 'x' 42; setmember; "
+     "push 0; push 'l'; getvar; push 'toString'; callmethod; trace",
+     "e:x|e:42|x=42"},
+    {"decode: nothing given is false; ASnative(301, 3) decodes onto any object", 8,
+     "push 'o' 0; push 'Object'; newobject; setvar; push 'o'; getvar; push 'decode'; push 3 301 2; "
+     "push 'ASnative'; callfunc; setmember; push 0; push 'o'; getvar; push 'decode'; callmethod; trace; "
+     "push 'a=1&b' 1; push 'o'; getvar; push 'decode'; callmethod; trace; "
+     "push 'o'; getvar; push 'a'; getmember; push 'o'; getvar; push 'b'; getmember; add2; trace",
+     "false|undefined|1"},
+};
+INSTANTIATE_TEST_SUITE_P(LoadVarsAndNatives, Builtins, ::testing::ValuesIn(kLoadVarsAndNatives));
+
 TEST(BuiltinsLimits, AnObjectWhoseToStringLeadsBackToItselfIsCutOff) {
     // o.toString = String.prototype.toUpperCase: converting o asks toUpperCase, which converts o...
     auto lines =

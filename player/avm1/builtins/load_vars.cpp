@@ -65,37 +65,27 @@ Value ctor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// "a=1&b=two" sets a and b; a pair without '=' sets an empty value, a pair without a name is skipped.
-Value decode(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Object* o = self.object();
-    if (!o || args.empty()) return Value();
-    std::string s = vm.toString(args[0]);
-    size_t i = 0;
-    while (i <= s.size()) {
-        size_t amp = s.find('&', i);
-        if (amp == std::string::npos) amp = s.size();
-        std::string pair = s.substr(i, amp - i);
-        size_t eq = pair.find('=');
-        std::string name = urlUnescape(pair.substr(0, eq));
-        std::string value = eq == std::string::npos ? "" : urlUnescape(pair.substr(eq + 1));
-        if (!name.empty()) o->set(vm, name, Value(value));
-        i = amp + 1;
-    }
-    return Value();
-}
-
-// The enumerable properties, in the order for..in lists them (newest first).
+// The enumerable properties, in the order for..in lists them (newest first), each pair made with the
+// global escape as it is now and collected with the array's push, then joined with "&".
 Value toStringFn(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o) return Value();
     std::vector<std::string> keys;
     o->ownKeys(vm, keys);
-    std::string out;
+    Value pairs(vm.newArray());
+    Value escapeFn = vm.global->get(vm, "escape");
+    auto escaped = [&](const Value& v) {
+        std::vector<Value> one{v};
+        return vm.toString(vm.call(escapeFn, Value(), one));
+    };
     for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
-        if (!out.empty()) out += '&';
-        out += urlEscape(*it) + "=" + urlEscape(vm.toString(o->get(vm, *it)));
+        std::string pair = escaped(Value(*it));
+        pair += "=" + escaped(o->get(vm, *it));
+        std::vector<Value> one{Value(pair)};
+        vm.callMethod(pairs, "push", one);
     }
-    return Value(out);
+    std::vector<Value> separator{Value("&")};
+    return vm.callMethod(pairs, "join", separator);
 }
 
 Value onData(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -119,6 +109,25 @@ Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 }  // namespace
+
+// "a=1&b=two" sets a and b; a pair without '=' sets an empty value, a pair without a name is skipped.
+Value loadObjectDecode(Vm& vm, const Value& self, std::vector<Value>& args) {
+    Object* o = self.object();
+    if (!o || args.empty()) return Value(false);
+    std::string s = vm.toString(args[0]);
+    size_t i = 0;
+    while (i <= s.size()) {
+        size_t amp = s.find('&', i);
+        if (amp == std::string::npos) amp = s.size();
+        std::string pair = s.substr(i, amp - i);
+        size_t eq = pair.find('=');
+        std::string name = urlUnescape(pair.substr(0, eq));
+        std::string value = eq == std::string::npos ? "" : urlUnescape(pair.substr(eq + 1));
+        if (!name.empty()) o->set(vm, name, Value(value));
+        i = amp + 1;
+    }
+    return Value();
+}
 
 std::string decodeLoadedText(const std::string& bytes, int version) {
     std::string text;
@@ -210,7 +219,7 @@ void installLoadVars(Vm& vm) {
         proto->define(vm, name, Value(scriptLikeFunction(vm, fn)), kDontEnum | kDontDelete);
     };
     scripted("addRequestHeader", loadObjectAddRequestHeader);
-    vm.method(proto, "decode", decode);
+    vm.method(proto, "decode", loadObjectDecode);
     scripted("getBytesLoaded", loadObjectBytesLoaded);
     scripted("getBytesTotal", loadObjectBytesTotal);
     vm.method(proto, "load", loadObjectLoad);
@@ -219,7 +228,7 @@ void installLoadVars(Vm& vm) {
     vm.method(proto, "send", loadObjectSend);
     vm.method(proto, "sendAndLoad", loadObjectSendAndLoad);
     scripted("toString", toStringFn);
-    proto->define(vm, "contentType", Value("application/x-www-form-urlencoded"), kDontEnum);
+    proto->define(vm, "contentType", Value("application/x-www-form-urlencoded"), kDontEnum | kDontDelete);
     vm.global->define(vm, "LoadVars", Value(cls), kDontEnum);
 }
 

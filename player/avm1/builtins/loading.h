@@ -18,6 +18,8 @@ void queueLoad(Vm& vm, Object* target, const std::string& url);
 Value loadObjectLoad(Vm& vm, const Value& self, std::vector<Value>& args);
 Value loadObjectSend(Vm& vm, const Value& self, std::vector<Value>& args);
 Value loadObjectSendAndLoad(Vm& vm, const Value& self, std::vector<Value>& args);
+// decode("a=1&b=two") sets a and b on the object (false when given nothing).
+Value loadObjectDecode(Vm& vm, const Value& self, std::vector<Value>& args);
 Value loadObjectAddRequestHeader(Vm& vm, const Value& self, std::vector<Value>& args);
 Value loadObjectBytesLoaded(Vm& vm, const Value& self, std::vector<Value>& args);
 Value loadObjectBytesTotal(Vm& vm, const Value& self, std::vector<Value>& args);
