@@ -47,16 +47,22 @@ bool Object::isProtoName(Vm& vm, const std::string& name) {
     return name == "__proto__" || vm.key(name) == "__proto__";
 }
 
-Object::Property* Object::findOwn(Vm& vm, const std::string& name) {
+Object::Property* Object::findOwn(Vm& vm, const std::string& name, bool anyVersion) {
     if (props_.empty()) return nullptr;
     auto it = index_.find(vm.key(name));
     if (it == index_.end()) return nullptr;
     Property* p = &props_[it->second];
-    return visibleInVersion(p->flags, vm.version) ? p : nullptr;
+    return anyVersion || visibleInVersion(p->flags, vm.version) ? p : nullptr;
 }
 
 Object::Property& Object::insert(Vm& vm, const std::string& name) {
-    index_[vm.key(name)] = static_cast<uint32_t>(props_.size());
+    auto [it, added] = index_.emplace(vm.key(name), static_cast<uint32_t>(props_.size()));
+    if (!added) {
+        // A property hidden from this version by its flags: a new one takes its place.
+        Property& p = props_[it->second];
+        p = Property{name, Value(), nullptr, nullptr, 0, false};
+        return p;
+    }
     props_.push_back(Property{name, Value(), nullptr, nullptr, 0, false});
     return props_.back();
 }
@@ -73,7 +79,7 @@ Value Object::get(Vm& vm, const std::string& name) {
 
 Value Object::getFrom(Vm& vm, const std::string& name, Object* self) {
     if (isProtoName(vm, name)) {
-        if (!protoOwn_) return Value();
+        if (!protoOwn_ || !visibleInVersion(protoFlags_, vm.version)) return Value();
         return protoPrimitive_ ? *protoPrimitive_ : proto_ ? Value(proto_) : Value::null();
     }
     Object* o = this;
@@ -127,6 +133,15 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
         p->value = stored;
         return;
     }
+    // A SWF 6 movie writes into a property kept for SWF 7 and later without seeing it (Flash Player
+    // quirk); any other hidden property is replaced by the new one (see insert).
+    if (vm.version == 6) {
+        Property* hidden = findOwn(vm, name, true);
+        if (hidden && !hidden->accessor && (hidden->flags & kVersion7Up) && !(hidden->flags & kReadOnly)) {
+            hidden->value = stored;
+            return;
+        }
+    }
     // A setter on the prototype chain takes the value for this object.
     Object* o = proto_;
     for (int depth = 1; o; ++depth, o = o->proto_) {
@@ -142,7 +157,7 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
 }
 
 bool Object::hasOwn(Vm& vm, const std::string& name) {
-    if (isProtoName(vm, name)) return protoOwn_;
+    if (isProtoName(vm, name)) return protoOwn_ && visibleInVersion(protoFlags_, vm.version);
     return findOwn(vm, name) != nullptr;
 }
 
@@ -176,8 +191,9 @@ bool Object::remove(Vm& vm, const std::string& name) {
 
 void Object::ownKeys(Vm& vm, std::vector<std::string>& out) {
     if (protoOwn_ && !(protoFlags_ & kDontEnum)) out.push_back("__proto__");
+    // for..in lists a property its version flags hide from this movie (reading it gives undefined).
     for (const Property& p : props_)
-        if (!(p.flags & kDontEnum) && visibleInVersion(p.flags, vm.version)) out.push_back(p.name);
+        if (!(p.flags & kDontEnum)) out.push_back(p.name);
 }
 
 void Object::define(Vm& vm, const std::string& name, const Value& value, uint16_t flags) {
@@ -205,9 +221,35 @@ bool Object::changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t
         protoFlags_ = uint16_t((protoFlags_ & ~clear) | set);
         return true;
     }
-    Property* p = findOwn(vm, name);
+    Property* p = findOwn(vm, name, true);
     if (!p) return false;
     p->flags = uint16_t((p->flags & ~clear) | set);
+    return true;
+}
+
+bool Object::getOwnAnyVersion(Vm& vm, const std::string& name, Value& out) {
+    Property* p = findOwn(vm, name, true);
+    if (!p || visibleInVersion(p->flags, vm.version)) return getOwn(vm, name, this, out);
+    if (!p->accessor) {
+        out = p->value;
+        return true;
+    }
+    out = Value();
+    if (!p->getter) return true;
+    std::vector<Value> args;
+    out = vm.call(Value(p->getter), Value(this), args);
+    return true;
+}
+
+bool Object::ownFlags(Vm& vm, const std::string& name, uint16_t& flags) {
+    if (isProtoName(vm, name)) {
+        if (!protoOwn_) return false;
+        flags = protoFlags_;
+        return true;
+    }
+    Property* p = findOwn(vm, name, true);
+    if (!p) return false;
+    flags = p->flags;
     return true;
 }
 
@@ -247,7 +289,7 @@ Value Object::construct(Vm& vm, std::vector<Value>& args) {
 Value FunctionObject::construct(Vm& vm, std::vector<Value>& args) {
     Object* proto = get(vm, "prototype").object();
     Object* obj = allocate ? allocate(vm, proto) : vm.make<Object>(proto);
-    obj->define(vm, "__constructor__", Value(this), kDontEnum);
+    obj->define(vm, "__constructor__", Value(this), kDontEnum | kVersion6Up);
     if (vm.version < 7) obj->define(vm, "constructor", Value(this), kDontEnum);
     Value r = call(vm, Value(obj), args);
     if (r.isObject() && !allocate) return r;
@@ -258,7 +300,7 @@ Value NativeFunction::construct(Vm& vm, std::vector<Value>& args) {
     if (!ctor_) return FunctionObject::construct(vm, args);
     Object* proto = get(vm, "prototype").object();
     Object* obj = allocate ? allocate(vm, proto) : vm.make<Object>(proto);
-    obj->define(vm, "__constructor__", Value(this), kDontEnum);
+    obj->define(vm, "__constructor__", Value(this), kDontEnum | kVersion6Up);
     if (vm.version < 7) obj->define(vm, "constructor", Value(this), kDontEnum);
     Value r = ctor_(vm, Value(obj), args);
     return r.isObject() ? r : Value(obj);

@@ -91,6 +91,11 @@ class Object : public GcCell {
     bool changeFlags(Vm& vm, const std::string& name, uint16_t set, uint16_t clear);
     void changeAllFlags(uint16_t set, uint16_t clear);
     bool isEnumerable(Vm& vm, const std::string& name);
+    // The flags of an own data or accessor property, whatever versions see it (false when missing).
+    bool ownFlags(Vm& vm, const std::string& name, uint16_t& flags);
+    // An own property's value (getters run) even when its version flags hide it from this movie; what
+    // for..in lists can be read this way.
+    bool getOwnAnyVersion(Vm& vm, const std::string& name, Value& out);
     bool watch(Vm& vm, const std::string& name, Object* callback, const Value& userData);
     bool unwatch(Vm& vm, const std::string& name);
 
@@ -116,7 +121,9 @@ class Object : public GcCell {
         uint16_t flags = 0;
         bool accessor = false;
     };
-    Property* findOwn(Vm& vm, const std::string& name);
+    // The own property `name` as this movie's version sees it; `anyVersion` finds it even when its
+    // version flags hide it (ASSetPropFlags, for..in and hasOwnProperty look past them).
+    Property* findOwn(Vm& vm, const std::string& name, bool anyVersion = false);
     Property& insert(Vm& vm, const std::string& name);
     // Stores into an own data property, creating it when missing (no setters looked up).
     void putOwn(Vm& vm, const std::string& name, const Value& value);
@@ -151,7 +158,8 @@ using Allocator = Object* (*)(Vm& vm, Object* proto);
 
 class FunctionObject : public Object {
   public:
-    explicit FunctionObject(Object* proto) : Object(proto, Kind::Function) {}
+    // A function's __proto__ is hidden from SWF 5 movies.
+    explicit FunctionObject(Object* proto) : Object(proto, Kind::Function) { protoFlags_ |= kVersion6Up; }
     bool isCallable() const override { return true; }
     const char* typeOf() const override { return "function"; }
     Value construct(Vm& vm, std::vector<Value>& args) override;

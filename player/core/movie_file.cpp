@@ -49,6 +49,23 @@ bool resolveLocalUrl(const std::string& url, const std::string& baseUrl, std::st
     }
     // Query strings name parameters for a web server; the file is what comes before them.
     rest = rest.substr(0, rest.find('?'));
+    // %XX escapes stand for their byte; the name ends at an escaped NUL.
+    std::string decoded;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        auto hex = [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) ? (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10)
+                                                                : -1;
+        };
+        if (rest[i] == '%' && i + 2 < rest.size() && hex(rest[i + 1]) >= 0 && hex(rest[i + 2]) >= 0) {
+            char c = char(hex(rest[i + 1]) * 16 + hex(rest[i + 2]));
+            if (c == '\0') break;
+            decoded += c;
+            i += 2;
+        } else {
+            decoded += rest[i];
+        }
+    }
+    rest = decoded;
     if (rest.empty()) {
         if (why) *why = "empty file name";
         return false;

@@ -139,6 +139,65 @@ const Case kNumbersAndMath[] = {
 };
 INSTANTIATE_TEST_SUITE_P(NumbersAndMath, Builtins, ::testing::ValuesIn(kNumbersAndMath));
 
+// e = new Object(); AsBroadcaster.initialize(e)
+#define NEW_BROADCASTER(name)                                          \
+    "push '" name "' 0; push 'Object'; newobject; setvar; push '" name \
+    "'; getvar; push 1; "                                              \
+    "push 'AsBroadcaster'; getvar; push 'initialize'; callmethod; pop; "
+// trace(e.broadcastMessage('foo'))
+#define BROADCAST(name) "push 'foo' 1; push '" name "'; getvar; push 'broadcastMessage'; callmethod; trace; "
+
+const Case kObjectsAndBroadcasters[] = {
+    {"broadcastMessage is true only when some listener is a value", 8,
+     NEW_BROADCASTER("e")
+         BROADCAST("e") "push 'e'; getvar; push '_listeners'; getmember; push 0 'hi'; setmember; " BROADCAST(
+             "e") "push 'e'; getvar; push '_listeners'; getmember; push 0 null; setmember; " BROADCAST("e"),
+     "undefined|true|undefined"},
+    {"initialize takes addListener as it is now and broadcastMessage from the global ASnative", 8,
+     "push 'AsBroadcaster'; getvar; push 'addListener'; function -\n push 'add'; trace\n end\n "
+     "setmember; " NEW_BROADCASTER(
+         "e") "push 1 1; push 'e'; getvar; push 'addListener'; callmethod; pop; "
+              "push '_global'; getvar; push 'ASnative' 22; setmember; " NEW_BROADCASTER(
+                  "f") "push 'f'; getvar; push 'broadcastMessage'; getmember; typeof; trace",
+     "add|undefined"},
+    {"addListener moves a listener to the end; removeListener compares with ==", 8,
+     NEW_BROADCASTER("e") "push 'a' 1; push 'e'; getvar; push 'addListener'; callmethod; pop; "
+                          "push 'b' 1; push 'e'; getvar; push 'addListener'; callmethod; pop; "
+                          "push 'a' 1; push 'e'; getvar; push 'addListener'; callmethod; pop; "
+                          "push 'e'; getvar; push '_listeners'; getmember; trace; "
+                          "push 'b' 1; push 'String'; newobject; push 1; push 'e'; getvar; push "
+                          "'removeListener'; callmethod; trace; "
+                          "push 'e'; getvar; push '_listeners'; getmember; trace",
+     "b,a|true|a"},
+    {"new Object() carries its constructor; Object.prototype is read-only", 6,
+     "push 'o' 0; push 'Object'; newobject; setvar; push 'o'; getvar; push '__constructor__'; getmember; "
+     "push 'Object'; getvar; equals2; trace; push 'o'; getvar; push 'constructor'; getmember; push 'Object'; "
+     "getvar; equals2; trace; push 'Object'; getvar; push 'prototype' 1; setmember; push 'Object'; getvar; "
+     "push 'prototype'; getmember; typeof; trace",
+     "true|true|object"},
+};
+INSTANTIATE_TEST_SUITE_P(ObjectsAndBroadcasters, Builtins, ::testing::ValuesIn(kObjectsAndBroadcasters));
+
+const Case kLoadVarsAndNatives[] = {
+    {"ASnative gives the engine's function after a script replaced the public one", 8,
+     "push '_global'; getvar; push 'escape'; function -\n push 'mine'; return\n end\n setmember; "
+     "push 'a b' 1; push 0 100 2; push 'ASnative'; callfunc; push undef; callmethod; trace",
+     "a%20b"},
+    {"LoadVars.toString escapes with the global escape and collects with push", 8,
+     "push '_global'; getvar; push 'escape'; function - s\n push 'e:'; push 's'; getvar; add2; trace; "
+     "push 's'; getvar; return\n end\n setmember; push 'l' 0; push 'LoadVars'; newobject; setvar; push 'l'; "
+     "getvar; push 'x' 42; setmember; "
+     "push 0; push 'l'; getvar; push 'toString'; callmethod; trace",
+     "e:x|e:42|x=42"},
+    {"decode: nothing given is false; ASnative(301, 3) decodes onto any object", 8,
+     "push 'o' 0; push 'Object'; newobject; setvar; push 'o'; getvar; push 'decode'; push 3 301 2; "
+     "push 'ASnative'; callfunc; setmember; push 0; push 'o'; getvar; push 'decode'; callmethod; trace; "
+     "push 'a=1&b' 1; push 'o'; getvar; push 'decode'; callmethod; trace; "
+     "push 'o'; getvar; push 'a'; getmember; push 'o'; getvar; push 'b'; getmember; add2; trace",
+     "false|undefined|1"},
+};
+INSTANTIATE_TEST_SUITE_P(LoadVarsAndNatives, Builtins, ::testing::ValuesIn(kLoadVarsAndNatives));
+
 TEST(BuiltinsLimits, AnObjectWhoseToStringLeadsBackToItselfIsCutOff) {
     // o.toString = String.prototype.toUpperCase: converting o asks toUpperCase, which converts o... until
     // the depth limit: the innermost conversion gives "[type Object]", and the script goes on.

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <map>
 
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/vm.h"
+#include "player/core/movie_file.h"
 
 namespace {
 
@@ -237,6 +239,164 @@ TEST_F(World, XmlIgnoreWhiteAndNamespaces) {
     EXPECT_EQ(str(a.object()->get(vm, "namespaceURI")), "urn:p");
     EXPECT_EQ(str(call(a, "getNamespaceForPrefix", {Value("p")})), "urn:p");
     EXPECT_EQ(str(call(a, "getPrefixForNamespace", {Value("urn:p")})), "p");
+}
+
+// ---- property version flags ----
+
+// What a movie of each version sees of a property its flags mark for other versions: reading it,
+// for..in, hasOwnProperty. Clearing the flags with ASSetPropFlags shows it again.
+TEST(WorldVersions, VersionFlagsHideAPropertyFromReadingButNotFromForIn) {
+    struct Case {
+        int flags;
+        int version;
+        bool readable;
+        bool ownProperty;
+    } cases[] = {
+        {kVersion6Up, 5, false, true},   {kVersion6Up, 6, true, true},   {kNotVersion6, 5, true, false},
+        {kNotVersion6, 6, false, false}, {kNotVersion6, 7, true, false}, {kVersion7Up, 6, false, true},
+        {kVersion8Up, 7, false, true},   {kVersion8Up, 8, true, true},   {kVersion9Up, 8, false, true},
+    };
+    for (const Case& c : cases) {
+        TestHost host;
+        Vm vm(host, c.version);
+        std::string what = "flags " + std::to_string(c.flags) + ", SWF " + std::to_string(c.version);
+        Object* o = vm.newObject();
+        o->set(vm, "p", Value(1));
+        Value setFlags = vm.global->get(vm, "ASSetPropFlags");
+        std::vector<Value> args{Value(o), Value("p"), Value(c.flags), Value(0)};
+        vm.call(setFlags, Value(), args);
+        EXPECT_EQ(vm.toString(o->get(vm, "p")), c.readable ? "1" : (c.version >= 7 ? "undefined" : ""))
+            << what;
+        std::vector<std::string> keys;
+        o->ownKeys(vm, keys);
+        EXPECT_EQ(keys, std::vector<std::string>{"p"}) << what;
+        std::vector<Value> name{Value("p")};
+        EXPECT_EQ(vm.callMethod(Value(o), "hasOwnProperty", name).boolean(), c.ownProperty) << what;
+        args = {Value(o), Value("p"), Value(0), Value(0x3FFF)};
+        vm.call(setFlags, Value(), args);
+        EXPECT_EQ(vm.toString(o->get(vm, "p")), "1") << what;
+    }
+}
+
+TEST(WorldVersions, StoringIntoAHiddenPropertyReplacesIt) {
+    // A SWF 8 movie's store replaces a property kept for SWF 9: the new one is visible and unflagged.
+    TestHost host;
+    Vm vm(host, 8);
+    Object* o = vm.newObject();
+    o->set(vm, "p", Value(1));
+    o->changeFlags(vm, "p", kVersion9Up | kReadOnly, 0);
+    o->set(vm, "p", Value(2));
+    EXPECT_EQ(vm.toString(o->get(vm, "p")), "2");
+    std::vector<std::string> keys;
+    o->ownKeys(vm, keys);
+    EXPECT_EQ(keys, std::vector<std::string>{"p"}) << "one property, not two";
+    // A SWF 6 movie writes into a property kept for SWF 7 and later, which stays hidden.
+    Vm six(host, 6);
+    Object* q = six.newObject();
+    q->set(six, "p", Value(1));
+    q->changeFlags(six, "p", kVersion7Up, 0);
+    q->set(six, "p", Value(2));
+    EXPECT_TRUE(q->get(six, "p").isUndefined());
+    q->changeFlags(six, "p", 0, kVersion7Up);
+    EXPECT_EQ(six.toString(q->get(six, "p")), "2");
+}
+
+TEST(WorldVersions, Swf5MoviesDoNotSeeAFunctionsProtoOrAnInstancesConstructor) {
+    TestHost host;
+    for (int version : {5, 6}) {
+        Vm vm(host, version);
+        NativeFunction* cls =
+            vm.newClass([](Vm&, const Value&, std::vector<Value>&) { return Value(); }, vm.newObject());
+        EXPECT_EQ(cls->get(vm, "__proto__").isUndefined(), version == 5) << version;
+        std::vector<Value> none;
+        Object* made = vm.construct(Value(cls), none).object();
+        ASSERT_TRUE(made);
+        EXPECT_EQ(made->get(vm, "__constructor__").isUndefined(), version == 5) << version;
+        EXPECT_EQ(made->get(vm, "__proto__").object(), cls->get(vm, "prototype").object()) << version;
+    }
+}
+
+// ---- loaded text and the loading natives ----
+
+TEST(Loading, LoadedTextIsDecodedByVersionAndByteOrderMark) {
+    struct Case {
+        std::string bytes;
+        int version;
+        std::string text;
+    } cases[] = {
+        {"a=\xC5", 5, "a=\xC3\x85"},  // Latin-1 before SWF 6
+        {"\xEF\xBB\xBF"
+         "a",
+         5,
+         "\xC3\xAF\xC2\xBB\xC2\xBF"
+         "a"},  // ... even a byte order mark
+        {"\xEF\xBB\xBF"
+         "a\xC3\x85",
+         6, "a\xC3\x85"},  // UTF-8, its mark dropped
+        {std::string("\xFE\xFF\0a\0\xC5\xD8\x3D\xDE\x00", 10), 7, "a\xC3\x85\xF0\x9F\x98\x80"},
+        {std::string("\xFF\xFE"
+                     "a\0\xC5\0",
+                     6),
+         8, "a\xC3\x85"},
+        {std::string("ab\0cd", 5), 8, "ab"},  // the text ends at NUL
+        {std::string("ab\0cd", 5), 5, "ab"},
+        {std::string("\0\0\xFE\xFF"
+                     "ab",
+                     6),
+         8, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(decodeLoadedText(c.bytes, c.version), c.text) << c.version << " " << c.bytes;
+}
+
+TEST(Loading, LocalUrlEscapesAreDecodedAndAnEscapedNulEndsTheName) {
+    struct Case {
+        const char* url;
+        const char* path;
+    } cases[] = {
+        {"my%20file.txt", "/movies/my file.txt"},
+        {"vars.txt%00ignored", "/movies/vars.txt"},
+        {"100%.txt", "/movies/100%.txt"},
+        {"a%2x.txt?x=%20", "/movies/a%2x.txt"},
+    };
+    for (const Case& c : cases) {
+        std::string path;
+        EXPECT_TRUE(player::resolveLocalUrl(c.url, "/movies/main.swf", path, nullptr)) << c.url;
+        EXPECT_EQ(path, c.path) << c.url;
+    }
+}
+
+TEST_F(World, AddRequestHeaderKeepsNameValuePairs) {
+    Value lv = construct("LoadVars", {});
+    auto headers = [&] { return str(lv.object()->get(vm, "_customHeaders")); };
+    call(lv, "addRequestHeader", {Value("Key"), Value("Value")});
+    EXPECT_EQ(headers(), "Key,Value");
+    call(lv, "addRequestHeader", {Value(vm.newArray({Value("K1"), Value("V1"), Value("K2")}))});
+    EXPECT_EQ(headers(), "Key,Value,K1,V1") << "an array gives its whole pairs";
+    call(lv, "addRequestHeader", {Value("Key"), Value(1)});
+    call(lv, "addRequestHeader", {Value("Key")});
+    EXPECT_EQ(headers(), "Key,Value,K1,V1") << "only strings are headers";
+    std::vector<std::string> keys;
+    lv.object()->ownKeys(vm, keys);
+    EXPECT_TRUE(keys.empty()) << "the list is hidden";
+}
+
+TEST_F(World, AnyObjectLoadsThroughTheSharedLoadNative) {
+    host.files["data.txt"] = "hello";
+    std::vector<Value> number{Value(301), Value(0)};
+    Value load = vm.call(global("ASnative"), Value(), number);
+    Object* o = vm.newObject();
+    o->set(vm, "load", load);
+    o->set(vm, "onData", Value(vm.newFunction(record)));
+    EXPECT_EQ(str(call(Value(o), "load")), "false") << "no address, no load";
+    EXPECT_TRUE(o->get(vm, "_bytesLoaded").isUndefined());
+    EXPECT_EQ(str(call(Value(o), "load", {Value("data.txt")})), "true");
+    EXPECT_EQ(str(o->get(vm, "_bytesLoaded")), "0");
+    EXPECT_EQ(str(o->get(vm, "_bytesTotal")), "undefined");
+    vm.runTimers();
+    EXPECT_EQ(host.lines, std::vector<std::string>{"hello"});
+    EXPECT_EQ(str(o->get(vm, "_bytesTotal")), "5");
+    EXPECT_EQ(str(o->get(vm, "loaded")), "false") << "only LoadVars' and XML's onData mark it loaded";
 }
 
 // ---- loading and LoadVars ----

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "player/avm1/builtins/globals.h"
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/string_case.h"
 #include "player/avm1/vm.h"
@@ -119,10 +120,11 @@ struct NativeEntry {
 
 // The numbered natives movies reach through ASnative.
 const NativeEntry kNatives[] = {
-    {100, 0, "escape", nullptr},
-    {100, 1, "unescape", nullptr},
-    {100, 2, "parseInt", nullptr},
-    {100, 3, "parseFloat", nullptr},
+    // The engine's own functions, whatever a script has put in the globals of those names.
+    {100, 0, nullptr, escapeFn},
+    {100, 1, nullptr, unescapeFn},
+    {100, 2, nullptr, parseIntFn},
+    {100, 3, nullptr, parseFloatFn},
     {100, 4, nullptr, traceFn},
     {100, 5, nullptr, xmlEscapeFn},
     {101, 0, "Object.prototype.watch", nullptr},
@@ -133,6 +135,7 @@ const NativeEntry kNatives[] = {
     {101, 5, "Object.prototype.hasOwnProperty", nullptr},
     {101, 6, "Object.prototype.isPrototypeOf", nullptr},
     {101, 7, "Object.prototype.isPropertyEnumerable", nullptr},
+    {101, 12, nullptr, broadcastMessage},
     {102, 0, nullptr, asciiUpper},
     {102, 1, nullptr, asciiLower},
     {106, 0, "Number.prototype.valueOf", nullptr},
@@ -171,13 +174,17 @@ const NativeEntry kNatives[] = {
     {252, 10, "Array.prototype.sort", nullptr},
     {252, 11, "Array.prototype.reverse", nullptr},
     {252, 12, "Array.prototype.sortOn", nullptr},
+    {301, 0, nullptr, loadObjectLoad},
+    {301, 1, nullptr, loadObjectSend},
+    {301, 2, nullptr, loadObjectSendAndLoad},
+    {301, 3, nullptr, loadObjectDecode},
     {5, 0, "Mouse.show", nullptr},
     {5, 1, "Mouse.hide", nullptr},
 };
 
-// ASnative(table, index). The originals are looked up when a movie first asks (so classes installed
-// after the globals are found too) and kept, so a script that replaces the public name still gets the
-// engine's function.
+// ASnative(table, index). The originals of the classes made before the globals are kept at once; the
+// others are looked up when a movie first asks and kept, so a script that replaces the public name
+// still gets the engine's function.
 class AsNativeFunction : public FunctionObject {
   public:
     AsNativeFunction(Object* proto, Object* cache) : FunctionObject(proto), cache_(cache) {}
@@ -196,6 +203,11 @@ class AsNativeFunction : public FunctionObject {
     void trace(std::vector<GcCell*>& out) const override {
         FunctionObject::trace(out);
         out.push_back(cache_);
+    }
+    // Keeps the functions of the classes made so far, before any script can replace their public names.
+    void resolveInstalled(Vm& vm) {
+        for (const NativeEntry& e : kNatives)
+            resolve(vm, e);
     }
 
   private:
@@ -427,8 +439,9 @@ void installGlobals(Vm& vm) {
     g->define(vm, "unescape", Value(vm.newFunction(unescapeFn)), kDontEnum);
     g->define(vm, "NaN", Value(kNaN), kDontEnum);
     g->define(vm, "Infinity", Value(std::numeric_limits<double>::infinity()), kDontEnum);
-    g->define(vm, "ASnative", Value(vm.make<AsNativeFunction>(vm.functionProto, vm.make<Object>(nullptr))),
-              kDontEnum);
+    auto* native = vm.make<AsNativeFunction>(vm.functionProto, vm.make<Object>(nullptr));
+    native->resolveInstalled(vm);
+    g->define(vm, "ASnative", Value(native), kDontEnum);
 }
 
 }  // namespace player::avm1

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "player/avm1/value.h"
 
 namespace player::avm1 {
+
+class Vm;
 
 // parseInt: `radix` 0 when none was given (then a leading "0x" means hexadecimal and a leading 0 before
 // octal digits octal); NaN when nothing is read.
@@ -16,5 +21,8 @@ double parseFloatPrefix(const std::string& s);
 std::string xmlEscapeText(const std::string& s);
 std::string urlEscape(const std::string& s);
 std::string urlUnescape(const std::string& s);
+
+// AsBroadcaster's broadcastMessage (ASnative 101, 12), which initialize gives every broadcaster.
+Value broadcastMessage(Vm& vm, const Value& self, std::vector<Value>& args);
 
 }  // namespace player::avm1

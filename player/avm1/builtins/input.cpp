@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "player/avm1/builtins/focus.h"
+#include "player/avm1/builtins/globals.h"
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/builtins/text_support.h"
 #include "player/avm1/clip_object.h"
@@ -28,41 +30,28 @@ ArrayObject* listenersOf(Vm& vm, const Value& self) {
     return o ? dynamic_cast<ArrayObject*>(o->get(vm, "_listeners").object()) : nullptr;
 }
 
+// addListener(l): l moves to the end of the list (removed first if there).
 Value addListener(Vm& vm, const Value& self, std::vector<Value>& args) {
     ArrayObject* list = listenersOf(vm, self);
     if (!list) return Value(false);
     Value l = arg(args, 0);
-    for (const Value& v : list->elements)
-        if (Vm::strictEquals(v, l)) return Value(true);
+    std::vector<Value> one{l};
+    vm.callMethod(self, "removeListener", one);
     list->elements.push_back(l);
     return Value(true);
 }
 
+// removeListener(l): the first listener equal to l (as == compares) leaves the list.
 Value removeListener(Vm& vm, const Value& self, std::vector<Value>& args) {
     ArrayObject* list = listenersOf(vm, self);
     if (!list) return Value(false);
     Value l = arg(args, 0);
     for (size_t i = 0; i < list->elements.size(); ++i)
-        if (Vm::strictEquals(list->elements[i], l)) {
+        if (vm.looseEquals(list->elements[i], l)) {
             list->elements.erase(list->elements.begin() + long(i));
             return Value(true);
         }
     return Value(false);
-}
-
-// broadcastMessage(name, args...): calls name on every listener, on a copy of the list so listeners may
-// remove themselves.
-Value broadcastMessage(Vm& vm, const Value& self, std::vector<Value>& args) {
-    ArrayObject* list = listenersOf(vm, self);
-    if (!list || args.empty()) return Value();
-    std::string name = vm.toString(args[0]);
-    std::vector<Value> rest(args.begin() + 1, args.end());
-    std::vector<Value> copy = list->elements;
-    for (const Value& l : copy) {
-        std::vector<Value> a = rest;
-        vm.callMethod(l, name, a);
-    }
-    return Value(!copy.empty());
 }
 
 // Makes `o` a broadcaster with the global AsBroadcaster's methods.
@@ -73,8 +62,26 @@ void makeBroadcaster(Vm& vm, Object* b, Object* o, uint8_t flags) {
         o->define(vm, m, b->get(vm, m), flags);
 }
 
+// AsBroadcaster.initialize(o): o gets a fresh listener list, AsBroadcaster's addListener and
+// removeListener as they are now, and broadcastMessage from ASnative(101, 12) (what a script has put in
+// the global ASnative decides, as in Flash Player).
 Value initialize(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (Object* o = arg(args, 0).object()) makeBroadcaster(vm, self.object(), o, kDontEnum);
+    Object* b = self.object();
+    Object* o = arg(args, 0).object();
+    if (!b || !o) return Value();
+    constexpr uint8_t flags = kDontEnum | kDontDelete;
+    std::vector<Value> number{Value(101), Value(12)};
+    Value native = vm.global->get(vm, "ASnative");
+    Value broadcast =
+        native.object() && native.object()->isCallable() ? vm.call(native, Value(), number) : Value();
+    o->define(vm, "broadcastMessage", broadcast, flags);
+    o->define(vm, "addListener", b->get(vm, "addListener"), flags);
+    o->define(vm, "removeListener", b->get(vm, "removeListener"), flags);
+    o->define(vm, "_listeners", Value(vm.newArray()), flags);
+    return Value();
+}
+
+Value broadcasterCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
@@ -459,14 +466,34 @@ void fixedMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
 
 }  // namespace
 
+// broadcastMessage(name, args...): calls name on every listener, on a copy of the list so listeners may
+// remove themselves. True when some listener was an object (or a value that becomes one), else undefined.
+Value broadcastMessage(Vm& vm, const Value& self, std::vector<Value>& args) {
+    ArrayObject* list = listenersOf(vm, self);
+    if (!list || args.empty()) return Value();
+    std::string name = vm.toString(args[0]);
+    std::vector<Value> rest(args.begin() + 1, args.end());
+    std::vector<Value> copy = list->elements;
+    bool sent = false;
+    for (const Value& l : copy) {
+        if (l.isNullish()) continue;
+        sent = true;
+        std::vector<Value> a = rest;
+        vm.callMethod(l, name, a);
+    }
+    return sent ? Value(true) : Value();
+}
+
 void installInput(Vm& vm) {
     // The broadcaster protocol; the global AsBroadcaster is there for SWF 6 movies and later.
     Object* b = vm.global->get(vm, "AsBroadcaster").object();
     if (!b) {
-        b = vm.newObject();
-        vm.method(b, "initialize", initialize);
-        vm.method(b, "addListener", addListener);
-        vm.method(b, "removeListener", removeListener);
+        b = vm.newClass(broadcasterCtor, vm.newObject());
+        // Flash Player defines all but broadcastMessage in script: they have their own prototype objects.
+        const std::pair<const char*, NativeFn> scripted[] = {
+            {"addListener", addListener}, {"initialize", initialize}, {"removeListener", removeListener}};
+        for (const auto& [name, fn] : scripted)
+            b->define(vm, name, Value(scriptLikeFunction(vm, fn)), kDontEnum | kDontDelete);
         vm.method(b, "broadcastMessage", broadcastMessage);
         if (vm.version >= 6) vm.global->define(vm, "AsBroadcaster", Value(b), kDontEnum);
     }

@@ -78,8 +78,12 @@ void applyInit(Vm& vm, ClipObject* clip, const Value& init) {
         p->ownKeys(vm, keys);
         if (keys.size() > 100000) break;
     }
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it)
-        clip->set(vm, *it, o->get(vm, *it));
+    // Every property for..in sees is copied, also one its version flags hide from this movie.
+    for (size_t i = keys.size(); i-- > 0;) {
+        Value v;
+        if (!o->getOwnAnyVersion(vm, keys[i], v)) v = o->get(vm, keys[i]);
+        clip->set(vm, keys[i], v);
+    }
 }
 
 // A clip whose library symbol was registered with Object.registerClass becomes an instance of that class.

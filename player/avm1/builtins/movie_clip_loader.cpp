@@ -24,6 +24,13 @@ bool targetOf(Vm& vm, const Value& t, int& level, ClipObject*& clip) {
         return true;
     }
     if (t.isString()) {
+        // "_levelN" names the level even while nothing is loaded there.
+        const std::string& s = t.string();
+        if (s.size() > 6 && s.size() < 16 && vm.key(s.substr(0, 6)) == vm.key("_level") &&
+            s.find_first_not_of("0123456789", 6) == std::string::npos) {
+            level = int(std::stol(s.substr(6)));
+            return true;
+        }
         clip = vm.resolveTarget(vm.host.level(0), t.string());
         return clip != nullptr;
     }
@@ -55,14 +62,28 @@ Value unloadClip(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(true);
 }
 
+// Whether `v` is a MovieClipLoader (has its prototype on the chain).
+bool isLoader(Vm& vm, const Value& v) {
+    Object* cls = vm.global->get(vm, "MovieClipLoader").object();
+    Object* proto = cls ? cls->get(vm, "prototype").object() : nullptr;
+    int depth = 0;
+    for (Object* o = v.object(); o && proto && depth < 256; o = o->proto(), ++depth)
+        if (o->proto() == proto) return true;
+    return false;
+}
+
+// getProgress(target): {bytesLoaded, bytesTotal} of the movie loaded there (an object outside every
+// prototype chain); a clip that is not the root of a loaded movie counts 0, no target gives undefined.
 Value getProgress(Vm& vm, const Value& self, std::vector<Value>& args) {
     int level;
     ClipObject* clip;
-    Object* out = vm.newObject();
-    if (!targetOf(vm, arg(args, 0), level, clip)) return Value(out);
+    if (!targetOf(vm, arg(args, 0), level, clip) || !isLoader(vm, self)) return Value();
+    Object* out = vm.make<Object>(nullptr);
     if (level >= 0) clip = vm.host.level(level);
     MovieClip* mc = clip ? clip->clip() : nullptr;
-    double bytes = mc && mc->movie() ? double(mc->movie()->byteSize()) : 0;
+    auto* parent = mc ? dynamic_cast<MovieClip*>(mc->parent) : nullptr;
+    bool loadedRoot = mc && mc->movie() && (!parent || parent->movie() != mc->movie());
+    double bytes = loadedRoot ? double(mc->movie()->byteSize()) : 0;
     out->set(vm, "bytesLoaded", Value(bytes));
     out->set(vm, "bytesTotal", Value(bytes));
     return Value(out);

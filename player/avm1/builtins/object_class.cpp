@@ -2,6 +2,7 @@
 // hasOwnProperty, ASSetPropFlags), registerClass, call and apply.
 #include <cmath>
 
+#include "player/avm1/builtins/loading.h"
 #include "player/avm1/builtins/native_args.h"
 #include "player/avm1/clip_object.h"
 #include "player/avm1/vm.h"
@@ -14,6 +15,14 @@ Value objectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     if (!args.empty() && args[0].isObject()) return args[0];
     if (!args.empty() && !args[0].isNullish()) return Value(vm.toObject(args[0]));
     return Value(vm.newObject());
+}
+
+// new Object(v): an object v itself, a primitive v boxed; otherwise the new object `new` made (which
+// carries its constructor like any other instance).
+Value objectConstruct(Vm& vm, const Value& self, std::vector<Value>& args) {
+    if (!args.empty() && args[0].isObject()) return args[0];
+    if (!args.empty() && !args[0].isNullish()) return Value(vm.toObject(args[0]));
+    return Value();
 }
 
 Value objectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -31,7 +40,11 @@ Value objectValueOf(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value hasOwnProperty(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o || args.empty()) return Value(false);
-    return Value(o->hasOwn(vm, vm.toString(args[0])));
+    std::string name = vm.toString(args[0]);
+    // A property flagged for versions other than 6 is not reported; other version flags are looked past.
+    uint16_t flags = 0;
+    if (o->ownFlags(vm, name, flags)) return Value(!(flags & kNotVersion6));
+    return Value(o->hasOwn(vm, name));
 }
 
 Value isPropertyEnumerable(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -90,10 +103,9 @@ Value registerClass(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value asSetPropFlags(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = arg(args, 0).object();
     if (!o) return Value();
-    // Version bits set by a script do not hide its own properties (only built-ins are versioned).
-    constexpr uint16_t kSettable = kDontEnum | kDontDelete | kReadOnly;
-    uint16_t set = uint16_t(vm.toInt(arg(args, 2)) & kSettable);
-    uint16_t clear = uint16_t(vm.toInt(arg(args, 3)) & kSettable);
+    // Version bits hide a script's own properties from the movie's version just as they hide built-ins.
+    uint16_t set = uint16_t(vm.toInt(arg(args, 2)));
+    uint16_t clear = uint16_t(vm.toInt(arg(args, 3)));
     Value names = arg(args, 1);
     if (names.isNull()) {
         o->changeAllFlags(set, clear);
@@ -145,9 +157,10 @@ Value functionApply(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 void installObject(Vm& vm) {
     Object* proto = vm.objectProto;
-    NativeFunction* ctor = vm.newClass(objectCtor, proto, objectCtor);
+    NativeFunction* ctor = vm.newClass(objectCtor, proto, objectConstruct);
     vm.method(proto, "toString", objectToString);
-    vm.method(proto, "toLocaleString", objectToString);
+    proto->define(vm, "toLocaleString", Value(scriptLikeFunction(vm, objectToString)),
+                  kDontEnum | kDontDelete);
     vm.method(proto, "valueOf", objectValueOf);
     vm.method(proto, "hasOwnProperty", hasOwnProperty);
     vm.method(proto, "isPropertyEnumerable", isPropertyEnumerable);
@@ -156,6 +169,8 @@ void installObject(Vm& vm) {
     vm.method(proto, "watch", watch);
     vm.method(proto, "unwatch", unwatch);
     vm.method(ctor, "registerClass", registerClass);
+    // Object's own properties are hidden, permanent and read-only.
+    ctor->changeAllFlags(kDontEnum | kDontDelete | kReadOnly, 0);
     vm.global->define(vm, "Object", Value(ctor), kDontEnum);
     vm.global->define(vm, "ASSetPropFlags", Value(vm.newFunction(asSetPropFlags)), kDontEnum);
 }
@@ -164,6 +179,8 @@ void installFunction(Vm& vm) {
     Object* proto = vm.functionProto;
     NativeFunction* ctor = vm.newClass(functionCtor, proto);
     vm.functionCtor = ctor;
+    if (Object* objectClass = vm.global->get(vm, "Object").object())
+        objectClass->define(vm, "constructor", Value(ctor), kDontEnum | kDontDelete | kReadOnly);
     vm.method(proto, "call", functionCall);
     vm.method(proto, "apply", functionApply);
     vm.global->define(vm, "Function", Value(ctor), kDontEnum | kVersion6Up);

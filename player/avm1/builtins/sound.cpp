@@ -519,10 +519,14 @@ void installSound(Vm& vm) {
         {"loadSound", loadSound, fixed | kVersion6Up},
         {"getBytesLoaded", getBytesLoaded, fixed | kVersion6Up},
         {"getBytesTotal", getBytesTotal, fixed | kVersion6Up},
-        {"areSoundsInaccessible", areSoundsInaccessible, fixed | kVersion8Up},
+        {"areSoundsInaccessible", areSoundsInaccessible, fixed | kVersion9Up},
     };
     for (const auto& m : methods)
         vm.method(proto, m.name, m.fn, m.flags);
+    // A property with neither getter nor setter: it reads undefined and keeps nothing.
+    proto->defineAccessor(vm, "checkPolicyFile", nullptr, nullptr, kDontEnum | kDontDelete);
+    // Everything on the prototype, __proto__ and constructor too, is read-only.
+    proto->changeAllFlags(kReadOnly, 0);
     vm.global->define(vm, "Sound", Value(cls), kDontEnum);
 }
 

@@ -136,7 +136,7 @@ void Vm::runTimers() {
         std::string text;
         Value data;
         if (host.readLocalFile(l.url, text)) {
-            data = Value(text);
+            data = Value(decodeLoadedText(text, version));
             // XML shows the counts as properties; LoadVars keeps them out of its variables.
             uint8_t flags = l.target->kind() == Object::Kind::Xml ? 0 : kDontEnum;
             l.target->define(*this, "_bytesLoaded", Value(double(text.size())), flags);

@@ -639,30 +639,6 @@ Value createTextNode(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(makeNode(vm, xmlNodeProto(vm), kText, Value(vm.toString(arg(args, 0)))));
 }
 
-Value xmlLoad(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Object* o = self.object();
-    if (!o || args.empty()) return Value(false);
-    o->set(vm, "loaded", Value(false));
-    o->set(vm, "_bytesLoaded", Value(0));
-    // The size of what an earlier load brought is unknown until this one arrives.
-    o->set(vm, "_bytesTotal", Value());
-    queueLoad(vm, o, vm.toString(args[0]));
-    return Value(true);
-}
-
-Value xmlSendAndLoad(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Object* target = arg(args, 1).object();
-    if (!self.object() || !target || args.empty()) return Value(false);
-    target->set(vm, "loaded", Value(false));
-    queueLoad(vm, target, vm.toString(args[0]));
-    return Value(true);
-}
-
-Value xmlSend(Vm& vm, const Value& self, std::vector<Value>& args) {
-    vm.host.unsupported("XML.send (the player sends nothing over a network)");
-    return Value(false);
-}
-
 Value xmlOnData(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* o = self.object();
     if (!o) return Value();
@@ -683,19 +659,43 @@ Value nothing(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// What load has received: nothing before a load, 0 while asked for, the whole file once there.
-Value bytesLoaded(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Object* o = self.object();
-    return o ? o->get(vm, "_bytesLoaded") : Value();
-}
-
-Value bytesTotal(Vm& vm, const Value& self, std::vector<Value>& args) {
-    Object* o = self.object();
-    return o ? o->get(vm, "_bytesTotal") : Value();
-}
-
 void enumerableMethod(Vm& vm, Object* on, const char* name, NativeFn fn) {
     on->define(vm, name, Value(vm.newFunction(fn)), 0);
+}
+
+// One of the methods Flash Player defines in script (they have a prototype object of their own).
+void enumerableScripted(Vm& vm, Object* on, const char* name, NativeFn fn) {
+    on->define(vm, name, Value(scriptLikeFunction(vm, fn)), 0);
+}
+
+// ---- XMLSocket: the class is there, but the player opens no connections ----
+
+Value socketCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    return Value();
+}
+
+Value socketConnect(Vm& vm, const Value& self, std::vector<Value>& args) {
+    vm.host.unsupported("XMLSocket.connect (the player opens no network connections)");
+    return Value(false);
+}
+
+// onData(text): the text parsed into a new XML object, handed to onXML.
+Value socketOnData(Vm& vm, const Value& self, std::vector<Value>& args) {
+    std::vector<Value> ctorArgs{arg(args, 0)};
+    Value doc = vm.construct(vm.global->get(vm, "XML"), ctorArgs);
+    std::vector<Value> handlerArgs{doc};
+    vm.callMethod(self, "onXML", handlerArgs);
+    return Value();
+}
+
+void installXmlSocket(Vm& vm) {
+    Object* proto = vm.newObject();
+    NativeFunction* cls = vm.newClass(socketCtor, proto);
+    vm.method(proto, "close", nothing);
+    vm.method(proto, "connect", socketConnect);
+    proto->define(vm, "onData", Value(scriptLikeFunction(vm, socketOnData)), kDontEnum | kDontDelete);
+    vm.method(proto, "send", nothing);
+    vm.global->define(vm, "XMLSocket", Value(cls), kDontEnum);
 }
 
 }  // namespace
@@ -739,24 +739,25 @@ void installXml(Vm& vm) {
 
     // XML.prototype is an XMLNode (the document node's methods and properties come from there).
     XmlNode* xmlProto = vm.make<XmlNode>(nodeProto);
-    xmlProto->define(vm, "__constructor__", Value(nodeClass), kDontEnum);
+    xmlProto->define(vm, "__constructor__", Value(nodeClass), kDontEnum | kVersion6Up);
     NativeFunction* xmlClass = vm.newFunction(xmlCtor, xmlCtor);
     xmlClass->define(vm, "prototype", Value(xmlProto), kDontEnum | kDontDelete);
     xmlClass->allocate = allocateNode;
-    enumerableMethod(vm, xmlProto, "addRequestHeader", nothing);
+    enumerableScripted(vm, xmlProto, "addRequestHeader", loadObjectAddRequestHeader);
     enumerableMethod(vm, xmlProto, "createElement", createElement);
     enumerableMethod(vm, xmlProto, "createTextNode", createTextNode);
-    enumerableMethod(vm, xmlProto, "getBytesLoaded", bytesLoaded);
-    enumerableMethod(vm, xmlProto, "getBytesTotal", bytesTotal);
-    enumerableMethod(vm, xmlProto, "load", xmlLoad);
-    enumerableMethod(vm, xmlProto, "onData", xmlOnData);
-    enumerableMethod(vm, xmlProto, "onLoad", nothing);
+    enumerableScripted(vm, xmlProto, "getBytesLoaded", loadObjectBytesLoaded);
+    enumerableScripted(vm, xmlProto, "getBytesTotal", loadObjectBytesTotal);
+    enumerableMethod(vm, xmlProto, "load", loadObjectLoad);
+    enumerableScripted(vm, xmlProto, "onData", xmlOnData);
+    enumerableScripted(vm, xmlProto, "onLoad", nothing);
     enumerableMethod(vm, xmlProto, "parseXML", parseXml);
-    enumerableMethod(vm, xmlProto, "send", xmlSend);
-    enumerableMethod(vm, xmlProto, "sendAndLoad", xmlSendAndLoad);
+    enumerableMethod(vm, xmlProto, "send", loadObjectSend);
+    enumerableMethod(vm, xmlProto, "sendAndLoad", loadObjectSendAndLoad);
     xmlProto->define(vm, "contentType", Value("application/x-www-form-urlencoded"), kDontEnum);
     xmlProto->define(vm, "ignoreWhite", Value(false), kDontEnum);
     vm.global->define(vm, "XML", Value(xmlClass), kDontEnum);
+    installXmlSocket(vm);
 }
 
 }  // namespace player::avm1
