@@ -237,6 +237,101 @@ TEST_F(Script, NoiseFloodFillScrollAndColorBounds) {
     EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(0), Value(0)})), 0xFFFFFF) << "left behind as it was";
 }
 
+// Pixels read from Flash Player's pictures of 100 x 100 bitmaps filled by perlinNoise (the render corpus'
+// perlin noise case, where every pixel matches): plain and fractal sums, stitching with unequal sizes,
+// grey, and per-octave offsets.
+TEST_F(Script, PerlinNoiseDrawsFlashPlayersPixels) {
+    Value offsets =
+        array({make("geom", "Point", {Value(10), Value(20)}), make("geom", "Point", {Value(-30), Value(-40)}),
+               make("geom", "Point", {Value(135), Value(15)})});
+    const Value no;
+    struct Case {
+        const char* what;
+        std::vector<Value> args;  // baseX, baseY, octaves, seed, stitch, fractal, channels, grey, offsets
+        uint32_t at37x23, at81x64;
+    } cases[] = {
+        {"fractal",
+         {Value(100), Value(100), Value(1), Value(42), Value(false), Value(true), Value(7)},
+         0x97687A,
+         0x9467AC},
+        {"turbulence",
+         {Value(310), Value(70), Value(2), Value(20), Value(false), Value(false), Value(7)},
+         0x8A9030,
+         0x5A1B56},
+        {"stitched",
+         {Value(130), Value(70), Value(2), Value(20), Value(true), Value(true), Value(7)},
+         0x384F99,
+         0x9ABC85},
+        {"grey",
+         {Value(100), Value(100), Value(2), Value(242), Value(false), Value(true), Value(7), Value(true)},
+         0x898989,
+         0x5D5D5D},
+        {"offsets",
+         {Value(100), Value(100), Value(3), Value(137), Value(false), Value(true), Value(7), Value(false),
+          offsets},
+         0x8DAC4E,
+         0xAA9752},
+    };
+    for (Case& c : cases) {
+        Value b = make("display", "BitmapData", {Value(100), Value(100), Value(true), Value(0)});
+        call(b, "perlinNoise", c.args);
+        EXPECT_EQ(uint32_t(vm.toNumber(call(b, "getPixel", {Value(37), Value(23)}))), c.at37x23) << c.what;
+        EXPECT_EQ(uint32_t(vm.toNumber(call(b, "getPixel", {Value(81), Value(64)}))), c.at81x64) << c.what;
+        EXPECT_EQ(toUint32(vm.toNumber(call(b, "getPixel32", {Value(5), Value(90)}))) >> 24, 255u)
+            << c.what << ": no alpha asked, so opaque";
+    }
+    // Too few arguments change nothing; a negative octave count is capped rather than looped over.
+    Value b = make("display", "BitmapData", {Value(4), Value(4), Value(false), Value(0x123456)});
+    EXPECT_EQ(vm.toNumber(call(b, "perlinNoise", {Value(10), Value(10), Value(1), Value(1), Value(false)})),
+              -1);
+    EXPECT_EQ(vm.toNumber(call(b, "getPixel", {Value(1), Value(1)})), 0x123456);
+    call(b, "perlinNoise", {Value(1e-300), Value(0), Value(-1), Value(1), Value(true), Value(false)});
+    EXPECT_TRUE(host.unsupportedWhat.empty());
+}
+
+// pixelDissolve: numPixels pixels of the area change (the top-left one always), copied from the source or,
+// with the bitmap as its own source, set to fillColor; the answer continues the same dissolve, and the
+// seed alone decides which pixels.
+TEST_F(Script, PixelDissolveChangesTheAskedNumberOfPixelsInASeededOrder) {
+    auto changed = [&](const Value& b, uint32_t from) {
+        int n = 0;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x)
+                n += uint32_t(vm.toNumber(call(b, "getPixel", {Value(x), Value(y)}))) != from;
+        return n;
+    };
+    Value src = make("display", "BitmapData", {Value(10), Value(10), Value(false), Value(0xFF0000)});
+    Value all = make("geom", "Rectangle", {Value(0), Value(0), Value(10), Value(10)});
+    Value origin = make("geom", "Point", {Value(0), Value(0)});
+    Value a = make("display", "BitmapData", {Value(10), Value(10), Value(false), Value(0)});
+    Value next = call(a, "pixelDissolve", {src, all, origin, Value(7), Value(30)});
+    EXPECT_EQ(changed(a, 0), 31) << "30 and the top-left pixel";
+    EXPECT_EQ(vm.toNumber(call(a, "getPixel", {Value(0), Value(0)})), 0xFF0000);
+    call(a, "pixelDissolve", {src, all, origin, next, Value(30)});
+    EXPECT_EQ(changed(a, 0), 61) << "the second call goes on where the first stopped";
+    call(a, "pixelDissolve", {src, all, origin, Value(1), Value(1000)});
+    EXPECT_EQ(changed(a, 0), 100) << "more than the area: all of it";
+
+    Value b = make("display", "BitmapData", {Value(10), Value(10), Value(false), Value(0)});
+    Value c = make("display", "BitmapData", {Value(10), Value(10), Value(false), Value(0)});
+    call(b, "pixelDissolve", {src, all, origin, Value(7), Value(30)});
+    call(c, "pixelDissolve", {src, all, origin, Value(8), Value(30)});
+    Value a2 = make("display", "BitmapData", {Value(10), Value(10), Value(false), Value(0)});
+    call(a2, "pixelDissolve", {src, all, origin, Value(7), Value(30)});
+    EXPECT_EQ(vm.toNumber(call(a2, "compare", {b})), 0) << "same seed, same pixels";
+    EXPECT_NE(vm.toNumber(call(c, "compare", {b})), 0) << "another seed, other pixels";
+
+    // Its own source: pixels take the fill colour; an area cut by the bitmap's edge stays inside it.
+    Value d = make("display", "BitmapData", {Value(10), Value(10), Value(true), Value(0)});
+    Value corner = make("geom", "Rectangle", {Value(5), Value(5), Value(10), Value(10)});
+    call(d, "pixelDissolve",
+         {d, corner, make("geom", "Point", {Value(5), Value(5)}), Value(3), Value(500),
+          Value(double(0x80FFFFFF))});
+    EXPECT_EQ(vm.toNumber(call(d, "getPixel32", {Value(9), Value(9)})), double(int32_t(0x80FFFFFFu)));
+    EXPECT_EQ(vm.toNumber(call(d, "getPixel32", {Value(4), Value(4)})), 0) << "outside the area";
+    EXPECT_EQ(vm.toNumber(call(d, "pixelDissolve", {Value(), corner, origin})), -2);
+}
+
 // ---- on the stage ----
 
 using playertest::movie;

@@ -18,6 +18,7 @@
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
 #include "player/filters/blend.h"
+#include "player/filters/noise.h"
 #include "player/raster/color.h"
 
 namespace player::avm1 {
@@ -650,19 +651,65 @@ Value generateFilterRect(Vm& vm, const Value& self, std::vector<Value>& args) {
     return makeRect(vm, a.x - r.left, a.y - r.top, a.w + r.left + r.right, a.h + r.top + r.bottom);
 }
 
-// Methods whose pixel patterns are not made yet: they say so once and change nothing.
-Value notYet(Vm& vm, const Value& self, const char* what) {
-    if (!live(self)) return kFailed;
-    vm.host.unsupported(std::string("BitmapData.") + what);
+// perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise[, channelOptions, grayScale,
+// offsets]): fills the whole bitmap with noise; the same arguments give the same pixels.
+Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 6) return kFailed;
+    filters::PerlinParams p;
+    p.baseX = vm.toNumber(args[0]);
+    p.baseY = vm.toNumber(args[1]);
+    // A negative count reads as a huge one, which the octave cap cuts.
+    p.octaves = int(std::min<uint32_t>(toUint32(vm.toNumber(args[2])), filters::kMaxOctaves));
+    p.seed = toInt32(vm.toNumber(args[3]));
+    p.stitch = vm.toBoolean(args[4]);
+    p.fractal = vm.toBoolean(args[5]);
+    p.channels = args.size() > 6 ? int(toUint32(vm.toNumber(args[6])) & 15) : 7;
+    p.gray = vm.toBoolean(arg(args, 7));
+    if (Object* offsets = arg(args, 8).object()) {
+        for (int i = 0; i < p.octaves; ++i) {
+            Value point = offsets->get(vm, std::to_string(i));
+            double x = 0, y = 0;
+            if (point.object()) x = num(vm, point, "x"), y = num(vm, point, "y");
+            p.offsets.emplace_back(x, y);
+        }
+    }
+    filters::perlinNoise(p, b->bitmap.pixels.data(), b->bitmap.width, b->bitmap.height,
+                         size_t(b->bitmap.width), b->transparent);
+    b->changed();
     return kFailed;
 }
 
-Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return notYet(vm, self, "perlinNoise");
-}
-
+// pixelDissolve(source, sourceRect, destPoint[, randomSeed, numPixels, fillColor]): copies numPixels
+// pixels of the source area, in an order the seed picks, or fills them with fillColor when the source is
+// this bitmap. The top-left pixel is always drawn first. Answers the seed that continues the dissolve.
 Value pixelDissolve(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return notYet(vm, self, "pixelDissolve");
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 3) return kFailed;
+    std::shared_ptr<LiveBitmap> src;
+    if (int code = checkSource(vm, args, src)) return Value(code);
+    const int32_t seed = toInt32(vm.toNumber(arg(args, 3)));
+    const int wanted = int(clampToInt(vm.toNumber(arg(args, 4)), 0, INT32_MAX));
+    const Pixel fill = pixelFor(*b, toUint32(vm.toNumber(arg(args, 5))));
+    Area s = areaOf(vm, args[1]);
+    int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
+    int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
+    if (!fitCopy(*src, *b, s, dx, dy)) return Value(0);
+    const bool same = src.get() == b;
+    auto draw = [&](uint32_t i) {
+        const int x = int(i % uint32_t(s.w)), y = int(i / uint32_t(s.w));
+        Pixel p = same ? fill : src->row(s.y + y)[s.x + x];
+        if (!b->transparent) p = straight(p) | 0xff000000u;
+        b->row(dy + y)[dx + x] = p;
+    };
+    const uint32_t count = uint32_t(s.w) * uint32_t(s.h);
+    filters::DissolveOrder order(count, seed);
+    draw(0);
+    const uint32_t n = std::min(uint32_t(wanted), count - 1);
+    for (uint32_t k = 0; k < n; ++k)
+        draw(order.next());
+    b->changed();
+    return Value(order.state());
 }
 
 // compare(other): 0 when equal, -3 / -4 when the widths / heights differ, else a bitmap of differences.
