@@ -152,6 +152,43 @@ TEST(ScriptVersions, FiltersAreClassesFromSwf6AndSettingsFromSwf8) {
     EXPECT_TRUE(blur.object()->get(v7, "blurX").isUndefined()) << "no settings before SWF 8";
 }
 
+// mapPoint takes any object with x and y: without either it is (0, 0); a coordinate that is no number reads
+// as -2^31; a valueOf that throws still leaves the point set before the error goes on (first error wins).
+TEST_F(Script, DisplacementMapPointConvertsLikeFlashPlayer) {
+    Object* throwing = vm.newObject();
+    vm.method(throwing, "valueOf",
+              [](Vm&, const Value&, std::vector<Value>&) -> Value { throw ScriptThrow{Value("boom")}; });
+    auto point = [&](std::vector<std::pair<const char*, Value>> members) {
+        Object* o = vm.newObject();
+        for (auto& [name, v] : members)
+            o->set(vm, name, v);
+        return Value(o);
+    };
+    struct Case {
+        Value point;
+        const char* reads;
+        bool throws;
+    } cases[] = {
+        {point({{"x", Value(1.9)}, {"y", Value(-2.9)}}), "(x=1, y=-2)", false},
+        {point({{"x", Value(1)}}), "(x=0, y=0)", false},
+        {point({{"x", Value("abc")}, {"y", Value(8)}}), "(x=-2147483648, y=8)", false},
+        {point({{"x", Value(3)}, {"y", Value(throwing)}}), "(x=3, y=-2147483648)", true},
+        {point({{"x", Value(throwing)}}), "(x=0, y=0)", true},
+        {Value(true), "(x=0, y=0)", false},
+    };
+    for (Case& c : cases) {
+        Value f = make("filters", "DisplacementMapFilter");
+        bool threw = false;
+        try {
+            set(f, "mapPoint", c.point);
+        } catch (const ScriptThrow&) {
+            threw = true;
+        }
+        EXPECT_EQ(get(f, "mapPoint"), c.reads);
+        EXPECT_EQ(threw, c.throws) << c.reads;
+    }
+}
+
 // ---- BitmapData ----
 
 TEST_F(Script, BitmapPixelsAreKeptPremultiplied) {

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "player/avm1/builtins/bitmap_data.h"
 #include "player/avm1/builtins/native_args.h"
@@ -528,16 +529,39 @@ Value getMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
     return vm.construct(Value(point), xy);
 }
 
+// A map point's coordinate as a whole pixel: NaN and numbers beyond 32 bits read as -2^31, as Flash
+// Player's conversion gives them.
+int mapCoordinate(double d) {
+    if (std::isnan(d) || d >= 2147483648.0 || d <= -2147483649.0) return INT32_MIN;
+    return int(clampToInt(d, INT32_MIN, INT32_MAX));
+}
+
 Value setMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
     FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     Value p = arg(args, 0);
-    // Any object with x and y will do; their numbers are cut to whole pixels.
+    // Any object with x and y will do; without either the point is (0, 0). Both are converted even when
+    // the first conversion throws (a valueOf that throws counts as NaN), and the first error is thrown
+    // once the point is set.
     f->mapX = f->mapY = 0;
-    if (p.isObject()) {
-        f->mapX = int(clampToInt(vm.toNumber(p.object()->get(vm, "x")), INT32_MIN, INT32_MAX));
-        f->mapY = int(clampToInt(vm.toNumber(p.object()->get(vm, "y")), INT32_MIN, INT32_MAX));
+    Object* o = p.object();
+    if (!o) return Value();
+    const Value x = o->get(vm, "x"), y = o->get(vm, "y");
+    std::optional<ScriptThrow> error;
+    auto number = [&](const Value& v) {
+        try {
+            return vm.toNumber(v);
+        } catch (const ScriptThrow& t) {
+            if (!error) error = t;
+            return std::nan("");
+        }
+    };
+    const double nx = number(x), ny = number(y);
+    if (!x.isUndefined() && !y.isUndefined()) {
+        f->mapX = mapCoordinate(nx);
+        f->mapY = mapCoordinate(ny);
     }
+    if (error) throw *error;
     return Value();
 }
 
