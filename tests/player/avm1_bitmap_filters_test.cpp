@@ -189,6 +189,63 @@ TEST_F(Script, DisplacementMapPointConvertsLikeFlashPlayer) {
     }
 }
 
+// A displacement map moves each pixel by (component - 128) * scale / 256 whole pixels; pixels the map does
+// not cover stay; reads beyond the picture wrap, clamp, keep the pixel or give the colour, by mode.
+TEST_F(Script, DisplacementMapFilterMovesPixelsByTheMap) {
+    const uint32_t A = 0xFF0000AA, B = 0xFF0000BB, C = 0xFF0000CC, D = 0xFF0000DD, K = 0xFF123456;
+    auto row = [&](std::vector<uint32_t> colors, bool transparent) {
+        Value b = make("display", "BitmapData", {Value(int(colors.size())), Value(1), Value(transparent)});
+        for (size_t i = 0; i < colors.size(); ++i)
+            call(b, "setPixel32", {Value(int(i)), Value(0), Value(double(colors[i]))});
+        return b;
+    };
+    struct Case {
+        const char* what;
+        uint32_t mapRed;
+        int mapX;
+        double scale;
+        const char* mode;
+        std::vector<uint32_t> out;
+    } cases[] = {
+        {"wrap", 130, 0, 256, "wrap", {C, D, A, B}},
+        {"clamp", 130, 0, 256, "clamp", {C, D, D, D}},
+        {"ignore", 130, 0, 256, "ignore", {C, D, C, D}},
+        {"color", 130, 0, 256, "color", {C, D, K, K}},
+        {"backwards", 130, 0, -256, "clamp", {A, A, A, B}},
+        {"half scale", 132, 0, 128, "wrap", {C, D, A, B}},
+        {"map covers the right half", 130, 2, 256, "clamp", {A, B, D, D}},
+        {"middle grey stays", 128, 0, 256, "wrap", {A, B, C, D}},
+    };
+    for (Case& c : cases) {
+        Value map = row(std::vector<uint32_t>(4, 0xFF000000u | c.mapRed << 16), false);
+        Value f = make("filters", "DisplacementMapFilter",
+                       {map, make("geom", "Point", {Value(c.mapX), Value(0)}), Value(1), Value(2),
+                        Value(c.scale), Value(0), Value(c.mode), Value(0x123456), Value(1)});
+        Value src = row({A, B, C, D}, true);
+        Value dst = make("display", "BitmapData", {Value(4), Value(1), Value(true), Value(0)});
+        call(dst, "applyFilter",
+             {src, src.object()->get(vm, "rectangle"), make("geom", "Point", {Value(0), Value(0)}), f});
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(toUint32(vm.toNumber(call(dst, "getPixel32", {Value(x), Value(0)}))), c.out[size_t(x)])
+                << c.what << " at " << x;
+    }
+
+    // Through a clip's filter records and back: the settings and a BitmapData of the map's pixels.
+    Value map = row({0xFF818181u, 0xFF7F7F7Fu}, false);
+    Value f = make("filters", "DisplacementMapFilter",
+                   {map, make("geom", "Point", {Value(3), Value(4)}), Value(4), Value(8), Value(10),
+                    Value(-20), Value("ignore")});
+    std::optional<swf::FilterParams> p = filterParams(f);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->type, swf::FilterType::DisplacementMap);
+    Value back = filterValue(vm, *p);
+    for (const char* name : {"mapPoint", "componentX", "componentY", "scaleX", "scaleY", "mode"})
+        EXPECT_EQ(get(back, name), get(f, name)) << name;
+    Value backMap = back.object()->get(vm, "mapBitmap");
+    EXPECT_EQ(vm.toNumber(call(backMap, "getPixel", {Value(1), Value(0)})), 0x7F7F7F);
+    EXPECT_FALSE(filterParams(make("filters", "DisplacementMapFilter"))) << "no map: nothing to draw";
+}
+
 // ---- BitmapData ----
 
 TEST_F(Script, BitmapPixelsAreKeptPremultiplied) {

@@ -1014,4 +1014,8 @@ void installBitmapData(Vm& vm) {
     }
 }
 
+Value newBitmapData(Vm& vm, std::shared_ptr<LiveBitmap> pixels) {
+    return wrap(vm, std::move(pixels));
+}
+
 }  // namespace player::avm1
