@@ -251,6 +251,26 @@ void Renderer::sliceToDevice(const raster::Path& path, const Matrix& m, raster::
     }
 }
 
+Matrix Renderer::slicedFillMatrix(const raster::Path& path, const Matrix& m) const {
+    const NineSlice& s = *slice_;
+    const Matrix own = s.toDevice.inverted() * m;
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const raster::Point& p : path.points()) {
+        double lx, ly;
+        own.apply(p.x, p.y, lx, ly);
+        x0 = std::min(x0, lx), x1 = std::max(x1, lx);
+        y0 = std::min(y0, ly), y1 = std::max(y1, ly);
+    }
+    if (!(x1 > x0) || !(y1 > y0)) return m;
+    // Per axis, the line through the mapped ends of the fill's extent (exact for a fill in one part, where
+    // the slicing is linear).
+    const double mx0 = s.map(x0, s.x, s.sx), mx1 = s.map(x1, s.x, s.sx);
+    const double my0 = s.map(y0, s.y, s.sy), my1 = s.map(y1, s.y, s.sy);
+    const double kx = (mx1 - mx0) / (x1 - x0), ky = (my1 - my0) / (y1 - y0);
+    const Matrix slice{kx, 0, 0, ky, mx0 - kx * x0, my0 - ky * y0};
+    return s.toDevice * slice * own;
+}
+
 void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Matrix m,
                            const ColorTransform& cx, Runtime& rt) {
     if (!canvas.valid() || canvas.blocked()) return;
@@ -481,7 +501,8 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
         for (const ShapeGeometry::Fill& f : group.fills) {
             if (glyphColor) {
                 paint = raster::Paint::solid(*glyphColor, cx);
-            } else if (!makeFillPaint(f.style, m, cx, bitmaps, paint)) {
+            } else if (!makeFillPaint(f.style, slice_ ? slicedFillMatrix(f.path, m) : m, cx, bitmaps,
+                                      paint)) {
                 continue;
             }
             if (slice_) {

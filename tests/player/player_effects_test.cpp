@@ -162,6 +162,53 @@ TEST(PlayerEffects, NineSliceKeepsCornersAndStretchesTheMiddle) {
     EXPECT_EQ(pic.rgb(60, 5), kRed) << "top side keeps its height";
 }
 
+TEST(PlayerEffects, NineSliceMovesBitmapFillsWithTheirPart) {
+    // A 40 px sprite stretched to three times its width, grid on its middle 10..30. Two bitmap fills of a
+    // red-blue bitmap: one in the left corner column (5 px a bitmap pixel), which keeps its size, and one
+    // in the middle (10 px a bitmap pixel, repeating), which stretches with the middle to 10..110.
+    constexpr uint16_t kDefineBitsLossless2 = 36;
+    const testswf::Bytes redBlue = {0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF};  // ARGB, ARGB
+    testswf::ShapeBuilder s;
+    int left = s.addFill(testswf::FillSpec::bitmap(3, false, false, {100, 100, 0, 0, 0, 0}));
+    int middle = s.addFill(testswf::FillSpec::bitmap(3, false, false, {200, 200, 0, 0, 200, 0}));
+    int black = s.fillSolid(0x000000FF);
+    s.fill0(left).rect(0, 0, 200, 800);
+    s.fill0(middle).rect(200, 0, 600, 800);
+    s.fill0(black).rect(600, 0, 800, 800);
+    testswf::SwfBuilder inner;
+    inner.tag(kPlaceObject2, place(1, 1));
+    inner.showFrame();
+    auto b = movie(140, 50, 1);
+    b.tag(kDefineBitsLossless2, testswf::defineBitsLossless(3, 5, 2, 1, redBlue));
+    b.tag(kDefineShape3, s.defineShape(1, 3));
+    b.tag(kDefineSprite, testswf::defineSprite(2, 1, inner.end()));
+    b.tag(kDefineScalingGrid, testswf::ByteWriter().u16(2).rect(200, 600, 200, 600).bytes());
+    testswf::PlaceSpec ps;
+    ps.depth = 1;
+    ps.characterId = 2;
+    ps.matrix = testswf::MatrixSpec{3, 1, 0, 0, 0, 0};
+    b.tag(kPlaceObject2, testswf::placeObject(ps, 2));
+    b.showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 140, 50);
+    struct Case {
+        int x;
+        uint32_t rgb;
+        const char* what;
+    } cases[] = {
+        {2, kRed, "corner: first bitmap pixel"},
+        {7, kBlue, "corner: second, unscaled"},
+        {15, kRed, "middle starts on the bitmap"},
+        {55, kRed, "first bitmap pixel stretched five times"},
+        {65, kBlue, "second"},
+        {105, kBlue, "up to the right corner"},
+        {115, 0x000000, "right corner"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pic.rgb(c.x, 20), c.rgb) << c.what << " at " << c.x;
+}
+
 // One Screen Video frame of w x h pixels (one block) in a single colour 0xRRGGBB.
 testswf::Bytes screenVideoFrame(int w, int h, uint32_t rgb) {
     testswf::Bytes pixels;
