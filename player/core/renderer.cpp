@@ -83,6 +83,29 @@ void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Mat
     drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);
 }
 
+void Renderer::drawClipAlone(raster::Canvas& canvas, const MovieClip& clip, const Matrix& toDevice,
+                             const ColorTransform& cx, double stageScale, Runtime& rt) {
+    if (clip.masksSomething()) return;
+    antialias_ = true;
+    stageScale_ = stageScale;
+    canvas.setGradientRampCache(&ramps_);
+    // Masks are placed by their position on the stage: the stage goes where the clip's own space does.
+    stageToDevice_ = toDevice * worldMatrix(&clip).inverted();
+    DisplayObject* mask = clip.maskedBy();
+    if (mask) {
+        canvas.beginMask();
+        maskMode_ = true;
+        drawObject(canvas, *mask, stageToDevice_ * worldMatrix(mask), ColorTransform{}, rt);
+        maskMode_ = false;
+        canvas.endMask();
+    }
+    if (clip.drawing && !clip.drawing->empty())
+        drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt, nullptr, nullptr,
+                     clip.drawing.get());
+    drawList(canvas, clip.children(), toDevice, cx, true, stageScale, rt);
+    if (mask) canvas.popMask();
+}
+
 void Renderer::Box::add(double x, double y) {
     x0 = std::min(x0, x);
     y0 = std::min(y0, y);

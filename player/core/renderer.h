@@ -23,6 +23,11 @@ class Renderer {
     void drawClip(raster::Canvas& canvas, const class MovieClip& clip, const Matrix& toDevice,
                   const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt);
 
+    // A clip as BitmapData.draw shows it (`toDevice` maps the clip's own twips): drawn whether visible or
+    // not, shaped by the mask setMask gave it; a clip serving as another's mask shows nothing.
+    void drawClipAlone(raster::Canvas& canvas, const class MovieClip& clip, const Matrix& toDevice,
+                       const ColorTransform& cx, double stageScale, Runtime& rt);
+
     // Layers held now (all pooled, in use or not), for benchmarks and tests.
     size_t layerBytes() const { return layers_.bytes(); }
 

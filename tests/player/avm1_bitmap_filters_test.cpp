@@ -536,4 +536,43 @@ TEST(ScriptStage, DrawCapturesAClipAndBitmapFillsPaintIt) {
     EXPECT_EQ(pic.rgb(15, 25), 0x0000FFu);
 }
 
+TEST(ScriptStage, DrawShapesAClipByItsMaskAndAMaskDrawsNothing) {
+    // a: a red 10 x 10 square at x = 3, hidden, masked by m (a 5 x 10 square at the stage's left edge), so
+    // in a's own space the mask covers x < 2. Drawing a shows its red there only; drawing m shows nothing.
+    auto square = [](const char* clip, int depth, uint32_t rgb, int w) {
+        const std::string c = std::string("push '") + clip + "'; getvar; ";
+        auto call = [&](const std::string& args, int n, const char* method) {
+            return "push " + args + " " + std::to_string(n) + "; " + c + "push '" + method +
+                   "'; callmethod; pop; ";
+        };
+        const std::string ws = std::to_string(w);
+        return std::string("push '") + clip + "'; push " + std::to_string(depth) + " '" + clip +
+               "' 2; push '_root'; getvar; push 'createEmptyMovieClip'; callmethod; setvar; " +
+               call(std::to_string(rgb), 1, "beginFill") + call("0 0", 2, "moveTo") +
+               call("10 0", 2, "lineTo") + call("10 " + ws, 2, "lineTo") + call("0 " + ws, 2, "lineTo") +
+               call("", 0, "endFill");
+    };
+    auto pixel = [](const char* bmp, int x) {
+        return "push 5 " + std::to_string(x) + " 2; push '" + bmp +
+               "'; getvar; push 'getPixel'; callmethod; trace; ";
+    };
+    const std::string script =
+        square("a", 1, 0xFF0000, 10) + square("m", 2, 0x00FF00, 5) +
+        "push 'm'; getvar; push 1; push 'a'; getvar; push 'setMask'; callmethod; pop; "
+        "push 'a'; getvar; push '_x'; push 3; setmember; "
+        "push 'a'; getvar; push '_visible'; push false; setmember; " +
+        newBitmap("bmp", 20, 10, 0x0000FF) +
+        "push 'a'; getvar; push 1; push 'bmp'; getvar; push 'draw'; callmethod; pop; " + pixel("bmp", 1) +
+        pixel("bmp", 4) + newBitmap("bmp2", 20, 10, 0x0000FF) +
+        "push 'm'; getvar; push 1; push 'bmp2'; getvar; push 'draw'; callmethod; pop; " + pixel("bmp2", 1);
+    auto b = movie(40, 40, 1, 8);
+    b.tag(12, avm1test::assemble(script)).showFrame();
+    player::Player p;
+    std::vector<std::string> lines;
+    p.setTraceHandler([&](const std::string& line) { lines.push_back(line); });
+    loaded(p, b.end().build());
+    EXPECT_EQ(lines, (std::vector<std::string>{"16711680", "255", "255"}))
+        << "inside the mask, outside it, the mask itself";
+}
+
 }  // namespace

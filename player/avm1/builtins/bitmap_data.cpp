@@ -816,7 +816,7 @@ Value draw(Vm& vm, const Value& self, std::vector<Value>& args) {
         MovieClip* mc = c->clip();
         if (!mc) return Value();
         Renderer renderer;
-        renderer.drawClip(canvas, *mc, m * Matrix::scale(1 / 20.0, 1 / 20.0), ct, true, 1 / 20.0, rt);
+        renderer.drawClipAlone(canvas, *mc, m * Matrix::scale(1 / 20.0, 1 / 20.0), ct, 1 / 20.0, rt);
     } else if (auto src = liveBitmapOf(args[0])) {
         DisplayList list;
         list[0] = std::make_unique<BitmapObject>(nullptr, src, vm.toBoolean(arg(args, 5)));
