@@ -331,6 +331,41 @@ TEST_F(Script, NoiseFloodFillScrollAndColorBounds) {
     EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(0), Value(0)})), 0xFFFFFF) << "left behind as it was";
 }
 
+// copyPixels with an alpha bitmap: the source's alpha times the alpha bitmap's (over 256) at the matching
+// place; places beyond the alpha bitmap are left alone; an opaque destination gets the result blended.
+TEST_F(Script, CopyPixelsTakesAlphaFromTheAlphaBitmap) {
+    auto row = [&](uint32_t p0, uint32_t p1, bool transparent, uint32_t fill = 0) {
+        Value b =
+            make("display", "BitmapData", {Value(2), Value(1), Value(transparent), Value(double(fill))});
+        call(b, "setPixel32", {Value(0), Value(0), Value(double(p0))});
+        call(b, "setPixel32", {Value(1), Value(0), Value(double(p1))});
+        return b;
+    };
+    Value src = row(0xFFFF0000, 0x80FF0000, true);
+    Value alpha = row(0x80000000, 0xFF000000, true);
+    Value all = make("geom", "Rectangle", {Value(0), Value(0), Value(2), Value(1)});
+    struct Case {
+        const char* what;
+        bool transparent;
+        int alphaX;
+        uint32_t p0, p1;
+    } cases[] = {
+        {"alphas multiplied", true, 0, 0x7FFF0000, 0x7FFF0000},
+        {"shifted: the second beyond the alpha bitmap", true, 1, 0xFEFF0000, 0},
+        {"blended on an opaque bitmap", false, 0, 0xFFFF8080, 0xFFFF8080},
+    };
+    for (const Case& c : cases) {
+        Value dst =
+            make("display", "BitmapData",
+                 {Value(2), Value(1), Value(c.transparent), Value(c.transparent ? 0.0 : 4294967295.0)});
+        call(dst, "copyPixels",
+             {src, all, make("geom", "Point", {Value(0), Value(0)}), alpha,
+              make("geom", "Point", {Value(c.alphaX), Value(0)})});
+        EXPECT_EQ(toUint32(vm.toNumber(call(dst, "getPixel32", {Value(0), Value(0)}))), c.p0) << c.what;
+        EXPECT_EQ(toUint32(vm.toNumber(call(dst, "getPixel32", {Value(1), Value(0)}))), c.p1) << c.what;
+    }
+}
+
 // Pixels read from Flash Player's pictures of 100 x 100 bitmaps filled by perlinNoise (the render corpus'
 // perlin noise case, where every pixel matches): plain and fractal sums, stitching with unequal sizes,
 // grey, and per-octave offsets.

@@ -278,6 +278,34 @@ int checkSource(Vm& vm, std::vector<Value>& args, std::shared_ptr<LiveBitmap>& s
     return 0;
 }
 
+// copyPixels with an alpha bitmap: each source pixel takes the alpha bitmap's alpha at the matching place
+// (times its own alpha, over 256, when both are transparent; an opaque alpha bitmap leaves the source's
+// alpha), and is blended over the destination when merging or when the destination is opaque. Pixels
+// whose place lies outside the alpha bitmap are left alone. (ax, ay) is the alpha bitmap's place for the
+// area's top-left.
+void copyWithAlphaBitmap(const LiveBitmap& src, LiveBitmap& dst, const LiveBitmap& alpha, const Area& s,
+                         int dx, int dy, int ax, int ay, bool merge) {
+    // Through copies: any two of the three may be the same bitmap.
+    const std::vector<Pixel> from = src.bitmap.pixels, alphas = alpha.bitmap.pixels;
+    for (int y = 0; y < s.h; ++y) {
+        const int64_t py = int64_t(ay) + y;
+        if (py < 0 || py >= alpha.bitmap.height) continue;
+        Pixel* d = dst.row(dy + y) + dx;
+        for (int x = 0; x < s.w; ++x) {
+            const int64_t px = int64_t(ax) + x;
+            if (px < 0 || px >= alpha.bitmap.width) continue;
+            const Pixel p = from[size_t(s.y + y) * size_t(src.bitmap.width) + size_t(s.x + x)];
+            const uint32_t a = alphas[size_t(py) * size_t(alpha.bitmap.width) + size_t(px)] >> 24;
+            uint32_t out = p >> 24;
+            if (alpha.transparent) out = src.transparent ? (a * out) >> 8 : a;
+            const Pixel moved = premultiplied((straight(p) & 0xffffffu) | out << 24);
+            Pixel q = merge || !dst.transparent ? raster::srcOver(moved, d[x]) : moved;
+            if (!dst.transparent) q |= 0xff000000u;
+            d[x] = q;
+        }
+    }
+}
+
 Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b || args.size() < 3) return kFailed;
@@ -286,8 +314,19 @@ Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
     Area s = areaOf(vm, args[1]);
     int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
     int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
-    const bool merge = vm.toBoolean(arg(args, 5));
+    // With an alpha bitmap, mergeAlpha left out counts as true; without one, as false.
+    std::shared_ptr<LiveBitmap> alphaSrc = liveBitmapOf(arg(args, 3));
+    const bool merge = args.size() > 5 ? vm.toBoolean(args[5]) : bool(alphaSrc);
+    const Area asked = s;
     if (!fitCopy(*src, *b, s, dx, dy)) return kFailed;
+    if (alphaSrc) {
+        const int ax = int(clampToInt(num(vm, arg(args, 4), "x"), -(1 << 24), 1 << 24));
+        const int ay = int(clampToInt(num(vm, arg(args, 4), "y"), -(1 << 24), 1 << 24));
+        copyWithAlphaBitmap(*src, *b, *alphaSrc, s, dx, dy, ax + (s.x - asked.x), ay + (s.y - asked.y),
+                            merge);
+        b->changed();
+        return kFailed;
+    }
     // Rows are copied through a buffer: source and destination may be the same bitmap.
     std::vector<Pixel> row(size_t(s.w));
     std::vector<std::pair<int, std::vector<Pixel>>> rows;
@@ -298,10 +337,8 @@ Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
         Pixel* d = b->row(dy + y) + dx;
         for (int x = 0; x < s.w; ++x) {
             Pixel p = pixels[size_t(x)];
-            if (merge && src->transparent)
-                p = raster::srcOver(p, d[x]);
-            else if (!b->transparent)
-                p = straight(p) | 0xff000000u;
+            // A transparent source lands on an opaque bitmap blended, merging or not.
+            if (src->transparent && (merge || !b->transparent)) p = raster::srcOver(p, d[x]);
             if (!b->transparent) p |= 0xff000000u;
             d[x] = p;
         }
