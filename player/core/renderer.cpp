@@ -302,12 +302,16 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
     const filters::BlendMode mode = filters::blendModeFromByte(obj.blendMode);
     if ((mode == filters::BlendMode::Alpha || mode == filters::BlendMode::Erase) && layers_.inUse() == 0)
         return;
-    // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps: the
-    // translation goes to the nearest whole pixel, halves down (reference pictures put an object at 69.5 px
-    // on pixel 69 and one at 92.6 px on pixel 93).
-    if (!obj.filters.empty() || obj.cacheAsBitmap) {
+    // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps. A filtered
+    // object's translation goes to the nearest whole pixel with halves down (reference pictures put one at
+    // 69.5 px on pixel 69 and one at 92.6 px on pixel 93); an object only cached as a bitmap rounds halves
+    // up (one at 12.5 px lands on pixel 13).
+    if (!obj.filters.empty()) {
         m.tx = std::ceil(m.tx - 0.5);
         m.ty = std::ceil(m.ty - 0.5);
+    } else if (obj.cacheAsBitmap) {
+        m.tx = std::floor(m.tx + 0.5);
+        m.ty = std::floor(m.ty + 0.5);
     }
     const double scale = stageScale_ * 20;  // filters are stated in stage pixels
     filters::Reach reach;

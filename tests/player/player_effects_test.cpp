@@ -90,20 +90,26 @@ TEST(PlayerEffects, EraseCutsItsLayerButLeavesTheStageAlone) {
     EXPECT_EQ(pic.rgb(45, 10), kBlue) << "no layer to erase on the stage";
 }
 
-TEST(PlayerEffects, CachedBitmapSitsOnWholePixels) {
-    // At 10.5 px an anti-aliased edge would half-cover a column; as a cached bitmap the square moves onto
-    // pixel 10 whole.
-    auto b = movie(40, 20, 1);
+TEST(PlayerEffects, CachedAndFilteredObjectsSitOnWholePixels) {
+    // At 10.5 px an anti-aliased edge would half-cover a column. Cached as a bitmap the square moves onto
+    // pixel 11 whole (halves up: the corpus picture of a cached clip at 12.5 px starts on pixel 13); with a
+    // filter (a blur that blurs nothing) onto pixel 10 (halves down: a blurred one at 69.5 px sits on 69).
+    auto b = movie(40, 40, 1);
     b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, 0x000000));
-    b.tag(kPlaceObject2, place(1, 1, 0, 10));
-    b.tag(kPlaceObject3, place3(1, 2, 10, 0, std::nullopt, std::nullopt, true, 10));
+    b.tag(kPlaceObject3, place3(1, 1, 10, 0, std::nullopt, std::nullopt, true, 10));
+    b.tag(kPlaceObject3,
+          place3(1, 2, 10, 20, std::nullopt, {{{1, testswf::blurFilter(0, 0, 1)}}}, false, 10));
     b.showFrame();
     player::Player p;
     load(p, b.end().build());
-    Picture pic = render(p, 40, 20, player::Quality::High);
-    EXPECT_EQ(pic.rgb(10, 5), 0u);
-    EXPECT_EQ(pic.rgb(19, 5), 0u);
-    EXPECT_EQ(pic.rgb(20, 5), kWhite);
+    Picture pic = render(p, 40, 40, player::Quality::High);
+    EXPECT_EQ(pic.rgb(10, 5), kWhite) << "cached";
+    EXPECT_EQ(pic.rgb(11, 5), 0u) << "cached";
+    EXPECT_EQ(pic.rgb(20, 5), 0u) << "cached";
+    EXPECT_EQ(pic.rgb(21, 5), kWhite) << "cached";
+    EXPECT_EQ(pic.rgb(10, 25), 0u) << "filtered";
+    EXPECT_EQ(pic.rgb(19, 25), 0u) << "filtered";
+    EXPECT_EQ(pic.rgb(20, 25), kWhite) << "filtered";
 }
 
 TEST(PlayerEffects, OpaqueBackgroundFillsTheObjectsBounds) {
