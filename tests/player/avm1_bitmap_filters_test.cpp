@@ -331,6 +331,37 @@ TEST_F(Script, NoiseFloodFillScrollAndColorBounds) {
     EXPECT_EQ(vm.toNumber(call(f, "getPixel", {Value(0), Value(0)})), 0xFFFFFF) << "left behind as it was";
 }
 
+// getColorBoundsRect as the reference traces answer it: a transparent bitmap compares masked pixel with
+// masked colour; an opaque one compares red, green and blue of the masked pixel with the colour as given;
+// a match of the top-left pixel alone counts as none.
+TEST_F(Script, ColorBoundsCompareAsFlashPlayerDoes) {
+    Value opaque = make("display", "BitmapData", {Value(3), Value(3), Value(false), Value(0x1122DD)});
+    Value clear = make("display", "BitmapData", {Value(3), Value(3), Value(true), Value(double(0xAA1122DD))});
+    Value corner = make("display", "BitmapData", {Value(3), Value(3), Value(false), Value(0)});
+    call(corner, "setPixel", {Value(0), Value(0), Value(0xFF)});
+    const char* all = "(x=0, y=0, w=3, h=3)";
+    const char* none = "(x=0, y=0, w=0, h=0)";
+    struct Case {
+        Value bitmap;
+        double mask, color;
+        bool find;
+        const char* reads;
+    } cases[] = {
+        {opaque, 0, 0xFF0000, true, none},  // the colour is not masked
+        {opaque, 255, 0xDD, true, all},
+        {opaque, 4278190080.0, 2852126720.0, true, all},  // alpha is not compared
+        {clear, 0, 0xFF0000, true, all},                  // the colour is masked
+        {clear, 4278190080.0, 2852126720.0, true, all},
+        {clear, 255, 0xDD, true, none},  // stored premultiplied
+        {corner, 255, 0xFF, true, none},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(
+            vm.toString(call(c.bitmap, "getColorBoundsRect", {Value(c.mask), Value(c.color), Value(c.find)})),
+            c.reads)
+            << std::hex << c.mask << " " << c.color;
+}
+
 // copyPixels with an alpha bitmap: the source's alpha times the alpha bitmap's (over 256) at the matching
 // place; places beyond the alpha bitmap are left alone; an opaque destination gets the result blended.
 TEST_F(Script, CopyPixelsTakesAlphaFromTheAlphaBitmap) {

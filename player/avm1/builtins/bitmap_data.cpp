@@ -450,23 +450,27 @@ Value scroll(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(0);
 }
 
-// The smallest rectangle holding every pixel whose stored (premultiplied) value masked equals the colour
-// masked, or with findColor false every pixel whose does not.
+// The smallest rectangle holding every pixel whose stored (premultiplied) value masked equals the colour,
+// or with findColor false every pixel whose does not. A transparent bitmap masks the colour too; an opaque
+// one compares red, green and blue only, with the colour unmasked. A match of the top-left pixel alone
+// counts as none (reference traces).
 Value getColorBoundsRect(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b || args.size() < 2) return kFailed;
     const uint32_t mask = toUint32(vm.toNumber(args[0])), color = toUint32(vm.toNumber(args[1]));
     const bool find = args.size() < 3 || vm.toBoolean(args[2]);
+    const uint32_t wanted = b->transparent ? color & mask : color & 0xffffffu;
+    const uint32_t seen = b->transparent ? mask : mask & 0xffffffu;
     int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
     for (int y = 0; y < b->bitmap.height; ++y) {
         const Pixel* row = b->row(y);
         for (int x = 0; x < b->bitmap.width; ++x) {
-            if (((row[x] & mask) == (color & mask)) != find) continue;
+            if (((row[x] & seen) == wanted) != find) continue;
             x0 = std::min(x0, x), x1 = std::max(x1, x);
             y0 = std::min(y0, y), y1 = std::max(y1, y);
         }
     }
-    if (x1 < 0) return makeRect(vm, 0, 0, 0, 0);
+    if (x1 <= 0 && y1 <= 0) return makeRect(vm, 0, 0, 0, 0);
     return makeRect(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
 }
 
