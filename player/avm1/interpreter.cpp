@@ -473,9 +473,11 @@ Completion Interp::run(size_t begin, size_t end) {
                 setTarget(std::get<swf::ActionSetTarget>(a.operands).target);
                 break;
             case swf::op::SetTarget2: {
+                // A clip is found again by its path, as Flash does: of two clips with one name, the
+                // first wins even when the second is given.
                 Value t = pop();
                 if (ClipObject* c = clipFromValue(t))
-                    f_.target = c;
+                    setTarget(c->targetPath());
                 else
                     setTarget(vm_.toString(t));
                 break;

@@ -40,6 +40,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installClipEffects(*this);
     installBitmapData(*this);
     installVideo(*this);
+    installContextMenu(*this);
     // Every function has its own `constructor` (Function), hidden and permanent.
     for (GcCell* c : cells_)
         if (auto* f = dynamic_cast<FunctionObject*>(c); f && !f->hasOwn(*this, "constructor"))

@@ -225,5 +225,6 @@ void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap
 void installBitmapData(Vm& vm);   // flash.display.BitmapData, MovieClip attachBitmap and beginBitmapFill
 void installSound(Vm& vm);
 void installVideo(Vm& vm);  // Video (embedded video objects)
+void installContextMenu(Vm& vm);  // ContextMenu, ContextMenuItem
 
 }  // namespace player::avm1
