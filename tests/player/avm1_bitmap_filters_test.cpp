@@ -316,6 +316,10 @@ TEST_F(Script, NoiseFloodFillScrollAndColorBounds) {
     call(c, "noise", {Value(-1)});
     call(b, "noise", {Value(2)});
     EXPECT_EQ(vm.toNumber(call(c, "compare", {b})), 0) << "seed -1 is seed 2";
+    // An opaque bitmap draws no number for alpha: asking for it changes nothing (reference traces).
+    call(c, "noise", {Value(5), Value(0), Value(255), Value(15), Value(true)});
+    call(b, "noise", {Value(5), Value(0), Value(255), Value(7), Value(true)});
+    EXPECT_EQ(vm.toNumber(call(c, "compare", {b})), 0) << "alpha left out on an opaque bitmap";
 
     // A white bitmap with a black wall in column 1: the fill stays on its side.
     Value f = make("display", "BitmapData", {Value(4), Value(2), Value(false), Value(0xFFFFFF)});

@@ -511,7 +511,8 @@ Value noise(Vm& vm, const Value& self, std::vector<Value>& args) {
                 if (channels & 2) g = uint32_t(rng.range(low, high));
                 if (channels & 4) bl = uint32_t(rng.range(low, high));
             }
-            if (channels & 8) a = uint32_t(rng.range(low, high));
+            if ((channels & 8) && b->transparent)
+                a = uint32_t(rng.range(low, high));  // opaque: no draw for alpha
             row[x] = pixelFor(*b, a << 24 | r << 16 | g << 8 | bl);
         }
     }
