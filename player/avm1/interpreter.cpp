@@ -1055,7 +1055,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 double depth = vm_.toNumber(pop());
                 std::string name = vm_.toString(pop());
                 ClipObject* source = targetOf(pop());
-                if (source) static_cast<Runtime&>(vm_.host).duplicateClip(source, name, depth);
+                // The depth is the player's own: compilers add 16384 to what the script says.
+                if (source) static_cast<Runtime&>(vm_.host).duplicateClip(source, name, depth - 16384);
                 break;
             }
             case swf::op::RemoveSprite: {
@@ -1092,7 +1093,7 @@ Completion Interp::run(size_t begin, size_t end) {
 Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, ClipObject* target,
                   Value* registers, size_t registerCount, std::vector<std::string>* pool) {
     if (!block.actions || block.begin >= block.end) return Value();
-    if (callDepth >= kMaxCallDepth) throw ScriptAbort{"recursion deeper than 256 calls"};
+    if (callDepth >= maxCallDepth) throw recursionAbort();
     // The call depth alone does not bound the machine stack: frames are larger in some builds and natives
     // (toString, sort callbacks) add their own. Measure it from the outermost script call.
     char probe = 0;
@@ -1100,7 +1101,7 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
     if (callDepth == 0)
         stackBase_ = here;
     else if (stackBase_ > here && stackBase_ - here > kMaxStackBytes)
-        throw ScriptAbort{"recursion too deep for the stack"};
+        throw ScriptAbort{"recursion too deep for the stack", true};
     ++callDepth;
     Frame f{*this,  *block.actions, block.begin, block.end,     scope, self,
             target, target,         registers,   registerCount, pool};
@@ -1110,7 +1111,9 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
     try {
         c = in.run(block.begin, block.end);
     } catch (...) {
+        // The frame is gone whoever catches: a conversion that goes on, or a try block.
         --callDepth;
+        stack.resize(std::min(stack.size(), base));
         throw;
     }
     --callDepth;
