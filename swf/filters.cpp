@@ -89,6 +89,8 @@ Result<FilterParams> decodeFilter(const Filter& filter) {
             for (int i = 0; i < 20 && r.ok(); ++i)
                 p.matrix.push_back(r.f32());
             break;
+        case FilterType::DisplacementMap:  // never stored in a file: refused above
+            break;
     }
     if (!r.ok())
         return makeError("filter type " + std::to_string(filter.type) + ": " + r.error(), -1,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "swf/result.h"
@@ -19,6 +20,8 @@ enum class FilterType : uint8_t {
     Convolution = 5,
     ColorMatrix = 6,
     GradientBevel = 7,
+    // Made by script only (flash.filters.DisplacementMapFilter); no file stores it.
+    DisplacementMap = 8,
 };
 
 // One struct for every filter kind; the fields a kind does not use keep their defaults.
@@ -39,6 +42,14 @@ struct FilterParams {
     std::vector<float> matrix;
     RGBA defaultColor;
     bool clamp = false, preserveAlpha = false;
+    // Displacement map: the map's premultiplied pixels, where its top-left lies in the filtered picture,
+    // the channel (1 red, 2 green, 4 blue, 8 alpha) that moves each axis, how far a channel's extremes move
+    // (pixels), and what a read beyond the picture gives: 0 wraps, 1 clamps to the edge, 2 keeps the
+    // unmoved pixel, 3 gives defaultColor.
+    std::shared_ptr<const std::vector<uint32_t>> mapPixels;
+    int mapWidth = 0, mapHeight = 0, mapX = 0, mapY = 0;
+    uint8_t componentX = 0, componentY = 0, mode = 0;
+    double scaleX = 0, scaleY = 0;
 };
 
 // Decodes one stored filter. Fails on an unknown type or bytes that do not hold the filter's fields.

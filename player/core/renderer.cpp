@@ -83,6 +83,29 @@ void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Mat
     drawList(canvas, clip.children(), toDevice, cx, antialias, stageScale, rt);
 }
 
+void Renderer::drawClipAlone(raster::Canvas& canvas, const MovieClip& clip, const Matrix& toDevice,
+                             const ColorTransform& cx, double stageScale, Runtime& rt) {
+    if (clip.masksSomething()) return;
+    antialias_ = true;
+    stageScale_ = stageScale;
+    canvas.setGradientRampCache(&ramps_);
+    // Masks are placed by their position on the stage: the stage goes where the clip's own space does.
+    stageToDevice_ = toDevice * worldMatrix(&clip).inverted();
+    DisplayObject* mask = clip.maskedBy();
+    if (mask) {
+        canvas.beginMask();
+        maskMode_ = true;
+        drawObject(canvas, *mask, stageToDevice_ * worldMatrix(mask), ColorTransform{}, rt);
+        maskMode_ = false;
+        canvas.endMask();
+    }
+    if (clip.drawing && !clip.drawing->empty())
+        drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt, nullptr, nullptr,
+                     clip.drawing.get());
+    drawList(canvas, clip.children(), toDevice, cx, true, stageScale, rt);
+    if (mask) canvas.popMask();
+}
+
 void Renderer::Box::add(double x, double y) {
     x0 = std::min(x0, x);
     y0 = std::min(y0, y);
@@ -251,6 +274,26 @@ void Renderer::sliceToDevice(const raster::Path& path, const Matrix& m, raster::
     }
 }
 
+Matrix Renderer::slicedFillMatrix(const raster::Path& path, const Matrix& m) const {
+    const NineSlice& s = *slice_;
+    const Matrix own = s.toDevice.inverted() * m;
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (const raster::Point& p : path.points()) {
+        double lx, ly;
+        own.apply(p.x, p.y, lx, ly);
+        x0 = std::min(x0, lx), x1 = std::max(x1, lx);
+        y0 = std::min(y0, ly), y1 = std::max(y1, ly);
+    }
+    if (!(x1 > x0) || !(y1 > y0)) return m;
+    // Per axis, the line through the mapped ends of the fill's extent (exact for a fill in one part, where
+    // the slicing is linear).
+    const double mx0 = s.map(x0, s.x, s.sx), mx1 = s.map(x1, s.x, s.sx);
+    const double my0 = s.map(y0, s.y, s.sy), my1 = s.map(y1, s.y, s.sy);
+    const double kx = (mx1 - mx0) / (x1 - x0), ky = (my1 - my0) / (y1 - y0);
+    const Matrix slice{kx, 0, 0, ky, mx0 - kx * x0, my0 - ky * y0};
+    return s.toDevice * slice * own;
+}
+
 void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Matrix m,
                            const ColorTransform& cx, Runtime& rt) {
     if (!canvas.valid() || canvas.blocked()) return;
@@ -259,12 +302,16 @@ void Renderer::drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Mat
     const filters::BlendMode mode = filters::blendModeFromByte(obj.blendMode);
     if ((mode == filters::BlendMode::Alpha || mode == filters::BlendMode::Erase) && layers_.inUse() == 0)
         return;
-    // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps: the
-    // translation goes to the nearest whole pixel, halves down (reference pictures put an object at 69.5 px
-    // on pixel 69 and one at 92.6 px on pixel 93).
-    if (!obj.filters.empty() || obj.cacheAsBitmap) {
+    // Filtered and cached objects sit on whole device pixels, as Flash Player draws their bitmaps. A filtered
+    // object's translation goes to the nearest whole pixel with halves down (reference pictures put one at
+    // 69.5 px on pixel 69 and one at 92.6 px on pixel 93); an object only cached as a bitmap rounds halves
+    // up (one at 12.5 px lands on pixel 13).
+    if (!obj.filters.empty()) {
         m.tx = std::ceil(m.tx - 0.5);
         m.ty = std::ceil(m.ty - 0.5);
+    } else if (obj.cacheAsBitmap) {
+        m.tx = std::floor(m.tx + 0.5);
+        m.ty = std::floor(m.ty + 0.5);
     }
     const double scale = stageScale_ * 20;  // filters are stated in stage pixels
     filters::Reach reach;
@@ -481,7 +528,8 @@ void Renderer::drawGeometry(raster::Canvas& canvas, const ShapeGeometry& g, cons
         for (const ShapeGeometry::Fill& f : group.fills) {
             if (glyphColor) {
                 paint = raster::Paint::solid(*glyphColor, cx);
-            } else if (!makeFillPaint(f.style, m, cx, bitmaps, paint)) {
+            } else if (!makeFillPaint(f.style, slice_ ? slicedFillMatrix(f.path, m) : m, cx, bitmaps,
+                                      paint)) {
                 continue;
             }
             if (slice_) {

@@ -23,6 +23,11 @@ class Renderer {
     void drawClip(raster::Canvas& canvas, const class MovieClip& clip, const Matrix& toDevice,
                   const ColorTransform& cx, bool antialias, double stageScale, Runtime& rt);
 
+    // A clip as BitmapData.draw shows it (`toDevice` maps the clip's own twips): drawn whether visible or
+    // not, shaped by the mask setMask gave it; a clip serving as another's mask shows nothing.
+    void drawClipAlone(raster::Canvas& canvas, const class MovieClip& clip, const Matrix& toDevice,
+                       const ColorTransform& cx, double stageScale, Runtime& rt);
+
     // Layers held now (all pooled, in use or not), for benchmarks and tests.
     size_t layerBytes() const { return layers_.bytes(); }
 
@@ -67,6 +72,10 @@ class Renderer {
     bool makeNineSlice(const DisplayObject& obj, const Matrix& m, NineSlice& out, int depth);
     // `path` (in the space `m` maps to device pixels) moved through the active 9-slice into device pixels.
     void sliceToDevice(const raster::Path& path, const Matrix& m, raster::Path& out) const;
+    // The matrix a fill's bitmap or gradient takes inside the active 9-slice: the fill's bounds go where
+    // the slicing moves them, so a fill within one of the nine parts scales as that part does and one
+    // across parts stretches over what its outline becomes.
+    Matrix slicedFillMatrix(const raster::Path& path, const Matrix& m) const;
 
     const NineSlice* slice_ = nullptr;
     ShapeGeometry bitmapRect_;  // the rectangle drawBitmapRect fills, kept between draws

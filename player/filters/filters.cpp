@@ -254,6 +254,72 @@ void applyConvolution(const Filter& f, Image& img, FilterScratch& s) {
     }
 }
 
+// Displacement map: each pixel takes the one (c - 128) * scale / 256 pixels away along each axis, c being
+// the map's component at the pixel (straight colour, so a faint map pixel moves as far as an opaque one of
+// its colour). Pixels the map does not cover stay. Distances are whole pixels, rounded down; the map is
+// read in filter units, `scale` device pixels each.
+uint8_t component(player::Rgba c, int which) {
+    switch (which) {
+        case 1:
+            return c.r;
+        case 2:
+            return c.g;
+        case 4:
+            return c.b;
+        case 8:
+            return c.a;
+        default:
+            return 128;  // no channel: no move
+    }
+}
+
+void applyDisplacement(const Filter& f, double scale, Image& img, FilterScratch& s) {
+    if (!f.mapPixels || f.mapWidth <= 0 || f.mapHeight <= 0 ||
+        f.mapPixels->size() < size_t(f.mapWidth) * size_t(f.mapHeight))
+        return;
+    const int w = img.width, h = img.height;
+    s.pixels.resize(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        std::copy_n(img.row(y), w, s.pixels.data() + size_t(y) * size_t(w));
+    const double unit = scale > 0 && std::isfinite(scale) ? scale : 1;
+    const double sx = std::clamp(f.scaleX, -65535.0, 65535.0) * unit / 256;
+    const double sy = std::clamp(f.scaleY, -65535.0, 65535.0) * unit / 256;
+    const player::Rgba dc = {f.defaultColor.r, f.defaultColor.g, f.defaultColor.b, f.defaultColor.a};
+    const Pixel outside = raster::premultiply(dc);
+    auto wrap = [](int v, int n) { return ((v % n) + n) % n; };
+    for (int y = 0; y < h; ++y) {
+        Pixel* row = img.row(y);
+        const int64_t my = int64_t(std::floor(y / unit)) - f.mapY;
+        if (my < 0 || my >= f.mapHeight) continue;
+        const uint32_t* mapRow = f.mapPixels->data() + size_t(my) * size_t(f.mapWidth);
+        for (int x = 0; x < w; ++x) {
+            const int64_t mx = int64_t(std::floor(x / unit)) - f.mapX;
+            if (mx < 0 || mx >= f.mapWidth) continue;
+            const player::Rgba m = raster::unpremultiply(mapRow[mx]);
+            const int ox = int(std::floor((component(m, f.componentX) - 128) * sx));
+            const int oy = int(std::floor((component(m, f.componentY) - 128) * sy));
+            int tx = x + ox, ty = y + oy;
+            if (tx < 0 || tx >= w || ty < 0 || ty >= h) {
+                switch (f.mode) {
+                    case 1:
+                        tx = std::clamp(tx, 0, w - 1), ty = std::clamp(ty, 0, h - 1);
+                        break;
+                    case 2:
+                        tx = x, ty = y;
+                        break;
+                    case 3:
+                        row[x] = outside;
+                        continue;
+                    default:
+                        tx = wrap(tx, w), ty = wrap(ty, h);
+                        break;
+                }
+            }
+            row[x] = s.pixels[size_t(ty) * size_t(w) + size_t(tx)];
+        }
+    }
+}
+
 }  // namespace
 
 Reach filterReach(const Filter& f, double scale) {
@@ -281,6 +347,7 @@ Reach filterReach(const Filter& f, double scale) {
         }
         case swf::FilterType::Convolution:
         case swf::FilterType::ColorMatrix:
+        case swf::FilterType::DisplacementMap:  // moves pixels within the picture only
             break;
     }
     return r;
@@ -314,6 +381,9 @@ void applyFilter(const Filter& f, double scale, Image& image, FilterScratch& scr
             break;
         case swf::FilterType::Convolution:
             applyConvolution(f, image, scratch);
+            break;
+        case swf::FilterType::DisplacementMap:
+            applyDisplacement(f, scale, image, scratch);
             break;
     }
 }

@@ -90,20 +90,26 @@ TEST(PlayerEffects, EraseCutsItsLayerButLeavesTheStageAlone) {
     EXPECT_EQ(pic.rgb(45, 10), kBlue) << "no layer to erase on the stage";
 }
 
-TEST(PlayerEffects, CachedBitmapSitsOnWholePixels) {
-    // At 10.5 px an anti-aliased edge would half-cover a column; as a cached bitmap the square moves onto
-    // pixel 10 whole.
-    auto b = movie(40, 20, 1);
+TEST(PlayerEffects, CachedAndFilteredObjectsSitOnWholePixels) {
+    // At 10.5 px an anti-aliased edge would half-cover a column. Cached as a bitmap the square moves onto
+    // pixel 11 whole (halves up: the corpus picture of a cached clip at 12.5 px starts on pixel 13); with a
+    // filter (a blur that blurs nothing) onto pixel 10 (halves down: a blurred one at 69.5 px sits on 69).
+    auto b = movie(40, 40, 1);
     b.tag(kDefineShape3, rectShape(1, 0, 0, 10, 10, 0x000000));
-    b.tag(kPlaceObject2, place(1, 1, 0, 10));
-    b.tag(kPlaceObject3, place3(1, 2, 10, 0, std::nullopt, std::nullopt, true, 10));
+    b.tag(kPlaceObject3, place3(1, 1, 10, 0, std::nullopt, std::nullopt, true, 10));
+    b.tag(kPlaceObject3,
+          place3(1, 2, 10, 20, std::nullopt, {{{1, testswf::blurFilter(0, 0, 1)}}}, false, 10));
     b.showFrame();
     player::Player p;
     load(p, b.end().build());
-    Picture pic = render(p, 40, 20, player::Quality::High);
-    EXPECT_EQ(pic.rgb(10, 5), 0u);
-    EXPECT_EQ(pic.rgb(19, 5), 0u);
-    EXPECT_EQ(pic.rgb(20, 5), kWhite);
+    Picture pic = render(p, 40, 40, player::Quality::High);
+    EXPECT_EQ(pic.rgb(10, 5), kWhite) << "cached";
+    EXPECT_EQ(pic.rgb(11, 5), 0u) << "cached";
+    EXPECT_EQ(pic.rgb(20, 5), 0u) << "cached";
+    EXPECT_EQ(pic.rgb(21, 5), kWhite) << "cached";
+    EXPECT_EQ(pic.rgb(10, 25), 0u) << "filtered";
+    EXPECT_EQ(pic.rgb(19, 25), 0u) << "filtered";
+    EXPECT_EQ(pic.rgb(20, 25), kWhite) << "filtered";
 }
 
 TEST(PlayerEffects, OpaqueBackgroundFillsTheObjectsBounds) {
@@ -160,6 +166,53 @@ TEST(PlayerEffects, NineSliceKeepsCornersAndStretchesTheMiddle) {
     EXPECT_EQ(pic.rgb(115, 20), kRed);
     EXPECT_EQ(pic.rgb(125, 20), kWhite);
     EXPECT_EQ(pic.rgb(60, 5), kRed) << "top side keeps its height";
+}
+
+TEST(PlayerEffects, NineSliceMovesBitmapFillsWithTheirPart) {
+    // A 40 px sprite stretched to three times its width, grid on its middle 10..30. Two bitmap fills of a
+    // red-blue bitmap: one in the left corner column (5 px a bitmap pixel), which keeps its size, and one
+    // in the middle (10 px a bitmap pixel, repeating), which stretches with the middle to 10..110.
+    constexpr uint16_t kDefineBitsLossless2 = 36;
+    const testswf::Bytes redBlue = {0xFF, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF};  // ARGB, ARGB
+    testswf::ShapeBuilder s;
+    int left = s.addFill(testswf::FillSpec::bitmap(3, false, false, {100, 100, 0, 0, 0, 0}));
+    int middle = s.addFill(testswf::FillSpec::bitmap(3, false, false, {200, 200, 0, 0, 200, 0}));
+    int black = s.fillSolid(0x000000FF);
+    s.fill0(left).rect(0, 0, 200, 800);
+    s.fill0(middle).rect(200, 0, 600, 800);
+    s.fill0(black).rect(600, 0, 800, 800);
+    testswf::SwfBuilder inner;
+    inner.tag(kPlaceObject2, place(1, 1));
+    inner.showFrame();
+    auto b = movie(140, 50, 1);
+    b.tag(kDefineBitsLossless2, testswf::defineBitsLossless(3, 5, 2, 1, redBlue));
+    b.tag(kDefineShape3, s.defineShape(1, 3));
+    b.tag(kDefineSprite, testswf::defineSprite(2, 1, inner.end()));
+    b.tag(kDefineScalingGrid, testswf::ByteWriter().u16(2).rect(200, 600, 200, 600).bytes());
+    testswf::PlaceSpec ps;
+    ps.depth = 1;
+    ps.characterId = 2;
+    ps.matrix = testswf::MatrixSpec{3, 1, 0, 0, 0, 0};
+    b.tag(kPlaceObject2, testswf::placeObject(ps, 2));
+    b.showFrame();
+    player::Player p;
+    load(p, b.end().build());
+    Picture pic = render(p, 140, 50);
+    struct Case {
+        int x;
+        uint32_t rgb;
+        const char* what;
+    } cases[] = {
+        {2, kRed, "corner: first bitmap pixel"},
+        {7, kBlue, "corner: second, unscaled"},
+        {15, kRed, "middle starts on the bitmap"},
+        {55, kRed, "first bitmap pixel stretched five times"},
+        {65, kBlue, "second"},
+        {105, kBlue, "up to the right corner"},
+        {115, 0x000000, "right corner"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pic.rgb(c.x, 20), c.rgb) << c.what << " at " << c.x;
 }
 
 // One Screen Video frame of w x h pixels (one block) in a single colour 0xRRGGBB.

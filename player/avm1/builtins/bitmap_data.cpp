@@ -18,6 +18,7 @@
 #include "player/core/renderer.h"
 #include "player/core/runtime.h"
 #include "player/filters/blend.h"
+#include "player/filters/noise.h"
 #include "player/raster/color.h"
 
 namespace player::avm1 {
@@ -277,6 +278,34 @@ int checkSource(Vm& vm, std::vector<Value>& args, std::shared_ptr<LiveBitmap>& s
     return 0;
 }
 
+// copyPixels with an alpha bitmap: each source pixel takes the alpha bitmap's alpha at the matching place
+// (times its own alpha, over 256, when both are transparent; an opaque alpha bitmap leaves the source's
+// alpha), and is blended over the destination when merging or when the destination is opaque. Pixels
+// whose place lies outside the alpha bitmap are left alone. (ax, ay) is the alpha bitmap's place for the
+// area's top-left.
+void copyWithAlphaBitmap(const LiveBitmap& src, LiveBitmap& dst, const LiveBitmap& alpha, const Area& s,
+                         int dx, int dy, int ax, int ay, bool merge) {
+    // Through copies: any two of the three may be the same bitmap.
+    const std::vector<Pixel> from = src.bitmap.pixels, alphas = alpha.bitmap.pixels;
+    for (int y = 0; y < s.h; ++y) {
+        const int64_t py = int64_t(ay) + y;
+        if (py < 0 || py >= alpha.bitmap.height) continue;
+        Pixel* d = dst.row(dy + y) + dx;
+        for (int x = 0; x < s.w; ++x) {
+            const int64_t px = int64_t(ax) + x;
+            if (px < 0 || px >= alpha.bitmap.width) continue;
+            const Pixel p = from[size_t(s.y + y) * size_t(src.bitmap.width) + size_t(s.x + x)];
+            const uint32_t a = alphas[size_t(py) * size_t(alpha.bitmap.width) + size_t(px)] >> 24;
+            uint32_t out = p >> 24;
+            if (alpha.transparent) out = src.transparent ? (a * out) >> 8 : a;
+            const Pixel moved = premultiplied((straight(p) & 0xffffffu) | out << 24);
+            Pixel q = merge || !dst.transparent ? raster::srcOver(moved, d[x]) : moved;
+            if (!dst.transparent) q |= 0xff000000u;
+            d[x] = q;
+        }
+    }
+}
+
 Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b || args.size() < 3) return kFailed;
@@ -285,8 +314,19 @@ Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
     Area s = areaOf(vm, args[1]);
     int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
     int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
-    const bool merge = vm.toBoolean(arg(args, 5));
+    // With an alpha bitmap, mergeAlpha left out counts as true; without one, as false.
+    std::shared_ptr<LiveBitmap> alphaSrc = liveBitmapOf(arg(args, 3));
+    const bool merge = args.size() > 5 ? vm.toBoolean(args[5]) : bool(alphaSrc);
+    const Area asked = s;
     if (!fitCopy(*src, *b, s, dx, dy)) return kFailed;
+    if (alphaSrc) {
+        const int ax = int(clampToInt(num(vm, arg(args, 4), "x"), -(1 << 24), 1 << 24));
+        const int ay = int(clampToInt(num(vm, arg(args, 4), "y"), -(1 << 24), 1 << 24));
+        copyWithAlphaBitmap(*src, *b, *alphaSrc, s, dx, dy, ax + (s.x - asked.x), ay + (s.y - asked.y),
+                            merge);
+        b->changed();
+        return kFailed;
+    }
     // Rows are copied through a buffer: source and destination may be the same bitmap.
     std::vector<Pixel> row(size_t(s.w));
     std::vector<std::pair<int, std::vector<Pixel>>> rows;
@@ -297,10 +337,8 @@ Value copyPixels(Vm& vm, const Value& self, std::vector<Value>& args) {
         Pixel* d = b->row(dy + y) + dx;
         for (int x = 0; x < s.w; ++x) {
             Pixel p = pixels[size_t(x)];
-            if (merge && src->transparent)
-                p = raster::srcOver(p, d[x]);
-            else if (!b->transparent)
-                p = straight(p) | 0xff000000u;
+            // A transparent source lands on an opaque bitmap blended, merging or not.
+            if (src->transparent && (merge || !b->transparent)) p = raster::srcOver(p, d[x]);
             if (!b->transparent) p |= 0xff000000u;
             d[x] = p;
         }
@@ -412,23 +450,27 @@ Value scroll(Vm& vm, const Value& self, std::vector<Value>& args) {
     return Value(0);
 }
 
-// The smallest rectangle holding every pixel whose stored (premultiplied) value masked equals the colour
-// masked, or with findColor false every pixel whose does not.
+// The smallest rectangle holding every pixel whose stored (premultiplied) value masked equals the colour,
+// or with findColor false every pixel whose does not. A transparent bitmap masks the colour too; an opaque
+// one compares red, green and blue only, with the colour unmasked. A match of the top-left pixel alone
+// counts as none (reference traces).
 Value getColorBoundsRect(Vm& vm, const Value& self, std::vector<Value>& args) {
     LiveBitmap* b = live(self);
     if (!b || args.size() < 2) return kFailed;
     const uint32_t mask = toUint32(vm.toNumber(args[0])), color = toUint32(vm.toNumber(args[1]));
     const bool find = args.size() < 3 || vm.toBoolean(args[2]);
+    const uint32_t wanted = b->transparent ? color & mask : color & 0xffffffu;
+    const uint32_t seen = b->transparent ? mask : mask & 0xffffffu;
     int x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
     for (int y = 0; y < b->bitmap.height; ++y) {
         const Pixel* row = b->row(y);
         for (int x = 0; x < b->bitmap.width; ++x) {
-            if (((row[x] & mask) == (color & mask)) != find) continue;
+            if (((row[x] & seen) == wanted) != find) continue;
             x0 = std::min(x0, x), x1 = std::max(x1, x);
             y0 = std::min(y0, y), y1 = std::max(y1, y);
         }
     }
-    if (x1 < 0) return makeRect(vm, 0, 0, 0, 0);
+    if (x1 <= 0 && y1 <= 0) return makeRect(vm, 0, 0, 0, 0);
     return makeRect(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
 }
 
@@ -469,7 +511,8 @@ Value noise(Vm& vm, const Value& self, std::vector<Value>& args) {
                 if (channels & 2) g = uint32_t(rng.range(low, high));
                 if (channels & 4) bl = uint32_t(rng.range(low, high));
             }
-            if (channels & 8) a = uint32_t(rng.range(low, high));
+            if ((channels & 8) && b->transparent)
+                a = uint32_t(rng.range(low, high));  // opaque: no draw for alpha
             row[x] = pixelFor(*b, a << 24 | r << 16 | g << 8 | bl);
         }
     }
@@ -650,19 +693,65 @@ Value generateFilterRect(Vm& vm, const Value& self, std::vector<Value>& args) {
     return makeRect(vm, a.x - r.left, a.y - r.top, a.w + r.left + r.right, a.h + r.top + r.bottom);
 }
 
-// Methods whose pixel patterns are not made yet: they say so once and change nothing.
-Value notYet(Vm& vm, const Value& self, const char* what) {
-    if (!live(self)) return kFailed;
-    vm.host.unsupported(std::string("BitmapData.") + what);
+// perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise[, channelOptions, grayScale,
+// offsets]): fills the whole bitmap with noise; the same arguments give the same pixels.
+Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 6) return kFailed;
+    filters::PerlinParams p;
+    p.baseX = vm.toNumber(args[0]);
+    p.baseY = vm.toNumber(args[1]);
+    // A negative count reads as a huge one, which the octave cap cuts.
+    p.octaves = int(std::min<uint32_t>(toUint32(vm.toNumber(args[2])), filters::kMaxOctaves));
+    p.seed = toInt32(vm.toNumber(args[3]));
+    p.stitch = vm.toBoolean(args[4]);
+    p.fractal = vm.toBoolean(args[5]);
+    p.channels = args.size() > 6 ? int(toUint32(vm.toNumber(args[6])) & 15) : 7;
+    p.gray = vm.toBoolean(arg(args, 7));
+    if (Object* offsets = arg(args, 8).object()) {
+        for (int i = 0; i < p.octaves; ++i) {
+            Value point = offsets->get(vm, std::to_string(i));
+            double x = 0, y = 0;
+            if (point.object()) x = num(vm, point, "x"), y = num(vm, point, "y");
+            p.offsets.emplace_back(x, y);
+        }
+    }
+    filters::perlinNoise(p, b->bitmap.pixels.data(), b->bitmap.width, b->bitmap.height,
+                         size_t(b->bitmap.width), b->transparent);
+    b->changed();
     return kFailed;
 }
 
-Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return notYet(vm, self, "perlinNoise");
-}
-
+// pixelDissolve(source, sourceRect, destPoint[, randomSeed, numPixels, fillColor]): copies numPixels
+// pixels of the source area, in an order the seed picks, or fills them with fillColor when the source is
+// this bitmap. The top-left pixel is always drawn first. Answers the seed that continues the dissolve.
 Value pixelDissolve(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return notYet(vm, self, "pixelDissolve");
+    LiveBitmap* b = live(self);
+    if (!b || args.size() < 3) return kFailed;
+    std::shared_ptr<LiveBitmap> src;
+    if (int code = checkSource(vm, args, src)) return Value(code);
+    const int32_t seed = toInt32(vm.toNumber(arg(args, 3)));
+    const int wanted = int(clampToInt(vm.toNumber(arg(args, 4)), 0, INT32_MAX));
+    const Pixel fill = pixelFor(*b, toUint32(vm.toNumber(arg(args, 5))));
+    Area s = areaOf(vm, args[1]);
+    int dx = int(clampToInt(num(vm, args[2], "x"), -(1 << 24), 1 << 24));
+    int dy = int(clampToInt(num(vm, args[2], "y"), -(1 << 24), 1 << 24));
+    if (!fitCopy(*src, *b, s, dx, dy)) return Value(0);
+    const bool same = src.get() == b;
+    auto draw = [&](uint32_t i) {
+        const int x = int(i % uint32_t(s.w)), y = int(i / uint32_t(s.w));
+        Pixel p = same ? fill : src->row(s.y + y)[s.x + x];
+        if (!b->transparent) p = straight(p) | 0xff000000u;
+        b->row(dy + y)[dx + x] = p;
+    };
+    const uint32_t count = uint32_t(s.w) * uint32_t(s.h);
+    filters::DissolveOrder order(count, seed);
+    draw(0);
+    const uint32_t n = std::min(uint32_t(wanted), count - 1);
+    for (uint32_t k = 0; k < n; ++k)
+        draw(order.next());
+    b->changed();
+    return Value(order.state());
 }
 
 // compare(other): 0 when equal, -3 / -4 when the widths / heights differ, else a bitmap of differences.
@@ -769,7 +858,7 @@ Value draw(Vm& vm, const Value& self, std::vector<Value>& args) {
         MovieClip* mc = c->clip();
         if (!mc) return Value();
         Renderer renderer;
-        renderer.drawClip(canvas, *mc, m * Matrix::scale(1 / 20.0, 1 / 20.0), ct, true, 1 / 20.0, rt);
+        renderer.drawClipAlone(canvas, *mc, m * Matrix::scale(1 / 20.0, 1 / 20.0), ct, 1 / 20.0, rt);
     } else if (auto src = liveBitmapOf(args[0])) {
         DisplayList list;
         list[0] = std::make_unique<BitmapObject>(nullptr, src, vm.toBoolean(arg(args, 5)));
@@ -965,6 +1054,10 @@ void installBitmapData(Vm& vm) {
         vm.method(vm.clipProto, "attachBitmap", attachBitmap, kVersion8Up);
         vm.method(vm.clipProto, "beginBitmapFill", beginBitmapFill, kVersion8Up);
     }
+}
+
+Value newBitmapData(Vm& vm, std::shared_ptr<LiveBitmap> pixels) {
+    return wrap(vm, std::move(pixels));
 }
 
 }  // namespace player::avm1

@@ -19,4 +19,7 @@ class BitmapDataObject : public Object {
 // The pixels of a BitmapData that has not been disposed, or null.
 std::shared_ptr<LiveBitmap> liveBitmapOf(const Value& v);
 
+// A new BitmapData object showing `pixels`.
+Value newBitmapData(Vm& vm, std::shared_ptr<LiveBitmap> pixels);
+
 }  // namespace player::avm1

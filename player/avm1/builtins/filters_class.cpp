@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "player/avm1/builtins/bitmap_data.h"
 #include "player/avm1/builtins/native_args.h"
@@ -191,8 +192,26 @@ std::optional<swf::FilterParams> filterParams(const Value& v) {
     p.compositeSource = true;
     switch (f->filterKind) {
         case FilterKind::Base:
-        case FilterKind::DisplacementMap:
             return std::nullopt;
+        case FilterKind::DisplacementMap: {
+            // Without a map the filter changes nothing. The map's pixels are taken as they are now.
+            std::shared_ptr<LiveBitmap> map = liveBitmapOf(f->mapBitmap);
+            if (!map || map->bitmap.pixels.empty()) return std::nullopt;
+            p.type = swf::FilterType::DisplacementMap;
+            p.mapPixels = std::make_shared<const std::vector<uint32_t>>(map->bitmap.pixels);
+            p.mapWidth = map->bitmap.width;
+            p.mapHeight = map->bitmap.height;
+            p.mapX = f->mapX;
+            p.mapY = f->mapY;
+            auto channel = [](int c) { return uint8_t(c == 1 || c == 2 || c == 4 || c == 8 ? c : 0); };
+            p.componentX = channel(f->componentX);
+            p.componentY = channel(f->componentY);
+            p.scaleX = f->scaleX;
+            p.scaleY = f->scaleY;
+            p.mode = f->mode == "clamp" ? 1 : f->mode == "ignore" ? 2 : f->mode == "color" ? 3 : 0;
+            p.defaultColor = rgba(f->color, f->alpha);
+            break;
+        }
         case FilterKind::Blur:
             p.type = swf::FilterType::Blur;
             break;
@@ -285,6 +304,9 @@ Value filterValue(Vm& vm, const swf::FilterParams& p) {
         case swf::FilterType::Convolution:
             kind = FilterKind::Convolution;
             break;
+        case swf::FilterType::DisplacementMap:
+            kind = FilterKind::DisplacementMap;
+            break;
     }
     FilterObject* f = newFilter(vm, kind);
     f->blurX = std::clamp(safe(p.blurX), 0.0, 255.0);
@@ -318,6 +340,25 @@ Value filterValue(Vm& vm, const swf::FilterParams& p) {
         f->bias = p.bias;
         f->preserveAlpha = p.preserveAlpha;
         f->clamp = p.clamp;
+        f->color = rgb(p.defaultColor);
+        f->alpha = p.defaultColor.a;
+    }
+    if (kind == FilterKind::DisplacementMap) {
+        if (p.mapPixels && p.mapWidth > 0 && p.mapHeight > 0 &&
+            p.mapPixels->size() == size_t(p.mapWidth) * size_t(p.mapHeight) &&
+            LiveBitmap::roomFor(p.mapPixels->size())) {
+            auto map = std::make_shared<LiveBitmap>(p.mapWidth, p.mapHeight, true, 0);
+            map->bitmap.pixels = *p.mapPixels;
+            f->mapBitmap = newBitmapData(vm, std::move(map));
+        }
+        f->mapX = p.mapX;
+        f->mapY = p.mapY;
+        f->componentX = p.componentX;
+        f->componentY = p.componentY;
+        f->scaleX = p.scaleX;
+        f->scaleY = p.scaleY;
+        const char* modes[] = {"wrap", "clamp", "ignore", "color"};
+        f->mode = modes[p.mode < 4 ? p.mode : 0];
         f->color = rgb(p.defaultColor);
         f->alpha = p.defaultColor.a;
     }
@@ -528,16 +569,39 @@ Value getMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
     return vm.construct(Value(point), xy);
 }
 
+// A map point's coordinate as a whole pixel: NaN and numbers beyond 32 bits read as -2^31, as Flash
+// Player's conversion gives them.
+int mapCoordinate(double d) {
+    if (std::isnan(d) || d >= 2147483648.0 || d <= -2147483649.0) return INT32_MIN;
+    return int(clampToInt(d, INT32_MIN, INT32_MAX));
+}
+
 Value setMapPoint(Vm& vm, const Value& self, std::vector<Value>& args) {
     FilterObject* f = settingsOf(vm, self);
     if (!f) return Value();
     Value p = arg(args, 0);
-    // Any object with x and y will do; their numbers are cut to whole pixels.
+    // Any object with x and y will do; without either the point is (0, 0). Both are converted even when
+    // the first conversion throws (a valueOf that throws counts as NaN), and the first error is thrown
+    // once the point is set.
     f->mapX = f->mapY = 0;
-    if (p.isObject()) {
-        f->mapX = int(clampToInt(vm.toNumber(p.object()->get(vm, "x")), INT32_MIN, INT32_MAX));
-        f->mapY = int(clampToInt(vm.toNumber(p.object()->get(vm, "y")), INT32_MIN, INT32_MAX));
+    Object* o = p.object();
+    if (!o) return Value();
+    const Value x = o->get(vm, "x"), y = o->get(vm, "y");
+    std::optional<ScriptThrow> error;
+    auto number = [&](const Value& v) {
+        try {
+            return vm.toNumber(v);
+        } catch (const ScriptThrow& t) {
+            if (!error) error = t;
+            return std::nan("");
+        }
+    };
+    const double nx = number(x), ny = number(y);
+    if (!x.isUndefined() && !y.isUndefined()) {
+        f->mapX = mapCoordinate(nx);
+        f->mapY = mapCoordinate(ny);
     }
+    if (error) throw *error;
     return Value();
 }
 
