@@ -1,5 +1,5 @@
-// flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform, registered under _global.flash.geom
-// for movies of SWF 8 and later.
+// flash.geom: Point, Rectangle, ColorTransform and Transform, registered under _global.flash.geom for
+// movies of SWF 6 and later, and Matrix from SWF 8.
 // Their members are ordinary properties a script may set to anything, and the methods compute with the
 // language's own operators (a string member concatenates under +), as the classes Flash Player ships do.
 // Transform reaches a clip's matrix and colour transform; positions are in pixels.
@@ -567,7 +567,8 @@ MovieClip* transformClip(const Value& self) {
 Value transformCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* t = dynamic_cast<TransformObject*>(self.object());
     Object* c = arg(args, 0).object();
-    if (t && c && c->asClip()) t->clip = args[0];
+    // Before SWF 8 a Transform is made but never reaches its clip: every member reads undefined.
+    if (t && c && c->asClip() && vm.version >= 8) t->clip = args[0];
     return Value();
 }
 
@@ -664,8 +665,8 @@ Object* makeClass(Vm& vm, Object* package, const char* name, NativeFn ctor, Allo
 }  // namespace
 
 void installGeom(Vm& vm) {
-    // The package belongs to movies made for Flash Player 8 and later.
-    if (vm.version < 8) return;
+    // Flash Player 8 shows the package to every movie from SWF 6 on.
+    if (vm.version < 6) return;
     Object* flash = vm.global->get(vm, "flash").object();
     if (!flash) {
         flash = vm.newObject();
@@ -712,20 +713,6 @@ void installGeom(Vm& vm) {
     accessor(vm, rect, "topLeft", rectTopLeft, rectSetTopLeft);
     enumerable(vm, rect, "union", rectUnion);
 
-    Object* matrix = makeClass(vm, geom, "Matrix", matrixCtor);
-    enumerable(vm, matrix, "clone", matrixClone);
-    enumerable(vm, matrix, "concat", matrixConcat);
-    enumerable(vm, matrix, "createBox", matrixCreateBox);
-    enumerable(vm, matrix, "createGradientBox", matrixCreateGradientBox);
-    enumerable(vm, matrix, "deltaTransformPoint", matrixDeltaTransformPoint);
-    enumerable(vm, matrix, "identity", matrixIdentity);
-    enumerable(vm, matrix, "invert", matrixInvert);
-    enumerable(vm, matrix, "rotate", matrixRotate);
-    enumerable(vm, matrix, "scale", matrixScale);
-    enumerable(vm, matrix, "toString", matrixToString);
-    enumerable(vm, matrix, "transformPoint", matrixTransformPoint);
-    enumerable(vm, matrix, "translate", matrixTranslate);
-
     Object* cx = makeClass(vm, geom, "ColorTransform", cxCtor, allocateColorTransform);
     accessor(vm, cx, "alphaMultiplier", cxGet<3>, cxSet<3>);
     accessor(vm, cx, "redMultiplier", cxGet<0>, cxSet<0>);
@@ -745,6 +732,22 @@ void installGeom(Vm& vm) {
     accessor(vm, transform, "concatenatedMatrix", transformConcatenatedMatrix, nothing);
     accessor(vm, transform, "matrix", transformMatrix, transformSetMatrix);
     accessor(vm, transform, "pixelBounds", transformPixelBounds, nothing);
+
+    // Matrix is listed in the package for SWF 8 movies only.
+    if (vm.version < 8) return;
+    Object* matrix = makeClass(vm, geom, "Matrix", matrixCtor);
+    enumerable(vm, matrix, "clone", matrixClone);
+    enumerable(vm, matrix, "concat", matrixConcat);
+    enumerable(vm, matrix, "createBox", matrixCreateBox);
+    enumerable(vm, matrix, "createGradientBox", matrixCreateGradientBox);
+    enumerable(vm, matrix, "deltaTransformPoint", matrixDeltaTransformPoint);
+    enumerable(vm, matrix, "identity", matrixIdentity);
+    enumerable(vm, matrix, "invert", matrixInvert);
+    enumerable(vm, matrix, "rotate", matrixRotate);
+    enumerable(vm, matrix, "scale", matrixScale);
+    enumerable(vm, matrix, "toString", matrixToString);
+    enumerable(vm, matrix, "transformPoint", matrixTransformPoint);
+    enumerable(vm, matrix, "translate", matrixTranslate);
 }
 
 }  // namespace player::avm1
