@@ -36,6 +36,25 @@ Value plus(Vm& vm, const Value& a, const Value& b) {
     return Value(vm.toNumber(pa) + vm.toNumber(pb));
 }
 
+// A member as the + operator joins it to a string: valueOf first, then toString.
+std::string text(Vm& vm, const Value& v) {
+    return vm.toString(vm.toPrimitive(v));
+}
+
+// "(x=1, y=2)": the members converted one after another, in order, as a script's + chain does.
+std::string fieldList(Vm& vm, const Value& self, std::initializer_list<const char*> names,
+                      std::initializer_list<const char*> labels) {
+    std::string out = "(";
+    auto label = labels.begin();
+    for (const char* n : names) {
+        if (out.size() > 1) out += ", ";
+        out += *label++;
+        out += "=";
+        out += text(vm, get(vm, self, n));
+    }
+    return out + ")";
+}
+
 Value minus(Vm& vm, const Value& a, const Value& b) {
     return Value(vm.toNumber(a) - vm.toNumber(b));
 }
@@ -68,8 +87,9 @@ void initFields(Vm& vm, const Value& self, std::vector<Value>& args, std::initia
     }
 }
 
+// The package's methods are written in ActionScript in Flash Player: each has a prototype object of its own.
 void enumerable(Vm& vm, Object* on, const char* name, NativeFn fn) {
-    on->define(vm, name, Value(vm.newFunction(fn)), 0);
+    on->define(vm, name, Value(vm.newClass(fn, vm.newObject())), 0);
 }
 
 void accessor(Vm& vm, Object* on, const char* name, NativeFn getter, NativeFn setter) {
@@ -111,6 +131,8 @@ Value pointClone(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value pointEquals(Vm& vm, const Value& self, std::vector<Value>& args) {
     Value p = arg(args, 0);
     if (!isA(vm, p, "Point")) return Value(false);
+    // A point equals itself even when a coordinate is NaN.
+    if (p.object() == self.object()) return Value(true);
     return Value(vm.looseEquals(get(vm, self, "x"), get(vm, p, "x")) &&
                  vm.looseEquals(get(vm, self, "y"), get(vm, p, "y")));
 }
@@ -133,7 +155,7 @@ Value pointOffset(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value pointToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value("(x=" + vm.toString(get(vm, self, "x")) + ", y=" + vm.toString(get(vm, self, "y")) + ")");
+    return Value(fieldList(vm, self, {"x", "y"}, {"x", "y"}));
 }
 
 Value pointDistance(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -158,6 +180,12 @@ Value pointPolar(Vm& vm, const Value& self, std::vector<Value>& args) {
 // ---- Rectangle ----
 
 Value rectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    // Without arguments the rectangle empties itself through its own (replaceable) setEmpty.
+    if (args.empty()) {
+        std::vector<Value> none;
+        vm.callMethod(self, "setEmpty", none);
+        return Value();
+    }
     initFields(vm, self, args, {"x", "y", "width", "height"}, {0, 0, 0, 0});
     return Value();
 }
@@ -333,8 +361,7 @@ Value rectUnion(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value rectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value("(x=" + vm.toString(get(vm, self, "x")) + ", y=" + vm.toString(get(vm, self, "y")) + ", w=" +
-                 vm.toString(get(vm, self, "width")) + ", h=" + vm.toString(get(vm, self, "height")) + ")");
+    return Value(fieldList(vm, self, {"x", "y", "width", "height"}, {"x", "y", "w", "h"}));
 }
 
 // ---- Matrix ----
@@ -456,11 +483,7 @@ Value matrixTranslate(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value matrixToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    std::string out = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    for (int i = 0; i < 6; ++i)
-        out += std::string(i ? ", " : "") + names[i] + "=" + vm.toString(get(vm, self, names[i]));
-    return Value(out + ")");
+    return Value(fieldList(vm, self, {"a", "b", "c", "d", "tx", "ty"}, {"a", "b", "c", "d", "tx", "ty"}));
 }
 
 // ---- ColorTransform ----
