@@ -39,6 +39,8 @@ Value atan2(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value pow(Vm& vm, const Value& self, std::vector<Value>& args) {
     std::vector<double> n = numbers(vm, args, 2);
+    // An infinite base to a fractional power is NaN in Flash Player (IEEE pow gives Infinity or 0).
+    if (std::isinf(n[0]) && std::trunc(n[1]) != n[1]) return Value(std::nan(""));
     return Value(std::pow(n[0], n[1]));
 }
 
