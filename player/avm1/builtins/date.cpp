@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/value.h"
 #include "player/avm1/vm.h"
 
@@ -137,14 +138,9 @@ Object* allocateDate(Vm& vm, Object* proto) {
     return o;
 }
 
-// An argument as Date reads it, in every version: undefined and an object with no primitive value are NaN.
+// An argument as Date reads it: undefined is NaN in every version.
 double dateNumber(Vm& vm, const Value& v) {
-    if (v.isUndefined()) return kNaN;
-    if (v.isObject()) {
-        Value p = v.object()->kind() == Object::Kind::Date ? Value(vm.toNumber(v)) : vm.toPrimitive(v);
-        return p.isObject() ? kNaN : vm.toNumber(p);
-    }
-    return vm.toNumber(v);
+    return v.isUndefined() ? kNaN : argNumber(vm, v);
 }
 
 // A whole number as the date arithmetic reads year and month: anything not finite is 0.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -17,7 +18,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 std::vector<double> numbers(Vm& vm, std::vector<Value>& args, size_t wanted) {
     std::vector<double> out;
     for (size_t i = 0; i < args.size() && i < 2; ++i)
-        out.push_back(vm.toNumber(args[i]));
+        out.push_back(argNumber(vm, args[i]));
     while (out.size() < wanted)
         out.push_back(kNaN);
     return out;
