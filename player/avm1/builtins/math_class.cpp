@@ -60,6 +60,7 @@ Value max(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value random(Vm& vm, const Value& self, std::vector<Value>& args) {
+    numbers(vm, args, 0);  // its arguments are read too, though unused
     // 53 random bits from two draws of the generator: [0, 1).
     uint64_t hi = vm.random() >> 5, lo = vm.random() >> 6;
     return Value(double(hi * 67108864u + lo) / 9007199254740992.0);
@@ -95,6 +96,8 @@ void installMath(Vm& vm) {
     math->define(vm, "PI", Value(M_PI), 0);
     math->define(vm, "SQRT1_2", Value(M_SQRT1_2), 0);
     math->define(vm, "SQRT2", Value(M_SQRT2), 0);
+    // Math is an object Flash Player made with Object: it keeps an own constructor.
+    math->define(vm, "constructor", vm.objectProto->get(vm, "constructor"), 0);
     // As in Flash Player, everything on Math is hidden, permanent and read-only.
     math->changeAllFlags(kDontEnum | kDontDelete | kReadOnly, 0);
     vm.global->define(vm, "Math", Value(math), kDontEnum);
