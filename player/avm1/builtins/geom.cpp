@@ -499,6 +499,8 @@ class ColorTransformObject : public Object {
 };
 
 Object* allocateColorTransform(Vm& vm, Object* proto) {
+    // Before SWF 8 the object is made without the native part: every member reads undefined.
+    if (vm.version < 8) return vm.make<Object>(proto);
     return vm.make<ColorTransformObject>(proto);
 }
 
@@ -507,10 +509,15 @@ ColorTransformObject* cxOf(const Value& v) {
 }
 
 Value cxCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
-    ColorTransformObject* c = cxOf(self);
-    if (!c || args.empty()) return Value();
+    // Fewer than eight arguments leave the identity; eight are all read, even by an SWF 6 or 7 object
+    // that keeps none of them.
+    if (args.size() < 8) return Value();
+    double v[8];
     for (size_t i = 0; i < 8; ++i)
-        c->v[i] = vm.toNumber(arg(args, i));
+        v[i] = argNumber(vm, args[i]);
+    if (ColorTransformObject* c = cxOf(self))
+        for (size_t i = 0; i < 8; ++i)
+            c->v[i] = v[i];
     return Value();
 }
 
@@ -522,7 +529,10 @@ Value cxGet(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 template <int I>
 Value cxSet(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (ColorTransformObject* c = cxOf(self)) c->v[I] = vm.toNumber(arg(args, 0));
+    if (ColorTransformObject* c = cxOf(self))
+        c->v[I] = vm.toNumber(arg(args, 0));
+    else if (Object* o = self.object(); o && !o->hasOwn(vm, kCxNames[I]))
+        o->define(vm, kCxNames[I], arg(args, 0), 0);  // no native part (before SWF 8): a plain member
     return Value();
 }
 
@@ -530,12 +540,17 @@ Value cxGetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
     ColorTransformObject* c = cxOf(self);
     if (!c) return Value();
     int32_t r = toInt32(c->v[4]), g = toInt32(c->v[5]), b = toInt32(c->v[6]);
-    return Value(double(((r & 255) << 16) | ((g & 255) << 8) | (b & 255)));
+    // The offsets are not cut to bytes: out-of-range offsets overlap, and the result is signed.
+    uint32_t rgb = (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+    return Value(double(int32_t(rgb)));
 }
 
 Value cxSetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
     ColorTransformObject* c = cxOf(self);
-    if (!c) return Value();
+    if (!c) {
+        if (Object* o = self.object(); o && !o->hasOwn(vm, "rgb")) o->define(vm, "rgb", arg(args, 0), 0);
+        return Value();
+    }
     int32_t rgb = vm.toInt(arg(args, 0));
     c->v[0] = c->v[1] = c->v[2] = 0;
     c->v[4] = (rgb >> 16) & 255;
@@ -557,12 +572,11 @@ Value cxConcat(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value cxToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    ColorTransformObject* c = cxOf(self);
-    if (!c) return Value();
-    std::string out = "(";
-    for (int i = 0; i < 8; ++i)
-        out += std::string(i ? ", " : "") + kCxNames[i] + "=" + numberToString(c->v[i]);
-    return Value(out + ")");
+    return Value(fieldList(vm, self,
+                           {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                            "redOffset", "greenOffset", "blueOffset", "alphaOffset"},
+                           {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                            "redOffset", "greenOffset", "blueOffset", "alphaOffset"}));
 }
 
 // ---- Transform ----
@@ -746,7 +760,7 @@ void installGeom(Vm& vm) {
     accessor(vm, cx, "greenOffset", cxGet<5>, cxSet<5>);
     accessor(vm, cx, "blueOffset", cxGet<6>, cxSet<6>);
     accessor(vm, cx, "rgb", cxGetRgb, cxSetRgb);
-    enumerable(vm, cx, "concat", cxConcat);
+    cx->define(vm, "concat", Value(vm.newFunction(cxConcat)), kNotVersion6);
     enumerable(vm, cx, "toString", cxToString);
 
     Object* transform = makeClass(vm, geom, "Transform", transformCtor, allocateTransform);
