@@ -144,6 +144,15 @@ const Case kNumbersAndMath[] = {
      "callmethod; "
      "trace; push 'o'; getvar; push 1; multiply; trace",
      "NaN|0"},
+    {"Function.call and apply are there from SWF 6", 5,
+     "push 'f'; function -; push 'called'; trace; push 1; return; end; setvar; "
+     "push 0 'f'; getvar; push 'call'; callmethod; trace; push 0 'f'; getvar; push 'apply'; callmethod; "
+     "trace",
+     "undefined|undefined"},
+    {"Function.call in SWF 6", 6,
+     "push 'f'; function -; push 'called'; trace; push 1; return; end; setvar; "
+     "push 0 'f'; getvar; push 'call'; callmethod; trace",
+     "called|1"},
     {"ASnative(100, 0) is escape", 8,
      "push 'a b' 1; push 0 100 2; push 'ASnative'; callfunc; push undef; callmethod; trace", "a%20b"},
 };

@@ -164,8 +164,8 @@ void installFunction(Vm& vm) {
     Object* proto = vm.functionProto;
     NativeFunction* ctor = vm.newClass(functionCtor, proto);
     vm.functionCtor = ctor;
-    vm.method(proto, "call", functionCall);
-    vm.method(proto, "apply", functionApply);
+    vm.method(proto, "call", functionCall, kVersion6Up);
+    vm.method(proto, "apply", functionApply, kVersion6Up);
     vm.global->define(vm, "Function", Value(ctor), kDontEnum | kVersion6Up);
 }
 
