@@ -94,6 +94,8 @@ const Case kStrings[] = {
     {"split on an empty separator: whole in Flash 5", 5, SPLIT("abc", "'' 1"), "1:abc"},
     {"the empty string splits into one empty string from Flash 6", 6, SPLIT("", "0 ',' 2"), "1:"},
     {"a limit of 0 gives nothing in Flash 5", 5, SPLIT("", "0 ',' 2"), "0:"},
+    {"a separator of several characters does not split in Flash 5", 5, SPLIT("12345", "'23' 1"), "1:12345"},
+    {"a separator of several characters splits from Flash 6", 6, SPLIT("12345", "'23' 1"), "2:1,45"},
     {"substr with a negative length counts from the end", 8,
      "push -4 3 2; push 'hello world'; push 'substr'; callmethod; trace", "lo worl"},
     {"substr reaching the end with a negative length is empty", 8,
