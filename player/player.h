@@ -38,6 +38,7 @@ struct MovieInfo {
     double heightTwips = 0;
     double xMinTwips = 0, yMinTwips = 0;
     uint32_t backgroundColor = 0xFFFFFF;  // 0x00RRGGBB, white until the movie sets one
+    int maxRecursion = 256;               // nesting of script calls allowed (the movie may set its own)
 };
 
 class Stage;

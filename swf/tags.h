@@ -58,6 +58,7 @@ enum : uint16_t {
     DefineVideoStream = 60,
     VideoFrame = 61,
     DefineFontInfo2 = 62,
+    ScriptLimits = 65,
     FileAttributes = 69,
     PlaceObject3 = 70,
     DefineFontAlignZones = 73,

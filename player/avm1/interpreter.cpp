@@ -476,9 +476,11 @@ Completion Interp::run(size_t begin, size_t end) {
                 setTarget(std::get<swf::ActionSetTarget>(a.operands).target);
                 break;
             case swf::op::SetTarget2: {
+                // A clip is found again by its path, as Flash does: of two clips with one name, the
+                // first wins even when the second is given.
                 Value t = pop();
                 if (ClipObject* c = clipFromValue(t))
-                    f_.target = c;
+                    setTarget(c->targetPath());
                 else
                     setTarget(vm_.toString(t));
                 break;
@@ -1094,7 +1096,7 @@ Completion Interp::run(size_t begin, size_t end) {
 Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, ClipObject* target,
                   Value* registers, size_t registerCount, std::vector<std::string>* pool) {
     if (!block.actions || block.begin >= block.end) return Value();
-    if (callDepth >= kMaxCallDepth) throw ScriptAbort{"recursion deeper than 256 calls"};
+    if (callDepth >= maxCallDepth) throw recursionAbort();
     // The call depth alone does not bound the machine stack: frames are larger in some builds and natives
     // (toString, sort callbacks) add their own. Measure it from the outermost script call.
     char probe = 0;
@@ -1102,7 +1104,7 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
     if (callDepth == 0)
         stackBase_ = here;
     else if (stackBase_ > here && stackBase_ - here > kMaxStackBytes)
-        throw ScriptAbort{"recursion too deep for the stack"};
+        throw ScriptAbort{"recursion too deep for the stack", true};
     ++callDepth;
     Frame f{*this,  *block.actions, block.begin, block.end,     scope, self,
             target, target,         registers,   registerCount, pool};
@@ -1112,7 +1114,9 @@ Value Vm::execute(const ActionBlock& block, Scope* scope, const Value& self, Cli
     try {
         c = in.run(block.begin, block.end);
     } catch (...) {
+        // The frame is gone whoever catches: a conversion that goes on, or a try block.
         --callDepth;
+        stack.resize(std::min(stack.size(), base));
         throw;
     }
     --callDepth;

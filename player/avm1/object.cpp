@@ -95,8 +95,7 @@ bool Object::getOwn(Vm& vm, const std::string& name, Object* self, Value& out) {
             out = Value();
             return true;
         }
-        std::vector<Value> args;
-        out = vm.call(Value(p->getter), Value(self), args);
+        if (!vm.callAccessor(p->getter, self, nullptr, out)) out = p->value;
         return true;
     }
     out = p->value;
@@ -120,10 +119,8 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
     }
     if (Property* p = findOwn(vm, name)) {
         if (p->accessor) {
-            if (p->setter) {
-                std::vector<Value> args{stored};
-                vm.call(Value(p->setter), Value(this), args);
-            }
+            Value ignored;
+            if (p->setter && !vm.callAccessor(p->setter, this, &stored, ignored)) p->value = stored;
             return;
         }
         if (p->flags & kReadOnly) return;
@@ -136,10 +133,8 @@ void Object::set(Vm& vm, const std::string& name, const Value& value) {
         if (depth > 256) throw ScriptAbort{"a prototype chain longer than 256 objects"};
         Property* p = o->findOwn(vm, name);
         if (p && p->accessor) {
-            if (p->setter) {
-                std::vector<Value> args{stored};
-                vm.call(Value(p->setter), Value(this), args);
-            }
+            Value ignored;
+            if (p->setter && !vm.callAccessor(p->setter, this, &stored, ignored)) p->value = stored;
             return;
         }
     }

@@ -40,6 +40,7 @@ Vm::Vm(Host& h, int swfVersion, uint32_t seed) : host(h), version(swfVersion), r
     installClipEffects(*this);
     installBitmapData(*this);
     installVideo(*this);
+    installContextMenu(*this);
     // Every function has its own `constructor` (Function), hidden and permanent.
     for (GcCell* c : cells_)
         if (auto* f = dynamic_cast<FunctionObject*>(c); f && !f->hasOwn(*this, "constructor"))
@@ -139,14 +140,56 @@ std::string Vm::toString(const Value& v) {
                 // super converts as the object it stands for, with its base class's toString.
                 Value self = v;
                 if (o->kind() == Object::Kind::Super) self = Value(static_cast<SuperObject*>(o)->self);
-                Value r = fo->call(*this, self, args);
-                if (r.isString()) return r.string();
+                // A toString that recurses until the depth limit cuts it off converts as an object
+                // without one; the script that asked goes on.
+                try {
+                    Value r = fo->call(*this, self, args);
+                    if (r.isString()) return r.string();
+                } catch (const ScriptAbort& a) {
+                    if (!a.recursion) throw;
+                }
             }
             if (ClipObject* c = o->asClip()) return c->targetPath();
             return o->isCallable() ? "[type Function]" : "[type Object]";
         }
     }
     return "";
+}
+
+namespace {
+struct AccessorOverflow {
+    bool setter;
+};
+}  // namespace
+
+bool Vm::callAccessor(Object* fn, Object* self, const Value* value, Value& out) {
+    const bool setter = value != nullptr;
+    if (accessorDepth >= kMaxAccessorDepth) throw AccessorOverflow{setter};
+    std::vector<Value> args;
+    if (value) args.push_back(*value);
+    int& sameKind = setter ? setterDepth_ : getterDepth_;
+    ++accessorDepth;
+    ++sameKind;
+    try {
+        out = call(Value(fn), Value(self), args);
+    } catch (const AccessorOverflow& o) {
+        --accessorDepth;
+        --sameKind;
+        // The outermost call of the kind refused gives up; those outside it go on.
+        if (o.setter != setter || sameKind > 0) throw;
+        return false;
+    } catch (...) {
+        --accessorDepth;
+        --sameKind;
+        throw;
+    }
+    --accessorDepth;
+    --sameKind;
+    return true;
+}
+
+ScriptAbort Vm::recursionAbort() const {
+    return ScriptAbort{"recursion deeper than " + std::to_string(maxCallDepth) + " calls", true};
 }
 
 bool Vm::toBoolean(const Value& v) {

@@ -58,6 +58,8 @@ struct ScriptThrow {
 // A script cut off by a limit; unwinds every frame of the current action block.
 struct ScriptAbort {
     std::string reason;
+    // Cut off for nesting calls too deep: a conversion that called the script falls back to its default.
+    bool recursion = false;
 };
 
 class Vm {
@@ -151,6 +153,16 @@ class Vm {
     uint64_t actionsPerFrame = kActionsPerFrame;
     static constexpr uint64_t kActionsPerFrame = 5'000'000;
     static constexpr int kMaxCallDepth = 256;
+    // Nesting of script calls allowed: 256 unless the movie sets its own limit.
+    int maxCallDepth = kMaxCallDepth;
+    // Calls a property's getter (value null) or setter. Getters and setters nested more than 65 deep are
+    // cut off: back to the outermost call of the kind refused (getter or setter), which returns false and
+    // the property acts as a plain value there, as in Flash.
+    bool callAccessor(Object* fn, Object* self, const Value* value, Value& out);
+    int accessorDepth = 0;
+    static constexpr int kMaxAccessorDepth = 65;
+    // What cuts off a call nested deeper than maxCallDepth.
+    ScriptAbort recursionAbort() const;
     // Machine stack nested script calls may use, measured from the outermost one.
     static constexpr size_t kMaxStackBytes = size_t(3) << 20;
     static constexpr size_t kMaxStack = 1 << 20;
@@ -180,6 +192,8 @@ class Vm {
 
   private:
     uintptr_t stackBase_ = 0;
+    int getterDepth_ = 0;
+    int setterDepth_ = 0;
     std::string describeThrown(const Value& v);
     void adopt(GcCell* cell);
     std::vector<GcCell*> cells_;
@@ -224,6 +238,7 @@ void installFilters(Vm& vm);      // flash.filters
 void installClipEffects(Vm& vm);  // MovieClip filters, blendMode, cacheAsBitmap, opaqueBackground, scale9Grid
 void installBitmapData(Vm& vm);   // flash.display.BitmapData, MovieClip attachBitmap and beginBitmapFill
 void installSound(Vm& vm);
-void installVideo(Vm& vm);  // Video (embedded video objects)
+void installVideo(Vm& vm);        // Video (embedded video objects)
+void installContextMenu(Vm& vm);  // ContextMenu, ContextMenuItem
 
 }  // namespace player::avm1

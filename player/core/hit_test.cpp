@@ -11,7 +11,7 @@ namespace {
 
 // Crossings of a ray from (x, y) towards +x with one segment: +1 upwards, -1 downwards.
 int crossing(double x0, double y0, double x1, double y1, double x, double y) {
-    if ((y0 <= y) == (y1 <= y)) return 0;
+    if ((y0 < y) == (y1 < y)) return 0;
     double t = (y - y0) / (y1 - y0);
     if (x0 + t * (x1 - x0) <= x) return 0;
     return y1 > y0 ? 1 : -1;

@@ -48,6 +48,13 @@ std::unique_ptr<MovieDef> MovieDef::loadNested(std::vector<uint8_t> bytes, const
     def->defineAll(m.tags);
     def->importAll(m.tags, nesting);
     def->root_ = buildTimeline(m.tags, m.frameCount);
+    for (const swf::Tag& t : m.tags) {
+        const auto* raw = std::get_if<swf::RawTag>(&t.body);
+        if (t.code != swf::tag::ScriptLimits || !raw || raw->data.size() < 2) continue;
+        swf::BitReader r(raw->data);
+        if (int depth = r.u16(); depth > 0) info.maxRecursion = depth;
+        break;
+    }
     // The first SetBackgroundColor of the movie sets the stage colour.
     for (const swf::Tag& t : m.tags) {
         if (const auto* bg = std::get_if<swf::SetBackgroundColor>(&t.body)) {

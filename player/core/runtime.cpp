@@ -204,11 +204,12 @@ void Runtime::queueEvent(MovieClip* clip, uint32_t event) {
     queue_.push_back({clip->handle(), nullptr, event, 0});
 }
 
-void Runtime::startScripts(int swfVersion, double rate) {
+void Runtime::startScripts(int swfVersion, double rate, int maxRecursion) {
     frameRate = rate > 0 ? rate : 12;
     if (!vm_) {
         vm_ = std::make_unique<avm1::Vm>(*this, swfVersion);
         vm_->actionsPerFrame = actionLimit;
+        vm_->maxCallDepth = maxRecursion;
     }
 }
 

@@ -89,7 +89,7 @@ class Runtime : public avm1::Host {
     // Script side.
     avm1::Vm* vm() { return vm_.get(); }
     // Made when the first movie loads, for that movie's version.
-    void startScripts(int swfVersion, double frameRate);
+    void startScripts(int swfVersion, double frameRate, int maxRecursion = 256);
     // Forgets every script object (a new movie replaces everything).
     void resetScripts() {
         queue_.clear();

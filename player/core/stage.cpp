@@ -27,7 +27,7 @@ bool Stage::load(int level, std::vector<uint8_t> bytes, const std::string& url, 
         // The level's old movie goes, and with it the definitions its decoded sounds were kept under.
         sound.forgetDecoded();
     }
-    runtime.startScripts(def->info().version, def->info().frameRate);
+    runtime.startScripts(def->info().version, def->info().frameRate, def->info().maxRecursion);
     Level& l = levels_[level];
     l.root.reset();
     // Functions defined by the old movie's code may live on: its actions stay loaded.

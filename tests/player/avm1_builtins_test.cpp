@@ -281,6 +281,25 @@ struct IntCase {
     double expected;
 };
 
+TEST(ContextMenu, ACopySharesTheBuiltInItemsAndCopiesTheCustomOnes) {
+    // m = new ContextMenu(); m.customItems.push(new ContextMenuItem("x")); c = m.copy();
+    // m.builtInItems.play = false; m.customItems[0].caption = "y";
+    const std::string script = R"(
+        push 'm' 0 'ContextMenu'; newobject; setvar
+        push 'x' 1 'ContextMenuItem'; newobject; push 1 'm'; getvar; push 'customItems'; getmember
+        push 'push'; callmethod; pop
+        push 'c' 0 'm'; getvar; push 'copy'; callmethod; setvar
+        push 'm'; getvar; push 'builtInItems'; getmember; push 'play' false; setmember
+        push 'm'; getvar; push 'customItems'; getmember; push 0; getmember; push 'caption' 'y'; setmember
+        push 'c'; getvar; push 'builtInItems'; getmember; push 'play'; getmember; trace
+        push 'c'; getvar; push 'customItems'; getmember; push 0; getmember; push 'caption'; getmember; trace
+        push 'c'; getvar; push 'customItems'; getmember; push 0; getmember; push 'enabled'; getmember; trace
+    )";
+    EXPECT_EQ(joined(run(script, 7)), "false|x|true");
+    // Copying is for SWF 7 movies on: older ones find no copy method.
+    EXPECT_EQ(joined(run(script, 6)), "undefined|undefined|undefined");
+}
+
 TEST(ParseInt, FlashPlayersPrefixAndRadixRules) {
     const IntCase cases[] = {
         {"123", 0, 123},      {"0x1F", 0, 31},     {"0x-100", 0, -256},

@@ -278,6 +278,88 @@ TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
     EXPECT_EQ(cut, 2) << "each limit is logged once";
 }
 
+TEST(Avm1Limits, RecursionDepthIsTheMoviesOwnAndConversionsOutliveIt) {
+    // n counts the calls of a function that calls itself without end; a second frame reads it. The frame's
+    // own script is the first level.
+    const std::string recurse =
+        "push 'n' 0; setvar; function r; push 'n'; getvar; increment; push 'n'; swap; setvar; push 0 'r'; "
+        "callfunc; return; end; push 0 'r'; callfunc; pop";
+    for (int limit : {0, 5, 300}) {
+        auto b = movie(40, 20, 2);
+        if (limit) b.tag(65, {uint8_t(limit & 255), uint8_t(limit >> 8), 15, 0});
+        b.tag(12, avm1test::assemble(recurse)).showFrame();
+        b.tag(12, avm1test::assemble("push 'n'; getvar; trace")).showFrame();
+        player::Player p;
+        auto lines = play(p, b.end().build(), 1);
+        EXPECT_EQ(lines, std::vector<std::string>{std::to_string((limit ? limit : 256) - 1)}) << limit;
+    }
+    // A toString that converts its own object recurses until the limit cuts it off: the innermost
+    // conversion falls back to "[type Object]" and the script that asked goes on.
+    EXPECT_EQ(run("push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 'toString'; function -; "
+                  "push 'this'; getvar; push 1 'String'; callfunc; return; end; setmember; push 'o'; getvar; "
+                  "trace; push 'on'; trace"),
+              (std::vector<std::string>{"[type Object]", "on"}));
+}
+
+TEST(Avm1Limits, GettersAndSettersThatReachThemselvesActAsPlainValues) {
+    // o.p's getter returns this.p and its setter sets this.p: 65 calls nest, then the outermost call of
+    // the kind refused gives up and the property acts as a plain value, which the first set stored.
+    auto lines = run(R"(
+        push 'o' 0 'Object'; newobject; setvar
+        push 'gets' 0; setvar
+        push 'sets' 0; setvar
+        function set v
+          push 'sets'; getvar; increment; push 'sets'; swap; setvar
+          push 'this'; getvar; push 'p' 'f'; setmember
+        end
+        function get
+          push 'gets'; getvar; increment; push 'gets'; swap; setvar
+          push 'this'; getvar; push 'p'; getmember; return
+        end
+        push 'set'; getvar; push 'get'; getvar; push 'p' 3 'o'; getvar; push 'addProperty'; callmethod; pop
+        push 'o'; getvar; push 'p' 'b'; setmember
+        push 'o'; getvar; push 'p'; getmember; trace
+        push 'sets'; getvar; trace
+        push 'gets'; getvar; trace
+    )",
+                     7);
+    EXPECT_EQ(lines, (std::vector<std::string>{"b", "65", "65"}));
+}
+
+TEST(Avm1Clips, TellTargetFindsAClipAgainByItsPath) {
+    // Two clips named "n": tellTarget(b) acts on the one its path names first, the one at depth 0.
+    auto lines = run(R"(
+        push 'a' 0 'n' 2 'createEmptyMovieClip'; callfunc; setvar
+        push 'b' 1 'n' 2 'createEmptyMovieClip'; callfunc; setvar
+        push 'b'; getvar; settarget2
+        push 0 'getDepth'; callfunc; trace
+        push ''; settarget2
+        push 0 'b'; getvar; push 'getDepth'; callmethod; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"0", "1"}));
+}
+
+TEST(Avm1Clips, HitTestOfTheShapeLeavesOutItsTopLeftEdge) {
+    // A square drawn from (10, 10) to (50, 50): its corner is in its box but not on its fill.
+    auto lines = run(R"(
+        push 'a' 0 'a' 2 'createEmptyMovieClip'; callfunc; setvar
+        push 'a'; getvar; settarget2
+        push 255 1 'beginFill'; callfunc; pop
+        push 10 10 2 'moveTo'; callfunc; pop
+        push 10 50 2 'lineTo'; callfunc; pop
+        push 50 50 2 'lineTo'; callfunc; pop
+        push 50 10 2 'lineTo'; callfunc; pop
+        push 10 10 2 'lineTo'; callfunc; pop
+        push 0 'endFill'; callfunc; pop
+        push true 10 10 3 'hitTest'; callfunc; trace
+        push false 10 10 3 'hitTest'; callfunc; trace
+        push true 15 15 3 'hitTest'; callfunc; trace
+        push true 5 5 3 'hitTest'; callfunc; trace
+    )",
+                     6);
+    EXPECT_EQ(lines, (std::vector<std::string>{"false", "true", "true", "false"}));
+}
+
 TEST(Avm1Clips, SwapDepthsRangeAndTheRoot) {
     // a.swapDepths(-16385) is refused, -16384 taken; the root takes a depth of its own.
     auto lines = run(R"(

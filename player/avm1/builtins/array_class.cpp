@@ -71,7 +71,7 @@ size_t relativeIndex(Vm& vm, const Value& v, size_t length) {
 
 std::string joinElements(Vm& vm, Object* o, const std::string& sep) {
     // An array that contains itself: the nested copy reads as empty.
-    if (vm.callDepth >= Vm::kMaxCallDepth - 1) return std::string();
+    if (vm.callDepth >= vm.maxCallDepth - 1) return std::string();
     NativeDepth depth(vm);
     std::vector<Value> elements = readElements(vm, o);
     std::string out;

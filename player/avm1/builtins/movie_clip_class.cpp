@@ -560,7 +560,7 @@ void installMovieClip(Vm& vm) {
                          {"createEmptyMovieClip", mcCreateEmptyMovieClip, kVersion6Up},
                          {"duplicateMovieClip", mcDuplicateMovieClip},
                          {"removeMovieClip", mcRemoveMovieClip},
-                         {"getDepth", mcGetDepth},
+                         {"getDepth", mcGetDepth, kVersion6Up},
                          {"getNextHighestDepth", mcGetNextHighestDepth, kVersion7Up},
                          {"getInstanceAtDepth", mcGetInstanceAtDepth, kVersion7Up},
                          {"swapDepths", mcSwapDepths},

@@ -10,7 +10,7 @@ namespace player::avm1 {
 class NativeDepth {
   public:
     explicit NativeDepth(Vm& vm) : vm_(vm) {
-        if (vm.callDepth >= Vm::kMaxCallDepth) throw ScriptAbort{"recursion deeper than 256 calls"};
+        if (vm.callDepth >= vm.maxCallDepth) throw vm.recursionAbort();
         ++vm.callDepth;
     }
     ~NativeDepth() { --vm_.callDepth; }
