@@ -1059,7 +1059,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 double depth = vm_.toNumber(pop());
                 std::string name = vm_.toString(pop());
                 ClipObject* source = targetOf(pop());
-                if (source) static_cast<Runtime&>(vm_.host).duplicateClip(source, name, depth);
+                // The depth is the player's own: compilers add 16384 to what the script says.
+                if (source) static_cast<Runtime&>(vm_.host).duplicateClip(source, name, depth - 16384);
                 break;
             }
             case swf::op::RemoveSprite: {

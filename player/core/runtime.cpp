@@ -407,6 +407,21 @@ const char* eventMethod(uint32_t event) {
 
 }  // namespace
 
+void Runtime::constructNow(MovieClip* clip) {
+    if (!vm_) return;
+    bool queued = false;
+    for (size_t i = next_; i < queue_.size(); ++i) {
+        Queued& q = queue_[i];
+        if (q.event != clip_event::Construct || q.records || q.call || q.broadcaster) continue;
+        auto p = q.clip.lock();
+        if (p && *p == clip) {
+            q.event = 0;  // left in place so the queue's positions stay as they are
+            queued = true;
+        }
+    }
+    if (queued) runEvent(clip, clip_event::Construct);
+}
+
 void Runtime::runEvent(MovieClip* clip, uint32_t event) {
     auto handle = clip->handle();
     int version = clip->movie() ? clip->movie()->info().version : 0;
@@ -470,7 +485,8 @@ void Runtime::collectGarbage() {
 void Runtime::duplicateClip(avm1::ClipObject* source, const std::string& name, double depth) {
     MovieClip* src = source ? source->clip() : nullptr;
     if (!src || !src->parent || !src->parent->asClip() || !std::isfinite(depth)) return;
-    src->parent->asClip()->duplicateChild(src, name, int(depth), *this);
+    if (MovieClip* made = src->parent->asClip()->duplicateChild(src, name, int(depth), *this))
+        constructNow(made);
 }
 
 void Runtime::removeClip(avm1::ClipObject* clip) {

@@ -64,6 +64,9 @@ class Runtime : public avm1::Host {
     void queueActions(MovieClip* clip, const swf::DoAction* action);
     // A clip event (onClipEvent handlers of its placement, then the on<Event> method) queued in order.
     void queueEvent(MovieClip* clip, uint32_t event);
+    // A clip duplicated by script runs its construct handlers at once, before the duplicating call
+    // returns; its initialize and load events stay queued.
+    void constructNow(MovieClip* clip);
     // Unload events of objects a frame removes go where that frame's actions begin, as the removal tags
     // stand before them: frameActionsStart() gives the place, unloadsAt() sets it (npos: at the end).
     size_t frameActionsStart() const { return queue_.size(); }

@@ -408,6 +408,39 @@ TEST(Avm1Clips, ClipEventsComeInFlashPlayersOrder) {
                                                "child unload", "clip unload", "frame 3"}));
 }
 
+TEST(Avm1Clips, ADuplicateConstructsBeforeTheCallReturnsAndInitializesAfter) {
+    // A placed clip with initialize and construct handlers, duplicated by duplicateMovieClip and by the
+    // SWF 4 action (whose depth counts from -16384 as compilers write it).
+    using testswf::ClipActionSpec;
+    const auto say = [](const std::string& what) {
+        return avm1test::assemble("push 'this'; getvar; push ': " + what + "'; add2; trace");
+    };
+    testswf::SwfBuilder clip;
+    clip.showFrame();
+    testswf::PlaceSpec placed;
+    placed.characterId = 2;
+    placed.name = "a";
+    placed.clipActions = {ClipActionSpec{0x200, {}, say("initialize")},
+                          ClipActionSpec{0x40000, {}, say("construct")}};
+    auto b = movie(40, 20, 2, 7);
+    b.tag(39, testswf::defineSprite(2, 1, clip.end()))
+        .tag(26, testswf::placeObject(placed, 1, 7))
+        .showFrame();
+    b.tag(12, avm1test::assemble(R"(
+        push 'duplicating'; trace
+        push 5 'b' 2 'a'; getvar; push 'duplicateMovieClip'; callmethod; pop
+        push 'a' 'c' 16424; clonesprite
+        push 'done'; trace
+        push 0 'c'; getvar; push 'getDepth'; callmethod; trace
+    )"))
+        .showFrame();
+    player::Player p;
+    auto lines = play(p, b.end().build(), 1);
+    EXPECT_EQ(lines, (std::vector<std::string>{"_level0.a: initialize", "_level0.a: construct", "duplicating",
+                                               "_level0.b: construct", "_level0.c: construct", "done", "40",
+                                               "_level0.b: initialize", "_level0.c: initialize"}));
+}
+
 TEST(Avm1Clips, NewestClipsMoveOnFirst) {
     // Two two-frame clips: b placed after a (at a lower depth) reaches its second frame first.
     const auto say = [](const std::string& what) { return avm1test::assemble("push '" + what + "'; trace"); };

@@ -131,8 +131,13 @@ Value mcDuplicateMovieClip(Vm& vm, const Value& self, std::vector<Value>& args) 
     if (!mc || args.size() < 2 || !mc->parent || !mc->parent->asClip()) return Value();
     int depth;
     if (!validDepth(vm, args[1], depth)) return Value();
-    MovieClip* made = mc->parent->asClip()->duplicateChild(mc, vm.toString(args[0]), depth, runtimeOf(vm));
+    Runtime& rt = runtimeOf(vm);
+    MovieClip* made = mc->parent->asClip()->duplicateChild(mc, vm.toString(args[0]), depth, rt);
     if (!made) return Value();
+    std::weak_ptr<MovieClip*> handle = made->handle();
+    rt.constructNow(made);
+    auto alive = handle.lock();
+    if (!alive || !*alive) return Value();
     ClipObject* o = scriptObjectOf(vm, made);
     applyInit(vm, o, arg(args, 2));
     return Value(o);
