@@ -354,9 +354,12 @@ Completion Interp::runTry(size_t& pc, const swf::Action& a) {
     const auto& t = std::get<swf::ActionTry>(a.operands);
     int64_t tryStart = a.next();
     size_t tryBegin = size_t(&a - f_.acts.data()) + 1;
+    // A block whose flag is clear has no size, whatever the size says: its code runs as what follows.
+    const int64_t catchSize = t.hasCatch ? t.catchSize : 0;
+    const int64_t finallySize = t.hasFinally ? t.finallySize : 0;
     size_t catchBegin = indexOf(tryStart + t.trySize);
-    size_t finallyBegin = indexOf(tryStart + t.trySize + t.catchSize);
-    size_t finallyEnd = indexOf(tryStart + t.trySize + t.catchSize + t.finallySize);
+    size_t finallyBegin = indexOf(tryStart + t.trySize + catchSize);
+    size_t finallyEnd = indexOf(tryStart + t.trySize + catchSize + finallySize);
     catchBegin = std::max(catchBegin, tryBegin);
     finallyBegin = std::max(finallyBegin, catchBegin);
     finallyEnd = std::max(finallyEnd, finallyBegin);
@@ -368,6 +371,10 @@ Completion Interp::runTry(size_t& pc, const swf::Action& a) {
     Value thrown;
     try {
         c = run(tryBegin, catchBegin);
+        if (vm_.throwPending) {
+            vm_.throwPending = false;
+            throw ScriptThrow{Value()};
+        }
     } catch (const ScriptThrow& e) {
         vm_.stack.resize(std::max(depth, base_));
         vm_.callDepth = callDepth;
@@ -392,6 +399,7 @@ Completion Interp::runTry(size_t& pc, const swf::Action& a) {
     // then.
     if (t.hasFinally && finallyBegin < finallyEnd && !(c.kind == Completion::JumpOut && !pending)) {
         Completion fc = run(finallyBegin, finallyEnd);
+        if (fc.kind == Completion::Return && pending) vm_.throwPending = true;
         if (fc.kind != Completion::Normal) return fc;
     }
     if (pending) throw ScriptThrow{thrown};

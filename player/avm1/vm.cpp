@@ -407,6 +407,7 @@ void Vm::runBlock(const ActionBlock& block, ClipObject* target) {
         host.unsupported(a.reason + " (the script was cut off)");
         callDepth = 0;
     }
+    throwPending = false;
     stack.resize(base);
     version = saved;
 }

@@ -172,6 +172,9 @@ class Vm {
     Object* runningFunction = nullptr;
     // The prototype a method reached through `super` was found above (for the callee's own super).
     Object* pendingSuperBase = nullptr;
+    // A finally block that returned while an error was on its way: the error is not lost but surfaces,
+    // without its value, where the enclosing try block ends.
+    bool throwPending = false;
     // The interpreter's value stack, shared by nested calls.
     std::vector<Value> stack;
     // Registers of timeline code (four, shared by the blocks of one movie).

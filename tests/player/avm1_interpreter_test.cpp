@@ -262,6 +262,55 @@ TEST(Avm1Control, AJumpOutOfTryOrCatchSkipsFinally) {
     EXPECT_EQ(lines, (std::vector<std::string>{"inside", "finally after the block"}));
 }
 
+TEST(Avm1Control, TryBlocksGoByTheirFlagsNotTheirSizes) {
+    // try { throw "Try" } catch { throw "Catch" } finally { throw "Finally" }, all three sizes given, with
+    // each pair of flags; an outer try traces what comes out. A block whose flag is clear has no size: with
+    // only the finally flag, the catch code is where the finally block begins.
+    const auto code = [](const std::string& text) {
+        testswf::Bytes b = avm1test::assemble(text);
+        b.pop_back();  // the End
+        return b;
+    };
+    const testswf::Bytes t = code("push 'Try'; throw"), c = code("push 'Catch'; throw"),
+                         f = code("push 'Finally'; throw"), report = code("push 'e'; getvar; trace");
+    testswf::ActionWriter all;
+    for (auto [hasCatch, hasFinally] :
+         {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
+        testswf::ActionWriter inner;
+        inner.tryBlock(false, "e", 0, uint16_t(t.size()), uint16_t(c.size()), uint16_t(f.size()), hasCatch,
+                       hasFinally);
+        inner.raw(t).raw(c).raw(f);
+        all.tryBlock(false, "e", 0, uint16_t(inner.size()), uint16_t(report.size()), 0, true, false);
+        all.raw(inner.bytes()).raw(report);
+    }
+    auto b = movie(40, 20, 1, 7);
+    b.tag(12, all.withEnd()).showFrame();
+    player::Player p;
+    EXPECT_EQ(play(p, b.end().build(), 0), (std::vector<std::string>{"Finally", "Catch", "Catch", "Try"}));
+}
+
+TEST(Avm1Control, AReturnInFinallyKeepsTheErrorForTheEnclosingTry) {
+    // function test() { try { throw "Try"; } finally { return "Finally"; } }
+    // try { trace(test()); } catch (e) { trace(e); }: the call returns, and the error, without its value,
+    // reaches the catch where the try block ends.
+    auto lines = run(R"(
+        function test
+          try e
+            push 'Try'; throw
+          finally
+            push 'Finally'; return
+          end
+        end
+        try e
+          push 0 'test'; callfunc; trace
+        catch
+          push 'e'; getvar; trace
+        end
+        push 'after'; trace
+    )");
+    EXPECT_EQ(lines, (std::vector<std::string>{"Finally", "undefined", "after"}));
+}
+
 TEST(Avm1Limits, EndlessLoopsAndRecursionAreCutOffAndTheMovieGoesOn) {
     // Frame 1 loops forever; frame 2 recurses without end; frame 3 still runs.
     auto b = movie(40, 20, 3);

@@ -275,9 +275,11 @@ Value mcBytes(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value mcGetSwfVersion(Vm& vm, const Value& self, std::vector<Value>& args) {
-    MovieClip* mc = clipOf(self);
-    if (!mc || !mc->movie()) return Value(-1);
-    return Value(mc->movie()->info().version);
+    // Text fields answer too: the version of the movie they came from.
+    const DisplayObject* d = clipOf(self);
+    if (auto* field = dynamic_cast<TextFieldObject*>(self.object())) d = field->field();
+    if (!d || !d->movie()) return Value(-1);
+    return Value(d->movie()->info().version);
 }
 
 // startDrag(lockCenter, left, top, right, bottom) and stopDrag().
