@@ -71,10 +71,13 @@ class Interp {
         return args;
     }
     // Pops b then a, and converts a first (valueOf runs in operand order).
-    void popNumbers(double& a, double& b) {
+    // The order of the valueOf calls shows: Add and Less convert the left operand first; Subtract,
+    // Multiply, Divide and Modulo (like Add2) the right one, the top of the stack.
+    void popNumbers(double& a, double& b, bool rightFirst = false) {
         Value vb = pop(), va = pop();
+        if (rightFirst) b = vm_.toNumber(vb);
         a = vm_.toNumber(va);
-        b = vm_.toNumber(vb);
+        if (!rightFirst) b = vm_.toNumber(vb);
     }
     Value boolValue(bool b) const { return vm_.version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
 
@@ -595,19 +598,19 @@ Completion Interp::run(size_t begin, size_t end) {
             }
             case swf::op::Subtract: {
                 double x, b;
-                popNumbers(x, b);
+                popNumbers(x, b, true);
                 push(Value(x - b));
                 break;
             }
             case swf::op::Multiply: {
                 double x, b;
-                popNumbers(x, b);
+                popNumbers(x, b, true);
                 push(Value(x * b));
                 break;
             }
             case swf::op::Divide: {
                 double x, b;
-                popNumbers(x, b);
+                popNumbers(x, b, true);
                 if (b == 0 && vm_.version < 5) {
                     push(Value("#ERROR#"));
                 } else if (b == 0) {
@@ -621,7 +624,7 @@ Completion Interp::run(size_t begin, size_t end) {
             }
             case swf::op::Modulo: {
                 double x, b;
-                popNumbers(x, b);
+                popNumbers(x, b, true);
                 push(Value(std::fmod(x, b)));
                 break;
             }
@@ -633,7 +636,8 @@ Completion Interp::run(size_t begin, size_t end) {
                 break;
             case swf::op::Add2: {
                 Value rb = pop(), rx = pop();
-                Value x = vm_.toPrimitive(rx), b = vm_.toPrimitive(rb);
+                Value b = vm_.toPrimitive(rb);
+                Value x = vm_.toPrimitive(rx);
                 if (x.isString() || b.isString()) {
                     push(Value(vm_.toString(x) + vm_.toString(b)));
                 } else {

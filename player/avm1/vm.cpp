@@ -329,7 +329,16 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
-    Value pa = toPrimitive(a), pb = toPrimitive(b);
+    // A comparison asks for numbers: a date compares by its time (valueOf), not by its text.
+    auto primitive = [this](const Value& v) {
+        if (Object* o = v.object(); o && o->kind() == Object::Kind::Date) {
+            std::vector<Value> none;
+            Value r = callMethod(v, "valueOf", none);
+            if (!r.isObject()) return r;
+        }
+        return toPrimitive(v);
+    };
+    Value pa = primitive(a), pb = primitive(b);
     if (pa.isString() && pb.isString()) return Value(pa.string() < pb.string());
     double x = toNumber(pa), y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y)) return Value();

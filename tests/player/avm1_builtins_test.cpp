@@ -94,6 +94,8 @@ const Case kStrings[] = {
     {"split on an empty separator: whole in Flash 5", 5, SPLIT("abc", "'' 1"), "1:abc"},
     {"the empty string splits into one empty string from Flash 6", 6, SPLIT("", "0 ',' 2"), "1:"},
     {"a limit of 0 gives nothing in Flash 5", 5, SPLIT("", "0 ',' 2"), "0:"},
+    {"a separator of several characters does not split in Flash 5", 5, SPLIT("12345", "'23' 1"), "1:12345"},
+    {"a separator of several characters splits from Flash 6", 6, SPLIT("12345", "'23' 1"), "2:1,45"},
     {"substr with a negative length counts from the end", 8,
      "push -4 3 2; push 'hello world'; push 'substr'; callmethod; trace", "lo worl"},
     {"substr reaching the end with a negative length is empty", 8,
@@ -134,6 +136,25 @@ const Case kNumbersAndMath[] = {
      "getmember; "
      "trace",
      "boom|Error"},
+    {"an infinite base to a fractional power is NaN; a fraction to -Infinity is Infinity", 8,
+     "push 0.5; push 'Infinity'; getvar; push 2 'Math'; getvar; push 'pow'; callmethod; trace; "
+     "push 'Infinity'; getvar; push 0; swap; subtract; push 0.4 2 'Math'; getvar; push 'pow'; callmethod; "
+     "trace",
+     "NaN|Infinity"},
+    {"an object without a primitive value: NaN to Math, 0 to SWF 5 operators", 5,
+     "push 'o' 0 'Object'; newobject; setvar; push 'o'; getvar; push 1 'Math'; getvar; push 'abs'; "
+     "callmethod; "
+     "trace; push 'o'; getvar; push 1; multiply; trace",
+     "NaN|0"},
+    {"Function.call and apply are there from SWF 6", 5,
+     "push 'f'; function -; push 'called'; trace; push 1; return; end; setvar; "
+     "push 0 'f'; getvar; push 'call'; callmethod; trace; push 0 'f'; getvar; push 'apply'; callmethod; "
+     "trace",
+     "undefined|undefined"},
+    {"Function.call in SWF 6", 6,
+     "push 'f'; function -; push 'called'; trace; push 1; return; end; setvar; "
+     "push 0 'f'; getvar; push 'call'; callmethod; trace",
+     "called|1"},
     {"ASnative(100, 0) is escape", 8,
      "push 'a b' 1; push 0 100 2; push 'ASnative'; callfunc; push undef; callmethod; trace", "a%20b"},
 };
@@ -197,6 +218,97 @@ const Case kLoadVarsAndNatives[] = {
      "false|undefined|1"},
 };
 INSTANTIATE_TEST_SUITE_P(LoadVarsAndNatives, Builtins, ::testing::ValuesIn(kLoadVarsAndNatives));
+// Objects a and b whose valueOf traces its name and gives 1 and 2: the trace shows the order in which an
+// operator converts its operands.
+#define TRACING_A_B                                                                                    \
+    "push 'a' 0 'Object'; newobject; setvar; push 'a'; getvar; push 'valueOf'; function -; push 'A'; " \
+    "trace; "                                                                                          \
+    "push 1; return; end; setmember; "                                                                 \
+    "push 'b' 0 'Object'; newobject; setvar; push 'b'; getvar; push 'valueOf'; function -; push 'B'; " \
+    "trace; "                                                                                          \
+    "push 2; return; end; setmember; push 'a'; getvar; push 'b'; getvar; "
+
+const Case kOperands[] = {
+    {"Add2 converts the right operand first", 7, TRACING_A_B "add2; trace", "B|A|3"},
+    {"Subtract converts the right operand first", 7, TRACING_A_B "subtract; trace", "B|A|-1"},
+    {"Multiply, Divide, Modulo likewise", 7,
+     TRACING_A_B "multiply; pop; " TRACING_A_B "divide; pop; " TRACING_A_B "modulo; trace", "B|A|B|A|B|A|1"},
+    {"the SWF 4 Add and Less convert the left operand first", 7,
+     TRACING_A_B "add; trace; " TRACING_A_B "less; trace", "A|B|3|A|B|true"},
+    {"dates compare by time, not by their text", 8,
+     "push 0 1 'Date'; newobject; push 259200000 1 'Date'; newobject; less2; trace", "true"},
+};
+INSTANTIATE_TEST_SUITE_P(Operands, Builtins, ::testing::ValuesIn(kOperands));
+
+#define DATE_UTC "'Date'; getvar; push 'UTC'; callmethod; trace"
+#define NEW_D(args) "push 'd'; push " args " 'Date'; newobject; setvar; "
+#define D_CALL(args, name) "push " args " 'd'; getvar; push '" name "'; callmethod; "
+
+const Case kDate[] = {
+    {"Date.UTC: a year below 100 counts from 1900, negative ones too", 8,
+     "push 300 50 50 13 25 5 -100 7 " DATE_UTC "; push 0 99 2 " DATE_UTC, "-5349492549700|915148800000"},
+    {"Date.UTC: a year that is no number is the year 0", 8,
+     "push 300 50 50 13 25 5; push 'NaN'; getvar; push 7 " DATE_UTC, "-62151962949700"},
+    {"Date.UTC: an infinite month gives 0000-01, an infinite date Infinity", 8,
+     "push 'NaN'; getvar; push 1983 2 " DATE_UTC "; push 'Infinity'; getvar; push 5 1983 3 " DATE_UTC,
+     "-62167219200000|Infinity"},
+    {"Date.UTC: the arguments end at the first undefined", 8,
+     "push undef 1983 2 " DATE_UTC "; push 50 13 undef 5 1983 5 " DATE_UTC, "undefined|423273600000"},
+    {"setYear takes negative years as they are; an invalid date stays invalid", 8,
+     NEW_D("1 0 2000 3") D_CALL("-100 1", "setYear") "pop; " D_CALL(
+         "0", "getFullYear") "trace; " NEW_D("'x' 1") D_CALL("1983 1", "setYear") "trace",
+     "-100|NaN"},
+    {"a setter beyond 8.64e15 ms makes the date invalid", 8,
+     NEW_D("25 5 2000 3") D_CALL("-271822 1", "setFullYear") "trace; " NEW_D("25 5 2000 3")
+         D_CALL("-271821 1", "setFullYear") "pop; " D_CALL("0", "getFullYear") "trace",
+     "NaN|-271821"},
+    {"setMonth(NaN) is January", 8,
+     NEW_D("25 5 1983 3") "push 'NaN'; getvar; push 1 'd'; getvar; push 'setMonth'; callmethod; pop; " D_CALL(
+         "0", "getMonth") "trace; " D_CALL("0", "getFullYear") "trace",
+     "0|1983"},
+    {"a date at Infinity shows the epoch on a Sunday", 8,
+     "push 'Infinity'; getvar; push 1 'Date'; newobject; dup; trace; push 0; swap; push 'getTime'; "
+     "callmethod; "
+     "trace",
+     "Sun Jan 1 00:00:00 GMT+0000 1970|Infinity"},
+    {"undefined and an object without a primitive value are NaN to setTime even in SWF 5", 5,
+     NEW_D("0 1") D_CALL("undef 1", "setTime") "trace; push 0 'Object'; newobject; push 1 'd'; getvar; "
+                                               "push 'setTime'; callmethod; trace",
+     "NaN|NaN"},
+};
+INSTANTIATE_TEST_SUITE_P(Date, Builtins, ::testing::ValuesIn(kDate));
+
+#define GEOM(cls) "push 'flash'; getvar; push 'geom'; getmember; push '" cls "'; getmember; "
+#define NEW_GEOM(cls) "push 'flash'; getvar; push 'geom'; getmember; push '" cls "'; newmethod; "
+
+const Case kGeom[] = {
+    {"the package is there from SWF 6, Matrix only from SWF 8", 6,
+     GEOM("Point") "typeof; trace; " GEOM("Matrix") "typeof; trace", "function|undefined"},
+    {"nothing of it in SWF 5", 5, "push 'flash'; getvar; typeof; trace", "undefined"},
+    {"members join in order as + joins them", 8, "push 'b' 'a' 2; " NEW_GEOM("Point") "trace", "(x=a, y=b)"},
+    {"a point equals itself, NaN and all", 8,
+     "push 'p'; push 'NaN'; getvar; push 1 2; " NEW_GEOM(
+         "Point") "setvar; "
+                  "push 'p'; getvar; push 1 'p'; getvar; push 'equals'; callmethod; trace",
+     "true"},
+    {"new Rectangle() empties itself through its own setEmpty", 8,
+     GEOM("Rectangle") "push 'prototype'; getmember; push 'setEmpty'; function -; push 'this'; getvar; "
+                       "push 'y' 123; setmember; end; setmember; push 0; " NEW_GEOM("Rectangle") "trace",
+     "(x=undefined, y=123, w=undefined, h=undefined)"},
+    {"ColorTransform: fewer than eight arguments keep the identity", 8,
+     "push 7 2 2; " NEW_GEOM("ColorTransform") "push 'redMultiplier'; getmember; trace", "1"},
+    {"ColorTransform.rgb is signed and not cut to bytes", 8,
+     "push 0 -1 -1 -1 1 1 1 1 8; " NEW_GEOM("ColorTransform") "push 'rgb'; getmember; trace", "-1"},
+    {"before SWF 8 a ColorTransform keeps plain members only", 7,
+     "push 8 7 6 5 4 3 2 1 8; " GEOM(
+         "ColorTransform") "newobject; push 'blueOffset'; getmember; trace; "
+                           "push 'c' 0; " NEW_GEOM("ColorTransform") "setvar; push 'c'; getvar; push "
+                                                                     "'redMultiplier' 5; "
+                                                                     "setmember; push 'c'; getvar; push "
+                                                                     "'redMultiplier'; getmember; trace",
+     "undefined|5"},
+};
+INSTANTIATE_TEST_SUITE_P(Geom, Builtins, ::testing::ValuesIn(kGeom));
 
 TEST(BuiltinsLimits, AnObjectWhoseToStringLeadsBackToItselfIsCutOff) {
     // o.toString = String.prototype.toUpperCase: converting o asks toUpperCase, which converts o... until

@@ -460,12 +460,16 @@ TEST_F(World, GeomMatrixAndRectangleArithmetic) {
               "greenOffset=32, blueOffset=48, alphaOffset=0)");
 }
 
-TEST(WorldVersions, GeomBelongsToMoviesOfVersion8) {
+TEST(WorldVersions, GeomIsThereFromVersion6AndMatrixFrom8) {
     TestHost host;
-    Vm old(host, 7);
-    // The flash package itself is there for SWF 6 and 7 (it holds the filter classes), geom is not.
-    Object* flash = old.global->get(old, "flash").object();
-    EXPECT_TRUE(!flash || flash->get(old, "geom").isUndefined());
+    Vm swf5(host, 5), swf7(host, 7);
+    EXPECT_TRUE(swf5.global->get(swf5, "flash").isUndefined());
+    Object* flash = swf7.global->get(swf7, "flash").object();
+    ASSERT_TRUE(flash);
+    Object* geom = flash->get(swf7, "geom").object();
+    ASSERT_TRUE(geom);
+    EXPECT_TRUE(geom->get(swf7, "Point").object());
+    EXPECT_TRUE(geom->get(swf7, "Matrix").isUndefined());
 }
 
 }  // namespace

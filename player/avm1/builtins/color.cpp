@@ -40,7 +40,13 @@ DisplayObject* targetClip(Vm& vm, const Value& self) {
 }
 
 Value ctor(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (auto* c = dynamic_cast<ColorObject*>(self.object())) c->target = arg(args, 0);
+    auto* c = dynamic_cast<ColorObject*>(self.object());
+    if (!c) return Value();
+    c->target = arg(args, 0);
+    // The target shows as a member; it and everything else the new object has are hidden, permanent and
+    // read-only.
+    c->define(vm, "target", c->target, 0);
+    c->changeAllFlags(kDontEnum | kDontDelete | kReadOnly, 0);
     return Value();
 }
 
@@ -124,6 +130,8 @@ void installColor(Vm& vm) {
     vm.method(proto, "getRGB", getRgb);
     vm.method(proto, "setTransform", setTransform);
     vm.method(proto, "getTransform", getTransform);
+    // Everything on Color.prototype is read-only, its __proto__ and constructor too.
+    proto->changeAllFlags(kReadOnly, 0);
     vm.global->define(vm, "Color", Value(cls), kDontEnum);
 }
 

@@ -2,10 +2,13 @@
 // runs in one fixed time zone, UTC, so local time equals UTC, getTimezoneOffset() is 0 and a movie prints
 // the same dates on every machine. "Now" is the movie's clock: the movie starts at 2000-01-01 00:00:00
 // UTC and time moves on with its frames (Vm::host.timeMs()), never with the wall clock.
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
+#include "player/avm1/builtins/native_args.h"
+#include "player/avm1/value.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -71,6 +74,19 @@ Fields split(double t) {
     return f;
 }
 
+// The fields a date shows. A date at plus or minus Infinity (its time value stays infinite) shows the
+// epoch, but on a Sunday: Flash Player reads every field of it as 0.
+Fields shownFields(double t) {
+    if (!std::isinf(t)) return split(t);
+    Fields f = split(0);
+    f.weekDay = 0;
+    return f;
+}
+
+bool shownUsable(double t) {
+    return std::isinf(t) || usable(t);
+}
+
 // Time value of broken-down fields; fractions are cut off, months out of range carry into the year.
 double compose(double year, double month, double date, double hours, double minutes, double seconds,
                double ms) {
@@ -95,11 +111,11 @@ double now(Vm& vm) {
 }
 
 std::string format(double t) {
-    if (!usable(t)) return "Invalid Date";
+    if (!shownUsable(t)) return "Invalid Date";
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    Fields f = split(t);
+    Fields f = shownFields(t);
     char buf[96];
     std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %lld", kDays[int(f.weekDay)],
                   kMonths[int(f.month)], int(f.date), int(f.hours), int(f.minutes), int(f.seconds),
@@ -122,14 +138,36 @@ Object* allocateDate(Vm& vm, Object* proto) {
     return o;
 }
 
+// An argument as Date reads it: undefined is NaN in every version.
+double dateNumber(Vm& vm, const Value& v) {
+    return v.isUndefined() ? kNaN : argNumber(vm, v);
+}
+
+// A whole number as the date arithmetic reads year and month: anything not finite is 0.
+double wholeOrZero(double n) {
+    if (!std::isfinite(n)) return 0;
+    return double(clampToInt(n, INT32_MIN, INT32_MAX));
+}
+
 // Fields from arguments the way the constructor and Date.UTC read them: (year, month[, date, hours,
-// minutes, seconds, ms]), a year from 0 to 99 meaning 1900 to 1999.
+// minutes, seconds, ms]). The list ends at the first undefined argument. A year below 100 counts from
+// 1900 (99 is 1999, -0.5 is 1899, -100 is 1800). Year and month become whole numbers, anything not finite
+// in either making 0000-01; the other fields are plain arithmetic (NaN and Infinity carry through).
 double fromArguments(Vm& vm, std::vector<Value>& args) {
     double f[7] = {0, 0, 1, 0, 0, 0, 0};
-    for (size_t i = 0; i < 7 && i < args.size(); ++i)
-        f[i] = vm.toNumber(args[i]);
-    if (std::isfinite(f[0]) && f[0] >= 0 && f[0] < 100) f[0] = 1900 + std::trunc(f[0]);
-    return compose(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
+    for (size_t i = 0; i < 7 && i < args.size() && !args[i].isUndefined(); ++i)
+        f[i] = dateNumber(vm, args[i]);
+    double year = f[0] < 100 ? f[0] + 1900 : f[0];
+    double y = wholeOrZero(year + std::trunc(f[1] / 12));
+    double m = wholeOrZero(std::fmod(f[1], 12));
+    if (m < 0) {
+        m += 12;
+        y -= 1;
+    }
+    double days = double(daysFromCivil(int64_t(y), int64_t(m) + 1, 1)) + std::trunc(f[2]) - 1;
+    double time = std::trunc(f[3]) * 3600000.0 + std::trunc(f[4]) * 60000.0 + std::trunc(f[5]) * 1000.0 +
+                  std::trunc(f[6]);
+    return days * kMsPerDay + time;
 }
 
 Value dateCall(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -139,12 +177,14 @@ Value dateCall(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value dateConstruct(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* d = self.object();
     if (!d) return Value();
+    size_t given = 0;
+    while (given < args.size() && !args[given].isUndefined())
+        ++given;
     double t;
-    if (args.empty() || args[0].isUndefined()) {
+    if (given == 0) {
         t = now(vm);
-    } else if (args.size() == 1) {
-        t = vm.toNumber(args[0]);
-        if (!std::isfinite(t)) t = kNaN;
+    } else if (given == 1) {
+        t = dateNumber(vm, args[0]);
     } else {
         t = fromArguments(vm, args);
     }
@@ -153,7 +193,11 @@ Value dateConstruct(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value dateUtc(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (args.size() < 2) return Value();
+    if (args.empty() || args[0].isUndefined()) return Value();
+    if (args.size() < 2 || args[1].isUndefined()) {
+        dateNumber(vm, args[0]);  // the year is read (its valueOf runs) before the call gives up
+        return Value();
+    }
     return Value(fromArguments(vm, args));
 }
 
@@ -172,7 +216,7 @@ Value getTime(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value getTimezoneOffset(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* d = dateOf(self);
     if (!d) return Value();
-    return usable(timeOf(d)) ? Value(0) : Value(kNaN);
+    return shownUsable(timeOf(d)) ? Value(0) : Value(kNaN);
 }
 
 enum Field { kYear, kFullYear, kMonth, kDate, kDay, kHours, kMinutes, kSeconds, kMs };
@@ -182,8 +226,8 @@ Value getter(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* d = dateOf(self);
     if (!d) return Value();
     double t = timeOf(d);
-    if (!usable(t)) return Value(kNaN);
-    Fields f = split(t);
+    if (!shownUsable(t)) return Value(kNaN);
+    Fields f = shownFields(t);
     switch (F) {
         case kYear:
             return Value(f.year - 1900);
@@ -214,14 +258,6 @@ template <Field F>
 Value setter(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* d = dateOf(self);
     if (!d) return Value();
-    double t = timeOf(d);
-    if (!usable(t)) {
-        // Only the year can bring an invalid date back: it starts from 1970-01-01 00:00.
-        if (F != kFullYear && F != kYear) return Value(kNaN);
-        t = 0;
-    }
-    Fields f = split(t);
-    double v[7] = {f.year, f.month, f.date, f.hours, f.minutes, f.seconds, f.ms};
     int first = 0, count = 0;
     switch (F) {
         case kYear:
@@ -253,10 +289,32 @@ Value setter(Vm& vm, const Value& self, std::vector<Value>& args) {
         d->primitive = Value(kNaN);
         return d->primitive;
     }
-    for (int i = 0; i < count && size_t(i) < args.size(); ++i)
-        v[first + i] = vm.toNumber(args[size_t(i)]);
+    // The arguments are read (their valueOf runs) even when the date turns out invalid.
+    double given[4];
+    int n = 0;
+    for (; n < count && size_t(n) < args.size(); ++n)
+        given[n] = dateNumber(vm, args[size_t(n)]);
+    double t = timeOf(d);
+    if (!usable(t)) {
+        // Only setFullYear can bring an invalid date back: it starts from 1970-01-01 00:00.
+        if (F != kFullYear) return Value(kNaN);
+        t = 0;
+    }
+    Fields f = split(t);
+    double v[7] = {f.year, f.month, f.date, f.hours, f.minutes, f.seconds, f.ms};
+    for (int i = 0; i < n; ++i)
+        v[first + i] = given[i];
     if (F == kYear && std::isfinite(v[0]) && v[0] >= 0 && v[0] < 100) v[0] = 1900 + std::trunc(v[0]);
+    // A year that is no finite number is the year 0. A NaN month is January; whole years of the month
+    // move the year, and an infinite month gives 0000-01.
+    if (!std::isfinite(v[0])) v[0] = 0;
+    if (std::isnan(v[1])) v[1] = 0;
+    v[0] = std::trunc(v[0]) + std::trunc(std::trunc(v[1]) / 12);
+    v[1] = std::fmod(std::trunc(v[1]), 12);
+    if (!std::isfinite(v[0]) || !std::isfinite(v[1])) v[0] = v[1] = 0;
     double r = compose(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+    // A setter keeps the date within 100 million days of 1970; beyond that it is invalid.
+    if (std::fabs(r) > 8.64e15) r = kNaN;
     d->primitive = Value(r);
     return Value(r);
 }
@@ -264,7 +322,7 @@ Value setter(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value setTime(Vm& vm, const Value& self, std::vector<Value>& args) {
     Object* d = dateOf(self);
     if (!d) return Value();
-    double t = args.empty() ? kNaN : vm.toNumber(args[0]);
+    double t = args.empty() ? kNaN : dateNumber(vm, args[0]);
     if (!std::isfinite(t)) t = kNaN;
     d->primitive = Value(std::isnan(t) ? t : std::trunc(t));
     return d->primitive;
@@ -278,7 +336,8 @@ void installDate(Vm& vm) {
     NativeFunction* ctor = vm.newClass(dateCall, proto, dateConstruct);
     ctor->allocate = allocateDate;
     vm.method(ctor, "UTC", dateUtc);
-    ctor->changeFlags(vm, "UTC", kReadOnly, 0);
+    for (const char* name : {"UTC", "__proto__", "constructor", "prototype"})
+        ctor->changeFlags(vm, name, kReadOnly, 0);
 
     struct Entry {
         const char* name;

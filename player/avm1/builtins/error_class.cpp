@@ -34,7 +34,8 @@ void installError(Vm& vm) {
     vm.newClass(errorCall, proto, errorConstruct);
     proto->define(vm, "message", Value("Error"), 0);
     proto->define(vm, "name", Value("Error"), 0);
-    proto->define(vm, "toString", Value(vm.newFunction(errorToString)), 0);
+    // Flash Player writes Error.prototype.toString in ActionScript: it has a prototype object of its own.
+    proto->define(vm, "toString", Value(vm.newClass(errorToString, vm.newObject())), 0);
     vm.global->define(vm, "Error", proto->get(vm, "constructor"), kDontEnum);
 }
 

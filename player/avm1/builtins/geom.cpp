@@ -1,5 +1,5 @@
-// flash.geom: Point, Rectangle, Matrix, ColorTransform and Transform, registered under _global.flash.geom
-// for movies of SWF 8 and later.
+// flash.geom: Point, Rectangle, ColorTransform and Transform, registered under _global.flash.geom for
+// movies of SWF 6 and later, and Matrix from SWF 8.
 // Their members are ordinary properties a script may set to anything, and the methods compute with the
 // language's own operators (a string member concatenates under +), as the classes Flash Player ships do.
 // Transform reaches a clip's matrix and colour transform; positions are in pixels.
@@ -36,6 +36,25 @@ Value plus(Vm& vm, const Value& a, const Value& b) {
     return Value(vm.toNumber(pa) + vm.toNumber(pb));
 }
 
+// A member as the + operator joins it to a string: valueOf first, then toString.
+std::string text(Vm& vm, const Value& v) {
+    return vm.toString(vm.toPrimitive(v));
+}
+
+// "(x=1, y=2)": the members converted one after another, in order, as a script's + chain does.
+std::string fieldList(Vm& vm, const Value& self, std::initializer_list<const char*> names,
+                      std::initializer_list<const char*> labels) {
+    std::string out = "(";
+    auto label = labels.begin();
+    for (const char* n : names) {
+        if (out.size() > 1) out += ", ";
+        out += *label++;
+        out += "=";
+        out += text(vm, get(vm, self, n));
+    }
+    return out + ")";
+}
+
 Value minus(Vm& vm, const Value& a, const Value& b) {
     return Value(vm.toNumber(a) - vm.toNumber(b));
 }
@@ -68,8 +87,9 @@ void initFields(Vm& vm, const Value& self, std::vector<Value>& args, std::initia
     }
 }
 
+// The package's methods are written in ActionScript in Flash Player: each has a prototype object of its own.
 void enumerable(Vm& vm, Object* on, const char* name, NativeFn fn) {
-    on->define(vm, name, Value(vm.newFunction(fn)), 0);
+    on->define(vm, name, Value(vm.newClass(fn, vm.newObject())), 0);
 }
 
 void accessor(Vm& vm, Object* on, const char* name, NativeFn getter, NativeFn setter) {
@@ -111,6 +131,8 @@ Value pointClone(Vm& vm, const Value& self, std::vector<Value>& args) {
 Value pointEquals(Vm& vm, const Value& self, std::vector<Value>& args) {
     Value p = arg(args, 0);
     if (!isA(vm, p, "Point")) return Value(false);
+    // A point equals itself even when a coordinate is NaN.
+    if (p.object() == self.object()) return Value(true);
     return Value(vm.looseEquals(get(vm, self, "x"), get(vm, p, "x")) &&
                  vm.looseEquals(get(vm, self, "y"), get(vm, p, "y")));
 }
@@ -133,7 +155,7 @@ Value pointOffset(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value pointToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value("(x=" + vm.toString(get(vm, self, "x")) + ", y=" + vm.toString(get(vm, self, "y")) + ")");
+    return Value(fieldList(vm, self, {"x", "y"}, {"x", "y"}));
 }
 
 Value pointDistance(Vm& vm, const Value& self, std::vector<Value>& args) {
@@ -158,6 +180,12 @@ Value pointPolar(Vm& vm, const Value& self, std::vector<Value>& args) {
 // ---- Rectangle ----
 
 Value rectCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
+    // Without arguments the rectangle empties itself through its own (replaceable) setEmpty.
+    if (args.empty()) {
+        std::vector<Value> none;
+        vm.callMethod(self, "setEmpty", none);
+        return Value();
+    }
     initFields(vm, self, args, {"x", "y", "width", "height"}, {0, 0, 0, 0});
     return Value();
 }
@@ -333,8 +361,7 @@ Value rectUnion(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value rectToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value("(x=" + vm.toString(get(vm, self, "x")) + ", y=" + vm.toString(get(vm, self, "y")) + ", w=" +
-                 vm.toString(get(vm, self, "width")) + ", h=" + vm.toString(get(vm, self, "height")) + ")");
+    return Value(fieldList(vm, self, {"x", "y", "width", "height"}, {"x", "y", "w", "h"}));
 }
 
 // ---- Matrix ----
@@ -456,11 +483,7 @@ Value matrixTranslate(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value matrixToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    std::string out = "(";
-    const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-    for (int i = 0; i < 6; ++i)
-        out += std::string(i ? ", " : "") + names[i] + "=" + vm.toString(get(vm, self, names[i]));
-    return Value(out + ")");
+    return Value(fieldList(vm, self, {"a", "b", "c", "d", "tx", "ty"}, {"a", "b", "c", "d", "tx", "ty"}));
 }
 
 // ---- ColorTransform ----
@@ -476,6 +499,8 @@ class ColorTransformObject : public Object {
 };
 
 Object* allocateColorTransform(Vm& vm, Object* proto) {
+    // Before SWF 8 the object is made without the native part: every member reads undefined.
+    if (vm.version < 8) return vm.make<Object>(proto);
     return vm.make<ColorTransformObject>(proto);
 }
 
@@ -484,10 +509,15 @@ ColorTransformObject* cxOf(const Value& v) {
 }
 
 Value cxCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
-    ColorTransformObject* c = cxOf(self);
-    if (!c || args.empty()) return Value();
+    // Fewer than eight arguments leave the identity; eight are all read, even by an SWF 6 or 7 object
+    // that keeps none of them.
+    if (args.size() < 8) return Value();
+    double v[8];
     for (size_t i = 0; i < 8; ++i)
-        c->v[i] = vm.toNumber(arg(args, i));
+        v[i] = argNumber(vm, args[i]);
+    if (ColorTransformObject* c = cxOf(self))
+        for (size_t i = 0; i < 8; ++i)
+            c->v[i] = v[i];
     return Value();
 }
 
@@ -499,7 +529,10 @@ Value cxGet(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 template <int I>
 Value cxSet(Vm& vm, const Value& self, std::vector<Value>& args) {
-    if (ColorTransformObject* c = cxOf(self)) c->v[I] = vm.toNumber(arg(args, 0));
+    if (ColorTransformObject* c = cxOf(self))
+        c->v[I] = vm.toNumber(arg(args, 0));
+    else if (Object* o = self.object(); o && !o->hasOwn(vm, kCxNames[I]))
+        o->define(vm, kCxNames[I], arg(args, 0), 0);  // no native part (before SWF 8): a plain member
     return Value();
 }
 
@@ -507,12 +540,17 @@ Value cxGetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
     ColorTransformObject* c = cxOf(self);
     if (!c) return Value();
     int32_t r = toInt32(c->v[4]), g = toInt32(c->v[5]), b = toInt32(c->v[6]);
-    return Value(double(((r & 255) << 16) | ((g & 255) << 8) | (b & 255)));
+    // The offsets are not cut to bytes: out-of-range offsets overlap, and the result is signed.
+    uint32_t rgb = (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+    return Value(double(int32_t(rgb)));
 }
 
 Value cxSetRgb(Vm& vm, const Value& self, std::vector<Value>& args) {
     ColorTransformObject* c = cxOf(self);
-    if (!c) return Value();
+    if (!c) {
+        if (Object* o = self.object(); o && !o->hasOwn(vm, "rgb")) o->define(vm, "rgb", arg(args, 0), 0);
+        return Value();
+    }
     int32_t rgb = vm.toInt(arg(args, 0));
     c->v[0] = c->v[1] = c->v[2] = 0;
     c->v[4] = (rgb >> 16) & 255;
@@ -534,12 +572,11 @@ Value cxConcat(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value cxToString(Vm& vm, const Value& self, std::vector<Value>& args) {
-    ColorTransformObject* c = cxOf(self);
-    if (!c) return Value();
-    std::string out = "(";
-    for (int i = 0; i < 8; ++i)
-        out += std::string(i ? ", " : "") + kCxNames[i] + "=" + numberToString(c->v[i]);
-    return Value(out + ")");
+    return Value(fieldList(vm, self,
+                           {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                            "redOffset", "greenOffset", "blueOffset", "alphaOffset"},
+                           {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                            "redOffset", "greenOffset", "blueOffset", "alphaOffset"}));
 }
 
 // ---- Transform ----
@@ -567,7 +604,8 @@ MovieClip* transformClip(const Value& self) {
 Value transformCtor(Vm& vm, const Value& self, std::vector<Value>& args) {
     auto* t = dynamic_cast<TransformObject*>(self.object());
     Object* c = arg(args, 0).object();
-    if (t && c && c->asClip()) t->clip = args[0];
+    // Before SWF 8 a Transform is made but never reaches its clip: every member reads undefined.
+    if (t && c && c->asClip() && vm.version >= 8) t->clip = args[0];
     return Value();
 }
 
@@ -664,8 +702,8 @@ Object* makeClass(Vm& vm, Object* package, const char* name, NativeFn ctor, Allo
 }  // namespace
 
 void installGeom(Vm& vm) {
-    // The package belongs to movies made for Flash Player 8 and later.
-    if (vm.version < 8) return;
+    // Flash Player 8 shows the package to every movie from SWF 6 on.
+    if (vm.version < 6) return;
     Object* flash = vm.global->get(vm, "flash").object();
     if (!flash) {
         flash = vm.newObject();
@@ -712,6 +750,28 @@ void installGeom(Vm& vm) {
     accessor(vm, rect, "topLeft", rectTopLeft, rectSetTopLeft);
     enumerable(vm, rect, "union", rectUnion);
 
+    Object* cx = makeClass(vm, geom, "ColorTransform", cxCtor, allocateColorTransform);
+    accessor(vm, cx, "alphaMultiplier", cxGet<3>, cxSet<3>);
+    accessor(vm, cx, "redMultiplier", cxGet<0>, cxSet<0>);
+    accessor(vm, cx, "greenMultiplier", cxGet<1>, cxSet<1>);
+    accessor(vm, cx, "blueMultiplier", cxGet<2>, cxSet<2>);
+    accessor(vm, cx, "alphaOffset", cxGet<7>, cxSet<7>);
+    accessor(vm, cx, "redOffset", cxGet<4>, cxSet<4>);
+    accessor(vm, cx, "greenOffset", cxGet<5>, cxSet<5>);
+    accessor(vm, cx, "blueOffset", cxGet<6>, cxSet<6>);
+    accessor(vm, cx, "rgb", cxGetRgb, cxSetRgb);
+    cx->define(vm, "concat", Value(vm.newFunction(cxConcat)), kNotVersion6);
+    enumerable(vm, cx, "toString", cxToString);
+
+    Object* transform = makeClass(vm, geom, "Transform", transformCtor, allocateTransform);
+    accessor(vm, transform, "colorTransform", transformColor, transformSetColor);
+    accessor(vm, transform, "concatenatedColorTransform", transformConcatenatedColor, nothing);
+    accessor(vm, transform, "concatenatedMatrix", transformConcatenatedMatrix, nothing);
+    accessor(vm, transform, "matrix", transformMatrix, transformSetMatrix);
+    accessor(vm, transform, "pixelBounds", transformPixelBounds, nothing);
+
+    // Matrix is listed in the package for SWF 8 movies only.
+    if (vm.version < 8) return;
     Object* matrix = makeClass(vm, geom, "Matrix", matrixCtor);
     enumerable(vm, matrix, "clone", matrixClone);
     enumerable(vm, matrix, "concat", matrixConcat);
@@ -725,26 +785,6 @@ void installGeom(Vm& vm) {
     enumerable(vm, matrix, "toString", matrixToString);
     enumerable(vm, matrix, "transformPoint", matrixTransformPoint);
     enumerable(vm, matrix, "translate", matrixTranslate);
-
-    Object* cx = makeClass(vm, geom, "ColorTransform", cxCtor, allocateColorTransform);
-    accessor(vm, cx, "alphaMultiplier", cxGet<3>, cxSet<3>);
-    accessor(vm, cx, "redMultiplier", cxGet<0>, cxSet<0>);
-    accessor(vm, cx, "greenMultiplier", cxGet<1>, cxSet<1>);
-    accessor(vm, cx, "blueMultiplier", cxGet<2>, cxSet<2>);
-    accessor(vm, cx, "alphaOffset", cxGet<7>, cxSet<7>);
-    accessor(vm, cx, "redOffset", cxGet<4>, cxSet<4>);
-    accessor(vm, cx, "greenOffset", cxGet<5>, cxSet<5>);
-    accessor(vm, cx, "blueOffset", cxGet<6>, cxSet<6>);
-    accessor(vm, cx, "rgb", cxGetRgb, cxSetRgb);
-    enumerable(vm, cx, "concat", cxConcat);
-    enumerable(vm, cx, "toString", cxToString);
-
-    Object* transform = makeClass(vm, geom, "Transform", transformCtor, allocateTransform);
-    accessor(vm, transform, "colorTransform", transformColor, transformSetColor);
-    accessor(vm, transform, "concatenatedColorTransform", transformConcatenatedColor, nothing);
-    accessor(vm, transform, "concatenatedMatrix", transformConcatenatedMatrix, nothing);
-    accessor(vm, transform, "matrix", transformMatrix, transformSetMatrix);
-    accessor(vm, transform, "pixelBounds", transformPixelBounds, nothing);
 }
 
 }  // namespace player::avm1

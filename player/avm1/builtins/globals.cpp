@@ -45,11 +45,11 @@ Value parseFloatFn(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value isNaNFn(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(std::isnan(args.empty() ? kNaN : vm.toNumber(args[0])));
+    return Value(std::isnan(args.empty() ? kNaN : argNumber(vm, args[0])));
 }
 
 Value isFiniteFn(Vm& vm, const Value& self, std::vector<Value>& args) {
-    return Value(std::isfinite(args.empty() ? kNaN : vm.toNumber(args[0])));
+    return Value(std::isfinite(args.empty() ? kNaN : argNumber(vm, args[0])));
 }
 
 Value escapeFn(Vm& vm, const Value& self, std::vector<Value>& args) {

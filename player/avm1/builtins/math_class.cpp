@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "player/avm1/builtins/native_args.h"
 #include "player/avm1/vm.h"
 
 namespace player::avm1 {
@@ -17,7 +18,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 std::vector<double> numbers(Vm& vm, std::vector<Value>& args, size_t wanted) {
     std::vector<double> out;
     for (size_t i = 0; i < args.size() && i < 2; ++i)
-        out.push_back(vm.toNumber(args[i]));
+        out.push_back(argNumber(vm, args[i]));
     while (out.size() < wanted)
         out.push_back(kNaN);
     return out;
@@ -39,6 +40,8 @@ Value atan2(Vm& vm, const Value& self, std::vector<Value>& args) {
 
 Value pow(Vm& vm, const Value& self, std::vector<Value>& args) {
     std::vector<double> n = numbers(vm, args, 2);
+    // An infinite base to a fractional power is NaN in Flash Player (IEEE pow gives Infinity or 0).
+    if (std::isinf(n[0]) && std::trunc(n[1]) != n[1]) return Value(std::nan(""));
     return Value(std::pow(n[0], n[1]));
 }
 
@@ -57,6 +60,7 @@ Value max(Vm& vm, const Value& self, std::vector<Value>& args) {
 }
 
 Value random(Vm& vm, const Value& self, std::vector<Value>& args) {
+    numbers(vm, args, 0);  // its arguments are read too, though unused
     // 53 random bits from two draws of the generator: [0, 1).
     uint64_t hi = vm.random() >> 5, lo = vm.random() >> 6;
     return Value(double(hi * 67108864u + lo) / 9007199254740992.0);
@@ -92,6 +96,8 @@ void installMath(Vm& vm) {
     math->define(vm, "PI", Value(M_PI), 0);
     math->define(vm, "SQRT1_2", Value(M_SQRT1_2), 0);
     math->define(vm, "SQRT2", Value(M_SQRT2), 0);
+    // Math is an object Flash Player made with Object: it keeps an own constructor.
+    math->define(vm, "constructor", vm.objectProto->get(vm, "constructor"), 0);
     // As in Flash Player, everything on Math is hidden, permanent and read-only.
     math->changeAllFlags(kDontEnum | kDontDelete | kReadOnly, 0);
     vm.global->define(vm, "Math", Value(math), kDontEnum);

@@ -181,8 +181,8 @@ void installFunction(Vm& vm) {
     vm.functionCtor = ctor;
     if (Object* objectClass = vm.global->get(vm, "Object").object())
         objectClass->define(vm, "constructor", Value(ctor), kDontEnum | kDontDelete | kReadOnly);
-    vm.method(proto, "call", functionCall);
-    vm.method(proto, "apply", functionApply);
+    vm.method(proto, "call", functionCall, kVersion6Up);
+    vm.method(proto, "apply", functionApply, kVersion6Up);
     vm.global->define(vm, "Function", Value(ctor), kDontEnum | kVersion6Up);
 }
 

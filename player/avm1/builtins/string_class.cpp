@@ -169,9 +169,10 @@ Value split(Vm& vm, const Value& self, std::vector<Value>& args) {
     size_t limit = ArrayObject::kMaxLength;
     if (given(args, 1)) limit = size_t(std::max(0, vm.toInt(args[1])));
     if (vm.version < 6) {
-        // Flash 5: an empty separator does not split, and a limit of 0 or less gives nothing.
+        // Flash 5: an empty separator or one of several characters does not split, and a limit of 0 or
+        // less gives nothing.
         if (limit == 0) return Value(out);
-        if (sep.empty()) {
+        if (sep.size() != 1) {
             out->elements.push_back(Value(toUtf8(s)));
             return Value(out);
         }
