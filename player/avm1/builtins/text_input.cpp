@@ -27,12 +27,12 @@ TextFieldObject* inputFocus(Vm& vm) {
 // nothing.
 class Restrict {
   public:
-    explicit Restrict(const std::u32string& spec) {
+    explicit Restrict(const std::u32string& pattern) {
         bool include = true;
-        open_ = !spec.empty() && spec[0] == U'^';
+        open_ = !pattern.empty() && pattern[0] == U'^';
         char32_t last = 0;  // the character a following "-" starts its range at (0 after none)
-        for (size_t i = 0; i < spec.size(); ++i) {
-            char32_t c = spec[i];
+        for (size_t i = 0; i < pattern.size(); ++i) {
+            char32_t c = pattern[i];
             if (c == U'^') {
                 include = !include;
                 last = 0;
@@ -40,16 +40,16 @@ class Restrict {
             }
             if (c == U'-') {
                 size_t j = i + 1;
-                if (j >= spec.size() || spec[j] == U'-' || spec[j] == U'^') continue;
-                if (spec[j] == U'\\' && j + 1 < spec.size()) ++j;
-                rules_.push_back({last, spec[j], include});
+                if (j >= pattern.size() || pattern[j] == U'-' || pattern[j] == U'^') continue;
+                if (pattern[j] == U'\\' && j + 1 < pattern.size()) ++j;
+                rules_.push_back({last, pattern[j], include});
                 last = 0;
                 i = j;
                 continue;
             }
             if (c == U'\\') {
-                if (i + 1 == spec.size()) break;  // a "\\" at the end escapes nothing
-                c = spec[++i];
+                if (i + 1 == pattern.size()) break;  // a "\\" at the end escapes nothing
+                c = pattern[++i];
             }
             rules_.push_back({c, c, include});
             last = c;
@@ -97,15 +97,15 @@ void typeText(Vm& vm, const std::string& utf8) {
     TextFieldObject* t = inputFocus(vm);
     if (!t) return;
     const Value restrictValue = t->get(vm, "restrict");
-    const std::string spec = restrictValue.isString() ? restrictValue.string() : std::string();
+    const std::string pattern = restrictValue.isString() ? restrictValue.string() : std::string();
     if (!(t = inputFocus(vm))) return;
     EditText* f = t->field();
-    const Restrict restrict(text::fromUtf8(spec));
+    const Restrict restrict(text::fromUtf8(pattern));
     std::u32string in = text::fromUtf8(utf8), out;
     for (char32_t c : in) {
         // Line ends come from Enter, in multiline fields only.
         if (c == U'\r' || c == U'\n' || c < 0x20) continue;
-        if (!spec.empty()) c = restrict.admit(c);
+        if (!pattern.empty()) c = restrict.admit(c);
         if (c) out.push_back(c);
     }
     const size_t length = f->length();
