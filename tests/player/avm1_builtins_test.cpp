@@ -322,6 +322,22 @@ TEST(BuiltinsLimits, AnObjectWhoseToStringLeadsBackToItselfIsCutOff) {
     EXPECT_EQ(lines, (std::vector<std::string>{"before", "[TYPE OBJECT]", "after"}));
 }
 
+TEST(BuiltinsLimits, NoiseTooCostlyForOneFrameIsCutOffBeforeItStarts) {
+    // perlinNoise(10, 10, octaves, 1, false, true): 32 octaves over 2880 x 2880 pixels would take minutes;
+    // one octave over 64 x 64 is quick.
+    const std::string make =
+        "push 'b' 64 64 2 'flash'; getvar; push 'display'; getmember; push 'BitmapData'; "
+        "newmethod; setvar; push 'h' 2880 2880 2 'flash'; getvar; push 'display'; "
+        "getmember; push 'BitmapData'; newmethod; setvar; ";
+    const auto noise = [](const std::string& bitmap, int octaves) {
+        return "push true false 1 " + std::to_string(octaves) + " 10 10 6 '" + bitmap +
+               "'; getvar; push 'perlinNoise'; callmethod; pop; ";
+    };
+    EXPECT_EQ(run(make + noise("b", 1) + "push 'small done'; trace", 8),
+              std::vector<std::string>{"small done"});
+    EXPECT_TRUE(run(make + noise("h", 32) + "push 'huge done'; trace", 8).empty());
+}
+
 TEST(BuiltinsLimits, SortingAHugeArrayOfEqualValuesStopsAtTheActionLimit) {
     // Quicksort on equal values is quadratic; each comparison counts against the frame's budget, so a
     // movie cannot hang the player with it.

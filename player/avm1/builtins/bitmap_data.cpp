@@ -716,6 +716,11 @@ Value perlinNoise(Vm& vm, const Value& self, std::vector<Value>& args) {
             p.offsets.emplace_back(x, y);
         }
     }
+    // The noise is costly (every octave of every channel of every pixel): it counts against the frame's
+    // action budget, an action for every four values, so a hostile script is cut off before it starts.
+    const uint64_t values = uint64_t(b->bitmap.width) * uint64_t(b->bitmap.height) * uint64_t(p.octaves) * 4;
+    vm.budget += values / 4;
+    if (vm.budget > vm.actionsPerFrame) throw ScriptAbort{"a script ran too long"};
     filters::perlinNoise(p, b->bitmap.pixels.data(), b->bitmap.width, b->bitmap.height,
                          size_t(b->bitmap.width), b->transparent);
     b->changed();
