@@ -143,10 +143,13 @@ double PerlinNoise::turbulence(int table, double x, double y, const PerlinParams
         sum += (p.fractal ? n : std::fabs(n)) / ratio;
         ratio *= 2;
         if (stitch) {
-            wrap[0] *= 2;
-            wrap[2] = 2 * wrap[2] - int64_t(kLatticeOrigin);
-            wrap[1] *= 2;
-            wrap[3] = 2 * wrap[3] - int64_t(kLatticeOrigin);
+            // Doubled once an octave: after enough octaves the values wrap around, as fixed-size
+            // integers do (computed unsigned, where that is defined).
+            const auto twice = [](int64_t v) { return int64_t(uint64_t(v) * 2); };
+            wrap[0] = twice(wrap[0]);
+            wrap[2] = int64_t(uint64_t(twice(wrap[2])) - uint64_t(kLatticeOrigin));
+            wrap[1] = twice(wrap[1]);
+            wrap[3] = int64_t(uint64_t(twice(wrap[3])) - uint64_t(kLatticeOrigin));
         }
     }
     return sum;
