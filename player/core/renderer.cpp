@@ -51,13 +51,7 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
         // A clip serving as another's mask (setMask) only shapes that one.
         if (!maskMode_ && obj->masksSomething()) continue;
         DisplayObject* mask = maskMode_ ? nullptr : obj->maskedBy();
-        if (mask) {
-            canvas.beginMask();
-            maskMode_ = true;
-            drawObject(canvas, *mask, stageToDevice_ * worldMatrix(mask), ColorTransform{}, rt);
-            maskMode_ = false;
-            canvas.endMask();
-        }
+        if (mask) pushScriptMask(canvas, *mask, rt);
         if (!maskMode_ && needsLayer(*obj))
             drawLayered(canvas, *obj, m, c, rt);
         else
@@ -69,6 +63,14 @@ void Renderer::drawList(raster::Canvas& canvas, const DisplayList& list, const M
         clipEnds.pop_back();
     }
     --nesting_;
+}
+
+void Renderer::pushScriptMask(raster::Canvas& canvas, const DisplayObject& mask, Runtime& rt) {
+    canvas.beginMask();
+    maskMode_ = true;
+    drawObject(canvas, mask, stageToDevice_ * worldMatrix(&mask), ColorTransform{}, rt);
+    maskMode_ = false;
+    canvas.endMask();
 }
 
 void Renderer::drawClip(raster::Canvas& canvas, const MovieClip& clip, const Matrix& toDevice,
@@ -92,13 +94,7 @@ void Renderer::drawClipAlone(raster::Canvas& canvas, const MovieClip& clip, cons
     // Masks are placed by their position on the stage: the stage goes where the clip's own space does.
     stageToDevice_ = toDevice * worldMatrix(&clip).inverted();
     DisplayObject* mask = clip.maskedBy();
-    if (mask) {
-        canvas.beginMask();
-        maskMode_ = true;
-        drawObject(canvas, *mask, stageToDevice_ * worldMatrix(mask), ColorTransform{}, rt);
-        maskMode_ = false;
-        canvas.endMask();
-    }
+    if (mask) pushScriptMask(canvas, *mask, rt);
     if (clip.drawing && !clip.drawing->empty())
         drawGeometry(canvas, clip.drawing->geometry(), toDevice, cx, clip.movie(), rt, nullptr, nullptr,
                      clip.drawing.get());

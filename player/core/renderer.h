@@ -44,6 +44,9 @@ class Renderer {
     void addBounds(const DisplayObject& obj, const Matrix& m, Box& box, int depth);
     static bool needsLayer(const DisplayObject& obj);
     // Draws the object into an offscreen layer, filters it, and blends it onto the canvas.
+    // Draws a clip's setMask mask, placed by its position on the stage, as the canvas's current mask (popped
+    // by the caller after the masked object).
+    void pushScriptMask(raster::Canvas& canvas, const DisplayObject& mask, Runtime& rt);
     void drawLayered(raster::Canvas& canvas, const DisplayObject& obj, Matrix m, const ColorTransform& cx,
                      Runtime& rt);
     void drawObject(raster::Canvas& canvas, const DisplayObject& obj, const Matrix& m,

@@ -10,24 +10,6 @@ namespace player::avm1 {
 
 namespace {
 
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::string& bytes, size_t from, bool bigEndian) {
     std::string out;
     auto unit = [&](size_t i) -> uint32_t {
@@ -45,7 +27,7 @@ std::string utf16ToUtf8(const std::string& bytes, size_t from, bool bigEndian) {
             }
         }
         if (c == 0) break;
-        appendUtf8(out, c);
+        out += codeUnitToUtf8(c);
     }
     return out;
 }
